@@ -1,0 +1,54 @@
+# Shared by the scripts in scripts/: package lists, installation and the build.
+
+# What building the program needs.
+TARN_BUILD_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  libcurl4-openssl-dev libssl-dev nlohmann-json3-dev libexpat1-dev libsecret-1-dev
+)
+# What the tests and benchmarks need beyond that.
+TARN_TEST_PACKAGES=(
+  libgtest-dev libgmock-dev libbenchmark-dev
+  gnome-keyring libsecret-tools dbus
+)
+
+log() { printf '[tarn] %s\n' "$*" >&2; }
+die() { printf '[tarn] error: %s\n' "$*" >&2; exit 1; }
+
+# Installs the Debian packages that are not installed yet: as root directly,
+# otherwise through sudo without a password prompt (there is no stdin in CI).
+ensure_packages() {
+  local missing=() package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  done
+  [ "${#missing[@]}" -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null && sudo -n true 2>/dev/null \
+      || die "packages are missing (${missing[*]}) and this user cannot install them: run as root or with passwordless sudo."
+    sudo=(sudo -n)
+  fi
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq </dev/null
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+}
+
+build_project() {
+  cmake -S "$root" -B "$root/build" -G Ninja >/dev/null
+  cmake --build "$root/build" --parallel "$(nproc)"
+}
+
+# wait_for DESCRIPTION SECONDS COMMAND...: retries COMMAND every 0.2 s until it
+# succeeds or the time is up.
+wait_for() {
+  local what=$1 seconds=$2
+  shift 2
+  local deadline=$((SECONDS + seconds))
+  until "$@" >/dev/null 2>&1; do
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      log "gave up waiting for $what after $seconds s"
+      return 1
+    fi
+    sleep 0.2
+  done
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/ConfigModels.h"
+#include "core/JsonFields.h"
+
+#include <string>
+#include <string_view>
+
+namespace tarn {
+
+// The JSON form of the configuration records: required keys, defaults for absent
+// ones, and a wrongly typed value failing the whole document (JsonDecodeError).
+// They live beside the records so that the list and map readers of JsonFields.h
+// find them by argument-dependent lookup.
+using jsonio::Tag;
+
+StorageProfile decode(Tag<StorageProfile>, const nlohmann::json& value, const std::string& path);
+PublicDomain decode(Tag<PublicDomain>, const nlohmann::json& value, const std::string& path);
+BucketSettings decode(Tag<BucketSettings>, const nlohmann::json& value, const std::string& path);
+FavoriteDirectory decode(Tag<FavoriteDirectory>, const nlohmann::json& value, const std::string& path);
+OperationHistoryEntry decode(Tag<OperationHistoryEntry>, const nlohmann::json& value, const std::string& path);
+BucketConfig decode(Tag<BucketConfig>, const nlohmann::json& value, const std::string& path);
+AppConfig decode(Tag<AppConfig>, const nlohmann::json& value, const std::string& path);
+
+nlohmann::json encode(const StorageProfile& value);
+nlohmann::json encode(const PublicDomain& value);
+nlohmann::json encode(const BucketSettings& value);
+nlohmann::json encode(const FavoriteDirectory& value);
+nlohmann::json encode(const OperationHistoryEntry& value);
+nlohmann::json encode(const BucketConfig& value);
+nlohmann::json encode(const AppConfig& value);
+
+namespace ConfigJson {
+
+// Parses and decodes a whole configuration document; text that is not JSON fails
+// with JsonDecodeError as well.
+AppConfig decodeAppConfig(std::string_view text);
+// Pretty-printed, keys sorted, dates as whole-second UTC.
+std::string encodeAppConfig(const AppConfig& config);
+// The text form of any JSON value as the configuration file writes it.
+std::string pretty(const nlohmann::json& value);
+
+}  // namespace ConfigJson
+
+}  // namespace tarn

@@ -1,0 +1,86 @@
+#include "core/S3Error.h"
+
+#include <string_view>
+
+namespace tarn {
+
+namespace {
+
+bool isTrimmable(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+void replaceAll(std::string& text, std::string_view from, std::string_view to) {
+    for (std::size_t pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size())) {
+        text.replace(pos, from.size(), to);
+    }
+}
+
+}  // namespace
+
+S3Error::S3Error(Kind kind, int statusCode, std::string body)
+    : m_kind(kind), m_statusCode(statusCode), m_body(std::move(body)) {
+    switch (m_kind) {
+    case Kind::invalidURL:
+        m_description = "Invalid endpoint URL.";
+        break;
+    case Kind::missingSecret:
+        m_description = "Missing access secret.";
+        break;
+    case Kind::unexpectedResponse:
+        m_description = "Unexpected storage response.";
+        break;
+    case Kind::requestFailed:
+        m_description = "Storage request failed (" + std::to_string(m_statusCode);
+        if (const auto code = errorCode()) {
+            m_description += " " + *code + "). " + errorMessage().value_or("");
+        } else {
+            m_description += "). " + m_body;
+        }
+        break;
+    }
+}
+
+S3Error S3Error::requestFailed(int statusCode, std::string body) {
+    return S3Error(Kind::requestFailed, statusCode, std::move(body));
+}
+S3Error S3Error::invalidURL() { return S3Error(Kind::invalidURL, 0, {}); }
+S3Error S3Error::missingSecret() { return S3Error(Kind::missingSecret, 0, {}); }
+S3Error S3Error::unexpectedResponse() { return S3Error(Kind::unexpectedResponse, 0, {}); }
+
+std::optional<int> S3Error::statusCode() const {
+    if (m_kind != Kind::requestFailed) return std::nullopt;
+    return m_statusCode;
+}
+
+std::optional<std::string> S3Error::errorCode() const { return xmlField("Code"); }
+std::optional<std::string> S3Error::errorMessage() const { return xmlField("Message"); }
+
+// A plain text search, not an XML parse: error bodies arrive from proxies and
+// gateways too, and a page that is not XML simply has no code.
+std::optional<std::string> S3Error::xmlField(const std::string& name) const {
+    if (m_kind != Kind::requestFailed) return std::nullopt;
+    const std::string open = "<" + name + ">";
+    const std::string close = "</" + name + ">";
+    const std::size_t openPos = m_body.find(open);
+    if (openPos == std::string::npos) return std::nullopt;
+    const std::size_t start = openPos + open.size();
+    const std::size_t closePos = m_body.find(close, start);
+    if (closePos == std::string::npos) return std::nullopt;
+
+    std::size_t first = start;
+    std::size_t last = closePos;
+    while (first < last && isTrimmable(m_body[first])) ++first;
+    while (last > first && isTrimmable(m_body[last - 1])) --last;
+    if (first == last) return std::nullopt;
+
+    std::string value = m_body.substr(first, last - first);
+    // "&amp;" last, so that an escaped entity ("&amp;lt;") stays the text "&lt;".
+    replaceAll(value, "&lt;", "<");
+    replaceAll(value, "&gt;", ">");
+    replaceAll(value, "&quot;", "\"");
+    replaceAll(value, "&#39;", "'");
+    replaceAll(value, "&apos;", "'");
+    replaceAll(value, "&amp;", "&");
+    return value;
+}
+
+}  // namespace tarn

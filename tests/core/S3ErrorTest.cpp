@@ -1,0 +1,57 @@
+#include "core/S3Error.h"
+
+#include <gtest/gtest.h>
+
+using tarn::S3Error;
+
+TEST(S3Error, FixedDescriptions) {
+    EXPECT_STREQ(S3Error::invalidURL().what(), "Invalid endpoint URL.");
+    EXPECT_STREQ(S3Error::missingSecret().what(), "Missing access secret.");
+    EXPECT_STREQ(S3Error::unexpectedResponse().what(), "Unexpected storage response.");
+    for (const auto& error : {S3Error::invalidURL(), S3Error::missingSecret(), S3Error::unexpectedResponse()}) {
+        EXPECT_FALSE(error.statusCode());
+        EXPECT_FALSE(error.errorCode());
+        EXPECT_FALSE(error.errorMessage());
+    }
+}
+
+TEST(S3Error, ReadsCodeAndMessageOfErrorBodies) {
+    struct Case {
+        int status;
+        std::string body;
+        std::optional<std::string> code;
+        std::optional<std::string> message;
+        std::string description;
+    };
+    const std::string html = "<html><body><h1>502 Bad Gateway</h1></body></html>";
+    const Case cases[] = {
+        {404,
+         "<?xml version=\"1.0\"?>\n<Error><Code>NoSuchKey</Code><Message>The specified key does not exist."
+         "</Message></Error>",
+         "NoSuchKey", "The specified key does not exist.",
+         "Storage request failed (404 NoSuchKey). The specified key does not exist."},
+        {403, "<Error><Code>AccessDenied</Code><Message>Access Denied</Message></Error>", "AccessDenied",
+         "Access Denied", "Storage request failed (403 AccessDenied). Access Denied"},
+        {400, "<Error><Code>Bad</Code></Error>", "Bad", std::nullopt, "Storage request failed (400 Bad). "},
+        {400, "<Error><Code>   </Code></Error>", std::nullopt, std::nullopt,
+         "Storage request failed (400). <Error><Code>   </Code></Error>"},
+        {400, "<Error><Code>\n  Spaced\n</Code><Message>a &amp;lt; b</Message></Error>", "Spaced", "a &lt; b",
+         "Storage request failed (400 Spaced). a &lt; b"},
+        {400, "<Error><Code>X</Code><Message>&lt;b&gt; &quot;q&quot; &#39;s&apos; &amp;</Message></Error>", "X",
+         "<b> \"q\" 's' &", "Storage request failed (400 X). <b> \"q\" 's' &"},
+        {502, html, std::nullopt, std::nullopt, "Storage request failed (502). " + html},
+        {500, "", std::nullopt, std::nullopt, "Storage request failed (500). "},
+        // Tags with attributes or prefixes are not the element we look for.
+        {400, "<Error><Code a=\"1\">X</Code><s3:Message>m</s3:Message></Error>", std::nullopt, std::nullopt,
+         "Storage request failed (400). <Error><Code a=\"1\">X</Code><s3:Message>m</s3:Message></Error>"},
+        // The closing tag is searched only after the opening one.
+        {400, "</Code><Code>Late</Code>", "Late", std::nullopt, "Storage request failed (400 Late). "},
+    };
+    for (const auto& c : cases) {
+        const S3Error error = S3Error::requestFailed(c.status, c.body);
+        EXPECT_EQ(error.statusCode(), c.status);
+        EXPECT_EQ(error.errorCode(), c.code) << c.body;
+        EXPECT_EQ(error.errorMessage(), c.message) << c.body;
+        EXPECT_EQ(error.errorDescription(), c.description) << c.body;
+    }
+}

@@ -1,0 +1,25 @@
+#include "core/StorageModels.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarn;
+
+TEST(StorageModels, PrefixDisplayName) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"photos/2024/", "2024"}, {"a//b/", "b"}, {"top", "top"}, {"/", "/"}, {"", ""}, {"//x//", "x"}, {"///", "///"},
+    };
+    for (const auto& [prefix, name] : cases) EXPECT_EQ(ObjectPrefix{prefix}.displayName(), name) << prefix;
+}
+
+TEST(StorageModels, IdentityIsNotEquality) {
+    const ObjectItem a{"k", 1};
+    const ObjectItem b{"k", 2};
+    EXPECT_EQ(a.id(), b.id());
+    EXPECT_NE(a, b);
+    EXPECT_NE((S3Credentials{"id", "one"}), (S3Credentials{"id", "two"}));
+}
+
+TEST(StorageModels, UsageOfObjects) {
+    EXPECT_EQ(BucketUsage::of({}), (BucketUsage{0, 0}));
+    EXPECT_EQ(BucketUsage::of({ObjectItem{"a", 5}, ObjectItem{"b", 7}}), (BucketUsage{2, 12}));
+}

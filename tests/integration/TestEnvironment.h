@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace tarn::test {
+
+// The S3-compatible server that scripts/test starts (or that the caller named).
+struct S3TestServer {
+    std::string endpoint;  // e.g. http://localhost:PORT
+    std::string accessKey;
+    std::string secretKey;
+};
+
+// Absent when TARN_TEST_S3_ENDPOINT is unset; tests then skip with a message.
+std::optional<S3TestServer> s3TestServer();
+
+// A bucket name no other test (or earlier run against the same server) uses.
+std::string uniqueBucketName(const std::string& stem);
+
+}  // namespace tarn::test
+
+#define TARN_REQUIRE_S3_SERVER(var)                                                          \
+    const auto var##Optional = ::tarn::test::s3TestServer();                                 \
+    if (!var##Optional) GTEST_SKIP() << "TARN_TEST_S3_ENDPOINT is not set; run scripts/test"; \
+    const ::tarn::test::S3TestServer& var = *var##Optional
