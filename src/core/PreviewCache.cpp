@@ -1,0 +1,71 @@
+#include "core/PreviewCache.h"
+
+#include "core/Crypto.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace tarn::PreviewCache {
+
+namespace {
+
+constexpr std::size_t maxExtensionLength = 16;
+
+std::string_view trimmed(std::string_view text, std::string_view characters) {
+    const std::size_t first = text.find_first_not_of(characters);
+    if (first == std::string_view::npos) return {};
+    const std::size_t last = text.find_last_not_of(characters);
+    return text.substr(first, last - first + 1);
+}
+
+// The extension of the key's last path component, lower-cased, when it is short
+// plain ASCII; anything else could make an awkward or unsafe local file name.
+std::optional<std::string> safeExtension(std::string_view key) {
+    while (!key.empty() && key.back() == '/') key.remove_suffix(1);
+    const std::size_t slash = key.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? key : key.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    // A name whose only dot leads it (".env") is hidden, not extended.
+    if (dot == std::string_view::npos || dot == 0) return std::nullopt;
+    std::string extension(name.substr(dot + 1));
+    if (extension.empty() || extension.size() > maxExtensionLength) return std::nullopt;
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return std::nullopt;
+    }
+    return extension;
+}
+
+}  // namespace
+
+std::string normalizedETag(const std::optional<std::string>& eTag) {
+    if (!eTag) return {};
+    std::string_view tag = trimmed(*eTag, " \t");
+    if (tag.starts_with("W/")) tag.remove_prefix(2);
+    return std::string(trimmed(tag, "\""));
+}
+
+std::string fileName(std::string_view key, std::int64_t size, std::optional<TimePoint> lastModified,
+                     const std::optional<std::string>& eTag) {
+    const std::string tag = normalizedETag(eTag);
+    std::string version;
+    if (!tag.empty()) {
+        version = "etag:" + tag;
+    } else {
+        // floor, not truncation: a time before 1970 still names one second.
+        const std::string seconds =
+            lastModified ? std::to_string(
+                               std::chrono::floor<std::chrono::seconds>(lastModified->time_since_epoch()).count())
+                         : "-";
+        version = "meta:" + std::to_string(size) + ":" + seconds;
+    }
+    std::string identity(key);
+    identity += '\n';
+    identity += version;
+
+    std::string name = Crypto::hexLower(Crypto::sha256(identity));
+    if (const auto extension = safeExtension(key)) name += "." + *extension;
+    return name;
+}
+
+}  // namespace tarn::PreviewCache
