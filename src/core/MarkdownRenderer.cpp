@@ -1,6 +1,7 @@
 #include "core/MarkdownRenderer.h"
 
 #include "core/UnicodeNumeric.h"
+#include "core/Utf8.h"
 
 #include <algorithm>
 #include <optional>
@@ -289,7 +290,7 @@ std::optional<std::string_view> orderedItem(std::string_view line) {
     if (dot == std::string_view::npos || dot == 0 || dot + 1 >= line.size() || line[dot + 1] != ' ') {
         return std::nullopt;
     }
-    const auto number = UnicodeNumeric::decodeUtf8(line.substr(0, dot));
+    const auto number = Utf8::codePoints(line.substr(0, dot));
     if (!number || !std::all_of(number->begin(), number->end(), UnicodeNumeric::isNumeric)) return std::nullopt;
     return trimmed(line.substr(dot + 2));
 }

@@ -72,4 +72,20 @@ std::string repaired(std::string_view bytes) {
     return text;
 }
 
+std::optional<std::vector<char32_t>> codePoints(std::string_view bytes) {
+    static constexpr unsigned char kLeadMasks[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    std::vector<char32_t> result;
+    result.reserve(bytes.size());
+    std::size_t consumed = 0;
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        const std::size_t length = sequenceLength(bytes, pos, consumed);
+        if (length == 0) return std::nullopt;
+        char32_t value = static_cast<unsigned char>(bytes[pos]) & kLeadMasks[length];
+        for (std::size_t i = 1; i < length; ++i) value = (value << 6) | (static_cast<unsigned char>(bytes[pos + i]) & 0x3F);
+        result.push_back(value);
+        pos += length;
+    }
+    return result;
+}
+
 }  // namespace tarn::Utf8

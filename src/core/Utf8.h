@@ -1,7 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarn {
 
@@ -13,6 +15,9 @@ bool isValid(std::string_view bytes);
 // The bytes as valid UTF-8: each ill-formed sequence (its longest valid-looking
 // start) becomes one U+FFFD, so a character cut at the end shows as one mark.
 std::string repaired(std::string_view bytes);
+
+// The code points of the text, or none when the bytes are not valid UTF-8.
+std::optional<std::vector<char32_t>> codePoints(std::string_view bytes);
 
 }  // namespace Utf8
 

@@ -12,12 +12,3 @@ TEST(UnicodeNumeric, NumbersOfEveryScriptAndNothingElse) {
         EXPECT_FALSE(UnicodeNumeric::isNumeric(c)) << static_cast<std::uint32_t>(c);
     }
 }
-
-TEST(UnicodeNumeric, DecodesOnlyWellFormedUtf8) {
-    EXPECT_EQ(UnicodeNumeric::decodeUtf8("a中𝟠"), (std::vector<char32_t>{U'a', U'中', U'𝟠'}));
-    EXPECT_EQ(UnicodeNumeric::decodeUtf8(""), std::vector<char32_t>{});
-    for (const char* bad : {"\xC0\xB1", "\xE0\x80\xB1", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "\x80",
-                            "\xFF"}) {
-        EXPECT_FALSE(UnicodeNumeric::decodeUtf8(bad)) << bad;
-    }
-}

@@ -33,6 +33,15 @@ TEST(Utf8, ValidityAndRepair) {
     }
 }
 
+TEST(Utf8, CodePointsOnlyOfWellFormedText) {
+    EXPECT_EQ(Utf8::codePoints("a中𝟠"), (std::vector<char32_t>{U'a', U'中', U'𝟠'}));
+    EXPECT_EQ(Utf8::codePoints(""), std::vector<char32_t>{});
+    for (const char* bad : {"\xC0\xB1", "\xE0\x80\xB1", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "\x80",
+                            "\xFF"}) {
+        EXPECT_FALSE(Utf8::codePoints(bad)) << bad;
+    }
+}
+
 TEST(LogText, CutsOnlyBeyondTheLimit) {
     EXPECT_EQ(LogText::truncated("abcd", 4), "abcd");
     EXPECT_EQ(LogText::truncated("", 0), "");
