@@ -4,6 +4,16 @@
 
 using namespace tarn;
 
+namespace {
+
+struct KeyCase {
+    const char* name;
+    const char* directory;
+    const char* key;
+};
+
+}  // namespace
+
 TEST(PrefixNavigator, Parent) {
     const std::pair<const char*, const char*> cases[] = {
         {"a/b/c/", "a/b/"},
@@ -23,12 +33,7 @@ TEST(PrefixNavigator, Parent) {
 }
 
 TEST(PrefixNavigator, FolderKey) {
-    struct Case {
-        const char* name;
-        const char* directory;
-        const char* key;
-    };
-    const Case cases[] = {
+    const KeyCase cases[] = {
         {"/new/", "docs", "docs/new/"},
         {"/new/", "", "new/"},
         {"new", "docs/", "docs/new/"},
@@ -41,12 +46,7 @@ TEST(PrefixNavigator, FolderKey) {
 }
 
 TEST(PrefixNavigator, ChildObjectKey) {
-    struct Case {
-        const char* name;
-        const char* directory;
-        const char* key;
-    };
-    const Case cases[] = {
+    const KeyCase cases[] = {
         {"x.txt", "docs/", "docs/x.txt"},
         {"x.txt", "docs", "docs/x.txt"},
         {"x.txt", "", "x.txt"},
