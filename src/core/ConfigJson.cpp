@@ -96,16 +96,7 @@ AppConfig decode(Tag<AppConfig>, const nlohmann::json& value, const std::string&
     config.schemaVersion = reader.optionalOr<std::int64_t>("schemaVersion", 0);
     config.profiles = reader.optionalOr<std::vector<StorageProfile>>("profiles", {});
     config.bucketSettings = reader.optionalOr<std::map<std::string, BucketSettings>>("bucketSettings", {});
-    config.favoriteBucketIDs = reader.optionalOr<std::vector<Uuid>>("favoriteBucketIDs", {});
-    config.recentBucketIDs = reader.optionalOr<std::vector<Uuid>>("recentBucketIDs", {});
-    config.history = reader.optionalOr<std::vector<OperationHistoryEntry>>("history", {});
-    config.favoriteDirectories = reader.optionalOr<std::vector<FavoriteDirectory>>("favoriteDirectories", {});
-    config.languageCode = reader.optionalOr<std::string>("languageCode", "zh");
-    config.debugLogging = reader.optionalOr<bool>("debugLogging", false);
-    config.previewSizeLimitBytes =
-        reader.optionalOr<std::int64_t>("previewSizeLimitBytes", AppConfig::defaultPreviewSizeLimitBytes);
-    config.multipartPartSizeMB =
-        reader.optionalOr<std::int64_t>("multipartPartSizeMB", AppConfig::defaultMultipartPartSizeMB);
+    ConfigJson::decodeSharedFields(reader, config);
     return config;
 }
 
@@ -160,30 +151,24 @@ nlohmann::json encode(const BucketConfig& value) {
 }
 
 nlohmann::json encode(const AppConfig& value) {
-    return {{"schemaVersion", value.schemaVersion},
-            {"profiles", encode(value.profiles)},
-            {"bucketSettings", encode(value.bucketSettings)},
-            {"favoriteBucketIDs", encode(value.favoriteBucketIDs)},
-            {"recentBucketIDs", encode(value.recentBucketIDs)},
-            {"history", encode(value.history)},
-            {"favoriteDirectories", encode(value.favoriteDirectories)},
-            {"languageCode", value.languageCode},
-            {"debugLogging", value.debugLogging},
-            {"previewSizeLimitBytes", value.previewSizeLimitBytes},
-            {"multipartPartSizeMB", value.multipartPartSizeMB}};
+    nlohmann::json object = {{"schemaVersion", value.schemaVersion},
+                             {"profiles", encode(value.profiles)},
+                             {"bucketSettings", encode(value.bucketSettings)}};
+    ConfigJson::encodeSharedFields(value, object);
+    return object;
 }
 
 namespace ConfigJson {
 
-AppConfig decodeAppConfig(std::string_view text) {
-    nlohmann::json document;
+nlohmann::json parse(std::string_view text) {
     try {
-        document = nlohmann::json::parse(text);
+        return nlohmann::json::parse(text);
     } catch (const nlohmann::json::parse_error& error) {
         throw JsonDecodeError(std::string("The configuration is not valid JSON: ") + error.what());
     }
-    return decode(Tag<AppConfig>{}, document, "");
 }
+
+AppConfig decodeAppConfig(std::string_view text) { return decode(Tag<AppConfig>{}, parse(text), ""); }
 
 std::string encodeAppConfig(const AppConfig& config) { return pretty(encode(config)); }
 

@@ -32,6 +32,39 @@ nlohmann::json encode(const AppConfig& value);
 
 namespace ConfigJson {
 
+// The settings that every generation of the file keeps under the same keys with
+// the same defaults: everything but the schema number, the profiles and the
+// per-bucket settings.
+template <class Config>
+void decodeSharedFields(const jsonio::ObjectReader& reader, Config& config) {
+    config.favoriteBucketIDs = reader.optionalOr<std::vector<Uuid>>("favoriteBucketIDs", {});
+    config.recentBucketIDs = reader.optionalOr<std::vector<Uuid>>("recentBucketIDs", {});
+    config.history = reader.optionalOr<std::vector<OperationHistoryEntry>>("history", {});
+    config.favoriteDirectories = reader.optionalOr<std::vector<FavoriteDirectory>>("favoriteDirectories", {});
+    config.languageCode = reader.optionalOr<std::string>("languageCode", "zh");
+    config.debugLogging = reader.optionalOr<bool>("debugLogging", false);
+    config.previewSizeLimitBytes =
+        reader.optionalOr<std::int64_t>("previewSizeLimitBytes", AppConfig::defaultPreviewSizeLimitBytes);
+    config.multipartPartSizeMB =
+        reader.optionalOr<std::int64_t>("multipartPartSizeMB", AppConfig::defaultMultipartPartSizeMB);
+}
+
+template <class Config>
+void encodeSharedFields(const Config& config, nlohmann::json& object) {
+    using jsonio::encode;
+    object["favoriteBucketIDs"] = encode(config.favoriteBucketIDs);
+    object["recentBucketIDs"] = encode(config.recentBucketIDs);
+    object["history"] = encode(config.history);
+    object["favoriteDirectories"] = encode(config.favoriteDirectories);
+    object["languageCode"] = config.languageCode;
+    object["debugLogging"] = config.debugLogging;
+    object["previewSizeLimitBytes"] = config.previewSizeLimitBytes;
+    object["multipartPartSizeMB"] = config.multipartPartSizeMB;
+}
+
+// Parses JSON text; text that is not JSON fails with JsonDecodeError, so callers
+// meet one error type for every way a configuration can be unreadable.
+nlohmann::json parse(std::string_view text);
 // Parses and decodes a whole configuration document; text that is not JSON fails
 // with JsonDecodeError as well.
 AppConfig decodeAppConfig(std::string_view text);
