@@ -1,7 +1,7 @@
 #include "core/ConfigMigrator.h"
 #include "core/ConfigStore.h"
 
-#include "TempFolder.h"
+#include "TestFiles.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -18,7 +18,7 @@
 
 using namespace tarn;
 using tarn::test::readFile;
-using tarn::test::TempFolder;
+using tarn::test::TemporaryFolder;
 using tarn::test::writeFile;
 using nlohmann::json;
 namespace fs = std::filesystem;
@@ -80,7 +80,7 @@ AppConfig loadAndMigrate(const ConfigStore& store) {
 
 class ConfigStoreTest : public ::testing::Test {
 protected:
-    TempFolder m_temp;
+    TemporaryFolder m_temp;
     fs::path m_file = m_temp.path() / "config.json";
 };
 
@@ -166,7 +166,7 @@ TEST_F(ConfigStoreTest, EveryGenerationSavesAsSchemaTwo) {
         const std::string original = readFile(kDataDir / (std::string(name) + ".json"));
         const json expected = json::parse(readFile(
             kDataDir / (std::string(name) == "schema2" ? "schema2.json" : std::string(name) + ".expected.json")));
-        TempFolder folder;
+        TemporaryFolder folder;
         const fs::path file = folder.path() / "config.json";
         writeFile(file, original);
         const ConfigStore store(file);

@@ -1,6 +1,6 @@
 #include "core/LegacyAppConfig.h"
 
-#include "TempFolder.h"
+#include "TestFiles.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
