@@ -1,6 +1,7 @@
 #include "core/PreviewCache.h"
 
 #include "core/Crypto.h"
+#include "core/ObjectPreview.h"
 
 #include <algorithm>
 #include <chrono>
@@ -18,19 +19,12 @@ std::string_view trimmed(std::string_view text, std::string_view characters) {
     return text.substr(first, last - first + 1);
 }
 
-// The extension of the key's last path component, lower-cased, when it is short
-// plain ASCII; anything else could make an awkward or unsafe local file name.
+// The key's extension when it is short plain ASCII; anything else could make an
+// awkward or unsafe local file name.
 std::optional<std::string> safeExtension(std::string_view key) {
-    while (!key.empty() && key.back() == '/') key.remove_suffix(1);
-    const std::size_t slash = key.rfind('/');
-    const std::string_view name = slash == std::string_view::npos ? key : key.substr(slash + 1);
-    const std::size_t dot = name.rfind('.');
-    // A name whose only dot leads it (".env") is hidden, not extended.
-    if (dot == std::string_view::npos || dot == 0) return std::nullopt;
-    std::string extension(name.substr(dot + 1));
+    std::string extension = ObjectPreview::fileExtension(key);
     if (extension.empty() || extension.size() > maxExtensionLength) return std::nullopt;
-    for (char& c : extension) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (const char c : extension) {
         if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return std::nullopt;
     }
     return extension;

@@ -63,6 +63,7 @@ TEST(PreviewCache, KeepsOnlyShortPlainExtensions) {
         {"x.j pg", ""},
         {"file.", ""},
         {".env", ""},
+        {"conf/..md", ""},
         {"dir.v2/file", ""},
         {"noextension", ""},
         {"", ""},
