@@ -101,6 +101,12 @@ TEST(HttpExchange, SendsExactlyTheRequestsHeadersAndBody) {
         EXPECT_EQ(sortedTexts(received.headers), sortedTexts(expected)) << c.method << " " << c.body.size();
         EXPECT_TRUE(received.body == c.body) << c.method;
     }
+
+    S3Request smuggling = requestTo(server, "GET", "/media/k");
+    smuggling.headers.push_back({"x-amz-meta-a", "1\r\nAuthorization: forged"});
+    const std::size_t sent = server.requests().size();
+    EXPECT_THROW(tarn::HttpExchange::perform(smuggling), std::invalid_argument);
+    EXPECT_EQ(server.requests().size(), sent);
 }
 
 TEST(HttpExchange, KeepsOnlyTheFinalAnswersHeadersInOrder) {
