@@ -1,11 +1,13 @@
 #include "core/S3BucketListParser.h"
 #include "core/S3Client.h"
+#include "core/S3Error.h"
 #include "core/S3ListParser.h"
 #include "core/S3MultipartUploadsParser.h"
 #include "core/S3RequestBuilder.h"
 #include "core/S3Signer.h"
 
 #include <chrono>
+#include <set>
 
 namespace tarn {
 
@@ -92,6 +94,7 @@ S3Listing S3Client::allPages(const BucketConfig& bucket, const S3Credentials& cr
                              const std::optional<std::string>& delimiter, std::stop_token stop) {
     S3Listing all;
     std::optional<std::string> token;
+    std::set<std::string> tokensSent;
     while (true) {
         S3Listing page = fetchListPage(bucket, credentials, prefix, delimiter, token, stop);
         all.objects.insert(all.objects.end(), std::make_move_iterator(page.objects.begin()),
@@ -101,6 +104,9 @@ S3Listing S3Client::allPages(const BucketConfig& bucket, const S3Credentials& cr
         // A truncated page without a token cannot be continued: what was gathered is
         // the answer.
         if (!page.isTruncated || !page.nextContinuationToken) return all;
+        // A server that hands back a token it was already given would have the loop
+        // run, and memory grow, for ever.
+        if (!tokensSent.insert(*page.nextContinuationToken).second) throw S3Error::unexpectedResponse();
         token = std::move(page.nextContinuationToken);
     }
 }

@@ -220,7 +220,9 @@ TEST(S3Client, ListingsFollowContinuationTokensToTheEnd) {
         const auto query = queryOf(request.target);
         const auto token = query.contains("continuation-token") ? query.at("continuation-token") : std::nullopt;
         std::string page;
-        if (query.at("prefix") == "stub/") {
+        if (query.at("prefix") == "loop/") {
+            page = listPageXml({"loop/a"}, token ? "t-b" : "t-a");  // t-a, t-b, t-b, ...
+        } else if (query.at("prefix") == "stub/") {
             page = listPageXml({"stub/a"}, std::nullopt);
             page.replace(page.find("false"), 5, "true");  // truncated, yet no token to go on with
         } else if (!token) {
@@ -255,6 +257,10 @@ TEST(S3Client, ListingsFollowContinuationTokensToTheEnd) {
     const std::size_t before = server.requests().size();
     EXPECT_EQ(client.listObjects(bucket, credentials, "stub/").size(), 1u);
     EXPECT_EQ(server.requests().size(), before + 1);
+
+    // A token the server already handed out would never end the listing.
+    EXPECT_THROW(client.listObjects(bucket, credentials, "loop/"), S3Error);
+    EXPECT_EQ(server.requests().size(), before + 4);
 }
 
 TEST(S3Client, MultipartUploadListingSendsOnlyTheMarkersGiven) {
