@@ -14,7 +14,7 @@ bool sameName(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-const std::string* S3Request::header(std::string_view name) const {
+const std::string* findHeader(const std::vector<HttpHeader>& headers, std::string_view name) {
     const auto found =
         std::find_if(headers.begin(), headers.end(), [&](const HttpHeader& h) { return sameName(h.name, name); });
     return found == headers.end() ? nullptr : &found->value;

@@ -16,6 +16,9 @@ struct HttpHeader {
     bool operator==(const HttpHeader&) const = default;
 };
 
+// The value of the first header of that name, compared without regard to case.
+const std::string* findHeader(const std::vector<HttpHeader>& headers, std::string_view name);
+
 // One item of a URL's query in decoded form. An item without a value is written
 // as the bare name ("delete"), one with an empty value as the name and "=".
 struct QueryItem {
@@ -37,8 +40,7 @@ struct S3Request {
     // large body never does.
     std::chrono::seconds idleTimeout{60};
 
-    // The value of the first header of that name, compared without regard to case.
-    const std::string* header(std::string_view name) const;
+    const std::string* header(std::string_view name) const { return findHeader(headers, name); }
     // Replaces the value of the first header of that name (the name keeps its place
     // and takes the new spelling) and drops any further ones; appends it otherwise.
     void setHeader(std::string_view name, std::string value);

@@ -1,0 +1,325 @@
+#include "LoopbackHttpServer.h"
+
+#include "core/CancelledError.h"
+#include "core/S3Client.h"
+#include "core/S3Error.h"
+#include "core/S3RequestBuilder.h"
+#include "core/S3Signer.h"
+#include "core/TransportError.h"
+#include "core/XmlParseError.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <thread>
+
+using tarn::HttpHeader;
+using tarn::S3Client;
+using tarn::S3Error;
+using tarn::test::LoopbackHttpServer;
+using tarn::test::RecordedRequest;
+using tarn::test::ScriptedAnswer;
+using testing::ElementsAre;
+using testing::MatchesRegex;
+
+namespace {
+
+// The log lines a client wrote, in order.
+class CapturedLog {
+public:
+    explicit CapturedLog(S3Client& client) {
+        client.setLogger([this](std::string_view line) {
+            const std::lock_guard lock(m_mutex);
+            m_lines.emplace_back(line);
+        });
+    }
+    std::vector<std::string> lines() const {
+        const std::lock_guard lock(m_mutex);
+        return m_lines;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_lines;
+};
+
+tarn::BucketConfig bucketAt(const LoopbackHttpServer& server) {
+    tarn::BucketConfig bucket;
+    bucket.bucketName = "media";
+    bucket.endpoint = *tarn::Url::parse(server.endpoint());
+    bucket.region = "us-east-1";
+    return bucket;
+}
+
+const tarn::S3Credentials credentials{"AKIDEXAMPLE", "secret"};
+
+std::string listPageXml(const std::vector<std::string>& keys, const std::optional<std::string>& nextToken) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ListBucketResult><Name>media</Name>";
+    for (const std::string& key : keys) {
+        if (key.ends_with("/")) {
+            xml += "<CommonPrefixes><Prefix>" + key + "</Prefix></CommonPrefixes>";
+        } else {
+            xml += "<Contents><Key>" + key + "</Key><Size>1</Size></Contents>";
+        }
+    }
+    xml += nextToken ? "<IsTruncated>true</IsTruncated><NextContinuationToken>" + *nextToken +
+                           "</NextContinuationToken>"
+                     : "<IsTruncated>false</IsTruncated>";
+    return xml + "</ListBucketResult>";
+}
+
+std::map<std::string, std::optional<std::string>> queryOf(const std::string& target) {
+    std::map<std::string, std::optional<std::string>> items;
+    const std::size_t question = target.find('?');
+    if (question == std::string::npos) return items;
+    for (const tarn::QueryItem& item : tarn::S3Signer::decodeQuery(target.substr(question + 1))) {
+        items[item.name] = item.value;
+    }
+    return items;
+}
+
+// "Name: value" texts sorted and joined as the log writes them.
+std::string joinedSorted(std::vector<std::string> texts) {
+    std::sort(texts.begin(), texts.end());
+    std::string joined;
+    for (const std::string& text : texts) joined += (joined.empty() ? "" : "; ") + text;
+    return joined;
+}
+
+}  // namespace
+
+TEST(S3Client, SuccessfulListingLogsRequestAnswerAndTextualBody) {
+    const std::string xml = listPageXml({"photos/a.jpg", "photos/b/"}, std::nullopt);
+    LoopbackHttpServer server([&](const RecordedRequest&) {
+        return LoopbackHttpServer::answer(200, {{"x-amz-request-id", "R1"}, {"Content-Type", "application/xml"}}, xml);
+    });
+    S3Client client;
+    CapturedLog log(client);
+    const tarn::S3Listing page = client.listPage(bucketAt(server), credentials, "photos/", "/", std::nullopt);
+    ASSERT_EQ(page.objects.size(), 1u);
+    EXPECT_EQ(page.objects[0].key, "photos/a.jpg");
+    EXPECT_EQ(page.prefixes, std::vector<tarn::ObjectPrefix>{{"photos/b/"}});
+
+    const std::string url = tarn::S3RequestBuilder::listURL(bucketAt(server), "photos/", "/", std::nullopt);
+    const std::string size = std::to_string(xml.size());
+    EXPECT_THAT(log.lines(),
+                ElementsAre("→ GET " + url,
+                            MatchesRegex("← 200 \\[[0-9]+ms\\] " + size + " bytes \\| Content-Length: " + size +
+                                         "; Content-Type: application/xml; x-amz-request-id: R1"),
+                            "  body: " + xml));
+    // The query carries exactly the listing's items, the empty ones included.
+    EXPECT_EQ(queryOf(server.requests()[0].target),
+              (std::map<std::string, std::optional<std::string>>{
+                  {"list-type", "2"}, {"prefix", "photos/"}, {"delimiter", "/"}}));
+}
+
+TEST(S3Client, RefusedRequestLogsStatusMaskedHeadersAndBody) {
+    struct Case {
+        int status;
+        std::string body;
+        std::string loggedBody;
+        std::string errorBody;
+    };
+    std::string longText(4095, 'a');
+    longText += "é";  // the two bytes of this letter straddle the cut at 4096
+    longText += std::string(10000 - longText.size(), 'z');
+    const std::string binary("\xff\xfe\x00\x01garbage", 10);
+    const std::string xml = "<?xml version=\"1.0\"?><Error><Code>NoSuchBucket</Code><Message>gone</Message></Error>";
+    const Case cases[] = {
+        {404, xml, xml, xml},
+        {403, binary, "(binary 10 bytes)", "(binary 10 bytes)"},
+        {500, longText, std::string(4095, 'a') + "\xEF\xBF\xBD…（已截断，共 10000 bytes）", longText},
+        {304, "", "", ""},
+    };
+    for (const Case& c : cases) {
+        LoopbackHttpServer server([&](const RecordedRequest&) {
+            return LoopbackHttpServer::answer(c.status, {{"Content-Type", "text/plain"}}, c.body);
+        });
+        S3Client client;
+        CapturedLog log(client);
+        try {
+            client.listObjects(bucketAt(server), credentials, "");
+            FAIL() << "status " << c.status << " accepted";
+        } catch (const S3Error& error) {
+            EXPECT_EQ(error.statusCode(), c.status);
+            EXPECT_TRUE(error.body() == c.errorBody) << c.status;
+        }
+
+        // The request headers exactly as sent, the signature cut to 48 characters.
+        std::vector<std::string> sent;
+        const std::vector<RecordedRequest> requests = server.requests();
+        for (const HttpHeader& header : requests[0].headers) {
+            const bool secret = header.name == "Authorization";
+            ASSERT_TRUE(!secret || header.value.size() > 48);
+            sent.push_back(header.name + ": " + (secret ? header.value.substr(0, 48) + "…" : header.value));
+        }
+        const std::string length = std::to_string(c.body.size());
+        EXPECT_THAT(log.lines(), ElementsAre(testing::StartsWith("→ GET "),
+                                             MatchesRegex("← " + std::to_string(c.status) +
+                                                          " \\[[0-9]+ms\\] Content-Length: " + length +
+                                                          "; Content-Type: text/plain"),
+                                             "  request headers: " + joinedSorted(sent), "  body: " + c.loggedBody))
+            << c.status;
+    }
+}
+
+TEST(S3Client, BucketListLogsASummaryInsteadOfTheBody) {
+    for (const int count : {20, 21}) {
+        std::string xml = "<ListAllMyBucketsResult><Buckets>";
+        std::string summary = "listBuckets(127.0.0.1) → " + std::to_string(count) + " 个桶 [";
+        for (int i = 0; i < count; ++i) {
+            const std::string name = "b" + std::to_string(100 + i);
+            // The first bucket carries the maker's totals; the others have none.
+            xml += "<Bucket><Name>" + name + "</Name>" +
+                   (i == 0 ? "<StandardBytes>60</StandardBytes><ArchiveBytes>40</ArchiveBytes><Files>2</Files>" : "") +
+                   "</Bucket>";
+            if (i < 20) summary += (i > 0 ? ", " : "") + name + (i == 0 ? "(100B/2f)" : "(0B/0f)");
+        }
+        xml += "</Buckets></ListAllMyBucketsResult>";
+        summary += count > 20 ? " …]" : "]";
+
+        LoopbackHttpServer server([&](const RecordedRequest&) {
+            return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}}, xml);
+        });
+        S3Client client;
+        CapturedLog log(client);
+        const auto buckets = client.listBuckets(*tarn::Url::parse(server.endpoint()), "us-east-1", credentials);
+        ASSERT_EQ(buckets.size(), static_cast<std::size_t>(count));
+        EXPECT_EQ(buckets[0], (tarn::S3BucketInfo{"b100", 100, 2}));
+        EXPECT_EQ(buckets[1], (tarn::S3BucketInfo{"b101", 0, 0}));
+        EXPECT_THAT(log.lines(), ElementsAre("→ GET " + server.endpoint(),
+                                             MatchesRegex("← 200 \\[[0-9]+ms\\] [0-9]+ bytes \\| .*"), summary));
+        EXPECT_EQ(server.requests()[0].target, "/");
+    }
+}
+
+TEST(S3Client, UnusableAnswersAndMissingServersFail) {
+    LoopbackHttpServer server([](const RecordedRequest&) {
+        return LoopbackHttpServer::answer(200, {{"Content-Type", "text/html"}}, "<html><body>portal");
+    });
+    S3Client client;
+    CapturedLog log(client);
+    EXPECT_THROW(client.listBuckets(*tarn::Url::parse(server.endpoint()), "us-east-1", credentials),
+                 tarn::XmlParseError);
+    // The request and the answer, but no body (never for bucket lists) and no summary.
+    EXPECT_EQ(log.lines().size(), 2u);
+
+    tarn::BucketConfig gone = bucketAt(server);
+    gone.endpoint = *tarn::Url::parse("http://127.0.0.1:1");
+    EXPECT_THROW(client.listPage(gone, credentials, "", "/", std::nullopt), tarn::TransportError);
+    EXPECT_THAT(log.lines().back(), MatchesRegex("✗ \\[[0-9]+ms\\] Couldn't connect to server.*"));
+
+    // The endpoint cannot name a host: nothing is sent.
+    EXPECT_THROW(client.listBuckets(*tarn::Url::parse("storage.example.com"), "us-east-1", credentials), S3Error);
+}
+
+TEST(S3Client, ListingsFollowContinuationTokensToTheEnd) {
+    // Tokens with characters that must survive the query encoding.
+    LoopbackHttpServer server([](const RecordedRequest& request) {
+        const auto query = queryOf(request.target);
+        const auto token = query.contains("continuation-token") ? query.at("continuation-token") : std::nullopt;
+        std::string page;
+        if (query.at("prefix") == "loop/") {
+            page = listPageXml({"loop/a"}, token ? "t-b" : "t-a");  // t-a, t-b, t-b, ...
+        } else if (query.at("prefix") == "stub/") {
+            page = listPageXml({"stub/a"}, std::nullopt);
+            page.replace(page.find("false"), 5, "true");  // truncated, yet no token to go on with
+        } else if (!token) {
+            page = listPageXml({"k/1", "k/2", "k/d1/"}, "t 1+/=");
+        } else if (*token == "t 1+/=") {
+            page = listPageXml({"k/3", "k/d2/"}, "t2");
+        } else {
+            page = listPageXml({"k/4"}, std::nullopt);
+        }
+        return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}}, page);
+    });
+    S3Client client;
+    const tarn::BucketConfig bucket = bucketAt(server);
+
+    std::vector<std::string> keys;
+    for (const tarn::ObjectItem& item : client.listObjects(bucket, credentials, "k/")) keys.push_back(item.key);
+    EXPECT_THAT(keys, ElementsAre("k/1", "k/2", "k/3", "k/4"));
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_FALSE(queryOf(requests[0].target).contains("continuation-token"));
+    EXPECT_FALSE(queryOf(requests[0].target).contains("delimiter"));
+    EXPECT_EQ(queryOf(requests[1].target).at("continuation-token"), "t 1+/=");
+    EXPECT_EQ(queryOf(requests[2].target).at("continuation-token"), "t2");
+
+    const tarn::S3Listing all = client.list(bucket, credentials, "k/", "/");
+    EXPECT_EQ(all.objects.size(), 4u);
+    EXPECT_EQ(all.prefixes, (std::vector<tarn::ObjectPrefix>{{"k/d1/"}, {"k/d2/"}}));
+    EXPECT_FALSE(all.isTruncated);
+    EXPECT_FALSE(all.nextContinuationToken);
+    EXPECT_EQ(queryOf(server.requests()[3].target).at("delimiter"), "/");
+
+    const std::size_t before = server.requests().size();
+    EXPECT_EQ(client.listObjects(bucket, credentials, "stub/").size(), 1u);
+    EXPECT_EQ(server.requests().size(), before + 1);
+
+    // A token the server already handed out would never end the listing.
+    EXPECT_THROW(client.listObjects(bucket, credentials, "loop/"), S3Error);
+    EXPECT_EQ(server.requests().size(), before + 4);
+}
+
+TEST(S3Client, MultipartUploadListingSendsOnlyTheMarkersGiven) {
+    LoopbackHttpServer server([](const RecordedRequest&) {
+        return LoopbackHttpServer::answer(
+            200, {},
+            "<ListMultipartUploadsResult><Upload><Key>big.iso</Key><UploadId>u1</UploadId></Upload>"
+            "<IsTruncated>true</IsTruncated><NextKeyMarker>big.iso</NextKeyMarker>"
+            "<NextUploadIdMarker>u1</NextUploadIdMarker></ListMultipartUploadsResult>");
+    });
+    S3Client client;
+    const tarn::MultipartUploadListing listing =
+        client.listMultipartUploads(bucketAt(server), credentials, std::string("a b"), std::string());
+    ASSERT_EQ(listing.uploads.size(), 1u);
+    EXPECT_EQ(listing.nextUploadIdMarker, "u1");
+    const std::string target = server.requests()[0].target;
+    EXPECT_EQ(target.substr(target.find('?')), "?uploads&max-uploads=1000&key-marker=a%20b");
+}
+
+TEST(S3Client, StopRequestEndsAListingThatWaitsForAnAnswer) {
+    LoopbackHttpServer server([](const RecordedRequest&) { return ScriptedAnswer{"", 0}; });
+    S3Client client;
+    CapturedLog log(client);
+    std::stop_source stop;
+    std::jthread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop.request_stop();
+    });
+    EXPECT_THROW(client.listObjects(bucketAt(server), credentials, "", stop.get_token()), tarn::CancelledError);
+    EXPECT_THAT(log.lines().back(), MatchesRegex("✗ \\[[0-9]+ms\\] The operation was cancelled\\."));
+}
+
+TEST(S3Client, LoggerMayChangeWhileExchangesRun) {
+    LoopbackHttpServer server([](const RecordedRequest&) {
+        return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}}, listPageXml({"a"}, std::nullopt));
+    });
+    S3Client client;
+    std::atomic<bool> done = false;
+    std::atomic<int> torn = 0;
+    std::atomic<int> written = 0;
+    const auto sink = [&](std::string_view line) {
+        ++written;
+        if (!line.starts_with("→ GET ") && !line.starts_with("← 200 [") && !line.starts_with("  body: <?xml")) ++torn;
+    };
+    {
+        std::vector<std::jthread> workers;
+        for (int t = 0; t < 4; ++t) {
+            workers.emplace_back([&] {
+                for (int i = 0; i < 25; ++i) client.listPage(bucketAt(server), credentials, "", "/", std::nullopt);
+            });
+        }
+        std::jthread toggler([&] {
+            for (int i = 0; !done; ++i) client.setLogger(i % 2 == 0 ? S3Client::Logger(sink) : S3Client::Logger());
+        });
+        for (std::jthread& worker : workers) worker.join();
+        done = true;
+    }
+    EXPECT_EQ(torn, 0);
+    EXPECT_GT(written, 0);
+    client.setLogger({});
+    EXPECT_FALSE(client.logger());
+}

@@ -1,0 +1,72 @@
+#include "S3TestBuckets.h"
+
+#include "core/HttpExchange.h"
+#include "core/S3RequestBuilder.h"
+
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+namespace tarn::test {
+
+namespace {
+
+constexpr int kWriters = 8;
+
+// A plain signed PUT; the test set-up needs no more of the storage protocol than that.
+void put(const S3TestServer& server, const BucketConfig& bucket, const std::string& url, std::string_view content) {
+    const S3Request request = S3RequestBuilder::request("PUT", url, bucket, credentialsOf(server),
+                                                        {content.begin(), content.end()}, std::nullopt, {},
+                                                        std::chrono::system_clock::now());
+    const HttpResponse response = HttpExchange::perform(request);
+    if (response.statusCode != 200) {
+        throw std::runtime_error("PUT " + url + " answered " + std::to_string(response.statusCode) + ": " +
+                                 std::string(response.bodyText()));
+    }
+}
+
+}  // namespace
+
+S3Credentials credentialsOf(const S3TestServer& server) {
+    return {server.accessKey, server.secretKey};
+}
+
+BucketConfig createBucket(const S3TestServer& server, const std::string& stem) {
+    BucketConfig bucket;
+    bucket.bucketName = uniqueBucketName(stem);
+    bucket.displayName = bucket.bucketName;
+    bucket.endpoint = *Url::parse(server.endpoint);
+    bucket.region = "us-east-1";
+    // A PUT on the bucket's own URL creates it.
+    put(server, bucket, S3RequestBuilder::objectURL(bucket, ""), "");
+    return bucket;
+}
+
+void putObjects(const S3TestServer& server, const BucketConfig& bucket, const std::vector<std::string>& keys,
+                std::string_view content) {
+    std::atomic<std::size_t> next = 0;
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    {
+        std::vector<std::jthread> writers;
+        for (int i = 0; i < kWriters; ++i) {
+            writers.emplace_back([&] {
+                try {
+                    for (std::size_t k = next++; k < keys.size(); k = next++) {
+                        put(server, bucket, S3RequestBuilder::objectURL(bucket, keys[k]), content);
+                    }
+                } catch (...) {
+                    const std::lock_guard lock(failureLock);
+                    if (!failure) failure = std::current_exception();
+                    next = keys.size();
+                }
+            });
+        }
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace tarn::test

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "TestEnvironment.h"
+
+#include "core/ConfigModels.h"
+#include "core/StorageModels.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarn::test {
+
+S3Credentials credentialsOf(const S3TestServer& server);
+
+// A new, empty bucket on the test server under a name no other run uses.
+BucketConfig createBucket(const S3TestServer& server, const std::string& stem);
+
+// Stores an object with `content` under each key, several at a time.
+void putObjects(const S3TestServer& server, const BucketConfig& bucket, const std::vector<std::string>& keys,
+                std::string_view content = "x");
+
+}  // namespace tarn::test
