@@ -46,6 +46,36 @@ S3Error S3Error::invalidURL() { return S3Error(Kind::invalidURL, 0, {}); }
 S3Error S3Error::missingSecret() { return S3Error(Kind::missingSecret, 0, {}); }
 S3Error S3Error::unexpectedResponse() { return S3Error(Kind::unexpectedResponse, 0, {}); }
 
+std::optional<S3Error> S3Error::fromErrorDocument(int statusCode, std::string_view body) {
+    // Skip what may stand before the root element: a byte-order mark, white space,
+    // the XML declaration, processing instructions and comments.
+    std::string_view rest = body;
+    if (rest.substr(0, 3) == "\xEF\xBB\xBF") rest.remove_prefix(3);
+    while (true) {
+        const std::size_t start = rest.find_first_not_of(" \t\r\n");
+        if (start == std::string_view::npos) return std::nullopt;
+        rest.remove_prefix(start);
+        std::string_view terminator;
+        if (rest.substr(0, 2) == "<?") {
+            terminator = "?>";
+        } else if (rest.substr(0, 4) == "<!--") {
+            terminator = "-->";
+        } else {
+            break;
+        }
+        const std::size_t end = rest.find(terminator);
+        if (end == std::string_view::npos) return std::nullopt;
+        rest.remove_prefix(end + terminator.size());
+    }
+    constexpr std::string_view kRoot = "<Error";
+    if (rest.substr(0, kRoot.size()) != kRoot || rest.size() == kRoot.size()) return std::nullopt;
+    const char next = rest[kRoot.size()];
+    if (next != '>' && next != ' ' && next != '\t' && next != '\r' && next != '\n' && next != '/') {
+        return std::nullopt;
+    }
+    return requestFailed(statusCode, std::string(body));
+}
+
 std::optional<int> S3Error::statusCode() const {
     if (m_kind != Kind::requestFailed) return std::nullopt;
     return m_statusCode;

@@ -3,6 +3,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tarn {
 
@@ -16,6 +17,10 @@ public:
     static S3Error invalidURL();
     static S3Error missingSecret();
     static S3Error unexpectedResponse();
+    // Some operations (copies, multipart completion) can fail after the server has
+    // already sent 200: the failure is then an <Error> document as the body. Gives
+    // the requestFailed error such a body stands for, or none for any other body.
+    static std::optional<S3Error> fromErrorDocument(int statusCode, std::string_view body);
 
     Kind kind() const { return m_kind; }
     // The HTTP status of a refused request; absent for the other kinds.

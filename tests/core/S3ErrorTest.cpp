@@ -55,3 +55,22 @@ TEST(S3Error, ReadsCodeAndMessageOfErrorBodies) {
         EXPECT_EQ(error.errorDescription(), c.description) << c.body;
     }
 }
+
+TEST(S3Error, ErrorDocumentsSentWithSuccess) {
+    const std::string failure =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Error><Code>InternalError</Code>"
+        "<Message>We encountered an internal error.</Message></Error>";
+    const auto error = S3Error::fromErrorDocument(200, failure);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->statusCode(), 200);
+    EXPECT_EQ(error->errorCode(), "InternalError");
+    EXPECT_EQ(error->body(), failure);
+
+    EXPECT_TRUE(S3Error::fromErrorDocument(200, "\xEF\xBB\xBF <!-- note --><Error/>"));
+    EXPECT_TRUE(S3Error::fromErrorDocument(200, "<Error xmlns=\"x\"><Code>A</Code></Error>"));
+    for (const char* body : {"", "   ", "<?xml version=\"1.0\"?><CopyObjectResult><ETag>\"a\"</ETag></CopyObjectResult>",
+                             "<CompleteMultipartUploadResult><Error>nested</Error></CompleteMultipartUploadResult>",
+                             "<Errors/>", "<?xml version=\"1.0\"", "not xml <Error>"}) {
+        EXPECT_FALSE(S3Error::fromErrorDocument(200, body)) << body;
+    }
+}
