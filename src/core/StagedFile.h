@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string_view>
+
+namespace tarn {
+
+// A file that is written piece by piece under a hidden temporary name in its
+// target's folder and takes the target's name only when it is complete and on
+// disk. Until then an existing file at the target stays exactly as it was; a
+// staged file that is never committed (a failed or cancelled download, an
+// exception) is removed when the object goes away.
+//
+// Failures throw std::filesystem::filesystem_error naming the target and the
+// operating system's reason. The target's folder must exist.
+class StagedFile {
+public:
+    enum class Access {
+        ownerOnly,  // 0600: configuration and other private files
+        usual,      // 0666 less the umask, like any file a program creates for the user
+    };
+
+    StagedFile(std::filesystem::path target, Access access);
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    void write(std::string_view bytes);
+    void write(std::span<const std::uint8_t> bytes);
+    // Bytes written so far.
+    std::int64_t size() const { return m_size; }
+
+    // Flushes the file, gives it the target's name (replacing a file there) and
+    // flushes the folder, so the new name survives a crash.
+    void commit();
+    // The same, except that a file already at the target is left alone: false then,
+    // and the staged bytes are dropped. Checking and naming are one step.
+    bool commitIfAbsent();
+
+    const std::filesystem::path& target() const { return m_target; }
+    // The temporary name; empty once the file was committed.
+    const std::filesystem::path& temporaryPath() const { return m_temporary; }
+
+private:
+    void finishWriting();
+    void syncFolder() const;
+    void discard() noexcept;
+
+    std::filesystem::path m_target;
+    std::filesystem::path m_temporary;
+    int m_fd = -1;
+    std::int64_t m_size = 0;
+};
+
+}  // namespace tarn
