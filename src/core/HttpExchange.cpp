@@ -203,6 +203,9 @@ private:
 void Transfer::configure(const Slist& headers) {
     CURL* easy = m_easy;
     curl_easy_setopt(easy, CURLOPT_URL, m_request.url.c_str());
+    // Object keys may hold "." and ".." pieces; squashing them would address (and
+    // overwrite or delete) another object than the one signed for.
+    curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_SHARE, SharedCaches::instance().handle());
