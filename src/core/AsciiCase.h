@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarn {
+
+// Letter case of protocol texts (header names, host names), where only A-Z and a-z
+// are letters; other bytes, UTF-8 included, are left as they are.
+namespace AsciiCase {
+
+std::string lowercased(std::string_view text);
+bool startsWith(std::string_view text, std::string_view prefix);
+
+}  // namespace AsciiCase
+
+}  // namespace tarn

@@ -1,0 +1,49 @@
+#include "core/UserMetadata.h"
+
+#include "core/AsciiCase.h"
+
+#include <algorithm>
+#include <set>
+#include <stdexcept>
+
+namespace tarn::UserMetadata {
+
+namespace {
+
+bool isTokenCharacter(char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+    return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+}
+
+}  // namespace
+
+bool isValidName(std::string_view name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), isTokenCharacter);
+}
+
+bool isValidValue(std::string_view value) {
+    return std::all_of(value.begin(), value.end(), [](char c) { return c >= 32 && c <= 126; });
+}
+
+void check(const std::map<std::string, std::string>& metadata) {
+    std::set<std::string> seen;
+    for (const auto& [name, value] : metadata) {
+        if (!isValidName(name)) {
+            throw std::invalid_argument("The metadata name \"" + name +
+                                        "\" is not allowed: use only ASCII letters, digits and !#$%&'*+-.^_`|~, "
+                                        "without spaces.");
+        }
+        if (!isValidValue(value)) {
+            throw std::invalid_argument("The value of the metadata \"" + name +
+                                        "\" is not allowed: use only printable ASCII characters, without line "
+                                        "breaks, tabs or other control characters.");
+        }
+        if (!seen.insert(AsciiCase::lowercased(name)).second) {
+            throw std::invalid_argument("The metadata name \"" + name +
+                                        "\" is given twice: names that differ only in letter case are the same "
+                                        "name.");
+        }
+    }
+}
+
+}  // namespace tarn::UserMetadata
