@@ -8,7 +8,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -65,6 +67,80 @@ public:
 
     // ---- Object operations ----
 
+    // Progress as a fraction of the whole, 0 to 1 (a little above 1 only when a
+    // server sends more than it announced). Called on the calling thread.
+    using FractionProgress = std::function<void(double fraction)>;
+    // Bytes written to disk so far and the bytes expected (-1 when the server
+    // announced no length). Called on the calling thread.
+    using ByteProgress = std::function<void(std::int64_t written, std::int64_t expected)>;
+
+    // Single-request transfers (S3ClientTransfers.cpp). Downloads into files write
+    // into a hidden temporary file beside the target, never hold the object in
+    // memory, and replace the target only once every byte is on disk; a failed or
+    // stopped download leaves an existing file untouched and no temporary file.
+
+    // Stores the local file under `key` (the file's name when absent) with one PUT,
+    // with the Content-Type of its extension. The whole file is read into memory
+    // first, so this is for files up to the multipart part size. Progress is
+    // reported in steps of at least 0.02 and ends with exactly 1.
+    void upload(const std::filesystem::path& file, const BucketConfig& bucket, const S3Credentials& credentials,
+                const std::optional<std::string>& key = std::nullopt, const FractionProgress& onProgress = {},
+                std::stop_token stop = {});
+    // The whole object, in memory: for small objects only.
+    std::vector<std::uint8_t> downloadData(const std::string& key, const BucketConfig& bucket,
+                                           const S3Credentials& credentials, std::stop_token stop = {});
+    // Saves the object as `fileName` inside `folder` (both created when missing) and
+    // returns the file's path. `fileName` may be a "/"-separated path below the
+    // folder, so a folder's objects keep their layout; when absent it is the key's
+    // last piece. Names that would leave the folder ("..", absolute paths) are
+    // refused with std::invalid_argument before anything is sent. Progress is
+    // reported in steps of at least 0.01 and ends with 1.
+    std::filesystem::path downloadObject(const std::string& key, const BucketConfig& bucket,
+                                         const S3Credentials& credentials, const std::filesystem::path& folder,
+                                         const std::optional<std::string>& fileName = std::nullopt,
+                                         const FractionProgress& onProgress = {}, std::stop_token stop = {});
+    // Saves the object at `target`, creating its folder once the server has agreed
+    // to send the object. Progress is reported for every piece written.
+    void downloadToFile(const std::string& key, const std::filesystem::path& target, const BucketConfig& bucket,
+                        const S3Credentials& credentials, const ByteProgress& onProgress = {},
+                        std::stop_token stop = {});
+
+    // Object head and writes (S3ClientObjects.cpp).
+
+    // The object's stored headers and user metadata, read by a GET of its first
+    // byte; size and date stay those of the listed item.
+    ObjectDetails details(const ObjectItem& item, const BucketConfig& bucket, const S3Credentials& credentials,
+                          std::stop_token stop = {});
+    // Writes the empty marker of the folder `name` inside `parentPrefix`. Throws
+    // std::invalid_argument for a name that is empty or holds a "." or ".." piece.
+    void createFolder(const std::string& name, const std::string& parentPrefix, const BucketConfig& bucket,
+                      const S3Credentials& credentials, std::stop_token stop = {});
+    // Writes an empty folder marker at exactly `key` (a key ending in "/").
+    void putDirectoryMarker(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
+                            std::stop_token stop = {});
+    // Moves an object inside the bucket. The maker's service moves it itself;
+    // elsewhere it is copied and the source deleted only once the copy succeeded.
+    // Moving an object onto its own key changes nothing.
+    void moveObject(const std::string& from, const std::string& to, const BucketConfig& bucket,
+                    const S3Credentials& credentials, std::stop_token stop = {});
+    void deleteObject(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
+                      std::stop_token stop = {});
+    // Deletes in batches of 1,000, one after the other. A refused batch ends the
+    // operation with its error (earlier batches stay deleted). Keys that the server
+    // reports as not deleted do not stop the later batches; once all have been
+    // sent they are thrown as DeleteObjectsError.
+    void deleteObjects(const std::vector<std::string>& keys, const BucketConfig& bucket,
+                       const S3Credentials& credentials, std::stop_token stop = {});
+    // Replaces the object's user metadata with `metadata` (names without the
+    // "x-amz-meta-" prefix) and its content type with `contentType` when given.
+    // The object's other stored headers (Content-Type when none is given,
+    // Cache-Control, Content-Disposition, Content-Encoding, Content-Language,
+    // Expires) are read first and kept. Metadata that cannot be sent as it stands
+    // is refused with std::invalid_argument before anything is sent.
+    void updateMetadata(const std::string& key, const std::map<std::string, std::string>& metadata,
+                        const std::optional<std::string>& contentType, const BucketConfig& bucket,
+                        const S3Credentials& credentials, std::stop_token stop = {});
+
     // ---- Multipart operations ----
 
 private:
@@ -105,6 +181,20 @@ private:
                        const std::optional<std::string>& delimiter, std::stop_token stop);
 
     // ---- Object operation helpers ----
+
+    // The URL of one object; an empty key, which would name the bucket itself, is
+    // refused with std::invalid_argument.
+    static std::string singleObjectURL(const BucketConfig& bucket, const std::string& key);
+
+    // Streams a GET of the object into a staged file at `target` (its folder created
+    // when the answer is a success); `onBytes` sees each piece once it is written.
+    void streamToFile(const S3Request& request, const std::filesystem::path& target, const ByteProgress& onBytes,
+                      std::stop_token stop);
+    // Copies `from` onto `to` with the extra headers; `move` asks the maker's
+    // service to move instead. A success status carrying an error document fails.
+    void copyObject(const std::string& from, const std::string& to, const BucketConfig& bucket,
+                    const S3Credentials& credentials, bool move, const std::vector<HttpHeader>& headers,
+                    std::stop_token stop);
 
     // ---- Multipart helpers ----
 

@@ -54,6 +54,12 @@ struct ObjectDetails {
     std::optional<std::string> contentType;
     std::optional<std::string> eTag;
     std::map<std::string, std::string> metadata;  // user metadata, name to value
+    // Stored headers that a metadata replacement must send again to keep them.
+    std::optional<std::string> cacheControl;
+    std::optional<std::string> contentDisposition;
+    std::optional<std::string> contentEncoding;
+    std::optional<std::string> contentLanguage;
+    std::optional<std::string> expires;
 
     bool operator==(const ObjectDetails&) const = default;
 };

@@ -165,6 +165,10 @@ void LoopbackHttpServer::serve(int socket, int connection) {
             hang();
             return;
         }
+        if (reply.closeAfterWriting) {
+            ::shutdown(socket, SHUT_RDWR);
+            return;
+        }
     }
 }
 

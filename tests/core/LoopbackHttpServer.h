@@ -30,6 +30,9 @@ struct ScriptedAnswer {
     // Write only this many bytes of `bytes`, then go silent (the connection stays
     // open) until the server is destroyed.
     std::optional<std::size_t> hangAfter;
+    // Close the connection once the bytes are written, as a server does that fails
+    // in the middle of an answer.
+    bool closeAfterWriting = false;
 };
 
 // A tiny HTTP/1.1 server on 127.0.0.1 that answers each request with what the

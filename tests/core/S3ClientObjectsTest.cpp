@@ -1,0 +1,407 @@
+#include "LoopbackHttpServer.h"
+#include "TestFiles.h"
+
+#include "core/CancelledError.h"
+#include "core/Crypto.h"
+#include "core/DeleteObjectsError.h"
+#include "core/S3Client.h"
+#include "core/S3Error.h"
+#include "core/TransportError.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+using tarn::HttpHeader;
+using tarn::S3Client;
+using tarn::S3Error;
+using tarn::test::LoopbackHttpServer;
+using tarn::test::RecordedRequest;
+using tarn::test::ScriptedAnswer;
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const tarn::S3Credentials credentials{"AKIDEXAMPLE", "secret"};
+
+// Path-style on 127.0.0.1, so every request target starts with "/media/".
+tarn::BucketConfig mediaBucket(const LoopbackHttpServer& server) {
+    tarn::BucketConfig bucket;
+    bucket.bucketName = "media";
+    bucket.endpoint = *tarn::Url::parse(server.endpoint());
+    bucket.region = "us-east-1";
+    return bucket;
+}
+
+std::vector<std::string> requestLines(const LoopbackHttpServer& server) {
+    std::vector<std::string> lines;
+    for (const RecordedRequest& request : server.requests()) lines.push_back(request.method + " " + request.target);
+    return lines;
+}
+
+std::string headerOf(const RecordedRequest& request, std::string_view name) {
+    const std::string* value = request.header(name);
+    return value == nullptr ? "(none)" : *value;
+}
+
+std::vector<std::string> filesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        names.push_back(fs::relative(entry.path(), folder).string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const std::string copyResult =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><CopyObjectResult><ETag>\"e\"</ETag></CopyObjectResult>";
+const std::string errorInsideSuccess =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Error><Code>InternalError</Code><Message>copy "
+    "broke</Message></Error>";
+
+}  // namespace
+
+TEST(S3ClientObjectRequests, MoveCopiesAndDeletesTheSourceOnlyAfterTheCopySucceeded) {
+    struct Case {
+        int status;
+        std::string body;
+        bool succeeds;
+    };
+    const Case cases[] = {
+        {200, copyResult, true},
+        // The server answered 200 and then failed: the copy does not exist.
+        {200, errorInsideSuccess, false},
+        {503, "<Error><Code>SlowDown</Code></Error>", false},
+    };
+    for (const Case& c : cases) {
+        LoopbackHttpServer server([&](const RecordedRequest& request) {
+            if (request.method == "PUT") return LoopbackHttpServer::answer(c.status, {}, c.body);
+            return LoopbackHttpServer::answer(204, {}, "");
+        });
+        S3Client client;
+        const auto move = [&] {
+            client.moveObject("in dir/a+b ü.txt", "out/a+b ü.txt", mediaBucket(server), credentials);
+        };
+        if (c.succeeds) {
+            EXPECT_NO_THROW(move()) << c.body;
+        } else {
+            EXPECT_THROW(move(), S3Error) << c.body;
+        }
+
+        const std::vector<RecordedRequest> requests = server.requests();
+        ASSERT_FALSE(requests.empty());
+        // This server is not the maker's, so the copy source carries no move suffix.
+        EXPECT_EQ(headerOf(requests[0], "x-amz-copy-source"), "/media/in%20dir/a%2Bb%20%C3%BC.txt");
+        if (c.succeeds) {
+            EXPECT_THAT(requestLines(server),
+                        ElementsAre("PUT /media/out/a%2Bb%20%C3%BC.txt", "DELETE /media/in%20dir/a%2Bb%20%C3%BC.txt"));
+        } else {
+            EXPECT_THAT(requestLines(server), ElementsAre("PUT /media/out/a%2Bb%20%C3%BC.txt")) << c.body;
+        }
+    }
+
+    // Moving onto the same key would copy onto itself and then delete the only copy.
+    LoopbackHttpServer server([](const RecordedRequest&) { return LoopbackHttpServer::answer(200, {}, copyResult); });
+    S3Client().moveObject("same.txt", "same.txt", mediaBucket(server), credentials);
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST(S3ClientObjectRequests, KeysAreSentExactlyAndFolderNamesMustNameAFolder) {
+    LoopbackHttpServer server([](const RecordedRequest&) { return LoopbackHttpServer::answer(200, {}, ""); });
+    S3Client client;
+    // A squashed "a/../b" would address, and delete, the object "b".
+    client.deleteObject("a/../b/./c", mediaBucket(server), credentials);
+    client.createFolder("/new/", "docs", mediaBucket(server), credentials);
+    for (const std::string name : {"", "/", "..", "a/./b", "../up"}) {
+        EXPECT_THROW(client.createFolder(name, "docs/", mediaBucket(server), credentials), std::invalid_argument)
+            << name;
+    }
+    // An empty key would address the bucket itself.
+    EXPECT_THROW(client.deleteObject("", mediaBucket(server), credentials), std::invalid_argument);
+    EXPECT_THAT(requestLines(server), ElementsAre("DELETE /media/a/../b/./c", "PUT /media/docs/new/"));
+    EXPECT_EQ(headerOf(server.requests()[1], "Content-Type"), "application/x-directory");
+    EXPECT_EQ(server.requests()[1].body, "");
+}
+
+TEST(S3ClientObjectRequests, BatchDeleteSendsBatchesOf1000AndNamesTheKeysNotDeleted) {
+    std::vector<std::string> keys;
+    for (int i = 0; i < 2500; ++i) keys.push_back("k" + std::to_string(10000 + i) + (i % 2 ? " & <x>" : ""));
+    // The first batch refuses two keys, the last five.
+    const auto refusing = [&](std::size_t first, std::size_t count) {
+        std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><DeleteResult>";
+        for (std::size_t i = first; i < first + count; ++i) {
+            xml += "<Error><Key>" + std::to_string(10000 + i) +
+                   "</Key><Code>AccessDenied</Code><Message>no</Message></Error>";
+        }
+        return xml + "</DeleteResult>";
+    };
+    int batch = 0;
+    LoopbackHttpServer server([&](const RecordedRequest&) {
+        const std::string body = ++batch == 1 ? refusing(0, 2) : batch == 3 ? refusing(2000, 5) : refusing(0, 0);
+        return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}}, body);
+    });
+    S3Client client;
+    try {
+        client.deleteObjects(keys, mediaBucket(server), credentials);
+        ADD_FAILURE() << "refused keys must fail the operation";
+    } catch (const tarn::DeleteObjectsError& error) {
+        EXPECT_EQ(error.failures().size(), 7u);
+        EXPECT_EQ(error.failures()[0], (tarn::DeleteFailure{"10000", "AccessDenied", "no"}));
+        EXPECT_STREQ(error.what(),
+                     "7 of 2500 objects were not deleted: \"10000\" (AccessDenied), \"10001\" (AccessDenied), "
+                     "\"12000\" (AccessDenied), \"12001\" (AccessDenied), \"12002\" (AccessDenied) and 2 more.");
+    }
+
+    // Every batch was sent, in key order, each with the MD5 of exactly its bytes.
+    const std::vector<RecordedRequest> requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    const std::size_t sizes[] = {1000, 1000, 500};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(requests[i].method + " " + requests[i].target, "POST /media?delete");
+        EXPECT_EQ(headerOf(requests[i], "Content-MD5"), tarn::Crypto::base64(tarn::Crypto::md5(requests[i].body)));
+        EXPECT_EQ(headerOf(requests[i], "Content-Type"), "application/xml");
+        std::size_t count = 0;
+        for (std::size_t at = requests[i].body.find("<Object>"); at != std::string::npos;
+             at = requests[i].body.find("<Object>", at + 1)) {
+            ++count;
+        }
+        EXPECT_EQ(count, sizes[i]);
+    }
+    EXPECT_THAT(requests[1].body, HasSubstr("<Key>k11000</Key>"));
+    EXPECT_THAT(requests[0].body, HasSubstr("<Key>k10001 &amp; &lt;x&gt;</Key>"));
+
+    // An empty list sends nothing.
+    client.deleteObjects({}, mediaBucket(server), credentials);
+    EXPECT_EQ(server.requests().size(), 3u);
+}
+
+TEST(S3ClientObjectRequests, BatchDeleteFailsOnAnswersThatSayNothingWasDeleted) {
+    struct Case {
+        std::string body;
+        S3Error::Kind kind;
+    };
+    const Case cases[] = {
+        {errorInsideSuccess, S3Error::Kind::requestFailed},
+        {"<?xml version=\"1.0\"?><ListBucketResult/>", S3Error::Kind::unexpectedResponse},
+    };
+    for (const Case& c : cases) {
+        LoopbackHttpServer server([&](const RecordedRequest&) { return LoopbackHttpServer::answer(200, {}, c.body); });
+        const std::vector<std::string> keys(1500, "k");
+        try {
+            S3Client().deleteObjects(keys, mediaBucket(server), credentials);
+            ADD_FAILURE() << c.body;
+        } catch (const S3Error& error) {
+            EXPECT_EQ(error.kind(), c.kind) << c.body;
+        }
+        // The failing first batch ends the operation.
+        EXPECT_EQ(server.requests().size(), 1u) << c.body;
+    }
+}
+
+TEST(S3ClientObjectRequests, HeadReadsStoredHeadersAndStopsWhenTheServerIgnoresTheRange) {
+    // A server that ignores the range starts sending a 1 GiB object and never
+    // finishes: the head must not wait for the body.
+    const std::string head =
+        "HTTP/1.1 200 OK\r\nContent-Length: 1073741824\r\nContent-Type: image/png\r\nETag: \"abc\"\r\n"
+        "X-Amz-Meta-Author: Ann\r\nx-amz-meta-color: blue\r\nCache-Control: max-age=60\r\n"
+        "Content-Disposition: attachment\r\nContent-Encoding: gzip\r\nContent-Language: de\r\n"
+        "Expires: Thu, 01 Dec 2033 16:00:00 GMT\r\n\r\n";
+    LoopbackHttpServer server([&](const RecordedRequest&) {
+        return ScriptedAnswer{head + std::string(256 * 1024, 'x'), head.size() + 256 * 1024};
+    });
+    std::stop_source giveUp;
+    std::jthread watchdog([&](std::stop_token done) {
+        for (int i = 0; i < 200 && !done.stop_requested(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        giveUp.request_stop();
+    });
+
+    const tarn::ObjectItem item{"pics/a.png", 7, std::nullopt, std::nullopt, std::string("listed")};
+    const tarn::ObjectDetails details = S3Client().details(item, mediaBucket(server), credentials, giveUp.get_token());
+    watchdog.request_stop();
+
+    EXPECT_EQ(details.item, item);
+    EXPECT_EQ(details.contentType, "image/png");
+    EXPECT_EQ(details.eTag, "\"abc\"");
+    EXPECT_EQ(details.metadata, (std::map<std::string, std::string>{{"Author", "Ann"}, {"color", "blue"}}));
+    EXPECT_EQ(details.cacheControl, "max-age=60");
+    EXPECT_EQ(details.contentDisposition, "attachment");
+    EXPECT_EQ(details.contentEncoding, "gzip");
+    EXPECT_EQ(details.contentLanguage, "de");
+    EXPECT_EQ(details.expires, "Thu, 01 Dec 2033 16:00:00 GMT");
+    const std::vector<RecordedRequest> requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(headerOf(requests[0], "Range"), "bytes=0-0");
+}
+
+TEST(S3ClientObjectRequests, HeadOfAnEmptyObjectIsReadWithHeadAfterTheRangeIsRefused) {
+    LoopbackHttpServer server([](const RecordedRequest& request) {
+        if (request.method == "GET") {
+            return LoopbackHttpServer::answer(416, {{"Content-Type", "application/xml"}},
+                                              "<Error><Code>InvalidRange</Code></Error>");
+        }
+        return LoopbackHttpServer::answer(200, {{"Content-Type", "text/plain"}, {"x-amz-meta-k", "v"}}, "");
+    });
+    const tarn::ObjectItem item{"empty.txt", 0, std::nullopt, std::nullopt,
+                                std::string("d41d8cd98f00b204e9800998ecf8427e")};
+    const tarn::ObjectDetails details = S3Client().details(item, mediaBucket(server), credentials);
+    EXPECT_EQ(details.contentType, "text/plain");
+    // No ETag header: the listed one stands in.
+    EXPECT_EQ(details.eTag, "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(details.metadata, (std::map<std::string, std::string>{{"k", "v"}}));
+    EXPECT_THAT(requestLines(server), ElementsAre("GET /media/empty.txt", "HEAD /media/empty.txt"));
+
+    // Any other refusal is the caller's error.
+    LoopbackHttpServer refusing([](const RecordedRequest&) { return LoopbackHttpServer::answer(403, {}, "denied"); });
+    EXPECT_THROW(S3Client().details(item, mediaBucket(refusing), credentials), S3Error);
+    EXPECT_EQ(refusing.requests().size(), 1u);
+}
+
+TEST(S3ClientObjectRequests, MetadataReplacementSendsTheStoredHeadersAgain) {
+    std::string copyAnswer = copyResult;
+    LoopbackHttpServer server([&](const RecordedRequest& request) {
+        if (request.method == "GET") {
+            return LoopbackHttpServer::answer(206,
+                                              {{"Content-Type", "text/markdown"},
+                                               {"Cache-Control", "no-cache"},
+                                               {"Content-Disposition", "inline"},
+                                               {"Content-Encoding", "gzip"},
+                                               {"Content-Language", "fr"},
+                                               {"Expires", "Wed, 21 Oct 2037 07:28:00 GMT"},
+                                               {"x-amz-meta-old", "1"}},
+                                              "x");
+        }
+        return LoopbackHttpServer::answer(200, {}, copyAnswer);
+    });
+    S3Client client;
+    const std::map<std::string, std::string> metadata{{"color", "blue"}, {"Reviewed-By", "Ann Lee"}};
+    client.updateMetadata("dir/a b.md", metadata, std::nullopt, mediaBucket(server), credentials);
+    client.updateMetadata("dir/a b.md", {}, "text/plain", mediaBucket(server), credentials);
+
+    const std::vector<RecordedRequest> requests = server.requests();
+    ASSERT_EQ(requests.size(), 4u);
+    for (const std::size_t copy : {1, 3}) {
+        const RecordedRequest& put = requests[copy];
+        EXPECT_EQ(put.method + " " + put.target, "PUT /media/dir/a%20b.md");
+        EXPECT_EQ(headerOf(put, "x-amz-copy-source"), "/media/dir/a%20b.md");
+        EXPECT_EQ(headerOf(put, "x-amz-metadata-directive"), "REPLACE");
+        EXPECT_EQ(headerOf(put, "Cache-Control"), "no-cache");
+        EXPECT_EQ(headerOf(put, "Content-Disposition"), "inline");
+        EXPECT_EQ(headerOf(put, "Content-Encoding"), "gzip");
+        EXPECT_EQ(headerOf(put, "Content-Language"), "fr");
+        EXPECT_EQ(headerOf(put, "Expires"), "Wed, 21 Oct 2037 07:28:00 GMT");
+        EXPECT_EQ(headerOf(put, "x-amz-meta-old"), "(none)");
+    }
+    EXPECT_EQ(headerOf(requests[1], "Content-Type"), "text/markdown");
+    EXPECT_EQ(headerOf(requests[1], "x-amz-meta-color"), "blue");
+    EXPECT_EQ(headerOf(requests[1], "x-amz-meta-Reviewed-By"), "Ann Lee");
+    EXPECT_EQ(headerOf(requests[3], "Content-Type"), "text/plain");
+    EXPECT_EQ(headerOf(requests[3], "x-amz-meta-color"), "(none)");
+
+    copyAnswer = errorInsideSuccess;
+    EXPECT_THROW(client.updateMetadata("dir/a b.md", metadata, std::nullopt, mediaBucket(server), credentials),
+                 S3Error);
+}
+
+TEST(S3ClientObjectRequests, MetadataThatCannotBeSentIsRefusedBeforeAnyRequest) {
+    const std::map<std::string, std::string> refused[] = {
+        {{"", "v"}},      {{"two words", "v"}}, {{"naïve", "v"}},        {{"a:b", "v"}},
+        {{"a/b", "v"}},   {{"x\r\ny", "v"}},    {{"ok", "line\nbreak"}}, {{"ok", "tab\there"}},
+        {{"ok", "café"}}, {{"ok", "bell\x07"}}, {{"ok", "del\x7f"}},     {{"Color", "a"}, {"color", "b"}},
+    };
+    LoopbackHttpServer server([](const RecordedRequest&) { return LoopbackHttpServer::answer(200, {}, ""); });
+    S3Client client;
+    for (const auto& metadata : refused) {
+        try {
+            client.updateMetadata("a.txt", metadata, std::nullopt, mediaBucket(server), credentials);
+            ADD_FAILURE() << metadata.begin()->first;
+        } catch (const std::invalid_argument& error) {
+            // The message names the entry ("color", of the two that are one name).
+            EXPECT_THAT(error.what(), HasSubstr("\"" + metadata.rbegin()->first + "\"")) << metadata.begin()->first;
+        }
+    }
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST(S3ClientObjectRequests, FailedDownloadsLeaveThePreviousFileAndNoTemporaryFile) {
+    const std::string body(100000, 'n');
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    enum class Failure { cutByServer, refused, stopped };
+    for (const Failure failure : {Failure::cutByServer, Failure::refused, Failure::stopped}) {
+        LoopbackHttpServer server([&](const RecordedRequest&) {
+            switch (failure) {
+                case Failure::cutByServer:
+                    return ScriptedAnswer{head + body.substr(0, 40000), std::nullopt, true};
+                case Failure::refused:
+                    return LoopbackHttpServer::answer(403, {}, "<Error><Code>AccessDenied</Code></Error>");
+                case Failure::stopped:
+                    break;
+            }
+            return ScriptedAnswer{head + body.substr(0, 40000), head.size() + 40000};
+        });
+        tarn::test::TemporaryFolder folder;
+        const fs::path target = folder.path() / "report.pdf";
+        tarn::test::writeFile(target, "previous");
+        std::stop_source stop;
+        std::int64_t written = 0;
+        S3Client client;
+        const auto onBytes = [&](std::int64_t bytes, std::int64_t expected) {
+            written = bytes;
+            EXPECT_EQ(expected, 100000);
+            if (failure == Failure::stopped && bytes >= 30000) stop.request_stop();
+        };
+
+        const auto toFile = [&] {
+            client.downloadToFile("report.pdf", target, mediaBucket(server), credentials, onBytes, stop.get_token());
+        };
+        const auto intoFolder = [&] {
+            client.downloadObject(
+                "docs/report.pdf", mediaBucket(server), credentials, folder.path(), std::nullopt, [](double) {},
+                stop.get_token());
+        };
+        switch (failure) {
+            case Failure::cutByServer:
+                EXPECT_THROW(toFile(), tarn::TransportError);
+                EXPECT_EQ(written, 40000);
+                EXPECT_THROW(intoFolder(), tarn::TransportError);
+                break;
+            case Failure::refused:
+                EXPECT_THROW(toFile(), S3Error);
+                EXPECT_THROW(intoFolder(), S3Error);
+                // The target's folder is made only for an object that is really coming.
+                EXPECT_THROW(client.downloadToFile("x", folder.path() / "new" / "x", mediaBucket(server), credentials),
+                             S3Error);
+                break;
+            case Failure::stopped:
+                EXPECT_THROW(toFile(), tarn::CancelledError);
+                break;
+        }
+        EXPECT_EQ(tarn::test::readFile(target), "previous");
+        EXPECT_THAT(filesIn(folder.path()), ElementsAre("report.pdf"));
+    }
+}
+
+TEST(S3ClientObjectRequests, DownloadIntoAFolderRefusesNamesThatLeaveItBeforeAnyRequest) {
+    LoopbackHttpServer server([](const RecordedRequest&) { return LoopbackHttpServer::answer(200, {}, "data"); });
+    tarn::test::TemporaryFolder folder;
+    const fs::path inside = folder.path() / "inside";
+    S3Client client;
+    // Without a name the key's last piece is used: ".." is refused, "a/" gives "a".
+    EXPECT_THROW(client.downloadObject("x/..", mediaBucket(server), credentials, inside), std::invalid_argument);
+    for (const std::string name : {"../escape.txt", "a/../../escape.txt", "/tmp/escape.txt", "a/", ""}) {
+        EXPECT_THROW(client.downloadObject("k", mediaBucket(server), credentials, inside, name), std::invalid_argument)
+            << name;
+    }
+    EXPECT_TRUE(server.requests().empty());
+    EXPECT_TRUE(filesIn(folder.path()).empty());
+
+    EXPECT_EQ(client.downloadObject("docs/a/", mediaBucket(server), credentials, inside), inside / "a");
+    EXPECT_EQ(tarn::test::readFile(inside / "a"), "data");
+}
