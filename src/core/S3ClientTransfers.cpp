@@ -49,8 +49,9 @@ std::vector<std::uint8_t> readRegularFile(const fs::path& file) {
 
     struct stat status {};
     if (::fstat(fd, &status) != 0) fail("Could not read the file", file, errno);
-    if (!S_ISREG(status.st_mode))
+    if (!S_ISREG(status.st_mode)) {
         fail("Only regular files can be uploaded", file, S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
+    }
 
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(status.st_size));
     std::size_t filled = 0;

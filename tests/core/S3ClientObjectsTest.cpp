@@ -15,12 +15,10 @@
 #include <filesystem>
 #include <thread>
 
-using tarn::HttpHeader;
 using tarn::S3Client;
 using tarn::S3Error;
 using tarn::test::LoopbackHttpServer;
 using tarn::test::RecordedRequest;
-using tarn::test::ScriptedAnswer;
 using testing::ElementsAre;
 using testing::HasSubstr;
 
@@ -32,11 +30,7 @@ const tarn::S3Credentials credentials{"AKIDEXAMPLE", "secret"};
 
 // Path-style on 127.0.0.1, so every request target starts with "/media/".
 tarn::BucketConfig mediaBucket(const LoopbackHttpServer& server) {
-    tarn::BucketConfig bucket;
-    bucket.bucketName = "media";
-    bucket.endpoint = *tarn::Url::parse(server.endpoint());
-    bucket.region = "us-east-1";
-    return bucket;
+    return {.bucketName = "media", .endpoint = *tarn::Url::parse(server.endpoint()), .region = "us-east-1"};
 }
 
 std::vector<std::string> requestLines(const LoopbackHttpServer& server) {
@@ -213,7 +207,7 @@ TEST(S3ClientObjectRequests, HeadReadsStoredHeadersAndStopsWhenTheServerIgnoresT
         "Content-Disposition: attachment\r\nContent-Encoding: gzip\r\nContent-Language: de\r\n"
         "Expires: Thu, 01 Dec 2033 16:00:00 GMT\r\n\r\n";
     LoopbackHttpServer server([&](const RecordedRequest&) {
-        return ScriptedAnswer{head + std::string(256 * 1024, 'x'), head.size() + 256 * 1024};
+        return tarn::test::ScriptedAnswer{head + std::string(256 * 1024, 'x'), head.size() + 256 * 1024};
     });
     std::stop_source giveUp;
     std::jthread watchdog([&](std::stop_token done) {
@@ -338,13 +332,13 @@ TEST(S3ClientObjectRequests, FailedDownloadsLeaveThePreviousFileAndNoTemporaryFi
         LoopbackHttpServer server([&](const RecordedRequest&) {
             switch (failure) {
                 case Failure::cutByServer:
-                    return ScriptedAnswer{head + body.substr(0, 40000), std::nullopt, true};
+                    return tarn::test::ScriptedAnswer{head + body.substr(0, 40000), std::nullopt, true};
                 case Failure::refused:
                     return LoopbackHttpServer::answer(403, {}, "<Error><Code>AccessDenied</Code></Error>");
                 case Failure::stopped:
                     break;
             }
-            return ScriptedAnswer{head + body.substr(0, 40000), head.size() + 40000};
+            return tarn::test::ScriptedAnswer{head + body.substr(0, 40000), head.size() + 40000};
         });
         tarn::test::TemporaryFolder folder;
         const fs::path target = folder.path() / "report.pdf";
