@@ -4,9 +4,11 @@
 #include "core/HttpExchange.h"
 #include "core/S3Request.h"
 #include "core/StorageModels.h"
+#include "core/UploadPart.h"
 #include "core/Url.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -142,6 +144,48 @@ public:
                         const S3Credentials& credentials, std::stop_token stop = {});
 
     // ---- Multipart operations ----
+
+    // Defined in S3ClientMultipart.cpp.
+
+    // The answer to one part upload, whatever its status.
+    struct PartResponse {
+        int statusCode = 0;
+        std::optional<std::string> requestID;   // "x-amz-request-id"
+        std::optional<std::string> retryAfter;  // "Retry-After", raw text
+        std::optional<std::string> etag;        // "ETag" of a 2xx answer; absent for any other
+        // Empty for a 2xx answer; otherwise the first 4096 bytes of the body as text,
+        // ill-formed UTF-8 shown as U+FFFD.
+        std::string body;
+
+        bool operator==(const PartResponse&) const = default;
+    };
+    // Receives the total of part bytes sent so far, about fifty times per part and
+    // always once the whole part is out.
+    using PartProgress = std::function<void(std::int64_t sent)>;
+
+    // Starts a multipart upload and returns its upload ID.
+    std::string createMultipartUpload(const std::string& key, const BucketConfig& bucket,
+                                      const S3Credentials& credentials, const std::optional<std::string>& contentType,
+                                      std::stop_token stop = {});
+    // Sends part `partNumber` (from 1). Not logged: the multipart engine writes its own
+    // lines. Any HTTP status is an answer, not an error. The part's bytes are borrowed
+    // for the exchange (not copied) and are back in `data` when the call returns or
+    // throws. Throws PartStalledError when the count of bytes sent stands still for
+    // `stallTimeout` (the wait for the answer included), TransportError when no answer
+    // came, CancelledError on a stop request, S3Error::invalidURL.
+    PartResponse uploadPart(const std::string& key, const std::string& uploadId, int partNumber,
+                            std::vector<std::uint8_t>& data, const BucketConfig& bucket,
+                            const S3Credentials& credentials, std::chrono::duration<double> stallTimeout,
+                            const PartProgress& onProgress, std::stop_token stop = {});
+    // Joins the parts, given in any order, into the object. A 200 answer that carries
+    // an error document (the server can fail after it has begun to answer) throws
+    // S3Error::requestFailed with that document's code and message.
+    void completeMultipartUpload(const std::string& key, const std::string& uploadId, std::vector<UploadPart> parts,
+                                 const BucketConfig& bucket, const S3Credentials& credentials,
+                                 std::stop_token stop = {});
+    // Drops an unfinished upload and the parts stored for it.
+    void abortMultipartUpload(const std::string& key, const std::string& uploadId, const BucketConfig& bucket,
+                              const S3Credentials& credentials, std::stop_token stop = {});
 
 private:
     // ---- Transport and request log (S3Client.cpp) ----

@@ -2,35 +2,58 @@
 
 #include "core/Utf8.h"
 
+#include <algorithm>
+
 namespace tarn::S3XmlBodies {
+
+namespace {
+
+void appendEscaped(std::string& xml, std::string_view text) {
+    for (const char c : text) {
+        switch (c) {
+        case '&':
+            xml += "&amp;";
+            break;
+        case '<':
+            xml += "&lt;";
+            break;
+        case '>':
+            xml += "&gt;";
+            break;
+        // The server's XML reader turns a bare carriage return into a line feed,
+        // which would name a different object.
+        case '\r':
+            xml += "&#13;";
+            break;
+        default:
+            xml += c;
+        }
+    }
+}
+
+}  // namespace
 
 std::string buildDeleteXML(const std::vector<std::string>& keys) {
     std::string body = R"(<?xml version="1.0" encoding="UTF-8"?><Delete><Quiet>true</Quiet>)";
     for (const std::string& key : keys) {
         body += "<Object><Key>";
-        for (const char c : key) {
-            switch (c) {
-            case '&':
-                body += "&amp;";
-                break;
-            case '<':
-                body += "&lt;";
-                break;
-            case '>':
-                body += "&gt;";
-                break;
-            // The server's XML reader turns a bare carriage return into a line feed,
-            // which would delete a different object.
-            case '\r':
-                body += "&#13;";
-                break;
-            default:
-                body += c;
-            }
-        }
+        appendEscaped(body, key);
         body += "</Key></Object>";
     }
     body += "</Delete>";
+    return body;
+}
+
+std::string buildCompleteMultipartUploadXML(std::vector<UploadPart> parts) {
+    std::stable_sort(parts.begin(), parts.end(),
+                     [](const UploadPart& a, const UploadPart& b) { return a.number < b.number; });
+    std::string body = "<CompleteMultipartUpload>";
+    for (const UploadPart& part : parts) {
+        body += "<Part><PartNumber>" + std::to_string(part.number) + "</PartNumber><ETag>";
+        appendEscaped(body, part.etag);
+        body += "</ETag></Part>";
+    }
+    body += "</CompleteMultipartUpload>";
     return body;
 }
 

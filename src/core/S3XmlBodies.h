@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/UploadPart.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +15,11 @@ namespace S3XmlBodies {
 // The body of a multi-object delete in quiet mode, keys in the given order, UTF-8,
 // without line breaks. The caller cuts the list into batches.
 std::string buildDeleteXML(const std::vector<std::string>& keys);
+
+// The body of a multipart completion: the parts in ascending order, each ETag as the
+// server sent it (quotes kept), escaped only where it would break the document. No
+// declaration, namespace or white space.
+std::string buildCompleteMultipartUploadXML(std::vector<UploadPart> parts);
 
 // The text between the first "<tag>" and the first "</tag>" of `bytes`, exactly as
 // it stands (no trimming, no entity decoding). Absent when the bytes are not UTF-8,

@@ -1,0 +1,127 @@
+#include "S3TestBuckets.h"
+#include "TestEnvironment.h"
+
+#include "core/ConfigModels.h"
+#include "core/HttpExchange.h"
+#include "core/MultipartPlan.h"
+#include "core/MultipartUploader.h"
+#include "core/S3Client.h"
+#include "core/S3RequestBuilder.h"
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::int64_t kMiB = 1024 * 1024;
+constexpr std::int64_t kFileSize = 256 * kMiB;
+constexpr const char* kKey = "bench/upload-256MiB.bin";
+
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Starts a new peak-memory measurement: the peak resident size drops to the current
+// one, so what earlier benchmarks of the program used does not count.
+void resetPeakMemory() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+// The process's peak resident memory in MiB (VmHWM).
+double peakMemoryMiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmHWM:")) return std::stod(line.substr(6)) / 1024.0;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// A file of random bytes, written a MiB at a time so that making it raises no peak.
+class BenchFile {
+public:
+    BenchFile()
+        : m_path(std::filesystem::temp_directory_path() / ("tarn-bench-" + std::to_string(::getpid()) + ".bin")) {
+        std::mt19937_64 random(42);
+        std::vector<std::uint64_t> block(static_cast<std::size_t>(kMiB) / sizeof(std::uint64_t));
+        std::ofstream out(m_path, std::ios::binary);
+        for (std::int64_t written = 0; written < kFileSize; written += kMiB) {
+            for (std::uint64_t& word : block) word = random();
+            out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(kMiB));
+        }
+    }
+    ~BenchFile() { std::filesystem::remove(m_path); }
+    BenchFile(const BenchFile&) = delete;
+    BenchFile& operator=(const BenchFile&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Removes the stored object again so the server does not keep every iteration's copy.
+void deleteObject(const tarn::test::S3TestServer& server, const tarn::BucketConfig& bucket) {
+    const tarn::S3Request request = tarn::S3RequestBuilder::request(
+        "DELETE", tarn::S3RequestBuilder::objectURL(bucket, kKey), bucket, tarn::test::credentialsOf(server), {},
+        std::nullopt, {}, std::chrono::system_clock::now());
+    tarn::HttpExchange::perform(request);
+}
+
+// A 256 MiB file through the whole multipart path at the program's default part size
+// and parallelism: create, parts, complete. The client's CPU time (all threads) and
+// peak memory are what the program controls; the wall time includes the server's.
+void BM_MultipartUpload256MiB(benchmark::State& state) {
+    const auto server = tarn::test::s3TestServer();
+    if (!server) {
+        state.SkipWithError("TARN_TEST_S3_ENDPOINT is not set; start an S3 server (as scripts/test does) to measure");
+        return;
+    }
+    const tarn::BucketConfig bucket = tarn::test::createBucket(*server, "bench-multipart");
+    const tarn::S3Credentials credentials = tarn::test::credentialsOf(*server);
+    const BenchFile file;
+    const std::int64_t partSize = tarn::MultipartPlan::partSize(tarn::AppConfig::defaultMultipartPartSizeMB, kFileSize);
+    const int concurrency = tarn::MultipartPlan::concurrency(partSize);
+    tarn::S3Client client;
+
+    double cpu = 0;
+    double peak = 0;
+    for (auto _ : state) {
+        resetPeakMemory();
+        const double cpuStart = processCpuSeconds();
+        const std::string uploadId = client.createMultipartUpload(kKey, bucket, credentials, std::nullopt);
+        const tarn::MultipartUploader uploader(client, bucket, credentials, kKey, uploadId, file.path(), kFileSize,
+                                               partSize, concurrency);
+        const std::vector<tarn::UploadPart> parts = uploader.upload({}, {}, {});
+        client.completeMultipartUpload(kKey, uploadId, parts, bucket, credentials);
+        cpu += processCpuSeconds() - cpuStart;
+        peak = std::max(peak, peakMemoryMiB());
+
+        state.PauseTiming();
+        deleteObject(*server, bucket);
+        state.ResumeTiming();
+    }
+    const double gib = static_cast<double>(kFileSize) / (1024.0 * kMiB) * static_cast<double>(state.iterations());
+    state.counters["cpu_s_per_gib"] = cpu / gib;
+    state.counters["peak_rss_mib"] = peak;
+    state.counters["budget_mib"] = static_cast<double>(concurrency * partSize / kMiB + 32);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFileSize);
+}
+BENCHMARK(BM_MultipartUpload256MiB)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(3);
+
+}  // namespace

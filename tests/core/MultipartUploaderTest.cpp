@@ -1,0 +1,442 @@
+#include "LoopbackHttpServer.h"
+#include "MultipartTestSupport.h"
+#include "TestFiles.h"
+
+#include "core/CancelledError.h"
+#include "core/FileTooLargeError.h"
+#include "core/MultipartUploader.h"
+#include "core/PartStalledError.h"
+#include "core/PartUploadError.h"
+#include "core/S3Client.h"
+#include "core/S3Error.h"
+#include "core/TransportError.h"
+
+#include <curl/curl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <fstream>
+#include <map>
+#include <thread>
+
+using tarn::MultipartProgress;
+using tarn::MultipartUploader;
+using tarn::PartRetryPolicy;
+using tarn::PartUploadError;
+using tarn::S3Client;
+using tarn::UploadPart;
+using tarn::test::LoopbackHttpServer;
+using tarn::test::RecordedRequest;
+using tarn::test::ScriptedAnswer;
+using testing::ElementsAre;
+using testing::MatchesRegex;
+
+namespace {
+
+constexpr const char* kKey = "videos/clip.mp4";
+// "耗时=" and the seconds of an attempt.
+constexpr const char* kElapsed = "耗时=[0-9]+\\.[0-9][0-9]s";
+
+ScriptedAnswer stored(int part) {
+    return LoopbackHttpServer::answer(200, {{"ETag", "\"etag-" + std::to_string(part) + "\""},
+                                            {"x-amz-request-id", "R" + std::to_string(part)}},
+                                      "");
+}
+
+ScriptedAnswer refused(int status, const std::string& code, const std::string& message,
+                       std::vector<tarn::HttpHeader> headers = {}) {
+    return LoopbackHttpServer::answer(status, headers,
+                                      "<Error><Code>" + code + "</Code><Message>" + message + "</Message></Error>");
+}
+
+// Silent after reading the request, as a server that never answers.
+const ScriptedAnswer kSilence{"", 0};
+
+// Fast retries with fixed waits, so tests can read the waits in the log.
+PartRetryPolicy quickPolicy() {
+    PartRetryPolicy policy;
+    policy.baseDelays = {0.01, 0.02, 0.04};
+    policy.jitter = 0;
+    return policy;
+}
+
+// Threads of the engine still alive in this process.
+int partThreads() {
+    int count = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        if (std::getline(comm, name) && name == "tarn-part") ++count;
+    }
+    return count;
+}
+
+// A local file of `size` bytes and an uploader for it against the loopback server.
+class UploadFixture {
+public:
+    UploadFixture(LoopbackHttpServer& server, std::int64_t size, std::int64_t partSize = 1000, int concurrency = 1,
+                  PartRetryPolicy policy = quickPolicy())
+        : m_file(m_folder.path() / "clip.mp4"), log(client),
+          uploader(client, tarn::test::loopbackBucket(server), tarn::test::kMultipartCredentials, kKey, "U1", m_file,
+                   size, partSize, concurrency, std::move(policy)) {
+        tarn::test::writeFile(m_file, std::string(static_cast<std::size_t>(size), 'v'));
+    }
+
+    const std::filesystem::path& file() const { return m_file; }
+
+    std::vector<UploadPart> upload(const std::vector<UploadPart>& existing = {}, std::stop_token stop = {}) {
+        return uploader.upload(
+            existing,
+            [this](const MultipartProgress& progress) {
+                if (const auto bytes = progress.bytes()) lastProgress = *bytes;
+            },
+            [this](const UploadPart& part) {
+                reported.push_back(part);
+                ++reportedCount;
+            },
+            stop);
+    }
+
+private:
+    tarn::test::TemporaryFolder m_folder;
+    std::filesystem::path m_file;
+
+public:
+    S3Client client;
+    tarn::test::LogLines log;
+    MultipartUploader uploader;
+    std::vector<UploadPart> reported;
+    std::atomic<int> reportedCount = 0;
+    std::atomic<std::int64_t> lastProgress = -1;
+};
+
+// Answers each part from its own script, one answer per attempt; the last answer
+// repeats.
+class PartScripts {
+public:
+    explicit PartScripts(std::map<int, std::vector<ScriptedAnswer>> scripts) : m_scripts(std::move(scripts)) {}
+
+    ScriptedAnswer operator()(const RecordedRequest& request) {
+        const int part = tarn::test::partNumberIn(request.target);
+        const std::lock_guard lock(m_mutex);
+        const auto found = m_scripts.find(part);
+        if (found == m_scripts.end()) return stored(part);
+        const std::size_t attempt = m_attempts[part]++;
+        return found->second[std::min(attempt, found->second.size() - 1)];
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<int, std::vector<ScriptedAnswer>> m_scripts;
+    std::map<int, std::size_t> m_attempts;
+};
+
+}  // namespace
+
+TEST(MultipartUploader, LogsEveryAttemptAndRetriesOnlyPassingFailures) {
+    PartScripts scripts({
+        {2, {refused(500, "InternalError", "boom"), stored(2)}},
+        {3, {refused(403, "AccessDenied", "Access Denied", {{"x-amz-request-id", "R3"}})}},
+    });
+    LoopbackHttpServer server([&](const RecordedRequest& request) { return scripts(request); });
+    UploadFixture upload(server, 2500);
+
+    try {
+        upload.upload();
+        FAIL() << "a refused part was not reported";
+    } catch (const PartUploadError& error) {
+        EXPECT_EQ(error.partNumber(), 3);
+        EXPECT_EQ(error.attempts(), 1);
+        EXPECT_EQ(error.cause(), PartUploadError::Cause::transfer);
+        EXPECT_STREQ(error.what(),
+                     "Part 3 failed after 1 attempt(s): Storage request failed (403 AccessDenied). Access Denied");
+    }
+    const std::string elapsed = kElapsed;
+    EXPECT_THAT(
+        upload.log.all(),
+        ElementsAre("分片 1 第 1/4 次 开始 key=videos/clip.mp4 bytes=1000",
+                    MatchesRegex("分片 1 第 1/4 次 成功 key=videos/clip.mp4 bytes=1000 " + elapsed +
+                                 " status=200 request-id=R1"),
+                    "分片 2 第 1/4 次 开始 key=videos/clip.mp4 bytes=1000",
+                    MatchesRegex("分片 2 第 1/4 次 失败 key=videos/clip.mp4 bytes=1000 " + elapsed +
+                                 " status=500 request-id=- error=InternalError boom → 重试，等待 0.01s"),
+                    "分片 2 第 2/4 次 开始 key=videos/clip.mp4 bytes=1000",
+                    MatchesRegex("分片 2 第 2/4 次 成功 key=videos/clip.mp4 bytes=1000 " + elapsed +
+                                 " status=200 request-id=R2"),
+                    "分片 3 第 1/4 次 开始 key=videos/clip.mp4 bytes=500",
+                    MatchesRegex("分片 3 第 1/4 次 失败 key=videos/clip.mp4 bytes=500 " + elapsed +
+                                 " status=403 request-id=R3 error=AccessDenied Access Denied → 不重试")));
+    // Parts stored before the failure were handed over for a later run.
+    EXPECT_EQ(upload.reported, (std::vector<UploadPart>{{1, "\"etag-1\""}, {2, "\"etag-2\""}}));
+}
+
+TEST(MultipartUploader, GivesUpAfterTheLastAttempt) {
+    PartScripts scripts({{1, {refused(503, "SlowDown", "Reduce your request rate.")}}});
+    LoopbackHttpServer server([&](const RecordedRequest& request) { return scripts(request); });
+    UploadFixture upload(server, 10);
+
+    EXPECT_THROW(upload.upload(), PartUploadError);
+    const std::vector<std::string> failures = upload.log.startingWith("分片 1 第 ");
+    ASSERT_EQ(failures.size(), 8u);
+    EXPECT_THAT(failures[1], testing::EndsWith("error=SlowDown Reduce your request rate. → 重试，等待 0.01s"));
+    EXPECT_THAT(failures[3], testing::EndsWith(" → 重试，等待 0.02s"));
+    EXPECT_THAT(failures[5], testing::EndsWith(" → 重试，等待 0.04s"));
+    EXPECT_THAT(failures[7], testing::StartsWith("分片 1 第 4/4 次 失败 "));
+    EXPECT_THAT(failures[7], testing::EndsWith(" → 次数用尽，不再重试"));
+    EXPECT_EQ(server.requests().size(), 4u);
+}
+
+TEST(MultipartUploader, TheServersRetryAfterTakesThePlaceOfTheBaseDelay) {
+    PartRetryPolicy policy = quickPolicy();
+    policy.baseDelays = {100};  // a test that waited for these would time out
+    policy.retryAfterCap = 0.05;
+    PartScripts scripts({
+        {1, {refused(429, "SlowDown", "later", {{"Retry-After", "0"}}), stored(1)}},
+        {2, {refused(503, "SlowDown", "later", {{"Retry-After", "120"}}), stored(2)}},
+    });
+    LoopbackHttpServer server([&](const RecordedRequest& request) { return scripts(request); });
+    UploadFixture upload(server, 2000, 1000, 1, policy);
+
+    EXPECT_EQ(upload.upload(), (std::vector<UploadPart>{{1, "\"etag-1\""}, {2, "\"etag-2\""}}));
+    EXPECT_THAT(upload.log.startingWith("分片 1 第 1/4 次 失败"), ElementsAre(testing::EndsWith("等待 0.00s")));
+    // 120 s asked for, capped.
+    EXPECT_THAT(upload.log.startingWith("分片 2 第 1/4 次 失败"), ElementsAre(testing::EndsWith("等待 0.05s")));
+    EXPECT_EQ(upload.lastProgress, 2000);
+}
+
+TEST(MultipartUploader, StoredPartWithoutETagIsNotRetried) {
+    LoopbackHttpServer server([](const RecordedRequest&) { return LoopbackHttpServer::answer(200, {}, ""); });
+    UploadFixture upload(server, 10);
+    try {
+        upload.upload();
+        FAIL() << "a part without ETag was accepted";
+    } catch (const PartUploadError& error) {
+        EXPECT_EQ(error.attempts(), 1);
+        try {
+            std::rethrow_exception(error.underlying());
+        } catch (const tarn::S3Error& cause) {
+            EXPECT_EQ(cause.kind(), tarn::S3Error::Kind::unexpectedResponse);
+        }
+    }
+    EXPECT_THAT(upload.log.all().back(), testing::EndsWith(" status=200 request-id=- error=- → 不重试"));
+}
+
+TEST(MultipartUploader, FirstPartToFailForGoodStopsTheOthers) {
+    std::atomic<const std::atomic<int>*> partsReported = nullptr;
+    LoopbackHttpServer server([&](const RecordedRequest& request) {
+        switch (tarn::test::partNumberIn(request.target)) {
+        case 1:
+            return stored(1);
+        case 3: {
+            // Refused only once part 1 has been stored and handed over.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (*partsReported.load() == 0 && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            return refused(403, "AccessDenied", "no");
+        }
+        default:
+            return kSilence;
+        }
+    });
+    // Parts 2 and 4 would only be cut by the 30-second stall limit.
+    UploadFixture upload(server, 4000, 1000, 4);
+    partsReported = &upload.reportedCount;
+
+    try {
+        upload.upload();
+        FAIL() << "the failure of part 3 was not reported";
+    } catch (const PartUploadError& error) {
+        EXPECT_EQ(error.partNumber(), 3);
+    }
+    EXPECT_EQ(upload.reported, (std::vector<UploadPart>{{1, "\"etag-1\""}}));
+    for (const char* part : {"2", "4"}) {
+        EXPECT_THAT(upload.log.startingWith(std::string("分片 ") + part + " 第 1/4 次 取消"),
+                    ElementsAre(MatchesRegex(std::string(".* key=videos/clip.mp4 bytes=1000 ") + kElapsed)))
+            << part;
+    }
+    EXPECT_EQ(partThreads(), 0);
+}
+
+TEST(MultipartUploader, StopRequestEndsTheRunInTransferAndInRetryWaits) {
+    for (const bool waiting : {false, true}) {
+        PartRetryPolicy policy = quickPolicy();
+        policy.baseDelays = {60};
+        LoopbackHttpServer server([&](const RecordedRequest&) {
+            return waiting ? refused(500, "InternalError", "busy") : kSilence;
+        });
+        UploadFixture upload(server, 3000, 1000, 2, policy);
+        std::stop_source stop;
+        std::exception_ptr outcome;
+        std::jthread run([&] {
+            try {
+                upload.upload({}, stop.get_token());
+            } catch (...) {
+                outcome = std::current_exception();
+            }
+        });
+        // Both parts in flight (or both waiting to retry) before the stop request.
+        const std::string marker = waiting ? "→ 重试，等待 60.00s" : " 开始 ";
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        const auto marked = [&] {
+            const std::vector<std::string> lines = upload.log.all();
+            return std::count_if(lines.begin(), lines.end(),
+                                 [&](const std::string& line) { return line.find(marker) != std::string::npos; });
+        };
+        while (marked() < 2 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop.request_stop();
+        run.join();
+
+        ASSERT_TRUE(outcome);
+        EXPECT_THROW(std::rethrow_exception(outcome), tarn::CancelledError) << waiting;
+        const std::string cancelLine = waiting ? "分片 1 第 1/4 次 等待重试时取消 key=videos/clip.mp4"
+                                               : "分片 1 第 1/4 次 取消 key=videos/clip.mp4 bytes=1000 ";
+        EXPECT_THAT(upload.log.startingWith(cancelLine.substr(0, cancelLine.find(" key="))),
+                    ElementsAre(testing::StartsWith(cancelLine)))
+            << waiting;
+        // Part 3 was never started.
+        EXPECT_TRUE(upload.log.startingWith("分片 3 ").empty());
+        EXPECT_TRUE(upload.reported.empty());
+        EXPECT_EQ(partThreads(), 0);
+    }
+}
+
+TEST(MultipartUploader, PartThatCannotBeReadFailsWithoutAnAttempt) {
+    struct Case {
+        const char* name;
+        std::int64_t actualSize;  // the file measured 2500 bytes
+        int failingPart;
+        int errnoValue;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {"shrunk", 2000, 3, EIO},
+             {"grown", 2600, 3, EIO},
+             {"gone", -1, 1, ENOENT},
+         }) {
+        LoopbackHttpServer server([](const RecordedRequest& request) {
+            return stored(tarn::test::partNumberIn(request.target));
+        });
+        UploadFixture upload(server, 2500);
+        if (c.actualSize < 0) {
+            std::filesystem::remove(upload.file());
+        } else {
+            std::filesystem::resize_file(upload.file(), static_cast<std::uintmax_t>(c.actualSize));
+        }
+        try {
+            upload.upload();
+            FAIL() << c.name << ": the changed file was uploaded";
+        } catch (const PartUploadError& error) {
+            EXPECT_EQ(error.partNumber(), c.failingPart) << c.name;
+            EXPECT_EQ(error.attempts(), 0) << c.name;
+            EXPECT_EQ(error.cause(), PartUploadError::Cause::localFile) << c.name;
+        }
+        EXPECT_THAT(upload.log.all().back(),
+                    MatchesRegex("分片 " + std::to_string(c.failingPart) +
+                                 " 读取本地文件失败 key=videos/clip.mp4 errno " + std::to_string(c.errnoValue) +
+                                 " \".*\" → 不重试"))
+            << c.name;
+        EXPECT_EQ(server.requests().size(), static_cast<std::size_t>(c.failingPart - 1)) << c.name;
+    }
+}
+
+TEST(MultipartUploader, SendsOnlyTheMissingParts) {
+    LoopbackHttpServer server([](const RecordedRequest& request) {
+        return stored(tarn::test::partNumberIn(request.target));
+    });
+    UploadFixture upload(server, 2500, 1000, 4);
+
+    // Numbers outside 1 … 3 are not parts of this upload; the later of two entries wins.
+    const std::vector<UploadPart> result =
+        upload.upload({{0, "\"zero\""}, {2, "\"old\""}, {2, "\"kept\""}, {9, "\"nine\""}});
+    EXPECT_EQ(result, (std::vector<UploadPart>{{1, "\"etag-1\""}, {2, "\"kept\""}, {3, "\"etag-3\""}}));
+    std::vector<int> sent;
+    for (const RecordedRequest& request : server.requests()) sent.push_back(tarn::test::partNumberIn(request.target));
+    std::sort(sent.begin(), sent.end());
+    EXPECT_EQ(sent, (std::vector<int>{1, 3}));
+    EXPECT_EQ(upload.lastProgress, 2500);
+
+    // Everything stored already: nothing to send.
+    UploadFixture finished(server, 2500);
+    EXPECT_EQ(finished.upload({{3, "c"}, {1, "a"}, {2, "b"}}), (std::vector<UploadPart>{{1, "a"}, {2, "b"}, {3, "c"}}));
+    EXPECT_EQ(server.requests().size(), 2u);
+    EXPECT_TRUE(finished.reported.empty());
+}
+
+TEST(MultipartUploader, KeepsAtMostTheGivenNumberOfPartsInFlight) {
+    struct Case {
+        int concurrency;
+        std::int64_t size;
+        int expectedAtOnce;
+    };
+    for (const Case& c : std::initializer_list<Case>{{0, 3000, 1}, {4, 3000, 3}, {2, 5000, 2}}) {
+        std::atomic<int> active = 0;
+        std::atomic<int> most = 0;
+        LoopbackHttpServer server([&](const RecordedRequest& request) {
+            const int now = ++active;
+            int seen = most;
+            while (now > seen && !most.compare_exchange_weak(seen, now)) {
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            --active;
+            return stored(tarn::test::partNumberIn(request.target));
+        });
+        UploadFixture upload(server, c.size, 1000, c.concurrency);
+        EXPECT_EQ(upload.upload().size(), static_cast<std::size_t>(c.size / 1000));
+        EXPECT_EQ(most, c.expectedAtOnce) << "concurrency " << c.concurrency;
+    }
+}
+
+TEST(MultipartUploader, KeepsWithinThePartLimitsOfTheStore) {
+    LoopbackHttpServer server([](const RecordedRequest&) { return stored(1); });
+    S3Client client;
+    const auto make = [&](std::int64_t fileSize, std::int64_t partSize) {
+        return MultipartUploader(client, tarn::test::loopbackBucket(server), tarn::test::kMultipartCredentials, kKey,
+                                 "U1", "/nonexistent/file", fileSize, partSize, 4);
+    };
+    constexpr std::int64_t MiB = 1024 * 1024;
+    const MultipartUploader large = make(200 * 1024 * MiB, 10 * MiB);
+    EXPECT_EQ(large.partSize(), 21 * MiB);
+    EXPECT_EQ(large.partCount(), 9753);
+
+    const MultipartUploader huge = make(5 * 1024 * 1024 * MiB + 1, 10 * MiB);
+    EXPECT_THROW(huge.upload({}, {}, {}), tarn::FileTooLargeError);
+    EXPECT_TRUE(server.requests().empty());
+}
+
+TEST(MultipartUploader, DescribesAnErrorWithTheErrorsUnderIt) {
+    std::exception_ptr chain;
+    try {
+        try {
+            throw std::runtime_error("level 1");
+        } catch (...) {
+            std::throw_with_nested(std::system_error(ECONNRESET, std::generic_category(), "level 2"));
+        }
+    } catch (...) {
+        chain = std::current_exception();
+    }
+    for (int level = 3; level <= 6; ++level) {
+        try {
+            std::rethrow_exception(chain);
+        } catch (...) {
+            try {
+                std::throw_with_nested(std::runtime_error("level " + std::to_string(level)));
+            } catch (...) {
+                chain = std::current_exception();
+            }
+        }
+    }
+    // Six levels, five written.
+    EXPECT_EQ(MultipartUploader::describeChain(chain),
+              "exception 0 \"level 6\" ← exception 0 ← exception 0 ← exception 0 ← errno 104");
+
+    EXPECT_EQ(MultipartUploader::describeChain(std::make_exception_ptr(tarn::PartStalledError(30))),
+              "TarnManager.PartStalled 1 \"No progress for 30 s; connection closed.\"");
+    const tarn::TransportError reset = tarn::TransportError::failed(CURLE_RECV_ERROR, "Connection reset by peer", ECONNRESET);
+    EXPECT_EQ(MultipartUploader::describeChain(std::make_exception_ptr(reset)),
+              "curl 56 \"" + std::string(reset.what()) + "\" ← errno 104");
+}
