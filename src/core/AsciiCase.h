@@ -9,7 +9,9 @@ namespace tarn {
 // are letters; other bytes, UTF-8 included, are left as they are.
 namespace AsciiCase {
 
+char lowered(char c);
 std::string lowercased(std::string_view text);
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
 bool startsWith(std::string_view text, std::string_view prefix);
 
 }  // namespace AsciiCase

@@ -1,5 +1,6 @@
 #include "core/BucketIdentity.h"
 
+#include "core/AsciiCase.h"
 #include "core/Crypto.h"
 
 #include <algorithm>
@@ -11,10 +12,7 @@ namespace {
 // Host names are ASCII on the wire; lower-casing A-Z is the whole mapping that
 // matters. Non-ASCII bytes pass through unchanged.
 std::string loweredHost(const std::optional<std::string>& host) {
-    std::string text = host.value_or("");
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return text;
+    return AsciiCase::lowercased(host.value_or(""));
 }
 
 std::string joined(std::initializer_list<std::string_view> parts) {

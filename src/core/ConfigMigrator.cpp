@@ -1,5 +1,6 @@
 #include "core/ConfigMigrator.h"
 
+#include "core/AsciiCase.h"
 #include "core/BucketIdentity.h"
 
 #include <algorithm>
@@ -25,21 +26,14 @@ struct Account {
     std::vector<std::string> bucketNames;
 };
 
-// Host names are ASCII on the wire, as in BucketIdentity.
-std::string asciiLowercased(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return text;
-}
-
 std::optional<std::string> loweredHost(const Url& endpoint) {
     if (!endpoint.host()) return std::nullopt;
-    return asciiLowercased(*endpoint.host());
+    return AsciiCase::lowercased(*endpoint.host());
 }
 
 // An endpoint without a host still separates accounts by its whole text.
 AccountKey accountKey(const BucketConfig& bucket) {
-    return AccountKey{asciiLowercased(bucket.endpoint.host().value_or(bucket.endpoint.absoluteString())),
+    return AccountKey{AsciiCase::lowercased(bucket.endpoint.host().value_or(bucket.endpoint.absoluteString())),
                       bucket.region, bucket.accessKeyID};
 }
 

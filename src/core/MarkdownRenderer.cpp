@@ -1,5 +1,6 @@
 #include "core/MarkdownRenderer.h"
 
+#include "core/AsciiCase.h"
 #include "core/UnicodeNumeric.h"
 #include "core/Utf8.h"
 
@@ -90,10 +91,7 @@ std::string escaped(std::string_view text) {
 bool isAllowedTarget(std::string_view target) {
     const std::size_t end = target.find_first_of(":/?#");
     if (end == std::string_view::npos || target[end] != ':') return true;
-    std::string scheme(target.substr(0, end));
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
+    const std::string scheme = AsciiCase::lowercased(target.substr(0, end));
     return scheme == "http" || scheme == "https" || scheme == "mailto";
 }
 

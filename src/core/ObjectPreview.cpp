@@ -1,5 +1,6 @@
 #include "core/ObjectPreview.h"
 
+#include "core/AsciiCase.h"
 #include "core/MIMETypeDetector.h"
 
 #include <array>
@@ -11,20 +12,12 @@ namespace {
 
 constexpr std::string_view octetStream = "application/octet-stream";
 
-std::string asciiLowered(std::string_view text) {
-    std::string lowered(text);
-    for (char& c : lowered) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lowered;
-}
-
 // The media type without its parameters: "Text/Plain; charset=utf-8" -> "text/plain".
 // Empty pieces are skipped, so ";text/plain" still names text/plain. Header
 // whitespace around the type is dropped: "application/json ; charset=utf-8" is a
 // valid header and still JSON.
 std::string mainType(std::string_view contentType) {
-    const std::string lowered = asciiLowered(contentType);
+    const std::string lowered = AsciiCase::lowercased(contentType);
     std::string_view rest = lowered;
     while (!rest.empty()) {
         const std::size_t semicolon = rest.find(';');
@@ -110,7 +103,7 @@ std::string fileExtension(std::string_view key) {
     const std::size_t dot = name.rfind('.');
     const std::size_t firstNotDot = name.find_first_not_of('.');
     if (dot == std::string::npos || firstNotDot == std::string::npos || dot < firstNotDot) return {};
-    return asciiLowered(std::string_view(name).substr(dot + 1));
+    return AsciiCase::lowercased(std::string_view(name).substr(dot + 1));
 }
 
 bool supportsInlinePreview(std::string_view key) { return hasExtensionIn(key, inlinePreviewExtensions()); }

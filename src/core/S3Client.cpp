@@ -1,5 +1,6 @@
 #include "core/S3Client.h"
 
+#include "core/AsciiCase.h"
 #include "core/LogText.h"
 #include "core/S3Error.h"
 #include "core/Utf8.h"
@@ -48,13 +49,6 @@ std::string masked(std::string_view value, std::size_t count) {
         while (end < value.size() && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80) ++end;
     }
     return std::string(value.substr(0, end)) + "…";
-}
-
-std::string lowercased(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return lower;
 }
 
 long long millisecondsSince(std::chrono::steady_clock::time_point start) {
@@ -158,7 +152,7 @@ HttpResponse S3Client::transport(const S3Request& request, const Perform& perfor
 
 void S3Client::logBody(std::span<const std::uint8_t> body, const std::string* contentType) const {
     if (!isLogging()) return;
-    const std::string type = contentType == nullptr ? std::string() : lowercased(*contentType);
+    const std::string type = contentType == nullptr ? std::string() : AsciiCase::lowercased(*contentType);
     const bool textual = type.find("xml") != std::string::npos || type.find("json") != std::string::npos ||
                          type.starts_with("text/");
     if (textual) log("  body: " + truncatedBody(body));
@@ -168,7 +162,7 @@ void S3Client::logFailedRequest(const S3Request& request) const {
     if (!isLogging()) return;
     std::vector<HttpHeader> headers = request.headers;
     for (HttpHeader& header : headers) {
-        if (lowercased(header.name) == "authorization") {
+        if (AsciiCase::equalsIgnoringCase(header.name, "authorization")) {
             header.value = masked(header.value, kShownAuthorizationCharacters);
         }
     }

@@ -1,12 +1,12 @@
 #include "core/S3Error.h"
 
+#include "core/XmlText.h"
+
 #include <string_view>
 
 namespace tarn {
 
 namespace {
-
-bool isTrimmable(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 void replaceAll(std::string& text, std::string_view from, std::string_view to) {
     for (std::size_t pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size())) {
@@ -96,13 +96,8 @@ std::optional<std::string> S3Error::xmlField(const std::string& name) const {
     const std::size_t closePos = m_body.find(close, start);
     if (closePos == std::string::npos) return std::nullopt;
 
-    std::size_t first = start;
-    std::size_t last = closePos;
-    while (first < last && isTrimmable(m_body[first])) ++first;
-    while (last > first && isTrimmable(m_body[last - 1])) --last;
-    if (first == last) return std::nullopt;
-
-    std::string value = m_body.substr(first, last - first);
+    std::string value(XmlText::trimmed(std::string_view(m_body).substr(start, closePos - start)));
+    if (value.empty()) return std::nullopt;
     // "&amp;" last, so that an escaped entity ("&amp;lt;") stays the text "&lt;".
     replaceAll(value, "&lt;", "<");
     replaceAll(value, "&gt;", ">");

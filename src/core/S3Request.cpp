@@ -1,28 +1,20 @@
 #include "core/S3Request.h"
 
+#include "core/AsciiCase.h"
+
 #include <algorithm>
 
 namespace tarn {
 
-namespace {
-
-bool sameName(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-}  // namespace
-
 const std::string* findHeader(const std::vector<HttpHeader>& headers, std::string_view name) {
     const auto found =
-        std::find_if(headers.begin(), headers.end(), [&](const HttpHeader& h) { return sameName(h.name, name); });
+        std::find_if(headers.begin(), headers.end(), [&](const HttpHeader& h) { return AsciiCase::equalsIgnoringCase(h.name, name); });
     return found == headers.end() ? nullptr : &found->value;
 }
 
 void S3Request::setHeader(std::string_view name, std::string value) {
     const auto found =
-        std::find_if(headers.begin(), headers.end(), [&](const HttpHeader& h) { return sameName(h.name, name); });
+        std::find_if(headers.begin(), headers.end(), [&](const HttpHeader& h) { return AsciiCase::equalsIgnoringCase(h.name, name); });
     if (found == headers.end()) {
         headers.push_back({std::string(name), std::move(value)});
         return;
@@ -30,12 +22,12 @@ void S3Request::setHeader(std::string_view name, std::string value) {
     found->name.assign(name);
     found->value = std::move(value);
     headers.erase(std::remove_if(std::next(found), headers.end(),
-                                 [&](const HttpHeader& h) { return sameName(h.name, name); }),
+                                 [&](const HttpHeader& h) { return AsciiCase::equalsIgnoringCase(h.name, name); }),
                   headers.end());
 }
 
 void S3Request::removeHeader(std::string_view name) {
-    std::erase_if(headers, [&](const HttpHeader& h) { return sameName(h.name, name); });
+    std::erase_if(headers, [&](const HttpHeader& h) { return AsciiCase::equalsIgnoringCase(h.name, name); });
 }
 
 }  // namespace tarn

@@ -1,5 +1,6 @@
 #include "core/S3Signer.h"
 
+#include "core/AsciiCase.h"
 #include "core/Crypto.h"
 #include "core/S3Error.h"
 
@@ -58,7 +59,6 @@ char decodedAt(std::string_view text, std::size_t& pos) {
     return text[pos++];
 }
 
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The characters of an HTTP header name.
 bool isTokenChar(char c) {
@@ -87,7 +87,7 @@ UrlParts splitUrl(std::string_view url) {
     const std::size_t schemeEnd = url.find("://");
     if (schemeEnd == 0 || schemeEnd == std::string_view::npos) throw S3Error::invalidURL();
     std::string scheme(url.substr(0, schemeEnd));
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(), asciiLower);
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), AsciiCase::lowered);
 
     const std::size_t authorityStart = schemeEnd + 3;
     const std::size_t authorityEnd = std::min(url.find_first_of("/?#", authorityStart), url.size());
@@ -110,7 +110,7 @@ UrlParts splitUrl(std::string_view url) {
 
     UrlParts parts;
     parts.host.reserve(host.size() + 6);
-    std::transform(host.begin(), host.end(), std::back_inserter(parts.host), asciiLower);
+    std::transform(host.begin(), host.end(), std::back_inserter(parts.host), AsciiCase::lowered);
     if (!portText.empty()) {
         int port = 0;
         const auto [end, error] = std::from_chars(portText.data(), portText.data() + portText.size(), port);
@@ -210,7 +210,7 @@ void appendCanonicalValue(std::string& out, std::string_view value) {
 
 bool lowerLess(std::string_view a, std::string_view b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return asciiLower(x) < asciiLower(y); });
+                                        [](char x, char y) { return AsciiCase::lowered(x) < AsciiCase::lowered(y); });
 }
 
 bool lowerEqual(std::string_view a, std::string_view b) { return !lowerLess(a, b) && !lowerLess(b, a); }
@@ -228,7 +228,7 @@ std::pair<std::size_t, std::size_t> appendCanonicalHeaders(std::string& out, con
     });
     const auto repeatsName = [&](std::size_t i) { return i > 0 && lowerEqual(sorted[i - 1]->name, sorted[i]->name); };
     const auto appendName = [&](std::size_t i) {
-        std::transform(sorted[i]->name.begin(), sorted[i]->name.end(), std::back_inserter(out), asciiLower);
+        std::transform(sorted[i]->name.begin(), sorted[i]->name.end(), std::back_inserter(out), AsciiCase::lowered);
     };
 
     for (std::size_t i = 0; i < sorted.size(); ++i) {

@@ -1,5 +1,7 @@
 #include "core/Url.h"
 
+#include "core/AsciiCase.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -44,12 +46,6 @@ std::size_t schemeLength(std::string_view text) {
     return 0;
 }
 
-std::string lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 }  // namespace
 
 std::optional<Url> Url::parse(std::string_view text) {
@@ -63,7 +59,7 @@ std::optional<Url> Url::parse(std::string_view text) {
         url.m_path = std::string(text.substr(0, text.find_first_of("?#")));
         return url;
     }
-    url.m_scheme = lowered(std::string(text.substr(0, schemeEnd)));
+    url.m_scheme = AsciiCase::lowercased(text.substr(0, schemeEnd));
     if (text.substr(schemeEnd + 1, 2) != "//") {
         // "mailto:x" and the like: a scheme, no authority.
         url.m_path = std::string(text.substr(schemeEnd + 1));
