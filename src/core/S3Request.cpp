@@ -6,6 +6,14 @@
 
 namespace tarn {
 
+bool isHttpToken(std::string_view text) {
+    constexpr std::string_view kSymbols = "!#$%&'*+-.^_`|~";
+    return !text.empty() && std::all_of(text.begin(), text.end(), [&](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               kSymbols.find(c) != std::string_view::npos;
+    });
+}
+
 const std::string* findHeader(const std::vector<HttpHeader>& headers, std::string_view name) {
     const auto found =
         std::find_if(headers.begin(), headers.end(), [&](const HttpHeader& h) { return AsciiCase::equalsIgnoringCase(h.name, name); });

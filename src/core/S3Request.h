@@ -18,6 +18,9 @@ struct HttpHeader {
 
 // The value of the first header of that name, compared without regard to case.
 const std::string* findHeader(const std::vector<HttpHeader>& headers, std::string_view name);
+// Whether the text is an HTTP token, the form of header names: not empty, and only
+// letters, digits and !#$%&'*+-.^_`|~.
+bool isHttpToken(std::string_view text);
 
 // One item of a URL's query in decoded form. An item without a value is written
 // as the bare name ("delete"), one with an empty value as the name and "=".

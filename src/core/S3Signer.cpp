@@ -60,17 +60,6 @@ char decodedAt(std::string_view text, std::size_t& pos) {
 }
 
 
-// The characters of an HTTP header name.
-bool isTokenChar(char c) {
-    switch (c) {
-    case '!': case '#': case '$': case '%': case '&': case '\'': case '*': case '+':
-    case '-': case '.': case '^': case '_': case '`': case '|': case '~':
-        return true;
-    default:
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-    }
-}
-
 // The parts of a URL that signing needs, as views into the URL's text.
 struct UrlParts {
     std::string_view beforeQuery;  // scheme, authority and path
@@ -255,7 +244,7 @@ std::pair<std::size_t, std::size_t> appendCanonicalHeaders(std::string& out, con
 // a line break in it, would smuggle further headers into the request.
 void checkSendable(const std::vector<HttpHeader>& headers) {
     for (const HttpHeader& header : headers) {
-        if (header.name.empty() || !std::all_of(header.name.begin(), header.name.end(), isTokenChar)) {
+        if (!isHttpToken(header.name)) {
             throw std::invalid_argument("The header name \"" + header.name + "\" cannot be sent.");
         }
         if (std::any_of(header.value.begin(), header.value.end(),

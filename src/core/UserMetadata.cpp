@@ -1,6 +1,7 @@
 #include "core/UserMetadata.h"
 
 #include "core/AsciiCase.h"
+#include "core/S3Request.h"
 
 #include <algorithm>
 #include <set>
@@ -8,17 +9,8 @@
 
 namespace tarn::UserMetadata {
 
-namespace {
-
-bool isTokenCharacter(char c) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-    return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
-}
-
-}  // namespace
-
 bool isValidName(std::string_view name) {
-    return !name.empty() && std::all_of(name.begin(), name.end(), isTokenCharacter);
+    return isHttpToken(name);
 }
 
 bool isValidValue(std::string_view value) {
