@@ -26,11 +26,6 @@ struct Account {
     std::vector<std::string> bucketNames;
 };
 
-std::optional<std::string> loweredHost(const Url& endpoint) {
-    if (!endpoint.host()) return std::nullopt;
-    return AsciiCase::lowercased(*endpoint.host());
-}
-
 // An endpoint without a host still separates accounts by its whole text.
 AccountKey accountKey(const BucketConfig& bucket) {
     return AccountKey{AsciiCase::lowercased(bucket.endpoint.host().value_or(bucket.endpoint.absoluteString())),
@@ -97,8 +92,7 @@ MigrationResult migrate(const LegacyAppConfig& legacy) {
             }
 
             const Uuid newID =
-                BucketIdentity::deterministicID(loweredHost(bucket.endpoint), key.region, key.accessKeyID,
-                                                bucket.bucketName);
+                BucketIdentity::deterministicID(bucket.endpoint, key.region, key.accessKeyID, bucket.bucketName);
             result.idMap[bucket.id] = newID;
 
             std::optional<std::string> displayName;
@@ -142,7 +136,7 @@ MigrationResult upgradeToAccountScopedBucketIDs(const AppConfig& input) {
     if (input.schemaVersion > AppConfig::profileCentricSchemaVersion) return result;
 
     for (const StorageProfile& profile : input.profiles) {
-        const auto host = loweredHost(profile.endpoint);
+        const auto& host = profile.endpoint.host();
         for (const std::string& bucketName : profile.bucketNames) {
             const Uuid oldID = BucketIdentity::legacyDeterministicID(host, profile.region, bucketName);
             const Uuid newID = BucketIdentity::deterministicID(host, profile.region, profile.accessKeyID, bucketName);
