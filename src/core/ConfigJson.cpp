@@ -5,8 +5,6 @@ namespace tarn {
 // Record readers use the strict value readers of JsonFields.h.
 using namespace jsonio;
 
-std::optional<Url> PublicDomain::baseURL() const { return Url::parse(scheme + "://" + host); }
-
 namespace {
 
 // The older single public address becomes one public domain: scheme and host
