@@ -1,5 +1,6 @@
 #include "core/AtomicFile.h"
 
+#include "core/FileDescriptor.h"
 #include "core/StagedFile.h"
 
 #include <fcntl.h>
@@ -17,20 +18,6 @@ namespace fs = std::filesystem;
 [[noreturn]] void fail(const std::string& what, const fs::path& path, int error) {
     throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "core/PreviewProbe.h"
 
+#include "core/FileDescriptor.h"
 #include "core/Utf8.h"
 
 #include <cerrno>
@@ -9,25 +10,6 @@
 #include <unistd.h>
 
 namespace tarn::PreviewProbe {
-
-namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);  // a failed close loses nothing after a read
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-}  // namespace
 
 bool isLikelyTextFile(const std::filesystem::path& file) {
     // Non-blocking, so opening a named pipe with no writer returns at once; it is
