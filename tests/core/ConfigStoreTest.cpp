@@ -18,14 +18,13 @@
 
 using namespace tarn;
 using tarn::test::readFile;
+using tarn::test::readTestData;
 using tarn::test::TemporaryFolder;
 using tarn::test::writeFile;
 using nlohmann::json;
 namespace fs = std::filesystem;
 
 namespace {
-
-const fs::path kDataDir = fs::path(TARN_TEST_DATA_DIR) / "config";
 
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
@@ -163,9 +162,9 @@ TEST_F(ConfigStoreTest, UnreadableFileThrows) {
 TEST_F(ConfigStoreTest, EveryGenerationSavesAsSchemaTwo) {
     for (const char* name : {"legacy", "schema1", "schema2"}) {
         SCOPED_TRACE(name);
-        const std::string original = readFile(kDataDir / (std::string(name) + ".json"));
-        const json expected = json::parse(readFile(
-            kDataDir / (std::string(name) == "schema2" ? "schema2.json" : std::string(name) + ".expected.json")));
+        const std::string original = readTestData("config/" + std::string(name) + ".json");
+        const json expected = json::parse(readTestData(
+            "config/" + (std::string(name) == "schema2" ? "schema2.json" : std::string(name) + ".expected.json")));
         TemporaryFolder folder;
         const fs::path file = folder.path() / "config.json";
         writeFile(file, original);
@@ -200,7 +199,7 @@ TEST_F(ConfigStoreTest, EveryGenerationSavesAsSchemaTwo) {
 }
 
 TEST_F(ConfigStoreTest, MigrationOfTheFixturesNamesTheCdnKeysToMove) {
-    const auto legacy = std::get<LegacyAppConfig>(ConfigStore::interpret(readFile(kDataDir / "legacy.json")));
+    const auto legacy = std::get<LegacyAppConfig>(ConfigStore::interpret(readTestData("config/legacy.json")));
     const MigrationResult fromLegacy = ConfigMigrator::migrate(legacy);
     const Uuid media = *Uuid::parse("199BB4BB-8FC9-5428-B4A5-C03AE0B69309");
     const auto id = [](const char* text) { return *Uuid::parse(text); };
@@ -211,7 +210,7 @@ TEST_F(ConfigStoreTest, MigrationOfTheFixturesNamesTheCdnKeysToMove) {
                     CDNKeyMove{id("11111111-0000-4000-8000-000000000004"), media, id("DDDDDDDD-0000-4000-8000-000000000003")}));
     EXPECT_EQ(fromLegacy.idMap.size(), 5u);
 
-    const auto schema1 = std::get<AppConfig>(ConfigStore::interpret(readFile(kDataDir / "schema1.json")));
+    const auto schema1 = std::get<AppConfig>(ConfigStore::interpret(readTestData("config/schema1.json")));
     EXPECT_THAT(ConfigMigrator::upgradeToAccountScopedBucketIDs(schema1).cdnMoves,
                 ::testing::ElementsAre(CDNKeyMove{id("AB2141D7-C0D4-5B0A-96AE-59782F1EB751"),
                                                   id("E0A850C1-145B-5C77-A74D-80478BFAF419"),

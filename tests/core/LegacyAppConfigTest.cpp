@@ -22,8 +22,7 @@ json oneBucketProfile() {
 }  // namespace
 
 TEST(LegacyAppConfig, RoundTripsThroughItsJsonForm) {
-    const LegacyAppConfig legacy =
-        decodeLegacy(json::parse(test::readFile(std::string(TARN_TEST_DATA_DIR) + "/config/legacy.json")));
+    const LegacyAppConfig legacy = decodeLegacy(json::parse(test::readTestData("config/legacy.json")));
     ASSERT_EQ(legacy.profiles.size(), 3u);
     EXPECT_EQ(legacy.profiles[1].buckets[0].publicDomains[0].id.toString(), "DDDDDDDD-0000-4000-8000-000000000003");
     EXPECT_EQ(legacy.multipartPartSizeMB, 16);
