@@ -1,12 +1,14 @@
 #include "core/ByteFormatter.h"
 
+#include "ScopedEnv.h"
+#include "TestFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <limits>
 #include <string>
 
@@ -95,13 +97,11 @@ TEST(ByteFormatter, Speeds) {
 
 // A process that switched LC_NUMERIC to a comma locale must still see "1.5 KB".
 TEST(ByteFormatter, DecimalPointWhateverTheLocale) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("tarn-locale-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string command = "localedef -i de_DE -f UTF-8 '" + (dir / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
+    const test::TemporaryFolder dir;
+    const std::string command =
+        "localedef -i de_DE -f UTF-8 '" + (dir.path() / "de_DE.UTF-8").string() + "' >/dev/null 2>&1";
     const bool built = std::system(command.c_str()) == 0;
-    const char* previousPath = std::getenv("LOCPATH");
-    const std::string savedPath = previousPath != nullptr ? previousPath : "";
-    ::setenv("LOCPATH", dir.c_str(), 1);
+    const test::ScopedEnv localePath("LOCPATH", dir.path().c_str());
     const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
     const bool switched = built && std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
     char printed[16] = {};
@@ -112,12 +112,6 @@ TEST(ByteFormatter, DecimalPointWhateverTheLocale) {
     const std::string speed = ByteFormatter::speedString(1572864);
 
     std::setlocale(LC_NUMERIC, previous.c_str());
-    if (previousPath != nullptr) {
-        ::setenv("LOCPATH", savedPath.c_str(), 1);
-    } else {
-        ::unsetenv("LOCPATH");
-    }
-    std::filesystem::remove_all(dir);
     if (!switched) GTEST_SKIP() << "no de_DE locale could be built here (localedef and the locales sources)";
 
     ASSERT_STREQ(printed, "1,5") << "the comma locale did not take effect";

@@ -1,6 +1,7 @@
 #include "core/ConfigMigrator.h"
 #include "core/ConfigStore.h"
 
+#include "ScopedEnv.h"
 #include "TestFiles.h"
 
 #include <gmock/gmock.h>
@@ -12,43 +13,18 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <optional>
 #include <set>
 
 using namespace tarn;
 using tarn::test::readFile;
 using tarn::test::readTestData;
+using tarn::test::ScopedEnv;
 using tarn::test::TemporaryFolder;
 using tarn::test::writeFile;
 using nlohmann::json;
 namespace fs = std::filesystem;
 
 namespace {
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name) {
-        if (const char* old = std::getenv(name)) m_old = old;
-        if (value) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (m_old) {
-            ::setenv(m_name, m_old->c_str(), 1);
-        } else {
-            ::unsetenv(m_name);
-        }
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 std::vector<std::string> folderEntries(const fs::path& folder) {
     std::vector<std::string> names;
