@@ -7,7 +7,6 @@
 
 #include <sys/stat.h>
 
-#include <fstream>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -21,10 +20,7 @@ namespace {
 // "[2026-03-01T08:05:09Z] " before every message.
 constexpr std::size_t kPrefixBytes = 23;
 
-void fill(const fs::path& path, std::size_t bytes, char c = 'x') {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << std::string(bytes, c);
-}
+void fill(const fs::path& path, std::size_t bytes, char c = 'x') { test::writeFile(path, std::string(bytes, c)); }
 
 std::vector<std::string> linesOf(const fs::path& path) {
     std::vector<std::string> lines;
