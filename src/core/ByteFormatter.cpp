@@ -10,6 +10,7 @@ namespace tarn::ByteFormatter {
 namespace {
 
 constexpr std::array<const char*, 4> units = {"KB", "MB", "GB", "TB"};
+constexpr std::int64_t kb = 1024;
 
 // An integer for a whole value, else one decimal rounded as printf("%.1f") rounds.
 // to_chars, unlike printf, ignores LC_NUMERIC. Callers pass counts divided by at
@@ -25,28 +26,31 @@ std::string numberText(double value) {
     return std::string(buffer.data(), result.ptr);
 }
 
+// The unit of a count of at least 1024 bytes: the next unit only once the count
+// reaches 1024 of it, and nothing above TB.
+std::size_t unitOf(std::int64_t bytes) {
+    std::size_t unit = 0;
+    for (std::int64_t next = kb * kb; unit + 1 < units.size() && bytes >= next; next *= kb) ++unit;
+    return unit;
+}
+
+// Dividing by a power of two is exact, so the value steps exactly at each 1024.
+double inUnit(std::int64_t bytes, std::size_t unit) {
+    return std::ldexp(static_cast<double>(bytes), -10 * static_cast<int>(unit + 1));
+}
+
 }  // namespace
 
 std::string string(std::int64_t bytes) {
-    if (bytes <= 1023) return std::to_string(bytes) + " B";
-    // Dividing by powers of two is exact, so the unit steps exactly at each 1024.
-    double value = static_cast<double>(bytes) / 1024.0;
-    std::size_t unit = 0;
-    while (value >= 1024.0 && unit + 1 < units.size()) {
-        value /= 1024.0;
-        ++unit;
-    }
-    return numberText(value) + " " + units[unit];
+    if (bytes < kb) return std::to_string(bytes) + " B";
+    const std::size_t unit = unitOf(bytes);
+    return numberText(inUnit(bytes, unit)) + " " + units[unit];
 }
 
 std::string progressString(std::int64_t sent, std::int64_t total) {
-    if (total < 1024) return std::to_string(sent) + " / " + std::to_string(total) + " B";
-    constexpr std::int64_t kb = 1024;
-    const std::size_t unit = total < kb * kb ? 0 : total < kb * kb * kb ? 1 : total < kb * kb * kb * kb ? 2 : 3;
-    double divisor = 1024.0;
-    for (std::size_t i = 0; i < unit; ++i) divisor *= 1024.0;
-    return numberText(static_cast<double>(sent) / divisor) + " / " + numberText(static_cast<double>(total) / divisor) +
-           " " + units[unit];
+    if (total < kb) return std::to_string(sent) + " / " + std::to_string(total) + " B";
+    const std::size_t unit = unitOf(total);
+    return numberText(inUnit(sent, unit)) + " / " + numberText(inUnit(total, unit)) + " " + units[unit];
 }
 
 std::string speedString(double bytesPerSecond) {
