@@ -22,17 +22,6 @@ constexpr double kMinimumPartIdleSeconds = 60;
 // Progress of a part is reported each time at least 1/50 more of it has gone out.
 constexpr std::int64_t kProgressSteps = 50;
 
-std::string_view asText(const std::vector<std::uint8_t>& bytes) {
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
-S3Request signedRequest(std::string method, std::string url, const BucketConfig& bucket,
-                        const S3Credentials& credentials, std::vector<std::uint8_t> body,
-                        const std::optional<std::string>& contentType) {
-    return S3RequestBuilder::request(std::move(method), std::move(url), bucket, credentials, std::move(body),
-                                     contentType, {}, std::chrono::system_clock::now());
-}
-
 std::optional<std::string> headerValue(const HttpResponse& response, std::string_view name) {
     if (const std::string* value = response.header(name)) return *value;
     return std::nullopt;
@@ -138,8 +127,8 @@ void S3Client::completeMultipartUpload(const std::string& key, const std::string
 
 void S3Client::abortMultipartUpload(const std::string& key, const std::string& uploadId, const BucketConfig& bucket,
                                     const S3Credentials& credentials, std::stop_token stop) {
-    const S3Request request = signedRequest("DELETE", S3RequestBuilder::abortMultipartUploadURL(bucket, key, uploadId),
-                                            bucket, credentials, {}, std::nullopt);
+    const S3Request request =
+        signedRequest("DELETE", S3RequestBuilder::abortMultipartUploadURL(bucket, key, uploadId), bucket, credentials);
     send(request, true, std::move(stop));
 }
 
