@@ -113,16 +113,12 @@ void S3Client::completeMultipartUpload(const std::string& key, const std::string
     const S3Request request =
         signedRequest("POST", S3RequestBuilder::completeMultipartUploadURL(bucket, key, uploadId), bucket, credentials,
                       {xml.begin(), xml.end()}, "application/xml");
-    int status = 0;
-    const Perform exchange = plainExchange(std::move(stop));
-    const std::vector<std::uint8_t> body = send(request, true, [&](const S3Request& sent) {
-        HttpResponse response = exchange(sent);
-        status = response.statusCode;
-        return response;
-    });
+    const HttpResponse response = transport(request, plainExchange(std::move(stop)), true, true);
     // The server answers 200 as soon as it starts joining the parts; a join that fails
     // afterwards can only be told in the body.
-    if (std::optional<S3Error> error = S3Error::fromErrorDocument(status, asText(body))) throw std::move(*error);
+    if (std::optional<S3Error> error = S3Error::fromErrorDocument(response.statusCode, response.bodyText())) {
+        throw std::move(*error);
+    }
 }
 
 void S3Client::abortMultipartUpload(const std::string& key, const std::string& uploadId, const BucketConfig& bucket,
