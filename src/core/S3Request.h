@@ -21,6 +21,9 @@ const std::string* findHeader(const std::vector<HttpHeader>& headers, std::strin
 // Whether the text is an HTTP token, the form of header names: not empty, and only
 // letters, digits and !#$%&'*+-.^_`|~.
 bool isHttpToken(std::string_view text);
+// Throws std::invalid_argument for the first header that cannot reach the wire as it
+// stands: a name that is not an HTTP token, a value with a line break or a NUL byte.
+void checkSendable(const std::vector<HttpHeader>& headers);
 
 // One item of a URL's query in decoded form. An item without a value is written
 // as the bare name ("delete"), one with an empty value as the name and "=".
