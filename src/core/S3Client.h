@@ -247,8 +247,6 @@ private:
                     const S3Credentials& credentials, bool move, const std::vector<HttpHeader>& headers,
                     std::stop_token stop);
 
-    // ---- Multipart helpers ----
-
     std::atomic<std::shared_ptr<const Logger>> m_logger;
 };
 
