@@ -22,11 +22,6 @@ constexpr double kMinimumPartIdleSeconds = 60;
 // Progress of a part is reported each time at least 1/50 more of it has gone out.
 constexpr std::int64_t kProgressSteps = 50;
 
-std::optional<std::string> headerValue(const HttpResponse& response, std::string_view name) {
-    if (const std::string* value = response.header(name)) return *value;
-    return std::nullopt;
-}
-
 // Lends a part's bytes to the request that sends them and takes them back on every
 // path out, so a retry can send them again without a second copy in memory.
 class BorrowedBody {
@@ -96,10 +91,10 @@ S3Client::PartResponse S3Client::uploadPart(const std::string& key, const std::s
 
     PartResponse answer;
     answer.statusCode = response.statusCode;
-    answer.requestID = headerValue(response, "x-amz-request-id");
-    answer.retryAfter = headerValue(response, "Retry-After");
+    answer.requestID = headerValue(response.headers, "x-amz-request-id");
+    answer.retryAfter = headerValue(response.headers, "Retry-After");
     if (response.statusCode >= 200 && response.statusCode <= 299) {
-        answer.etag = headerValue(response, "ETag");
+        answer.etag = headerValue(response.headers, "ETag");
     } else {
         answer.body = Utf8::repaired(response.bodyText().substr(0, kKeptBodyBytes));
     }

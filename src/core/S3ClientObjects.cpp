@@ -32,11 +32,6 @@ void throwIfErrorDocument(std::string_view body) {
     if (std::optional<S3Error> error = S3Error::fromErrorDocument(200, body)) throw *error;
 }
 
-std::optional<std::string> headerValue(const std::vector<HttpHeader>& headers, std::string_view name) {
-    if (const std::string* value = findHeader(headers, name)) return *value;
-    return std::nullopt;
-}
-
 ObjectDetails detailsFrom(const ObjectItem& item, const std::vector<HttpHeader>& headers) {
     ObjectDetails details;
     details.item = item;

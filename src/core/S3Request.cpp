@@ -34,6 +34,11 @@ const std::string* findHeader(const std::vector<HttpHeader>& headers, std::strin
     return found == headers.end() ? nullptr : &found->value;
 }
 
+std::optional<std::string> headerValue(const std::vector<HttpHeader>& headers, std::string_view name) {
+    if (const std::string* value = findHeader(headers, name)) return *value;
+    return std::nullopt;
+}
+
 void S3Request::setHeader(std::string_view name, std::string value) {
     const auto found =
         std::find_if(headers.begin(), headers.end(), [&](const HttpHeader& h) { return AsciiCase::equalsIgnoringCase(h.name, name); });

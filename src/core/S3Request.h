@@ -18,6 +18,8 @@ struct HttpHeader {
 
 // The value of the first header of that name, compared without regard to case.
 const std::string* findHeader(const std::vector<HttpHeader>& headers, std::string_view name);
+// The same value as a copy; absent when there is no such header.
+std::optional<std::string> headerValue(const std::vector<HttpHeader>& headers, std::string_view name);
 // Whether the text is an HTTP token, the form of header names: not empty, and only
 // letters, digits and !#$%&'*+-.^_`|~.
 bool isHttpToken(std::string_view text);
