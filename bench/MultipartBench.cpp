@@ -2,11 +2,9 @@
 #include "TestEnvironment.h"
 
 #include "core/ConfigModels.h"
-#include "core/HttpExchange.h"
 #include "core/MultipartPlan.h"
 #include "core/MultipartUploader.h"
 #include "core/S3Client.h"
-#include "core/S3RequestBuilder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -21,7 +19,7 @@
 
 namespace {
 
-constexpr std::int64_t kMiB = 1024 * 1024;
+constexpr std::int64_t kMiB = tarn::MultipartPlan::kMiB;
 constexpr std::int64_t kFileSize = 256 * kMiB;
 constexpr const char* kKey = "bench/upload-256MiB.bin";
 
@@ -75,14 +73,6 @@ private:
     std::filesystem::path m_path;
 };
 
-// Removes the stored object again so the server does not keep every iteration's copy.
-void deleteObject(const tarn::test::S3TestServer& server, const tarn::BucketConfig& bucket) {
-    const tarn::S3Request request = tarn::S3RequestBuilder::request(
-        "DELETE", tarn::S3RequestBuilder::objectURL(bucket, kKey), bucket, tarn::test::credentialsOf(server), {},
-        std::nullopt, {}, std::chrono::system_clock::now());
-    tarn::HttpExchange::perform(request);
-}
-
 // A 256 MiB file through the whole multipart path at the program's default part size
 // and parallelism: create, parts, complete. The client's CPU time (all threads) and
 // peak memory are what the program controls; the wall time includes the server's.
@@ -112,8 +102,9 @@ void BM_MultipartUpload256MiB(benchmark::State& state) {
         cpu += processCpuSeconds() - cpuStart;
         peak = std::max(peak, peakMemoryMiB());
 
+        // The server need not keep every iteration's copy.
         state.PauseTiming();
-        deleteObject(*server, bucket);
+        client.deleteObject(kKey, bucket, credentials);
         state.ResumeTiming();
     }
     const double gib = static_cast<double>(kFileSize) / (1024.0 * kMiB) * static_cast<double>(state.iterations());

@@ -70,7 +70,7 @@ namespace HttpExchange {
 // Throws CancelledError on a stop request, TransportError when no answer came (or
 // the transfer stood still past S3Request::idleTimeout, where zero means no limit,
 // or past the stall limit), std::invalid_argument for a header that cannot be sent
-// as it stands (no name, a line break), and whatever a callback of the options throws.
+// as it stands (see checkSendable), and whatever a callback of the options throws.
 HttpResponse perform(const S3Request& request, const ExchangeOptions& options = {});
 
 }  // namespace HttpExchange

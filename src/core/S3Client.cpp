@@ -3,6 +3,7 @@
 #include "core/AsciiCase.h"
 #include "core/LogText.h"
 #include "core/S3Error.h"
+#include "core/S3RequestBuilder.h"
 #include "core/Utf8.h"
 
 #include <algorithm>
@@ -17,10 +18,6 @@ namespace {
 constexpr std::size_t kLoggedBodyBytes = 4096;
 // How much of the signature line stays readable in the log of a refused request.
 constexpr std::size_t kShownAuthorizationCharacters = 48;
-
-std::string_view asText(std::span<const std::uint8_t> bytes) {
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
 
 std::string binaryPlaceholder(std::size_t size) {
     return "(binary " + std::to_string(size) + " bytes)";
@@ -59,6 +56,18 @@ long long millisecondsSince(std::chrono::steady_clock::time_point start) {
 
 S3Client::S3Client() = default;
 S3Client::~S3Client() = default;
+
+S3Request S3Client::signedRequest(std::string method, std::string url, const BucketConfig& bucket,
+                                  const S3Credentials& credentials, std::vector<std::uint8_t> body,
+                                  const std::optional<std::string>& contentType,
+                                  const std::vector<HttpHeader>& headers) {
+    return S3RequestBuilder::request(std::move(method), std::move(url), bucket, credentials, std::move(body),
+                                     contentType, headers, std::chrono::system_clock::now());
+}
+
+std::string_view S3Client::asText(std::span<const std::uint8_t> bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
 
 void S3Client::setLogger(Logger logger) {
     m_logger.store(logger ? std::make_shared<const Logger>(std::move(logger)) : nullptr);

@@ -188,7 +188,14 @@ public:
                               const S3Credentials& credentials, std::stop_token stop = {});
 
 private:
-    // ---- Transport and request log (S3Client.cpp) ----
+    // ---- Requests, transport and request log (S3Client.cpp) ----
+
+    // A request signed now with the bucket's region; see S3RequestBuilder::request.
+    static S3Request signedRequest(std::string method, std::string url, const BucketConfig& bucket,
+                                   const S3Credentials& credentials, std::vector<std::uint8_t> body = {},
+                                   const std::optional<std::string>& contentType = std::nullopt,
+                                   const std::vector<HttpHeader>& headers = {});
+    static std::string_view asText(std::span<const std::uint8_t> bytes);
 
     // Runs one exchange of the request as it stands; HttpExchange::perform with
     // options of the caller's choosing, for example.
@@ -239,8 +246,6 @@ private:
     void copyObject(const std::string& from, const std::string& to, const BucketConfig& bucket,
                     const S3Credentials& credentials, bool move, const std::vector<HttpHeader>& headers,
                     std::stop_token stop);
-
-    // ---- Multipart helpers ----
 
     std::atomic<std::shared_ptr<const Logger>> m_logger;
 };

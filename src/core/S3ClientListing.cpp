@@ -18,15 +18,6 @@ constexpr std::size_t kSummarisedBuckets = 20;
 // The page size asked for when listing unfinished uploads.
 constexpr int kUploadsPerPage = 1000;
 
-std::string_view asText(const std::vector<std::uint8_t>& bytes) {
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
-S3Request signedGet(std::string url, const BucketConfig& bucket, const S3Credentials& credentials) {
-    return S3RequestBuilder::request("GET", std::move(url), bucket, credentials, {}, std::nullopt, {},
-                                     std::chrono::system_clock::now());
-}
-
 std::string bucketSummary(const Url& endpoint, const std::vector<S3BucketInfo>& buckets) {
     std::string line = "listBuckets(" + endpoint.host().value_or(endpoint.absoluteString()) + ") → " +
                        std::to_string(buckets.size()) + " 个桶 [";
@@ -76,8 +67,8 @@ MultipartUploadListing S3Client::listMultipartUploads(const BucketConfig& bucket
                                                       const std::optional<std::string>& keyMarker,
                                                       const std::optional<std::string>& uploadIdMarker,
                                                       std::stop_token stop) {
-    const S3Request request = signedGet(
-        S3RequestBuilder::listMultipartUploadsURL(bucket, keyMarker, uploadIdMarker, kUploadsPerPage), bucket,
+    const S3Request request = signedRequest(
+        "GET", S3RequestBuilder::listMultipartUploadsURL(bucket, keyMarker, uploadIdMarker, kUploadsPerPage), bucket,
         credentials);
     return S3MultipartUploadsParser::parse(asText(send(request, true, std::move(stop))));
 }
@@ -86,7 +77,8 @@ S3Listing S3Client::fetchListPage(const BucketConfig& bucket, const S3Credential
                                   const std::string& prefix, const std::optional<std::string>& delimiter,
                                   const std::optional<std::string>& continuationToken, std::stop_token stop) {
     const S3Request request =
-        signedGet(S3RequestBuilder::listURL(bucket, prefix, delimiter, continuationToken), bucket, credentials);
+        signedRequest("GET", S3RequestBuilder::listURL(bucket, prefix, delimiter, continuationToken), bucket,
+                      credentials);
     return S3ListParser::parse(asText(send(request, true, std::move(stop))));
 }
 

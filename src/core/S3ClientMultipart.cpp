@@ -22,22 +22,6 @@ constexpr double kMinimumPartIdleSeconds = 60;
 // Progress of a part is reported each time at least 1/50 more of it has gone out.
 constexpr std::int64_t kProgressSteps = 50;
 
-std::string_view asText(const std::vector<std::uint8_t>& bytes) {
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
-S3Request signedRequest(std::string method, std::string url, const BucketConfig& bucket,
-                        const S3Credentials& credentials, std::vector<std::uint8_t> body,
-                        const std::optional<std::string>& contentType) {
-    return S3RequestBuilder::request(std::move(method), std::move(url), bucket, credentials, std::move(body),
-                                     contentType, {}, std::chrono::system_clock::now());
-}
-
-std::optional<std::string> headerValue(const HttpResponse& response, std::string_view name) {
-    if (const std::string* value = response.header(name)) return *value;
-    return std::nullopt;
-}
-
 // Lends a part's bytes to the request that sends them and takes them back on every
 // path out, so a retry can send them again without a second copy in memory.
 class BorrowedBody {
@@ -107,10 +91,10 @@ S3Client::PartResponse S3Client::uploadPart(const std::string& key, const std::s
 
     PartResponse answer;
     answer.statusCode = response.statusCode;
-    answer.requestID = headerValue(response, "x-amz-request-id");
-    answer.retryAfter = headerValue(response, "Retry-After");
+    answer.requestID = headerValue(response.headers, "x-amz-request-id");
+    answer.retryAfter = headerValue(response.headers, "Retry-After");
     if (response.statusCode >= 200 && response.statusCode <= 299) {
-        answer.etag = headerValue(response, "ETag");
+        answer.etag = headerValue(response.headers, "ETag");
     } else {
         answer.body = Utf8::repaired(response.bodyText().substr(0, kKeptBodyBytes));
     }
@@ -124,22 +108,18 @@ void S3Client::completeMultipartUpload(const std::string& key, const std::string
     const S3Request request =
         signedRequest("POST", S3RequestBuilder::completeMultipartUploadURL(bucket, key, uploadId), bucket, credentials,
                       {xml.begin(), xml.end()}, "application/xml");
-    int status = 0;
-    const Perform exchange = plainExchange(std::move(stop));
-    const std::vector<std::uint8_t> body = send(request, true, [&](const S3Request& sent) {
-        HttpResponse response = exchange(sent);
-        status = response.statusCode;
-        return response;
-    });
+    const HttpResponse response = transport(request, plainExchange(std::move(stop)), true, true);
     // The server answers 200 as soon as it starts joining the parts; a join that fails
     // afterwards can only be told in the body.
-    if (std::optional<S3Error> error = S3Error::fromErrorDocument(status, asText(body))) throw std::move(*error);
+    if (std::optional<S3Error> error = S3Error::fromErrorDocument(response.statusCode, response.bodyText())) {
+        throw std::move(*error);
+    }
 }
 
 void S3Client::abortMultipartUpload(const std::string& key, const std::string& uploadId, const BucketConfig& bucket,
                                     const S3Credentials& credentials, std::stop_token stop) {
-    const S3Request request = signedRequest("DELETE", S3RequestBuilder::abortMultipartUploadURL(bucket, key, uploadId),
-                                            bucket, credentials, {}, std::nullopt);
+    const S3Request request =
+        signedRequest("DELETE", S3RequestBuilder::abortMultipartUploadURL(bucket, key, uploadId), bucket, credentials);
     send(request, true, std::move(stop));
 }
 

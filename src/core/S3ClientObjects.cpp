@@ -10,7 +10,6 @@
 #include "core/UserMetadata.h"
 
 #include <algorithm>
-#include <chrono>
 #include <stdexcept>
 
 namespace tarn {
@@ -24,29 +23,13 @@ constexpr std::size_t kDeleteBatchSize = 1000;
 constexpr std::size_t kHeadBodyBytes = 4096;
 constexpr std::string_view kFolderContentType = "application/x-directory";
 
-std::string_view asText(const std::vector<std::uint8_t>& bytes) {
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
 std::vector<std::uint8_t> asBytes(std::string_view text) {
     return {text.begin(), text.end()};
 }
 
-S3Request signedRequest(std::string method, const std::string& url, const BucketConfig& bucket,
-                        const S3Credentials& credentials, const std::vector<HttpHeader>& headers = {},
-                        std::vector<std::uint8_t> body = {}) {
-    return S3RequestBuilder::request(std::move(method), url, bucket, credentials, std::move(body), std::nullopt,
-                                     headers, std::chrono::system_clock::now());
-}
-
 // Throws the failure a success status stands for when its body is an error document.
-void throwIfErrorDocument(const std::vector<std::uint8_t>& body) {
-    if (std::optional<S3Error> error = S3Error::fromErrorDocument(200, asText(body))) throw *error;
-}
-
-std::optional<std::string> headerValue(const std::vector<HttpHeader>& headers, std::string_view name) {
-    if (const std::string* value = findHeader(headers, name)) return *value;
-    return std::nullopt;
+void throwIfErrorDocument(std::string_view body) {
+    if (std::optional<S3Error> error = S3Error::fromErrorDocument(200, body)) throw *error;
 }
 
 ObjectDetails detailsFrom(const ObjectItem& item, const std::vector<HttpHeader>& headers) {
@@ -108,8 +91,9 @@ ObjectDetails S3Client::details(const ObjectItem& item, const BucketConfig& buck
     const std::string url = singleObjectURL(bucket, item.key);
     HttpResponse response;
     try {
-        response = sendReturningResponse(signedRequest("GET", url, bucket, credentials, {{"Range", "bytes=0-0"}}),
-                                         firstBytesOnly(stop));
+        const S3Request firstByte =
+            signedRequest("GET", url, bucket, credentials, {}, std::nullopt, {{"Range", "bytes=0-0"}});
+        response = sendReturningResponse(firstByte, firstBytesOnly(stop));
     } catch (const S3Error& error) {
         // S3 refuses every byte range of an empty object with 416; its headers are
         // then read without a body.
@@ -127,8 +111,7 @@ void S3Client::createFolder(const std::string& name, const std::string& parentPr
 
 void S3Client::putDirectoryMarker(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
                                   std::stop_token stop) {
-    send(signedRequest("PUT", singleObjectURL(bucket, key), bucket, credentials,
-                       {{"Content-Type", std::string(kFolderContentType)}}),
+    send(signedRequest("PUT", singleObjectURL(bucket, key), bucket, credentials, {}, std::string(kFolderContentType)),
          true, std::move(stop));
 }
 
@@ -161,11 +144,11 @@ void S3Client::deleteObjects(const std::vector<std::string>& keys, const BucketC
         const auto last = keys.begin() + static_cast<std::ptrdiff_t>(std::min(start + kDeleteBatchSize, keys.size()));
         const std::string xml = S3XmlBodies::buildDeleteXML({first, last});
         const Crypto::Md5Digest digest = Crypto::md5(xml);
-        const std::vector<std::uint8_t> answer = send(
-            signedRequest("POST", url, bucket, credentials,
-                          {{"Content-Type", "application/xml"}, {"Content-MD5", Crypto::base64(digest)}}, asBytes(xml)),
-            true, stop);
-        throwIfErrorDocument(answer);
+        const std::vector<std::uint8_t> answer =
+            send(signedRequest("POST", url, bucket, credentials, asBytes(xml), "application/xml",
+                               {{"Content-MD5", Crypto::base64(digest)}}),
+                 true, stop);
+        throwIfErrorDocument(asText(answer));
         // Quiet mode lists only the keys that were not deleted.
         std::vector<DeleteFailure> refused = S3DeleteResultParser::failures(asText(answer));
         failures.insert(failures.end(), std::make_move_iterator(refused.begin()),
@@ -206,8 +189,9 @@ void S3Client::copyObject(const std::string& from, const std::string& to, const 
     std::vector<HttpHeader> all{{"x-amz-copy-source", S3RequestBuilder::copySource(bucket.bucketName, from, move)}};
     all.insert(all.end(), headers.begin(), headers.end());
     // A copy can fail after the server has answered 200: the error is then the body.
-    throwIfErrorDocument(
-        send(signedRequest("PUT", singleObjectURL(bucket, to), bucket, credentials, all), true, std::move(stop)));
+    throwIfErrorDocument(asText(send(signedRequest("PUT", singleObjectURL(bucket, to), bucket, credentials, {},
+                                                   std::nullopt, all),
+                                     true, std::move(stop))));
 }
 
 }  // namespace tarn

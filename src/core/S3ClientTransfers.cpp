@@ -2,7 +2,6 @@
 #include "core/MIMETypeDetector.h"
 #include "core/ObjectPreview.h"
 #include "core/S3Client.h"
-#include "core/S3RequestBuilder.h"
 #include "core/StagedFile.h"
 
 #include <fcntl.h>
@@ -11,7 +10,6 @@
 
 #include <cerrno>
 #include <charconv>
-#include <chrono>
 #include <stdexcept>
 #include <system_error>
 
@@ -28,13 +26,6 @@ constexpr double kDownloadProgressStep = 0.01;
 
 [[noreturn]] void fail(const std::string& what, const fs::path& path, int error) {
     throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
-}
-
-S3Request signedRequest(std::string method, const std::string& url, const BucketConfig& bucket,
-                        const S3Credentials& credentials, std::vector<std::uint8_t> body = {},
-                        const std::optional<std::string>& contentType = std::nullopt) {
-    return S3RequestBuilder::request(std::move(method), url, bucket, credentials, std::move(body), contentType, {},
-                                     std::chrono::system_clock::now());
 }
 
 // The bytes of a regular file. A file that grows while it is read would otherwise

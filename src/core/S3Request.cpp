@@ -3,6 +3,7 @@
 #include "core/AsciiCase.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace tarn {
 
@@ -14,10 +15,28 @@ bool isHttpToken(std::string_view text) {
     });
 }
 
+// A header that reaches the wire other than it was written would be refused, or, with
+// a line break in it, would smuggle further headers into the request.
+void checkSendable(const std::vector<HttpHeader>& headers) {
+    for (const HttpHeader& header : headers) {
+        if (!isHttpToken(header.name)) {
+            throw std::invalid_argument("The header name \"" + header.name + "\" cannot be sent.");
+        }
+        if (header.value.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+            throw std::invalid_argument("The value of the header \"" + header.name + "\" holds a line break.");
+        }
+    }
+}
+
 const std::string* findHeader(const std::vector<HttpHeader>& headers, std::string_view name) {
     const auto found =
         std::find_if(headers.begin(), headers.end(), [&](const HttpHeader& h) { return AsciiCase::equalsIgnoringCase(h.name, name); });
     return found == headers.end() ? nullptr : &found->value;
+}
+
+std::optional<std::string> headerValue(const std::vector<HttpHeader>& headers, std::string_view name) {
+    if (const std::string* value = findHeader(headers, name)) return *value;
+    return std::nullopt;
 }
 
 void S3Request::setHeader(std::string_view name, std::string value) {

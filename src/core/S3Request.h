@@ -18,9 +18,14 @@ struct HttpHeader {
 
 // The value of the first header of that name, compared without regard to case.
 const std::string* findHeader(const std::vector<HttpHeader>& headers, std::string_view name);
+// The same value as a copy; absent when there is no such header.
+std::optional<std::string> headerValue(const std::vector<HttpHeader>& headers, std::string_view name);
 // Whether the text is an HTTP token, the form of header names: not empty, and only
 // letters, digits and !#$%&'*+-.^_`|~.
 bool isHttpToken(std::string_view text);
+// Throws std::invalid_argument for the first header that cannot reach the wire as it
+// stands: a name that is not an HTTP token, a value with a line break or a NUL byte.
+void checkSendable(const std::vector<HttpHeader>& headers);
 
 // One item of a URL's query in decoded form. An item without a value is written
 // as the bare name ("delete"), one with an empty value as the name and "=".

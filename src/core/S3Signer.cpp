@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <stdexcept>
 
 namespace tarn::S3Signer {
 
@@ -23,22 +22,21 @@ bool isUnreserved(char c) {
            c == '_' || c == '~';
 }
 
-void appendEscaped(std::string& out, char c) {
+// Appends `c` as it is when it is unreserved (or a "/" the caller keeps), else as "%XX".
+void appendEncoded(std::string& out, char c, bool keepSlash) {
     static constexpr char kHex[] = "0123456789ABCDEF";
+    if (isUnreserved(c) || (keepSlash && c == '/')) {
+        out += c;
+        return;
+    }
     const auto byte = static_cast<unsigned char>(c);
     out += '%';
     out += kHex[byte >> 4];
     out += kHex[byte & 0x0F];
 }
 
-void appendEncoded(std::string& out, std::string_view text) {
-    for (const char c : text) {
-        if (isUnreserved(c)) {
-            out += c;
-        } else {
-            appendEscaped(out, c);
-        }
-    }
+void appendEncoded(std::string& out, std::string_view text, bool keepSlash = false) {
+    for (const char c : text) appendEncoded(out, c, keepSlash);
 }
 
 int hexValue(char c) {
@@ -75,8 +73,7 @@ struct UrlParts {
 UrlParts splitUrl(std::string_view url) {
     const std::size_t schemeEnd = url.find("://");
     if (schemeEnd == 0 || schemeEnd == std::string_view::npos) throw S3Error::invalidURL();
-    std::string scheme(url.substr(0, schemeEnd));
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(), AsciiCase::lowered);
+    const std::string scheme = AsciiCase::lowercased(url.substr(0, schemeEnd));
 
     const std::size_t authorityStart = schemeEnd + 3;
     const std::size_t authorityEnd = std::min(url.find_first_of("/?#", authorityStart), url.size());
@@ -170,14 +167,7 @@ void appendCanonicalPath(std::string& out, std::string_view rawPath) {
         out += '/';
         return;
     }
-    for (std::size_t pos = 0; pos < rawPath.size();) {
-        const char c = decodedAt(rawPath, pos);
-        if (c == '/' || isUnreserved(c)) {
-            out += c;
-        } else {
-            appendEscaped(out, c);
-        }
-    }
+    for (std::size_t pos = 0; pos < rawPath.size();) appendEncoded(out, decodedAt(rawPath, pos), true);
 }
 
 // Signature Version 4 folds a value's surrounding blanks away and each inner run of
@@ -202,8 +192,6 @@ bool lowerLess(std::string_view a, std::string_view b) {
                                         [](char x, char y) { return AsciiCase::lowered(x) < AsciiCase::lowered(y); });
 }
 
-bool lowerEqual(std::string_view a, std::string_view b) { return !lowerLess(a, b) && !lowerLess(b, a); }
-
 // Appends a line "name:value" for each header name in lower case, sorted, the values
 // of a repeated name joined by "," in the order they are sent; then the empty line
 // and the line of the names joined by ";". Returns where that last line stands.
@@ -215,7 +203,9 @@ std::pair<std::size_t, std::size_t> appendCanonicalHeaders(std::string& out, con
     std::sort(sorted.begin(), sorted.end(), [](const HttpHeader* a, const HttpHeader* b) {
         return lowerLess(a->name, b->name) || (!lowerLess(b->name, a->name) && a < b);
     });
-    const auto repeatsName = [&](std::size_t i) { return i > 0 && lowerEqual(sorted[i - 1]->name, sorted[i]->name); };
+    const auto repeatsName = [&](std::size_t i) {
+        return i > 0 && AsciiCase::equalsIgnoringCase(sorted[i - 1]->name, sorted[i]->name);
+    };
     const auto appendName = [&](std::size_t i) {
         std::transform(sorted[i]->name.begin(), sorted[i]->name.end(), std::back_inserter(out), AsciiCase::lowered);
     };
@@ -238,20 +228,6 @@ std::pair<std::size_t, std::size_t> appendCanonicalHeaders(std::string& out, con
         appendName(i);
     }
     return {namesStart, out.size()};
-}
-
-// A header that reaches the wire other than it was signed would be refused, or, with
-// a line break in it, would smuggle further headers into the request.
-void checkSendable(const std::vector<HttpHeader>& headers) {
-    for (const HttpHeader& header : headers) {
-        if (!isHttpToken(header.name)) {
-            throw std::invalid_argument("The header name \"" + header.name + "\" cannot be sent.");
-        }
-        if (std::any_of(header.value.begin(), header.value.end(),
-                        [](char c) { return c == '\r' || c == '\n' || c == '\0'; })) {
-            throw std::invalid_argument("The value of the header \"" + header.name + "\" holds a line break.");
-        }
-    }
 }
 
 Crypto::Sha256Digest signingKey(const std::string& secret, const SigningTime& time, std::string_view region) {
@@ -355,13 +331,7 @@ std::string awsEncode(std::string_view text) {
 std::string awsEncodeSegments(std::string_view path) {
     std::string encoded;
     encoded.reserve(path.size());
-    for (const char c : path) {
-        if (c == '/' || isUnreserved(c)) {
-            encoded += c;
-        } else {
-            appendEscaped(encoded, c);
-        }
-    }
+    appendEncoded(encoded, path, true);
     return encoded;
 }
 

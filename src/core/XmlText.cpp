@@ -1,5 +1,7 @@
 #include "core/XmlText.h"
 
+#include "core/AsciiCase.h"
+
 #include <charconv>
 
 namespace tarn::XmlText {
@@ -30,14 +32,6 @@ std::int64_t integer(std::string_view text) {
 
 std::optional<TimePoint> date(std::string_view text) { return IsoDate::parse(text, IsoDate::Fractions::accept); }
 
-bool boolean(std::string_view text) {
-    constexpr std::string_view kTrue = "true";
-    if (text.size() != kTrue.size()) return false;
-    for (std::size_t i = 0; i < kTrue.size(); ++i) {
-        const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
-        if (c != kTrue[i]) return false;
-    }
-    return true;
-}
+bool boolean(std::string_view text) { return AsciiCase::equalsIgnoringCase(text, "true"); }
 
 }  // namespace tarn::XmlText

@@ -1,5 +1,6 @@
 #include "FaultProxy.h"
 
+#include "core/AsciiCase.h"
 #include "core/Url.h"
 
 #include <arpa/inet.h>
@@ -13,7 +14,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <condition_variable>
@@ -210,12 +210,6 @@ bool relayChunked(Peer& from, int to, int stopFd) {
     return true;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
@@ -226,7 +220,7 @@ std::string_view trimmed(std::string_view text) {
 bool hasToken(std::string_view list, std::string_view token) {
     while (!list.empty()) {
         const std::size_t comma = list.find(',');
-        if (equalsIgnoringCase(trimmed(list.substr(0, comma)), token)) return true;
+        if (AsciiCase::equalsIgnoringCase(trimmed(list.substr(0, comma)), token)) return true;
         if (comma == std::string_view::npos) break;
         list.remove_prefix(comma + 1);
     }
@@ -253,7 +247,7 @@ struct MessageHead {
 
     const std::string* field(std::string_view name) const {
         for (const auto& field : fields) {
-            if (equalsIgnoringCase(field.name, name)) return &field.value;
+            if (AsciiCase::equalsIgnoringCase(field.name, name)) return &field.value;
         }
         return nullptr;
     }
@@ -262,8 +256,9 @@ struct MessageHead {
     std::string text(std::initializer_list<std::string_view> dropped, std::string_view added = {}) const {
         std::string out = startLine + "\r\n";
         for (const auto& field : fields) {
-            const bool drop = std::any_of(dropped.begin(), dropped.end(),
-                                          [&](std::string_view name) { return equalsIgnoringCase(field.name, name); });
+            const bool drop = std::any_of(dropped.begin(), dropped.end(), [&](std::string_view name) {
+                return AsciiCase::equalsIgnoringCase(field.name, name);
+            });
             if (!drop) out += field.line + "\r\n";
         }
         out += added;
@@ -330,7 +325,7 @@ RequestProblem parseRequest(std::string_view text, Request& request) {
         request.bodyLength = *value;
     }
     const std::string* expect = request.head.field("Expect");
-    request.expectsContinue = expect != nullptr && equalsIgnoringCase(*expect, "100-continue");
+    request.expectsContinue = expect != nullptr && AsciiCase::equalsIgnoringCase(*expect, "100-continue");
     const std::string* connection = request.head.field("Connection");
     request.clientCloses = version == "HTTP/1.0" ? connection == nullptr || !hasToken(*connection, "keep-alive")
                                                  : connection != nullptr && hasToken(*connection, "close");
