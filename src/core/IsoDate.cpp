@@ -27,13 +27,6 @@ CivilDate civilFromDays(std::int64_t days) {
     return {month <= 2 ? year + 1 : year, month, day};
 }
 
-bool isLeapYear(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-unsigned daysInMonth(std::int64_t year, unsigned month) {
-    static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
-}
-
 // Reads exactly `count` decimal digits at `pos`.
 std::optional<int> digits(std::string_view text, std::size_t pos, std::size_t count) {
     if (pos + count > text.size()) return std::nullopt;
@@ -45,6 +38,8 @@ std::optional<int> digits(std::string_view text, std::size_t pos, std::size_t co
     return value;
 }
 
+bool isLeapYear(std::int64_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
 }  // namespace
 
 std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day) {
@@ -54,6 +49,11 @@ std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day) {
     const std::uint64_t dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
     const std::uint64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
     return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
+}
+
+unsigned daysInMonth(std::int64_t year, unsigned month) {
+    static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
 }
 
 std::string format(TimePoint time) {

@@ -26,6 +26,8 @@ std::optional<TimePoint> parse(std::string_view text, Fractions fractions = Frac
 // Days since 1970-01-01 of a proleptic Gregorian date, for callers that assemble
 // dates from other formats (HTTP dates).
 std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
+// Days of a month (1-12) of a proleptic Gregorian year.
+unsigned daysInMonth(std::int64_t year, unsigned month);
 
 }  // namespace IsoDate
 

@@ -1,12 +1,14 @@
 #include "core/MultipartUploader.h"
 
 #include "core/CancelledError.h"
+#include "core/FileDescriptor.h"
 #include "core/MultipartPlan.h"
 #include "core/PartStalledError.h"
 #include "core/PartUploadError.h"
 #include "core/S3Client.h"
 #include "core/S3Error.h"
 #include "core/TransportError.h"
+#include "core/Utf8.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -53,21 +55,12 @@ double secondsSince(Clock::time_point start) {
 }
 
 // The first `count` characters of UTF-8 text.
-std::string firstCharacters(const std::string& text, std::size_t count) {
-    std::size_t end = 0;
-    for (std::size_t characters = 0; end < text.size() && characters < count; ++characters) {
-        ++end;
-        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
-    }
-    return text.substr(0, end);
-}
-
 // The code and message of a refused request, for the log; "-" when it has neither.
 std::string errorDetail(const S3Error& error) {
     std::string detail = error.errorCode().value_or("");
     if (const std::optional<std::string> message = error.errorMessage()) {
         if (!detail.empty()) detail += ' ';
-        detail += firstCharacters(*message, kLoggedMessageCharacters);
+        detail += Utf8::prefix(*message, kLoggedMessageCharacters);
     }
     return detail.empty() ? "-" : detail;
 }
@@ -97,19 +90,6 @@ void preferHugePages(void* data, std::size_t size) {
     const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kHugePage - 1);
     if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    // A read-only descriptor: nothing is lost when closing fails.
-    ~FileDescriptor() { ::close(m_fd); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 struct ChainLevel {
     std::string domain;

@@ -1,5 +1,6 @@
 #include "core/PartRetryPolicy.h"
 
+#include "core/IsoDate.h"
 #include "core/PartStalledError.h"
 #include "core/TransientErrors.h"
 #include "core/TransportError.h"
@@ -81,9 +82,7 @@ std::optional<TimePoint> parseHttpDate(std::string_view text) {
     const std::optional<int> minute = fixedNumber(text.substr(20, 2));
     const std::optional<int> second = fixedNumber(text.substr(23, 2));
     if (!month || !day || !year || !hour || !minute || !second) return std::nullopt;
-    static constexpr std::array<int, 12> kMonthDays = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (*year % 4 == 0 && *year % 100 != 0) || *year % 400 == 0;
-    const int monthDays = *month == 1 && !leap ? 28 : kMonthDays[static_cast<std::size_t>(*month)];
+    const auto monthDays = static_cast<int>(IsoDate::daysInMonth(*year, static_cast<unsigned>(*month + 1)));
     if (*day < 1 || *day > monthDays || *hour > 23 || *minute > 59 || *second > 60) return std::nullopt;
 
     const std::int64_t days = IsoDate::daysFromCivil(*year, static_cast<unsigned>(*month + 1), static_cast<unsigned>(*day));

@@ -39,14 +39,7 @@ std::string headerText(const std::vector<HttpHeader>& headers) {
 }
 
 // The first `count` characters of a text (whole UTF-8 sequences), then "…".
-std::string masked(std::string_view value, std::size_t count) {
-    std::size_t end = 0;
-    for (std::size_t characters = 0; end < value.size() && characters < count; ++characters) {
-        ++end;
-        while (end < value.size() && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80) ++end;
-    }
-    return std::string(value.substr(0, end)) + "…";
-}
+std::string masked(std::string_view value, std::size_t count) { return std::string(Utf8::prefix(value, count)) + "…"; }
 
 long long millisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();

@@ -1,4 +1,5 @@
 #include "core/DownloadTarget.h"
+#include "core/FileDescriptor.h"
 #include "core/MIMETypeDetector.h"
 #include "core/ObjectPreview.h"
 #include "core/S3Client.h"
@@ -33,10 +34,7 @@ constexpr double kDownloadProgressStep = 0.01;
 std::vector<std::uint8_t> readRegularFile(const fs::path& file) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) fail("Could not open the file", file, errno);
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const FileDescriptor closer(fd);
 
     struct stat status {};
     if (::fstat(fd, &status) != 0) fail("Could not read the file", file, errno);

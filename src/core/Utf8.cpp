@@ -72,6 +72,15 @@ std::string repaired(std::string_view bytes) {
     return text;
 }
 
+std::string_view prefix(std::string_view text, std::size_t count) {
+    std::size_t end = 0;
+    for (std::size_t characters = 0; end < text.size() && characters < count; ++characters) {
+        ++end;
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+    }
+    return text.substr(0, end);
+}
+
 std::optional<std::vector<char32_t>> codePoints(std::string_view bytes) {
     static constexpr unsigned char kLeadMasks[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
     std::vector<char32_t> result;

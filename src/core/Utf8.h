@@ -16,6 +16,10 @@ bool isValid(std::string_view bytes);
 // start) becomes one U+FFFD, so a character cut at the end shows as one mark.
 std::string repaired(std::string_view bytes);
 
+// The first `count` characters of UTF-8 text (all of it when it is shorter), never
+// cutting a character apart.
+std::string_view prefix(std::string_view text, std::size_t count);
+
 // The code points of the text, or none when the bytes are not valid UTF-8.
 std::optional<std::vector<char32_t>> codePoints(std::string_view bytes);
 
