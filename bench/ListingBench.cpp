@@ -1,7 +1,7 @@
 #include "S3TestBuckets.h"
 #include "TestEnvironment.h"
 
-#include "core/S3Client.h"
+#include "core/storage/S3Client.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,10 +1,10 @@
 #include "S3TestBuckets.h"
 #include "TestEnvironment.h"
 
-#include "core/ConfigModels.h"
-#include "core/MultipartPlan.h"
-#include "core/MultipartUploader.h"
-#include "core/S3Client.h"
+#include "core/config/ConfigModels.h"
+#include "core/storage/MultipartPlan.h"
+#include "core/storage/MultipartUploader.h"
+#include "core/storage/S3Client.h"
 
 #include <benchmark/benchmark.h>
 

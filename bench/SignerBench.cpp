@@ -2,8 +2,8 @@
 // The goal: header signing of an empty-body request takes at most twice that work.
 // BM_RawCryptoEmptyBody runs first; BM_SignHeaderEmptyBody then shows the ratio of
 // the two as its counter "x_raw_crypto".
-#include "core/S3RequestBuilder.h"
-#include "core/S3Signer.h"
+#include "core/storage/S3RequestBuilder.h"
+#include "core/storage/S3Signer.h"
 
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>

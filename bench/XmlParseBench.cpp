@@ -1,4 +1,4 @@
-#include "core/S3ListParser.h"
+#include "core/storage/S3ListParser.h"
 
 #include <benchmark/benchmark.h>
 #include <expat.h>

@@ -1,4 +1,4 @@
-#include "core/BucketIdentity.h"
+#include "core/config/BucketIdentity.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/ByteFormatter.h"
+#include "core/config/ByteFormatter.h"
 
 #include "ScopedEnv.h"
 #include "TestFiles.h"

@@ -1,4 +1,4 @@
-#include "core/CDNLinkBuilder.h"
+#include "core/config/CDNLinkBuilder.h"
 
 #include <gtest/gtest.h>
 

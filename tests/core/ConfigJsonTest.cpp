@@ -1,4 +1,4 @@
-#include "core/ConfigJson.h"
+#include "core/config/ConfigJson.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "core/BucketIdentity.h"
-#include "core/ConfigMigrator.h"
+#include "core/config/BucketIdentity.h"
+#include "core/config/ConfigMigrator.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "core/ConfigMigrator.h"
-#include "core/ConfigStore.h"
+#include "core/config/ConfigMigrator.h"
+#include "core/config/ConfigStore.h"
 
 #include "ScopedEnv.h"
 #include "TestFiles.h"

@@ -1,4 +1,4 @@
-#include "core/Crypto.h"
+#include "core/config/Crypto.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/DownloadTarget.h"
+#include "core/storage/DownloadTarget.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "LoopbackHttpServer.h"
 
-#include "core/CancelledError.h"
-#include "core/HttpExchange.h"
-#include "core/TransportError.h"
+#include "core/storage/CancelledError.h"
+#include "core/storage/HttpExchange.h"
+#include "core/storage/TransportError.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>

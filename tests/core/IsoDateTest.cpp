@@ -1,4 +1,4 @@
-#include "core/IsoDate.h"
+#include "core/config/IsoDate.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/KeychainSecretStore.h"
+#include "core/config/KeychainSecretStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/LegacyAppConfig.h"
+#include "core/config/LegacyAppConfig.h"
 
 #include "TestFiles.h"
 

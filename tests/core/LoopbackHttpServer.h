@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/S3Request.h"
+#include "core/storage/S3Request.h"
 
 #include <condition_variable>
 #include <cstddef>

@@ -1,5 +1,5 @@
-#include "core/MIMETypeDetector.h"
-#include "core/MIMETypeTable.h"
+#include "core/config/MIMETypeDetector.h"
+#include "core/config/MIMETypeTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/MakerService.h"
+#include "core/storage/MakerService.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/MarkdownRenderer.h"
+#include "core/config/MarkdownRenderer.h"
 
 #include <gtest/gtest.h>
 

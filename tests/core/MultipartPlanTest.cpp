@@ -1,5 +1,5 @@
-#include "core/FileTooLargeError.h"
-#include "core/MultipartPlan.h"
+#include "core/storage/FileTooLargeError.h"
+#include "core/storage/MultipartPlan.h"
 
 #include <gtest/gtest.h>
 

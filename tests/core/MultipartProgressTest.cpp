@@ -1,4 +1,4 @@
-#include "core/MultipartProgress.h"
+#include "core/storage/MultipartProgress.h"
 
 #include <gtest/gtest.h>
 

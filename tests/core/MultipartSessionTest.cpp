@@ -1,6 +1,6 @@
 #include "TestFiles.h"
 
-#include "core/MultipartSession.h"
+#include "core/storage/MultipartSession.h"
 
 #include <gtest/gtest.h>
 

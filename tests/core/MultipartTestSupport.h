@@ -2,9 +2,9 @@
 
 #include "LoopbackHttpServer.h"
 
-#include "core/ConfigModels.h"
-#include "core/S3Client.h"
-#include "core/StorageModels.h"
+#include "core/config/ConfigModels.h"
+#include "core/storage/S3Client.h"
+#include "core/config/StorageModels.h"
 
 #include <mutex>
 #include <string>

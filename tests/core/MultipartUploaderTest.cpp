@@ -2,14 +2,14 @@
 #include "MultipartTestSupport.h"
 #include "TestFiles.h"
 
-#include "core/CancelledError.h"
-#include "core/FileTooLargeError.h"
-#include "core/MultipartUploader.h"
-#include "core/PartStalledError.h"
-#include "core/PartUploadError.h"
-#include "core/S3Client.h"
-#include "core/S3Error.h"
-#include "core/TransportError.h"
+#include "core/storage/CancelledError.h"
+#include "core/storage/FileTooLargeError.h"
+#include "core/storage/MultipartUploader.h"
+#include "core/storage/PartStalledError.h"
+#include "core/storage/PartUploadError.h"
+#include "core/storage/S3Client.h"
+#include "core/storage/S3Error.h"
+#include "core/storage/TransportError.h"
 
 #include <curl/curl.h>
 #include <gmock/gmock.h>

@@ -1,4 +1,4 @@
-#include "core/ObjectPreview.h"
+#include "core/config/ObjectPreview.h"
 
 #include <gtest/gtest.h>
 

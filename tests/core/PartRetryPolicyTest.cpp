@@ -1,8 +1,8 @@
-#include "core/CancelledError.h"
-#include "core/PartRetryPolicy.h"
-#include "core/PartStalledError.h"
-#include "core/S3Error.h"
-#include "core/TransportError.h"
+#include "core/storage/CancelledError.h"
+#include "core/storage/PartRetryPolicy.h"
+#include "core/storage/PartStalledError.h"
+#include "core/storage/S3Error.h"
+#include "core/storage/TransportError.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>

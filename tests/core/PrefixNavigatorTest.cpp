@@ -1,4 +1,4 @@
-#include "core/PrefixNavigator.h"
+#include "core/config/PrefixNavigator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/PreviewCache.h"
+#include "core/config/PreviewCache.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/PreviewProbe.h"
+#include "core/config/PreviewProbe.h"
 
 #include "TestFiles.h"
 

@@ -1,5 +1,5 @@
-#include "core/IsoDate.h"
-#include "core/RotatingLogFile.h"
+#include "core/config/IsoDate.h"
+#include "core/config/RotatingLogFile.h"
 
 #include "TestFiles.h"
 

@@ -1,10 +1,10 @@
 #include "LoopbackHttpServer.h"
 #include "MultipartTestSupport.h"
 
-#include "core/PartStalledError.h"
-#include "core/S3Client.h"
-#include "core/S3Error.h"
-#include "core/S3Signer.h"
+#include "core/storage/PartStalledError.h"
+#include "core/storage/S3Client.h"
+#include "core/storage/S3Error.h"
+#include "core/storage/S3Signer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 #include "LoopbackHttpServer.h"
 #include "TestFiles.h"
 
-#include "core/CancelledError.h"
-#include "core/Crypto.h"
-#include "core/DeleteObjectsError.h"
-#include "core/S3Client.h"
-#include "core/S3Error.h"
-#include "core/TransportError.h"
+#include "core/storage/CancelledError.h"
+#include "core/config/Crypto.h"
+#include "core/storage/DeleteObjectsError.h"
+#include "core/storage/S3Client.h"
+#include "core/storage/S3Error.h"
+#include "core/storage/TransportError.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 #include "LoopbackHttpServer.h"
 
-#include "core/CancelledError.h"
-#include "core/S3Client.h"
-#include "core/S3Error.h"
-#include "core/S3RequestBuilder.h"
-#include "core/S3Signer.h"
-#include "core/TransportError.h"
-#include "core/XmlParseError.h"
+#include "core/storage/CancelledError.h"
+#include "core/storage/S3Client.h"
+#include "core/storage/S3Error.h"
+#include "core/storage/S3RequestBuilder.h"
+#include "core/storage/S3Signer.h"
+#include "core/storage/TransportError.h"
+#include "core/storage/XmlParseError.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

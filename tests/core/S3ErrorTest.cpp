@@ -1,4 +1,4 @@
-#include "core/S3Error.h"
+#include "core/storage/S3Error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "core/S3MultipartUploadsParser.h"
-#include "core/XmlParseError.h"
+#include "core/storage/S3MultipartUploadsParser.h"
+#include "core/storage/XmlParseError.h"
 
 #include "TestFiles.h"
 

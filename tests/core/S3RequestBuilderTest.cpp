@@ -1,7 +1,7 @@
-#include "core/S3RequestBuilder.h"
+#include "core/storage/S3RequestBuilder.h"
 
-#include "core/S3Error.h"
-#include "core/S3Signer.h"
+#include "core/storage/S3Error.h"
+#include "core/storage/S3Signer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "core/S3Signer.h"
+#include "core/storage/S3Signer.h"
 
-#include "core/S3Error.h"
+#include "core/storage/S3Error.h"
 
 #include <gtest/gtest.h>
 

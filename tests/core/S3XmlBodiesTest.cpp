@@ -1,5 +1,5 @@
-#include "core/S3XmlBodies.h"
-#include "core/XmlEventReader.h"
+#include "core/storage/S3XmlBodies.h"
+#include "core/storage/XmlEventReader.h"
 
 #include <gtest/gtest.h>
 

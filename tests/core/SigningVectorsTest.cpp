@@ -1,8 +1,8 @@
 // Signatures compared, stage by stage, with vectors computed outside the program:
 // tests/data/signing/vectors.json, written by generate_vectors.py beside it with
 // botocore, whose published-example cases carry the published signatures too.
-#include "core/S3RequestBuilder.h"
-#include "core/S3Signer.h"
+#include "core/storage/S3RequestBuilder.h"
+#include "core/storage/S3Signer.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

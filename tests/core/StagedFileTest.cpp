@@ -1,6 +1,6 @@
 #include "TestFiles.h"
 
-#include "core/StagedFile.h"
+#include "core/storage/StagedFile.h"
 
 #include <gtest/gtest.h>
 

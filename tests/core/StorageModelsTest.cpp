@@ -1,4 +1,4 @@
-#include "core/StorageModels.h"
+#include "core/config/StorageModels.h"
 
 #include <gtest/gtest.h>
 

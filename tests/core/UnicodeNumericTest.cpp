@@ -1,4 +1,4 @@
-#include "core/UnicodeNumeric.h"
+#include "core/config/UnicodeNumeric.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/UniqueKeyResolver.h"
+#include "core/config/UniqueKeyResolver.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/Url.h"
+#include "core/config/Url.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "core/LogText.h"
-#include "core/Utf8.h"
+#include "core/config/LogText.h"
+#include "core/config/Utf8.h"
 
 #include <gtest/gtest.h>
 

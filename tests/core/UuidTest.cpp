@@ -1,4 +1,4 @@
-#include "core/Uuid.h"
+#include "core/config/Uuid.h"
 
 #include <gtest/gtest.h>
 

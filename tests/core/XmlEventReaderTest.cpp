@@ -1,5 +1,5 @@
-#include "core/XmlEventReader.h"
-#include "core/XmlParseError.h"
+#include "core/storage/XmlEventReader.h"
+#include "core/storage/XmlParseError.h"
 
 #include <gtest/gtest.h>
 

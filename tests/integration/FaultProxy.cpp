@@ -1,7 +1,7 @@
 #include "FaultProxy.h"
 
-#include "core/AsciiCase.h"
-#include "core/Url.h"
+#include "core/config/AsciiCase.h"
+#include "core/config/Url.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>

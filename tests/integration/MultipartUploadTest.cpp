@@ -2,14 +2,14 @@
 #include "S3TestBuckets.h"
 #include "TestEnvironment.h"
 
-#include "core/CancelledError.h"
-#include "core/HttpExchange.h"
-#include "core/MultipartSession.h"
-#include "core/MultipartUploader.h"
-#include "core/PartUploadError.h"
-#include "core/S3Client.h"
-#include "core/S3Error.h"
-#include "core/S3RequestBuilder.h"
+#include "core/storage/CancelledError.h"
+#include "core/storage/HttpExchange.h"
+#include "core/storage/MultipartSession.h"
+#include "core/storage/MultipartUploader.h"
+#include "core/storage/PartUploadError.h"
+#include "core/storage/S3Client.h"
+#include "core/storage/S3Error.h"
+#include "core/storage/S3RequestBuilder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

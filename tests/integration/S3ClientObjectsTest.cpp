@@ -2,11 +2,11 @@
 #include "TestEnvironment.h"
 #include "core/TestFiles.h"
 
-#include "core/CancelledError.h"
-#include "core/HttpExchange.h"
-#include "core/S3Client.h"
-#include "core/S3Error.h"
-#include "core/S3RequestBuilder.h"
+#include "core/storage/CancelledError.h"
+#include "core/storage/HttpExchange.h"
+#include "core/storage/S3Client.h"
+#include "core/storage/S3Error.h"
+#include "core/storage/S3RequestBuilder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "S3TestBuckets.h"
 
-#include "core/HttpExchange.h"
-#include "core/S3RequestBuilder.h"
+#include "core/storage/HttpExchange.h"
+#include "core/storage/S3RequestBuilder.h"
 
 #include <atomic>
 #include <chrono>

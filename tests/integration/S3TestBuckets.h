@@ -2,8 +2,8 @@
 
 #include "TestEnvironment.h"
 
-#include "core/ConfigModels.h"
-#include "core/StorageModels.h"
+#include "core/config/ConfigModels.h"
+#include "core/config/StorageModels.h"
 
 #include <string>
 #include <string_view>

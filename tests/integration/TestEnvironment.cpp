@@ -1,6 +1,6 @@
 #include "TestEnvironment.h"
 
-#include "core/Uuid.h"
+#include "core/config/Uuid.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,9 +1,0 @@
-#include "core/CancelledError.h"
-
-namespace tarn {
-
-const char* CancelledError::what() const noexcept {
-    return "The operation was cancelled.";
-}
-
-}  // namespace tarn

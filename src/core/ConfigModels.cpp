@@ -1,7 +1,0 @@
-#include "core/ConfigModels.h"
-
-namespace tarn {
-
-std::optional<Url> PublicDomain::baseURL() const { return Url::parse(scheme + "://" + host); }
-
-}  // namespace tarn

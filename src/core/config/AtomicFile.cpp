@@ -1,0 +1,56 @@
+#include "core/config/AtomicFile.h"
+
+#include "core/config/FileDescriptor.h"
+#include "core/storage/StagedFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace tarn::AtomicFile {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+[[noreturn]] void fail(const std::string& what, const fs::path& path, int error) {
+    throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
+}
+
+}  // namespace
+
+std::optional<std::string> readIfExists(const fs::path& path) {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+        fail("Could not open the file", path, errno);
+    }
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            fail("Could not read the file", path, errno);
+        }
+        if (count == 0) break;
+        bytes.append(buffer, static_cast<std::size_t>(count));
+    }
+    return bytes;
+}
+
+void replace(const fs::path& target, std::string_view bytes) {
+    StagedFile file(target, StagedFile::Access::ownerOnly);
+    file.write(bytes);
+    file.commit();
+}
+
+bool createNew(const fs::path& target, std::string_view bytes) {
+    StagedFile file(target, StagedFile::Access::ownerOnly);
+    file.write(bytes);
+    return file.commitIfAbsent();
+}
+
+}  // namespace tarn::AtomicFile

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "core/config/ConfigModels.h"
+#include "core/config/KeychainError.h"
+#include "core/config/Url.h"
+#include "core/config/Uuid.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarn {
+
+// Every secret of the program (the secret access key of each storage account, the
+// token key of each CDN domain) lives in the desktop keyring through the Secret
+// Service, never in the configuration file. One item per secret, in the default
+// collection, found by two attributes: "service" (the store's service) and
+// "account" (the names built below, so that every caller finds the same item).
+//
+// Calls block and throw KeychainError; none waits longer than the call timeout, so
+// a stuck keyring daemon or an unanswered unlock prompt ends in an error rather
+// than a hang. A missing item is never an error. Nothing is cached: every call
+// goes to the keyring. The operations are virtual so that callers can be tested
+// with a store of their own.
+class KeychainSecretStore {
+public:
+    static constexpr std::string_view defaultService = "app.TarnManager.client";
+    // Where the program's predecessor kept its items; they are moved over at start.
+    static constexpr std::string_view predecessorService = "app.TarnDesk.client";
+    // Long enough for a user to answer an unlock prompt.
+    static constexpr std::chrono::milliseconds defaultCallTimeout{std::chrono::seconds(60)};
+
+    // The default service; moves the predecessor's items first. Never throws.
+    KeychainSecretStore();
+    // A store on the given service, without the move.
+    explicit KeychainSecretStore(std::string service, std::chrono::milliseconds callTimeout = defaultCallTimeout);
+    virtual ~KeychainSecretStore() = default;
+
+    KeychainSecretStore(const KeychainSecretStore&) = delete;
+    KeychainSecretStore& operator=(const KeychainSecretStore&) = delete;
+
+    const std::string& service() const { return m_service; }
+    std::chrono::milliseconds callTimeout() const { return m_callTimeout; }
+
+    // "s3acct|" + host + "|" + region + "|" + access key ID. The host exactly as the
+    // endpoint spells it (capitals kept, no port), or the whole endpoint text when it
+    // has no host.
+    static std::string accountSecretAccount(const Url& endpoint, std::string_view region,
+                                            std::string_view accessKeyID);
+    static std::string accountSecretAccount(const BucketConfig& bucket);
+    // Bucket UUID + ":cdn:" + domain UUID.
+    static std::string cdnAccount(const Uuid& bucketID, const Uuid& domainID);
+
+    // Moves the predecessor's items into this store's service. Reports nothing.
+    virtual void migrateLegacyKeychainIfNeeded();
+    // The move itself, from any service. An item is deleted there only after its
+    // secret was saved here; an item that cannot be moved (no UTF-8 secret, a failed
+    // save) stays where it is, so a later run can try again.
+    void moveItemsFrom(std::string_view otherService);
+
+    // The account names of all items under the service, in the keyring's order.
+    // Locked items are unlocked (the keyring may prompt).
+    virtual std::vector<std::string> allAccounts() const;
+    // Absent when there is no item or its data is not UTF-8 text.
+    virtual std::optional<std::string> secret(const std::string& account) const;
+    // Adds the item or replaces the secret of the existing one.
+    virtual void save(const std::string& secret, const std::string& account);
+    virtual void deleteSecret(const std::string& account);
+
+    // The same, with the UUID's text as the account name (per-bucket secrets of the
+    // oldest configuration files).
+    virtual std::optional<std::string> secret(const Uuid& bucketID) const;
+    virtual void save(const std::string& secret, const Uuid& bucketID);
+    virtual void deleteSecret(const Uuid& bucketID);
+
+private:
+    std::string m_service;
+    std::chrono::milliseconds m_callTimeout;
+};
+
+}  // namespace tarn

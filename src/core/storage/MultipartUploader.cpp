@@ -1,0 +1,478 @@
+#include "core/storage/MultipartUploader.h"
+
+#include "core/storage/CancelledError.h"
+#include "core/config/FileDescriptor.h"
+#include "core/storage/MultipartPlan.h"
+#include "core/storage/PartStalledError.h"
+#include "core/storage/PartUploadError.h"
+#include "core/storage/S3Client.h"
+#include "core/storage/S3Error.h"
+#include "core/storage/TransportError.h"
+#include "core/config/Utf8.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <pthread.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <limits>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+namespace tarn {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The log shows at most this much of a server's error message.
+constexpr std::size_t kLoggedMessageCharacters = 200;
+constexpr int kChainLevels = 5;
+// Longer waits than this are not meant seriously; keeps the sleep within its clock.
+constexpr double kLongestWait = 1e9;
+
+// "%.2f" in every locale: the log is read by people and tools alike.
+std::string twoDecimals(double value) {
+    char text[64];
+    const std::to_chars_result written =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+    return std::string(text, written.ptr);
+}
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The first `count` characters of UTF-8 text.
+// The code and message of a refused request, for the log; "-" when it has neither.
+std::string errorDetail(const S3Error& error) {
+    std::string detail = error.errorCode().value_or("");
+    if (const std::optional<std::string> message = error.errorMessage()) {
+        if (!detail.empty()) detail += ' ';
+        detail += Utf8::prefix(*message, kLoggedMessageCharacters);
+    }
+    return detail.empty() ? "-" : detail;
+}
+
+double uniformRandom() {
+    thread_local std::mt19937_64 generator{std::random_device{}()};
+    return std::uniform_real_distribution<double>(0.0, 1.0)(generator);
+}
+
+// Sleeps unless a stop is requested first; true when the whole time passed.
+bool sleepUnlessStopped(double seconds, const std::stop_token& stop) {
+    std::mutex mutex;
+    std::condition_variable_any wake;
+    std::unique_lock lock(mutex);
+    const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::duration<double>(std::clamp(seconds, 0.0, kLongestWait)));
+    wake.wait_for(lock, stop, wait, [] { return false; });
+    return !stop.stop_requested();
+}
+
+// Asks for 2 MiB pages under a fresh part buffer. Each page of a new buffer costs a
+// fault when first written; with 4 KiB pages, faulting in a 10 MiB part costs about
+// as much CPU as hashing it. Only a hint: nothing changes where it is not granted.
+void preferHugePages(void* data, std::size_t size) {
+    constexpr std::uintptr_t kHugePage = 2 * 1024 * 1024;
+    const auto start = (reinterpret_cast<std::uintptr_t>(data) + kHugePage - 1) & ~(kHugePage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kHugePage - 1);
+    if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
+
+struct ChainLevel {
+    std::string domain;
+    long long code = 0;
+    std::string description;
+    std::exception_ptr next;
+};
+
+std::exception_ptr nestedOf(const std::exception& error) {
+    if (const auto* nested = dynamic_cast<const std::nested_exception*>(&error)) return nested->nested_ptr();
+    return nullptr;
+}
+
+ChainLevel levelOf(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const PartStalledError& stalled) {
+        return {PartStalledError::domain, PartStalledError::code, stalled.what(), nestedOf(stalled)};
+    } catch (const TransportError& transport) {
+        // The socket's errno stands under libcurl's code, as the cause of the failure.
+        std::exception_ptr next = nestedOf(transport);
+        if (!next && transport.osErrno() != 0) {
+            next = std::make_exception_ptr(std::system_error(transport.osErrno(), std::generic_category()));
+        }
+        return {"curl", transport.curlCode(), transport.what(), next};
+    } catch (const S3Error& storage) {
+        return {"S3Error", static_cast<long long>(storage.kind()), storage.what(), nestedOf(storage)};
+    } catch (const CancelledError& cancelled) {
+        return {"Cancelled", 0, cancelled.what(), nestedOf(cancelled)};
+    } catch (const PartUploadError& part) {
+        return {"PartUpload", part.partNumber(), part.what(), part.underlying()};
+    } catch (const std::system_error& system) {
+        const bool posix = system.code().category() == std::generic_category() ||
+                           system.code().category() == std::system_category();
+        return {posix ? "errno" : system.code().category().name(), system.code().value(), system.what(),
+                nestedOf(system)};
+    } catch (const std::exception& other) {
+        return {"exception", 0, other.what(), nestedOf(other)};
+    } catch (...) {
+        return {"unknown", 0, "unknown error", nullptr};
+    }
+}
+
+}  // namespace
+
+std::string MultipartUploader::describeChain(const std::exception_ptr& error) {
+    std::string text;
+    std::exception_ptr current = error;
+    for (int level = 0; current && level < kChainLevels; ++level) {
+        const ChainLevel described = levelOf(current);
+        if (level > 0) text += " ← ";
+        text += described.domain + " " + std::to_string(described.code);
+        if (level == 0) text += " \"" + described.description + "\"";
+        current = described.next;
+    }
+    return text;
+}
+
+// One run of upload(): the calling thread hands parts to a few part threads, each
+// with its own buffer, and takes their outcomes one at a time.
+class MultipartUploader::Run {
+public:
+    Run(const MultipartUploader& uploader, MultipartProgress& progress, const ProgressHandler& onProgress,
+        const PartHandler& onPart, const std::stop_token& callerStop)
+        : m_uploader(uploader), m_progress(progress), m_onProgress(onProgress), m_onPart(onPart),
+          m_forwardStop(callerStop, [this] { m_stop.request_stop(); }) {}
+
+    // Sends the pending parts, adding each stored one to `done`. Returns the first
+    // failure, if any; every part thread has ended when it returns.
+    std::exception_ptr execute(std::deque<int> pending, std::map<int, UploadPart>& done) {
+        const std::size_t threads = std::min(pending.size(), static_cast<std::size_t>(m_uploader.m_concurrency));
+        std::exception_ptr failure;
+        {
+            m_assignments.assign(threads, std::nullopt);
+            std::vector<std::jthread> workers;
+            // Declared after the workers, so it runs first on every way out: no part
+            // thread is left waiting for work or running when the run ends.
+            const Closing closing(*this);
+            std::size_t inFlight = 0;
+            for (std::size_t worker = 0; worker < threads; ++worker) {
+                assign(worker, pending);
+                ++inFlight;
+                workers.emplace_back([this, worker] { work(worker); });
+            }
+            while (inFlight > 0) {
+                Outcome outcome = nextOutcome();
+                --inFlight;
+                if (outcome.error) {
+                    // The first failure wins; the cancellations it causes are dropped.
+                    if (!failure) {
+                        failure = outcome.error;
+                        m_stop.request_stop();
+                    }
+                    continue;
+                }
+                done[outcome.part.number] = outcome.part;
+                try {
+                    if (m_onPart) m_onPart(outcome.part);
+                } catch (...) {
+                    if (!failure) failure = std::current_exception();
+                    m_stop.request_stop();
+                }
+                if (!failure && !m_stop.stop_requested() && !pending.empty()) {
+                    assign(outcome.worker, pending);
+                    ++inFlight;
+                }
+            }
+        }
+        return failure;
+    }
+
+private:
+    struct Outcome {
+        std::size_t worker = 0;
+        UploadPart part;
+        std::exception_ptr error;
+    };
+
+    class Closing {
+    public:
+        explicit Closing(Run& run) : m_run(run) {}
+        ~Closing() {
+            // Parts still running (the run is left by an exception) stop as well.
+            m_run.m_stop.request_stop();
+            {
+                const std::lock_guard lock(m_run.m_mutex);
+                m_run.m_closing = true;
+            }
+            m_run.m_workWake.notify_all();
+        }
+        Closing(const Closing&) = delete;
+        Closing& operator=(const Closing&) = delete;
+
+    private:
+        Run& m_run;
+    };
+
+    void assign(std::size_t worker, std::deque<int>& pending) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_assignments[worker] = pending.front();
+        }
+        pending.pop_front();
+        m_workWake.notify_all();
+    }
+
+    Outcome nextOutcome() {
+        std::unique_lock lock(m_mutex);
+        m_outcomeWake.wait(lock, [this] { return !m_outcomes.empty(); });
+        Outcome outcome = std::move(m_outcomes.front());
+        m_outcomes.pop_front();
+        return outcome;
+    }
+
+    void work(std::size_t worker) {
+        pthread_setname_np(pthread_self(), "tarn-part");
+        // Reused for every part of this thread: its memory is allocated once.
+        std::vector<std::uint8_t> buffer;
+        while (true) {
+            int part = 0;
+            {
+                std::unique_lock lock(m_mutex);
+                m_workWake.wait(lock, [&] { return m_assignments[worker].has_value() || m_closing; });
+                if (!m_assignments[worker]) return;
+                part = *m_assignments[worker];
+                m_assignments[worker].reset();
+            }
+            Outcome outcome{worker, {part, {}}, nullptr};
+            try {
+                outcome.part = m_uploader.uploadPart(part, buffer, m_progress, m_onProgress, m_stop.get_token());
+            } catch (...) {
+                outcome.error = std::current_exception();
+            }
+            {
+                const std::lock_guard lock(m_mutex);
+                m_outcomes.push_back(std::move(outcome));
+            }
+            m_outcomeWake.notify_one();
+        }
+    }
+
+    const MultipartUploader& m_uploader;
+    MultipartProgress& m_progress;
+    const ProgressHandler& m_onProgress;
+    const PartHandler& m_onPart;
+    // Stops the parts of this run: on the caller's request or at the first failure.
+    std::stop_source m_stop;
+    std::stop_callback<std::function<void()>> m_forwardStop;
+
+    std::mutex m_mutex;
+    std::condition_variable m_workWake;
+    std::condition_variable m_outcomeWake;
+    std::vector<std::optional<int>> m_assignments;
+    std::deque<Outcome> m_outcomes;
+    bool m_closing = false;
+};
+
+MultipartUploader::MultipartUploader(S3Client& client, BucketConfig bucket, S3Credentials credentials,
+                                     std::string key, std::string uploadId, std::filesystem::path file,
+                                     std::int64_t fileSize, std::int64_t partSize, int concurrency,
+                                     PartRetryPolicy policy)
+    : m_client(client), m_bucket(std::move(bucket)), m_credentials(std::move(credentials)), m_key(std::move(key)),
+      m_uploadId(std::move(uploadId)), m_file(std::move(file)), m_fileSize(fileSize), m_partSize(partSize),
+      m_concurrency(std::max(concurrency, 1)), m_policy(std::move(policy)) {
+    if (partSize <= 0) throw std::invalid_argument("part size must be positive");
+    if (fileSize < 0) throw std::invalid_argument("file size must not be negative");
+    m_partSize = MultipartPlan::fittedPartSize(partSize, fileSize);
+}
+
+int MultipartUploader::partCount() const {
+    // At most 10,000 within the object size limit; larger files are refused by upload().
+    return static_cast<int>(std::min<std::int64_t>(MultipartPlan::partCount(m_fileSize, m_partSize),
+                                                   std::numeric_limits<int>::max()));
+}
+
+std::int64_t MultipartUploader::partOffset(int part) const {
+    return static_cast<std::int64_t>(part - 1) * m_partSize;
+}
+
+std::int64_t MultipartUploader::partLength(int part) const {
+    return std::clamp<std::int64_t>(m_fileSize - partOffset(part), 0, m_partSize);
+}
+
+std::vector<UploadPart> MultipartUploader::upload(const std::vector<UploadPart>& existing,
+                                                  const ProgressHandler& onProgress, const PartHandler& onPart,
+                                                  std::stop_token stop) const {
+    MultipartPlan::checkFileSize(m_fileSize);
+    const int count = partCount();
+    std::map<int, UploadPart> done;
+    for (const UploadPart& part : existing) {
+        if (part.number >= 1 && part.number <= count) done[part.number] = part;
+    }
+    std::deque<int> pending;
+    std::int64_t completed = 0;
+    for (int part = 1; part <= count; ++part) {
+        if (done.contains(part)) {
+            completed += partLength(part);
+        } else {
+            pending.push_back(part);
+        }
+    }
+
+    MultipartProgress progress(m_fileSize, completed);
+    std::exception_ptr failure;
+    {
+        Run run(*this, progress, onProgress, onPart, stop);
+        failure = run.execute(std::move(pending), done);
+    }
+    progress.close();
+    if (stop.stop_requested()) throw CancelledError();
+    if (failure) std::rethrow_exception(failure);
+
+    std::vector<UploadPart> parts;
+    parts.reserve(done.size());
+    for (auto& [number, part] : done) parts.push_back(std::move(part));
+    return parts;
+}
+
+void MultipartUploader::readPart(int part, std::vector<std::uint8_t>& buffer) const {
+    const int fd = ::open(m_file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw std::system_error(errno, std::generic_category(), m_file.string());
+    const FileDescriptor file(fd);
+
+    const std::int64_t expected = partLength(part);
+    // One byte past a short last part shows a file that has grown since it was measured.
+    const auto wanted = static_cast<std::size_t>(std::min(m_partSize, expected + 1));
+    if (buffer.capacity() < wanted) {
+        // Drop the smaller buffer first: its bytes need no copy, and two buffers at
+        // once would exceed the memory a part may take.
+        buffer = std::vector<std::uint8_t>();
+        buffer.reserve(wanted);
+        preferHugePages(buffer.data(), buffer.capacity());
+    }
+    buffer.resize(wanted);
+    std::size_t read = 0;
+    while (read < wanted) {
+        const ssize_t got = ::pread(fd, buffer.data() + read, wanted - read,
+                                    static_cast<off_t>(partOffset(part) + static_cast<std::int64_t>(read)));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw std::system_error(errno, std::generic_category(), m_file.string());
+        }
+        if (got == 0) break;
+        read += static_cast<std::size_t>(got);
+    }
+    buffer.resize(read);
+    if (static_cast<std::int64_t>(read) != expected) {
+        throw std::system_error(std::make_error_code(std::errc::io_error),
+                                m_file.string() + ": part " + std::to_string(part) + " should hold " +
+                                    std::to_string(expected) + " bytes but the file gives " +
+                                    std::to_string(read) + "; it changed after it was measured");
+    }
+}
+
+UploadPart MultipartUploader::uploadPart(int part, std::vector<std::uint8_t>& buffer, MultipartProgress& progress,
+                                         const ProgressHandler& onProgress, std::stop_token stop) const {
+    if (stop.stop_requested()) throw CancelledError();
+    const std::string number = std::to_string(part);
+    try {
+        readPart(part, buffer);
+    } catch (...) {
+        const std::exception_ptr error = std::current_exception();
+        log("分片 " + number + " 读取本地文件失败 key=" + m_key + " " + describeChain(error) + " → 不重试");
+        throw PartUploadError(part, 0, PartUploadError::Cause::localFile, error);
+    }
+    const std::string bytes = std::to_string(buffer.size());
+    const int attempts = std::max(1, m_policy.maxAttempts);
+    const auto report = [&] {
+        if (onProgress) onProgress(progress);
+    };
+
+    for (int attempt = 1;; ++attempt) {
+        progress.start(part, attempt);
+        if (attempt > 1) report();
+        const std::string prefix =
+            "分片 " + number + " 第 " + std::to_string(attempt) + "/" + std::to_string(m_policy.maxAttempts) + " 次";
+        log(prefix + " 开始 key=" + m_key + " bytes=" + bytes);
+        const Clock::time_point start = Clock::now();
+
+        std::exception_ptr error;
+        bool retryable = false;
+        std::optional<double> retryAfter;
+        std::string status;
+        try {
+            const S3Client::PartResponse response = m_client.uploadPart(
+                m_key, m_uploadId, part, buffer, m_bucket, m_credentials,
+                std::chrono::duration<double>(m_policy.stallTimeout),
+                [&](std::int64_t sent) {
+                    progress.sent(part, attempt, sent);
+                    report();
+                },
+                stop);
+            status = "status=" + std::to_string(response.statusCode) +
+                     " request-id=" + response.requestID.value_or("-");
+            if (response.etag) {
+                log(prefix + " 成功 key=" + m_key + " bytes=" + bytes + " 耗时=" + twoDecimals(secondsSince(start)) +
+                    "s " + status);
+                progress.complete(part, static_cast<std::int64_t>(buffer.size()));
+                report();
+                return {part, *response.etag};
+            }
+            // A stored part without an ETag cannot be named in the completion.
+            const S3Error refused = response.statusCode >= 200 && response.statusCode <= 299
+                                        ? S3Error::unexpectedResponse()
+                                        : S3Error::requestFailed(response.statusCode, response.body);
+            if (refused.kind() == S3Error::Kind::requestFailed) {
+                retryable = PartRetryPolicy::isRetryableStatus(response.statusCode);
+                retryAfter = PartRetryPolicy::parseRetryAfter(response.retryAfter, std::chrono::system_clock::now());
+            }
+            status += " error=" + errorDetail(refused);
+            error = std::make_exception_ptr(refused);
+        } catch (...) {
+            if (stop.stop_requested()) {
+                progress.clear(part);
+                log(prefix + " 取消 key=" + m_key + " bytes=" + bytes + " 耗时=" + twoDecimals(secondsSince(start)) +
+                    "s");
+                throw CancelledError();
+            }
+            error = std::current_exception();
+            retryable = PartRetryPolicy::isRetryable(error);
+            status = "status=- request-id=- error=" + describeChain(error);
+        }
+
+        progress.clear(part);
+        report();
+        const std::string failed = prefix + " 失败 key=" + m_key + " bytes=" + bytes +
+                                   " 耗时=" + twoDecimals(secondsSince(start)) + "s " + status;
+        if (retryable && attempt < attempts) {
+            const double wait = m_policy.delay(attempt, retryAfter, uniformRandom());
+            log(failed + " → 重试，等待 " + twoDecimals(wait) + "s");
+            if (!sleepUnlessStopped(wait, stop)) {
+                log(prefix + " 等待重试时取消 key=" + m_key);
+                throw CancelledError();
+            }
+            continue;
+        }
+        log(failed + " → " + (retryable ? "次数用尽，不再重试" : "不重试"));
+        throw PartUploadError(part, attempt, PartUploadError::Cause::transfer, error);
+    }
+}
+
+void MultipartUploader::log(const std::string& line) const {
+    if (const S3Client::Logger logger = m_client.logger()) logger(line);
+}
+
+}  // namespace tarn

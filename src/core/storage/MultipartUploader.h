@@ -1,0 +1,89 @@
+#pragma once
+
+#include "core/config/ConfigModels.h"
+#include "core/storage/MultipartProgress.h"
+#include "core/storage/PartRetryPolicy.h"
+#include "core/config/StorageModels.h"
+#include "core/storage/UploadPart.h"
+
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace tarn {
+
+class S3Client;
+
+// Sends the missing parts of one multipart upload of one local file, several at a
+// time, each part with its own bounded retries, and hands back every part for the
+// completion. The upload itself is created and completed by the caller.
+//
+// Part n covers the bytes from (n - 1) × part size; the last part is the short one.
+// Each part is read from the file at its offset once per run and kept in memory while
+// it is tried, so at most `concurrency` parts are held at once.
+class MultipartUploader {
+public:
+    // Called whenever the byte count may have changed; from the part threads, several
+    // at once.
+    using ProgressHandler = std::function<void(const MultipartProgress& progress)>;
+    // Called on the calling thread for each part stored in this run, one at a time, as
+    // soon as it is stored (so the caller can keep it for a later run); no further
+    // part starts until it returns.
+    using PartHandler = std::function<void(const UploadPart& part)>;
+
+    // `partSize` must be positive; a size that would need more than 10,000 parts or
+    // exceed 5 GiB is fitted (MultipartPlan::fittedPartSize). A concurrency below 1
+    // runs one part at a time. The client must outlive the uploader.
+    MultipartUploader(S3Client& client, BucketConfig bucket, S3Credentials credentials, std::string key,
+                      std::string uploadId, std::filesystem::path file, std::int64_t fileSize, std::int64_t partSize,
+                      int concurrency, PartRetryPolicy policy = {});
+
+    // Sends every part not among `existing` (parts stored by an earlier run of the
+    // same upload; entries outside 1 … partCount() are ignored) and returns all parts
+    // sorted by number. The first part that fails for good stops the others, and the
+    // run throws its PartUploadError once every part thread has ended. A stop request
+    // ends the run promptly with CancelledError, which takes precedence. Throws
+    // FileTooLargeError, before anything is read or sent, for a file beyond 5 TiB.
+    // No thread of the run outlives the call.
+    std::vector<UploadPart> upload(const std::vector<UploadPart>& existing, const ProgressHandler& onProgress,
+                                   const PartHandler& onPart, std::stop_token stop = {}) const;
+
+    std::int64_t partSize() const { return m_partSize; }
+    int partCount() const;
+    int concurrency() const { return m_concurrency; }
+
+    // An error and the errors under it (nested exceptions, the errno of a transport
+    // failure) as one line: "domain code" per level, the first with its description
+    // in double quotes, joined by " ← ", at most five levels.
+    static std::string describeChain(const std::exception_ptr& error);
+
+private:
+    class Run;
+
+    std::int64_t partOffset(int part) const;
+    std::int64_t partLength(int part) const;
+    // Reads part `part` into `buffer` (reusing its memory); throws when the file
+    // cannot be read or no longer has the part's length.
+    void readPart(int part, std::vector<std::uint8_t>& buffer) const;
+    // The attempt loop of one part; throws PartUploadError or CancelledError.
+    UploadPart uploadPart(int part, std::vector<std::uint8_t>& buffer, MultipartProgress& progress,
+                          const ProgressHandler& onProgress, std::stop_token stop) const;
+    void log(const std::string& line) const;
+
+    S3Client& m_client;
+    BucketConfig m_bucket;
+    S3Credentials m_credentials;
+    std::string m_key;
+    std::string m_uploadId;
+    std::filesystem::path m_file;
+    std::int64_t m_fileSize;
+    std::int64_t m_partSize;
+    int m_concurrency;
+    PartRetryPolicy m_policy;
+};
+
+}  // namespace tarn

@@ -1,0 +1,185 @@
+#include "core/storage/DownloadTarget.h"
+#include "core/config/FileDescriptor.h"
+#include "core/config/MIMETypeDetector.h"
+#include "core/config/ObjectPreview.h"
+#include "core/storage/S3Client.h"
+#include "core/storage/StagedFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <stdexcept>
+#include <system_error>
+
+namespace tarn {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Upload progress moves on in steps of at least this much of the whole.
+constexpr double kUploadProgressStep = 0.02;
+// The same for downloads into a folder.
+constexpr double kDownloadProgressStep = 0.01;
+
+[[noreturn]] void fail(const std::string& what, const fs::path& path, int error) {
+    throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
+}
+
+// The bytes of a regular file. A file that grows while it is read would otherwise
+// go up cut short, so that is an error too.
+std::vector<std::uint8_t> readRegularFile(const fs::path& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fail("Could not open the file", file, errno);
+    const FileDescriptor closer(fd);
+
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) fail("Could not read the file", file, errno);
+    if (!S_ISREG(status.st_mode)) {
+        fail("Only regular files can be uploaded", file, S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
+    }
+
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(status.st_size));
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t count = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            fail("Could not read the file", file, errno);
+        }
+        if (count == 0) break;
+        filled += static_cast<std::size_t>(count);
+    }
+    std::uint8_t extra = 0;
+    if (filled < bytes.size() || ::read(fd, &extra, 1) != 0) fail("The file changed while it was read", file, EAGAIN);
+    return bytes;
+}
+
+// Reports a growing fraction in steps of at least `step`: the first value always,
+// then one whenever it has grown by the step since the last one reported.
+class FractionThrottle {
+public:
+    FractionThrottle(const S3Client::FractionProgress& onProgress, double step)
+        : m_onProgress(onProgress), m_step(step) {}
+
+    void offer(double fraction) {
+        if (fraction - m_last < m_step) return;
+        m_last = fraction;
+        m_onProgress(fraction);
+    }
+    // Completion is always reported, as exactly 1, also when 1 was just reported.
+    void finish() {
+        m_last = 1.0;
+        m_onProgress(1.0);
+    }
+    double last() const { return m_last; }
+
+private:
+    const S3Client::FractionProgress& m_onProgress;
+    double m_step;
+    double m_last = -1.0;
+};
+
+}  // namespace
+
+void S3Client::upload(const fs::path& file, const BucketConfig& bucket, const S3Credentials& credentials,
+                      const std::optional<std::string>& key, const FractionProgress& onProgress, std::stop_token stop) {
+    const std::string url = singleObjectURL(bucket, key.value_or(file.filename().string()));
+    const S3Request request =
+        signedRequest("PUT", url, bucket, credentials, readRegularFile(file), MIMETypeDetector::contentType(file));
+    if (!onProgress) {
+        send(request, true, std::move(stop));
+        return;
+    }
+
+    FractionThrottle throttle(onProgress, kUploadProgressStep);
+    const Perform perform = [&](const S3Request& sent) {
+        ExchangeOptions options;
+        options.stopToken = stop;
+        options.onProgress = [&](const TransferProgress& progress) {
+            if (progress.sendTotal <= 0 || progress.sent <= 0) return;
+            const double fraction = static_cast<double>(progress.sent) / static_cast<double>(progress.sendTotal);
+            if (fraction >= 1.0) {
+                if (throttle.last() < 1.0) throttle.finish();
+            } else {
+                throttle.offer(fraction);
+            }
+        };
+        return HttpExchange::perform(sent, options);
+    };
+    send(request, true, perform);
+    // An empty file never reports a byte sent; the caller still learns it is done.
+    if (throttle.last() < 1.0) throttle.finish();
+}
+
+std::vector<std::uint8_t> S3Client::downloadData(const std::string& key, const BucketConfig& bucket,
+                                                 const S3Credentials& credentials, std::stop_token stop) {
+    return send(signedRequest("GET", singleObjectURL(bucket, key), bucket, credentials), true, std::move(stop));
+}
+
+fs::path S3Client::downloadObject(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
+                                  const fs::path& folder, const std::optional<std::string>& fileName,
+                                  const FractionProgress& onProgress, std::stop_token stop) {
+    const fs::path target = DownloadTarget::inFolder(folder, fileName.value_or(ObjectPreview::fileName(key)));
+    const S3Request request = signedRequest("GET", singleObjectURL(bucket, key), bucket, credentials);
+    fs::create_directories(folder);
+
+    if (!onProgress) {
+        streamToFile(request, target, {}, std::move(stop));
+        return target;
+    }
+    FractionThrottle throttle(onProgress, kDownloadProgressStep);
+    streamToFile(
+        request, target,
+        [&](std::int64_t written, std::int64_t expected) {
+            if (expected > 0) throttle.offer(static_cast<double>(written) / static_cast<double>(expected));
+        },
+        std::move(stop));
+    throttle.finish();
+    return target;
+}
+
+void S3Client::downloadToFile(const std::string& key, const fs::path& target, const BucketConfig& bucket,
+                              const S3Credentials& credentials, const ByteProgress& onProgress, std::stop_token stop) {
+    streamToFile(signedRequest("GET", singleObjectURL(bucket, key), bucket, credentials), target, onProgress,
+                 std::move(stop));
+}
+
+void S3Client::streamToFile(const S3Request& request, const fs::path& target, const ByteProgress& onBytes,
+                            std::stop_token stop) {
+    std::optional<StagedFile> file;
+    std::int64_t expected = -1;
+    // The folder and the file come into being only once the server agreed to send.
+    const auto open = [&](const HttpResponse& head) {
+        if (const std::string* length = head.header("Content-Length")) {
+            std::int64_t value = -1;
+            const auto [end, error] = std::from_chars(length->data(), length->data() + length->size(), value);
+            if (error == std::errc() && end == length->data() + length->size() && value >= 0) expected = value;
+        }
+        if (target.has_parent_path()) fs::create_directories(target.parent_path());
+        file.emplace(target, StagedFile::Access::usual);
+    };
+    const Perform perform = [&](const S3Request& sent) {
+        ExchangeOptions options;
+        options.stopToken = stop;
+        options.onBody = [&](const HttpResponse& head, std::span<const std::uint8_t> chunk) {
+            if (!file) open(head);
+            file->write(chunk);
+            if (onBytes) onBytes(file->size(), expected);
+            return true;
+        };
+        return HttpExchange::perform(sent, options);
+    };
+    // No body is kept, so the log shows the exchange without a byte count or body.
+    const HttpResponse response = transport(request, perform, false, false);
+    if (!file) {
+        open(response);
+        if (onBytes) onBytes(0, expected);
+    }
+    file->commit();
+}
+
+}  // namespace tarn

@@ -1,0 +1,111 @@
+#include "core/storage/S3Error.h"
+
+#include "core/storage/XmlText.h"
+
+#include <string_view>
+
+namespace tarn {
+
+namespace {
+
+void replaceAll(std::string& text, std::string_view from, std::string_view to) {
+    for (std::size_t pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size())) {
+        text.replace(pos, from.size(), to);
+    }
+}
+
+}  // namespace
+
+S3Error::S3Error(Kind kind, int statusCode, std::string body)
+    : m_kind(kind), m_statusCode(statusCode), m_body(std::move(body)) {
+    switch (m_kind) {
+    case Kind::invalidURL:
+        m_description = "Invalid endpoint URL.";
+        break;
+    case Kind::missingSecret:
+        m_description = "Missing access secret.";
+        break;
+    case Kind::unexpectedResponse:
+        m_description = "Unexpected storage response.";
+        break;
+    case Kind::requestFailed:
+        m_description = "Storage request failed (" + std::to_string(m_statusCode);
+        if (const auto code = errorCode()) {
+            m_description += " " + *code + "). " + errorMessage().value_or("");
+        } else {
+            m_description += "). " + m_body;
+        }
+        break;
+    }
+}
+
+S3Error S3Error::requestFailed(int statusCode, std::string body) {
+    return S3Error(Kind::requestFailed, statusCode, std::move(body));
+}
+S3Error S3Error::invalidURL() { return S3Error(Kind::invalidURL, 0, {}); }
+S3Error S3Error::missingSecret() { return S3Error(Kind::missingSecret, 0, {}); }
+S3Error S3Error::unexpectedResponse() { return S3Error(Kind::unexpectedResponse, 0, {}); }
+
+std::optional<S3Error> S3Error::fromErrorDocument(int statusCode, std::string_view body) {
+    // Skip what may stand before the root element: a byte-order mark, white space,
+    // the XML declaration, processing instructions and comments.
+    std::string_view rest = body;
+    if (rest.substr(0, 3) == "\xEF\xBB\xBF") rest.remove_prefix(3);
+    while (true) {
+        const std::size_t start = rest.find_first_not_of(" \t\r\n");
+        if (start == std::string_view::npos) return std::nullopt;
+        rest.remove_prefix(start);
+        std::string_view terminator;
+        if (rest.substr(0, 2) == "<?") {
+            terminator = "?>";
+        } else if (rest.substr(0, 4) == "<!--") {
+            terminator = "-->";
+        } else {
+            break;
+        }
+        const std::size_t end = rest.find(terminator);
+        if (end == std::string_view::npos) return std::nullopt;
+        rest.remove_prefix(end + terminator.size());
+    }
+    constexpr std::string_view kRoot = "<Error";
+    if (rest.substr(0, kRoot.size()) != kRoot || rest.size() == kRoot.size()) return std::nullopt;
+    const char next = rest[kRoot.size()];
+    if (next != '>' && next != ' ' && next != '\t' && next != '\r' && next != '\n' && next != '/') {
+        return std::nullopt;
+    }
+    return requestFailed(statusCode, std::string(body));
+}
+
+std::optional<int> S3Error::statusCode() const {
+    if (m_kind != Kind::requestFailed) return std::nullopt;
+    return m_statusCode;
+}
+
+std::optional<std::string> S3Error::errorCode() const { return xmlField("Code"); }
+std::optional<std::string> S3Error::errorMessage() const { return xmlField("Message"); }
+
+// A plain text search, not an XML parse: error bodies arrive from proxies and
+// gateways too, and a page that is not XML simply has no code.
+std::optional<std::string> S3Error::xmlField(const std::string& name) const {
+    if (m_kind != Kind::requestFailed) return std::nullopt;
+    const std::string open = "<" + name + ">";
+    const std::string close = "</" + name + ">";
+    const std::size_t openPos = m_body.find(open);
+    if (openPos == std::string::npos) return std::nullopt;
+    const std::size_t start = openPos + open.size();
+    const std::size_t closePos = m_body.find(close, start);
+    if (closePos == std::string::npos) return std::nullopt;
+
+    std::string value(XmlText::trimmed(std::string_view(m_body).substr(start, closePos - start)));
+    if (value.empty()) return std::nullopt;
+    // "&amp;" last, so that an escaped entity ("&amp;lt;") stays the text "&lt;".
+    replaceAll(value, "&lt;", "<");
+    replaceAll(value, "&gt;", ">");
+    replaceAll(value, "&quot;", "\"");
+    replaceAll(value, "&#39;", "'");
+    replaceAll(value, "&apos;", "'");
+    replaceAll(value, "&amp;", "&");
+    return value;
+}
+
+}  // namespace tarn

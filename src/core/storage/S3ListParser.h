@@ -1,0 +1,19 @@
+#pragma once
+
+#include "core/config/StorageModels.h"
+
+#include <string_view>
+
+namespace tarn {
+
+// Reads one page of an object listing (ListObjectsV2). Only the elements of objects,
+// folders and paging are looked at; everything else is ignored.
+namespace S3ListParser {
+
+// Throws XmlParseError when the answer is not well-formed XML. A well-formed answer
+// of another shape gives an empty page.
+S3Listing parse(std::string_view bytes);
+
+}  // namespace S3ListParser
+
+}  // namespace tarn
