@@ -4,6 +4,13 @@
 TARN_BUILD_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libcurl4-openssl-dev libssl-dev nlohmann-json3-dev libexpat1-dev libsecret-1-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev qt6-pdf-dev qcoro-qt6-dev
+)
+# What the program needs at run time beyond its libraries: image formats (WebP, TIFF),
+# GStreamer for audio and video, the CJK font and Qt's own translations.
+TARN_RUN_PACKAGES=(
+  qt6-image-formats-plugins qt6-translations-l10n fonts-noto-cjk
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
 )
 # What the tests and benchmarks need beyond that.
 TARN_TEST_PACKAGES=(

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <concepts>
+#include <initializer_list>
+
+namespace tarn {
+
+// The two text tables of the interface and the one lookup every visible text goes
+// through. Chinese is the default; only the exact code "zh" selects it.
+class L10n {
+public:
+    // The current interface language ("zh" or anything else for English).
+    static QString languageCode();
+    static void setLanguageCode(const QString& code);
+
+    // The text of a key in the current language; a key missing there comes from the
+    // English table, and a key missing in both is returned as it is.
+    static QString t(const QString& key);
+
+    // The text of a key with its "%d" and "%@" placeholders filled in order.
+    template <typename... Args>
+    static QString t(const QString& key, const Args&... args)
+    {
+        return format(t(key), {argument(args)...});
+    }
+
+    // Fills "%d" and "%@" in order with the given texts, without the process locale.
+    // Never fails: a placeholder without an argument stays as written, and arguments
+    // beyond the placeholders are ignored.
+    static QString format(const QString& pattern, const QStringList& arguments);
+
+    // Every key of the English and of the Chinese table, in table order.
+    static QStringList englishKeys();
+    static QStringList chineseKeys();
+
+private:
+    static QString argument(const QString& text) { return text; }
+    static QString argument(const char* text) { return QString::fromUtf8(text); }
+    static QString argument(std::integral auto number) { return QString::number(number); }
+};
+
+}  // namespace tarn
