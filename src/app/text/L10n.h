@@ -10,11 +10,17 @@ namespace tarn {
 
 // The two text tables of the interface and the one lookup every visible text goes
 // through. Chinese is the default; only the exact code "zh" selects it.
+//
+// Safe to use from any thread: the tables never change once built, and the language
+// code is guarded, because transfer failure texts are made on worker threads.
 class L10n {
 public:
     // The current interface language ("zh" or anything else for English).
     static QString languageCode();
     static void setLanguageCode(const QString& code);
+
+    // Whether lookups currently use the Chinese table (the code is exactly "zh").
+    static bool isChinese();
 
     // The text of a key in the current language; a key missing there comes from the
     // English table, and a key missing in both is returned as it is.
@@ -29,7 +35,8 @@ public:
 
     // Fills "%d" and "%@" in order with the given texts, without the process locale.
     // Never fails: a placeholder without an argument stays as written, and arguments
-    // beyond the placeholders are ignored.
+    // beyond the placeholders are ignored. "%%" is one literal "%", as in printf; any
+    // other "%" (a lone one at the end included) stays as written.
     static QString format(const QString& pattern, const QStringList& arguments);
 
     // Every key of the English and of the Chinese table, in table order.
@@ -39,6 +46,7 @@ public:
 private:
     static QString argument(const QString& text) { return text; }
     static QString argument(const char* text) { return QString::fromUtf8(text); }
+    // QString::number always writes plain digits: no grouping, no locale.
     static QString argument(std::integral auto number) { return QString::number(number); }
 };
 
