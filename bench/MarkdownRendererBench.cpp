@@ -54,4 +54,31 @@ void BM_RenderHostileLine(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderHostileLine)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
 
+// Runs that end in one refused target: "[" × n (or "![" × n) + "](javascript:x)",
+// where every opener is a new attempt at the same link, and "[a](" × n +
+// "javascript:x)", where every "](" starts a target running to the end. No attempt
+// may cost the length of the run.
+void BM_RenderRefusedLinkRun(benchmark::State& state) {
+    struct Shape {
+        std::string_view unit;
+        std::string_view end;
+    };
+    constexpr Shape shapes[] = {{"[", "](javascript:x)"}, {"![", "](javascript:x)"}, {"[a](", "javascript:x)"}};
+    const Shape& shape = shapes[state.range(1)];
+    const auto length = static_cast<std::size_t>(state.range(0));
+    std::string line;
+    line.reserve(length + shape.unit.size() + shape.end.size());
+    while (line.size() < length) line += shape.unit;
+    line += shape.end;
+    for (auto _ : state) benchmark::DoNotOptimize(tarn::MarkdownRenderer::renderBody(line));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * line.size()));
+    std::string label(shape.unit);
+    label += " run";
+    state.SetLabel(label);
+}
+BENCHMARK(BM_RenderRefusedLinkRun)
+    ->ArgsProduct({{64 << 10, 1 << 20}, {0, 1, 2}})
+    ->ArgNames({"bytes", "shape"})
+    ->Unit(benchmark::kMillisecond);
+
 }  // namespace

@@ -11,6 +11,11 @@ a newer list, and review the difference:
 Rules: extensions are lower-cased; when several types claim one extension, the
 first in the list wins; an "extension" holding a dot (such as "pcf.Z") can never
 be the last dotted part of a file name and is left out.
+
+Source code and log files that the list lacks or maps to another format are
+corrected by hand in src/core/config/MIMETypeOverlay.cpp, which the program lays
+over this table; the script neither reads nor writes it, so this table stays
+exactly what the list says and regenerating it keeps the corrections.
 """
 
 import argparse

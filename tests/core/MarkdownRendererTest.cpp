@@ -111,6 +111,25 @@ TEST(MarkdownRenderer, OnlyWebMailAndRelativeTargets) {
     });
 }
 
+// Openers that share one "](" each get their own verdict on the label, but the
+// target after the "](" is the same for all of them.
+TEST(MarkdownRenderer, RunsOfOpenersBeforeOneTarget) {
+    expectBodies({
+        {"[[[x](javascript:y)", "<p>[[[x](javascript:y)</p>"},
+        {"![![![x](javascript:y)", "<p>![![![x](javascript:y)</p>"},
+        {"[[a](https://e.example)", "<p><a href=\"https://e.example\">[a</a></p>"},
+        {"![![a](b.png)", "<p><img alt=\"![a\" src=\"b.png\"></p>"},
+        {"[a](javascript:x) [b](http://ok.example)",
+         "<p>[a](javascript:x) <a href=\"http://ok.example\">b</a></p>"},
+        {"[a]([b](javascript:x)", "<p>[a]([b](javascript:x)</p>"},
+        {"[a]([b](c)", "<p><a href=\"[b](c\">a</a></p>"},
+        {"[a](mailtox:y) [b](HTTPS://e.example) [c](Mailto:m@e.example)",
+         "<p>[a](mailtox:y) <a href=\"HTTPS://e.example\">b</a> <a href=\"Mailto:m@e.example\">c</a></p>"},
+        {"[](x) [y](x)", "<p>[](x) <a href=\"x\">y</a></p>"},
+        {"![a](javascript:x)[b](c)", "<p>![a](javascript:x)<a href=\"c\">b</a></p>"},
+    });
+}
+
 TEST(MarkdownRenderer, HostileTextStaysText) {
     expectBodies({
         {"<script>alert(1)</script>", "<p>&lt;script&gt;alert(1)&lt;/script&gt;</p>"},

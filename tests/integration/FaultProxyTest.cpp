@@ -1,4 +1,5 @@
 #include "FaultProxy.h"
+#include "SignedHeaders.h"
 #include "TestEnvironment.h"
 
 #include <curl/curl.h>
@@ -55,7 +56,8 @@ struct Options {
     // Give up once the sent byte count has not grown for this long. (curl's own
     // low-speed limit averages over five seconds, too slow for a short test.)
     std::chrono::milliseconds idleLimit{0};
-    std::vector<std::string> extraHeaders;
+    std::vector<tarn::HttpHeader> extraHeaders;  // signed with the rest
+    bool expectContinue = true;  // false: the body goes out at once, without "Expect: 100-continue"
 };
 
 std::size_t collect(char* data, std::size_t size, std::size_t count, void* target) {
@@ -97,14 +99,12 @@ int recordSentHead(CURL*, curl_infotype type, char* data, std::size_t size, void
     return 0;
 }
 
-constexpr const char* kAuthorization =
-    "Authorization: AWS4-HMAC-SHA256 Credential=tarn-test-access-key/20260101/us-east-1/s3/aws4_request, "
-    "SignedHeaders=host, Signature=0000000000000000000000000000000000000000000000000000000000000000";
-
 // One curl handle, so that its exchanges share (and reuse) connections.
+// Every request is signed with the configured keys, as a server that checks
+// signatures requires.
 class Client {
 public:
-    Client() : m_curl(curl_easy_init()) {}
+    explicit Client(tarn::test::S3TestServer keys) : m_keys(std::move(keys)), m_curl(curl_easy_init()) {}
     ~Client() { curl_easy_cleanup(m_curl); }
     Client(const Client&) = delete;
     Client& operator=(const Client&) = delete;
@@ -114,9 +114,12 @@ public:
         char error[CURL_ERROR_SIZE] = {};
         Upload upload{&options.body};
         IdleWatch idle{options.idleLimit};
-        // The server checks no signature, but reads objects only for a request that has one.
-        curl_slist* headers = curl_slist_append(nullptr, kAuthorization);
-        for (const auto& header : options.extraHeaders) headers = curl_slist_append(headers, header.c_str());
+        const std::string method = options.upload ? "PUT" : options.headOnly ? "HEAD" : "GET";
+        curl_slist* headers = options.expectContinue ? nullptr : curl_slist_append(nullptr, "Expect:");
+        for (const std::string& line :
+             tarn::test::signedHeaderLines(m_keys, method, url, options.body, options.extraHeaders)) {
+            headers = curl_slist_append(headers, line.c_str());
+        }
 
         curl_easy_reset(m_curl);  // keeps the connection cache
         curl_easy_setopt(m_curl, CURLOPT_URL, url.c_str());
@@ -153,6 +156,7 @@ public:
     }
 
 private:
+    tarn::test::S3TestServer m_keys;
     CURL* m_curl;
 };
 
@@ -176,25 +180,26 @@ protected:
     void SetUp() override {
         const auto server = tarn::test::s3TestServer();
         if (!server) GTEST_SKIP() << "TARN_TEST_S3_ENDPOINT is not set; run scripts/test";
-        m_server = server->endpoint;
+        m_server = *server;
         m_bucket = tarn::test::uniqueBucketName("fault-proxy");
-        m_proxy = std::make_unique<FaultProxy>(m_server);
+        m_proxy = std::make_unique<FaultProxy>(m_server.endpoint);
         m_proxyEndpoint = m_proxy->start();
-        Client direct;
-        ASSERT_EQ(direct.perform(virtualHosted(m_server, m_bucket) + "/", put("")).status, 200);
+        ASSERT_EQ(newClient().perform(virtualHosted(m_server.endpoint, m_bucket) + "/", put("")).status, 200);
     }
 
     // An object's URL through the proxy, or on the server itself.
     std::string viaProxy(const std::string& key) const { return virtualHosted(m_proxyEndpoint, m_bucket) + "/" + key; }
-    std::string onServer(const std::string& key) const { return virtualHosted(m_server, m_bucket) + "/" + key; }
-
-    // The object as stored, read around the proxy (`status` 404 when absent).
-    Exchange stored(const std::string& key) const {
-        Client direct;
-        return direct.perform(onServer(key));
+    std::string onServer(const std::string& key) const {
+        return virtualHosted(m_server.endpoint, m_bucket) + "/" + key;
     }
 
-    std::string m_server;
+    // A client of its own, with a connection cache of its own.
+    Client newClient() const { return Client(m_server); }
+
+    // The object as stored, read around the proxy (`status` 404 when absent).
+    Exchange stored(const std::string& key) const { return newClient().perform(onServer(key)); }
+
+    tarn::test::S3TestServer m_server;
     std::string m_bucket;
     std::unique_ptr<FaultProxy> m_proxy;
     std::string m_proxyEndpoint;
@@ -204,7 +209,7 @@ TEST_F(FaultProxyTest, ForwardsEverythingUnchangedOverOneConnection) {
     const std::size_t everything = m_proxy->addRule({});
     const std::string large = patterned(3 * 1024 * 1024);  // many times the proxy's buffers
     const std::string small = patterned(1000);
-    Client client;
+    Client client = newClient();
 
     const Exchange list = client.perform(m_proxyEndpoint + "/");
     ASSERT_EQ(list.result, CURLE_OK) << list.error;
@@ -214,7 +219,8 @@ TEST_F(FaultProxyTest, ForwardsEverythingUnchangedOverOneConnection) {
     // The server takes the bucket from the first label of "Host": it must arrive as sent.
     const std::string createdThrough = tarn::test::uniqueBucketName("fault-proxy-host");
     EXPECT_EQ(client.perform(virtualHosted(m_proxyEndpoint, createdThrough) + "/", put("")).status, 200);
-    EXPECT_NE(Client().perform(m_server + "/").body.find("<Name>" + createdThrough + "</Name>"), std::string::npos);
+    EXPECT_NE(newClient().perform(m_server.endpoint + "/").body.find("<Name>" + createdThrough + "</Name>"),
+              std::string::npos);
 
     const Exchange putLarge = client.perform(viaProxy("large"), put(large));
     ASSERT_EQ(putLarge.result, CURLE_OK) << putLarge.error;
@@ -269,7 +275,7 @@ TEST_F(FaultProxyTest, AnswersServerErrorsWithoutForwarding) {
         const std::string key = "answered-" + std::to_string(c.status);
         SCOPED_TRACE(key);
         const std::size_t rule = m_proxy->addRule({"PUT", key, c.action, 2, 0, 7});
-        Client client;
+        Client client = newClient();
 
         for (int attempt = 0; attempt < 2; ++attempt) {
             const Exchange failed = client.perform(viaProxy(key), put(body));
@@ -307,7 +313,7 @@ TEST_F(FaultProxyTest, DropsTheConnectionInTheMiddleOfTheBody) {
         SCOPED_TRACE(key);
         const std::string body = patterned(c.bodySize);
         const std::size_t rule = m_proxy->addRule({"PUT", key, FaultProxy::Action::DropMidBody, 1, c.dropAfter});
-        Client client;
+        Client client = newClient();
 
         const Exchange dropped = client.perform(viaProxy(key), put(body));
         EXPECT_TRUE(dropped.result == CURLE_SEND_ERROR || dropped.result == CURLE_RECV_ERROR ||
@@ -330,7 +336,7 @@ TEST_F(FaultProxyTest, StalledSenderMakesNoProgress) {
     Options options = put(body);
     options.idleLimit = 1s;
 
-    const Exchange stalled = Client().perform(viaProxy("stalled"), options);
+    const Exchange stalled = newClient().perform(viaProxy("stalled"), options);
     EXPECT_EQ(stalled.result, CURLE_ABORTED_BY_CALLBACK) << stalled.error;
     EXPECT_GT(stalled.uploaded, 0);
     EXPECT_LT(stalled.uploaded, static_cast<curl_off_t>(body.size())) << "the sender did not stall mid-body";
@@ -342,7 +348,7 @@ TEST_F(FaultProxyTest, ReleasedStallIsForwarded) {
     const std::size_t rule = m_proxy->addRule({"PUT", "released", FaultProxy::Action::Stall, 1, 1000});
     const std::string body = patterned(100 * 1024);
     Exchange exchange;
-    std::thread sender([&] { exchange = Client().perform(viaProxy("released"), put(body)); });
+    std::thread sender([&] { exchange = newClient().perform(viaProxy("released"), put(body)); });
 
     const bool stalled = m_proxy->waitForStalls(1, 20s);
     EXPECT_TRUE(stalled);
@@ -362,8 +368,8 @@ TEST_F(FaultProxyTest, StopEndsStalledExchanges) {
     m_proxy->addRule({"PUT", "stopped", FaultProxy::Action::Stall, FaultProxy::kAlways});
     Exchange first;
     Exchange second;
-    std::thread firstSender([&] { first = Client().perform(viaProxy("stopped"), put(patterned(1000))); });
-    std::thread secondSender([&] { second = Client().perform(viaProxy("stopped"), put(patterned(1000))); });
+    std::thread firstSender([&] { first = newClient().perform(viaProxy("stopped"), put(patterned(1000))); });
+    std::thread secondSender([&] { second = newClient().perform(viaProxy("stopped"), put(patterned(1000))); });
     EXPECT_TRUE(m_proxy->waitForStalls(2, 20s));
 
     m_proxy->stop();
@@ -371,7 +377,7 @@ TEST_F(FaultProxyTest, StopEndsStalledExchanges) {
     secondSender.join();
     EXPECT_NE(first.result, CURLE_OK);
     EXPECT_NE(second.result, CURLE_OK);
-    EXPECT_EQ(Client().perform(m_proxyEndpoint + "/").result, CURLE_COULDNT_CONNECT);
+    EXPECT_EQ(newClient().perform(m_proxyEndpoint + "/").result, CURLE_COULDNT_CONNECT);
 }
 
 // A stand-in server that records each request as it arrives and gives one canned
@@ -465,12 +471,13 @@ TEST(FaultProxyForwarding, PassesBytesThroughAndOwnsOnlyTheHopByHopFields) {
     const std::string url = virtualHosted(proxyEndpoint, "some-bucket") + "/some/key?partNumber=3&uploadId=x%2By";
     const std::string body = patterned(2 * 1024 * 1024);
     Options options = put(body);
-    options.extraHeaders = {"X-Odd:  spaced\tvalue ", "x-amz-content-sha256: UNSIGNED-PAYLOAD"};
-    Client client;
+    options.extraHeaders = {{"X-Odd", " spaced\tvalue "}};
+    const tarn::test::S3TestServer keys = tarn::test::s3TestServerAt(server.endpoint());
+    Client client(keys);
 
     const Exchange first = client.perform(url, options);
     Options withoutContinue = put("second");
-    withoutContinue.extraHeaders = {"Expect:"};  // as a client that sends its body at once
+    withoutContinue.expectContinue = false;  // as a client that sends its body at once
     const Exchange second = client.perform(url, withoutContinue);
     server.join();
 
@@ -488,6 +495,10 @@ TEST(FaultProxyForwarding, PassesBytesThroughAndOwnsOnlyTheHopByHopFields) {
     const std::string firstHead = withoutExpect(first.sentHead);
     EXPECT_NE(firstHead.find("Host: some-bucket.localhost:"), std::string::npos) << firstHead;
     EXPECT_NE(firstHead.find("X-Odd:  spaced\tvalue \r\n"), std::string::npos) << firstHead;
+    // Signed with the configured keys, the odd header among the signed ones.
+    EXPECT_NE(firstHead.find("Credential=" + keys.accessKey + "/"), std::string::npos) << firstHead;
+    EXPECT_NE(firstHead.find("SignedHeaders=host;x-amz-content-sha256;x-amz-date;x-odd,"), std::string::npos)
+        << firstHead;
     EXPECT_TRUE(server.requests()[0] == firstHead + body) << server.requests()[0].substr(0, 400);
     EXPECT_EQ(server.requests()[1], second.sentHead + "second");
     EXPECT_EQ(proxy.forwardedRequests(),

@@ -70,7 +70,7 @@ TEST(S3ClientListing, ListsTheBucketsOfTheAccount) {
     CapturedLines log;
     client.setLogger(log.logger());
 
-    const auto buckets = client.listBuckets(first.endpoint, "us-east-1", tarn::test::credentialsOf(server));
+    const auto buckets = client.listBuckets(first.endpoint, server.region, tarn::test::credentialsOf(server));
     for (const auto& name : {first.bucketName, second.bucketName}) {
         // A server without the maker's totals reports none, read as 0 and 0.
         EXPECT_THAT(buckets, testing::Contains(tarn::S3BucketInfo{name, 0, 0})) << name;
@@ -182,7 +182,7 @@ TEST(S3ClientListing, MissingBucketIsAStorageErrorWithStatusAndCode) {
     tarn::BucketConfig missing;
     missing.bucketName = tarn::test::uniqueBucketName("missing");
     missing.endpoint = *tarn::Url::parse(server.endpoint);
-    missing.region = "us-east-1";
+    missing.region = server.region;
     S3Client client;
     CapturedLines log;
     client.setLogger(log.logger());

@@ -39,7 +39,7 @@ BucketConfig createBucket(const S3TestServer& server, const std::string& stem) {
     bucket.bucketName = uniqueBucketName(stem);
     bucket.displayName = bucket.bucketName;
     bucket.endpoint = *Url::parse(server.endpoint);
-    bucket.region = "us-east-1";
+    bucket.region = server.region;
     // A PUT on the bucket's own URL creates it.
     put(server, bucket, S3RequestBuilder::objectURL(bucket, ""), "");
     return bucket;

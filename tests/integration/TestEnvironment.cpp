@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <utility>
 
 namespace tarn::test {
 
@@ -20,7 +21,11 @@ std::string environment(const char* name, const char* fallback) {
 std::optional<S3TestServer> s3TestServer() {
     const std::string endpoint = environment("TARN_TEST_S3_ENDPOINT", "");
     if (endpoint.empty()) return std::nullopt;
-    return S3TestServer{endpoint, environment("TARN_TEST_S3_ACCESS_KEY", "tarn-test-access-key"),
+    return s3TestServerAt(endpoint);
+}
+
+S3TestServer s3TestServerAt(std::string endpoint) {
+    return S3TestServer{std::move(endpoint), environment("TARN_TEST_S3_ACCESS_KEY", "tarn-test-access-key"),
                         environment("TARN_TEST_S3_SECRET_KEY", "tarn-test-secret-key")};
 }
 

@@ -1,3 +1,4 @@
+#include "SignedHeaders.h"
 #include "TestEnvironment.h"
 
 #include <curl/curl.h>
@@ -22,7 +23,15 @@ TEST(TestServices, S3ServerAnswers) {
     CURL* curl = curl_easy_init();
     ASSERT_NE(curl, nullptr);
     std::string body;
-    curl_easy_setopt(curl, CURLOPT_URL, (server.endpoint + "/").c_str());
+    const std::string url = server.endpoint + "/";
+    // Signed with the configured keys: a server that checks signatures refuses
+    // an anonymous listing, and keys it does not know.
+    curl_slist* headers = nullptr;
+    for (const std::string& line : tarn::test::signedHeaderLines(server, "GET", url)) {
+        headers = curl_slist_append(headers, line.c_str());
+    }
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
@@ -30,6 +39,7 @@ TEST(TestServices, S3ServerAnswers) {
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     curl_easy_cleanup(curl);
+    curl_slist_free_all(headers);
     ASSERT_EQ(result, CURLE_OK) << curl_easy_strerror(result);
     EXPECT_EQ(status, 200);
     EXPECT_NE(body.find("ListAllMyBucketsResult"), std::string::npos) << body;

@@ -1,5 +1,6 @@
 #include "core/config/MIMETypeDetector.h"
 
+#include "core/config/MIMETypeOverlay.h"
 #include "core/config/MIMETypeTable.h"
 #include "core/config/ObjectPreview.h"
 
@@ -15,6 +16,7 @@ const TypeMap& registry() {
     static const TypeMap map = [] {
         TypeMap built;
         for (const auto& entry : MIMETypeTable::entries()) built.emplace(entry.extension, entry.type);
+        for (const auto& entry : MIMETypeOverlay::entries()) built.insert_or_assign(entry.extension, entry.type);
         return built;
     }();
     return map;

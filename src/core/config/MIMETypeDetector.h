@@ -12,7 +12,8 @@ namespace tarn {
 // Content-Type wherever it runs.
 namespace MIMETypeDetector {
 
-// The registered type of a lower-case extension without its dot, if any.
+// The registered type of a lower-case extension without its dot, if any: the
+// overlay's (MIMETypeOverlay) where it has one, else the generated table's.
 std::optional<std::string_view> registeredType(std::string_view extension);
 
 // The Content-Type to upload a local file with: the registered type of its

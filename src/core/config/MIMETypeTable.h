@@ -7,7 +7,7 @@ namespace tarn {
 
 // The fixed extension-to-type list that stands in for a system type registry. It is
 // generated once (scripts/dev/gen-mime-table.py) and compiled in, so an upload gets
-// the same Content-Type on every machine.
+// the same Content-Type on every machine. MIMETypeOverlay corrects a few entries.
 namespace MIMETypeTable {
 
 struct Entry {

@@ -57,6 +57,7 @@ constexpr std::string_view spacesAndTabs = " \t";
 // rules run, so no rule can reach into an attribute value and close it early.
 // Escaping turns every NUL of the input into U+FFFD, so the marker cannot be forged.
 constexpr char parked = '\0';
+constexpr std::string_view parkedMark{&parked, 1};
 constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";
 
 std::string_view trimmed(std::string_view text) {
@@ -88,11 +89,12 @@ std::string escaped(std::string_view text) {
 // "javascript:", "data:", "file:" and the like stay plain text. A colon before any
 // "/", "?" or "#" is a scheme, and then it must be one of the three exactly, so
 // a control character or an entity in front of a scheme cannot slip through.
-bool isAllowedTarget(std::string_view target) {
-    const std::size_t end = target.find_first_of(":/?#");
-    if (end == std::string_view::npos || target[end] != ':') return true;
-    const std::string scheme = AsciiCase::lowercased(target.substr(0, end));
-    return scheme == "http" || scheme == "https" || scheme == "mailto";
+constexpr std::string_view schemeEnd = ":/?#";
+
+// Compared in place: a hostile "scheme" can be as long as the line.
+bool isAllowedScheme(std::string_view scheme) {
+    return AsciiCase::equalsIgnoringCase(scheme, "http") || AsciiCase::equalsIgnoringCase(scheme, "https") ||
+           AsciiCase::equalsIgnoringCase(scheme, "mailto");
 }
 
 struct Replacement {
@@ -190,6 +192,9 @@ private:
             return m_found;
         }
 
+        // Whether one of the characters lies in [start, end).
+        bool within(std::size_t start, std::size_t end) { return from(start) < end; }
+
     private:
         const std::string& m_text;
         std::string_view m_characters;
@@ -198,60 +203,101 @@ private:
         std::size_t m_found = std::string::npos;
     };
 
-    // The "[label](target)" shape shared by images and links, starting at the "[":
-    // the label runs to the first "]", the target is a run without ")" and
-    // whitespace closed by ")".
+    // The "[label](target)" shape shared by images and links, as positions in the
+    // text: the label runs to the first "]", the target is a run without ")" and
+    // whitespace closed by ")". Nothing is copied until a rule takes the match.
     struct Bracketed {
-        std::string label;
-        std::string target;
-        std::size_t end;
+        std::size_t labelStart;
+        std::size_t labelEnd;  // the "]"
+        std::size_t targetStart;
+        std::size_t targetEnd;  // the ")"
+
+        std::size_t end() const { return targetEnd + 1; }
     };
 
-    struct BracketSearch {
+    // Finds the bracketed shapes of one rule's pass over the text, with targets the
+    // rules accept. Every "[" of a run such as "[[[[x](javascript:y)" closes at the
+    // same "](", so the target after each "](" is judged once, not once per "[".
+    class BracketSearch {
+    public:
         explicit BracketSearch(const std::string& text)
-            : text(text), labelEnd(text, "]"), targetEnd(text, ")\t\n\v\f\r ") {}
+            : m_text(text), m_labelEnd(text, "]"), m_targetEnd(text, ")\t\n\v\f\r "), m_schemeEnd(text, schemeEnd),
+              m_parkedInLabel(text, parkedMark), m_parkedInTarget(text, parkedMark) {}
+
+        const std::string& text() const { return m_text; }
 
         std::optional<Bracketed> at(std::size_t open) {
-            const std::size_t closeLabel = labelEnd.from(open + 1);
-            if (closeLabel == std::string::npos || closeLabel + 1 >= text.size() || text[closeLabel + 1] != '(') {
+            const std::size_t closeLabel = m_labelEnd.from(open + 1);
+            if (closeLabel == std::string::npos || closeLabel + 1 >= m_text.size() || m_text[closeLabel + 1] != '(') {
                 return std::nullopt;
             }
-            const std::size_t targetStart = closeLabel + 2;
-            const std::size_t closeTarget = targetEnd.from(targetStart);
-            if (closeTarget == std::string::npos || closeTarget == targetStart || text[closeTarget] != ')') {
-                return std::nullopt;
+            if (closeLabel != m_judgedAt) {
+                m_judgedAt = closeLabel;
+                m_verdict = judgedTarget(closeLabel + 2);
             }
-            return Bracketed{text.substr(open + 1, closeLabel - open - 1),
-                             text.substr(targetStart, closeTarget - targetStart), closeTarget + 1};
+            if (!m_verdict) return std::nullopt;
+            return Bracketed{open + 1, closeLabel, closeLabel + 2, *m_verdict};
         }
 
-        const std::string& text;
-        ForwardSearch labelEnd;
-        ForwardSearch targetEnd;
-    };
+        // A generated tag's marker inside the label: it must not land in an attribute.
+        bool labelHasParkedTag(const Bracketed& match) {
+            return m_parkedInLabel.within(match.labelStart, match.labelEnd);
+        }
 
-    static bool isSafeAttribute(std::string_view value) { return value.find(parked) == std::string_view::npos; }
+        std::string_view label(const Bracketed& match) const {
+            return std::string_view(m_text).substr(match.labelStart, match.labelEnd - match.labelStart);
+        }
+        std::string_view target(const Bracketed& match) const {
+            return std::string_view(m_text).substr(match.targetStart, match.targetEnd - match.targetStart);
+        }
+
+    private:
+        // The ")" that closes an acceptable target starting at `start`, or none.
+        std::optional<std::size_t> judgedTarget(std::size_t start) {
+            const std::size_t close = m_targetEnd.from(start);
+            if (close == std::string::npos || close == start || m_text[close] != ')') return std::nullopt;
+            if (m_parkedInTarget.within(start, close)) return std::nullopt;
+            const std::size_t colon = m_schemeEnd.from(start);
+            if (colon < close && m_text[colon] == ':' &&
+                !isAllowedScheme(std::string_view(m_text).substr(start, colon - start))) {
+                return std::nullopt;
+            }
+            return close;
+        }
+
+        const std::string& m_text;
+        ForwardSearch m_labelEnd;
+        ForwardSearch m_targetEnd;
+        ForwardSearch m_schemeEnd;
+        ForwardSearch m_parkedInLabel;
+        ForwardSearch m_parkedInTarget;
+        std::size_t m_judgedAt = std::string::npos;  // the "]" of the last "](" judged
+        std::optional<std::size_t> m_verdict;        // its target's ")", or none when refused
+    };
 
     // ![alt](src): "!\[([^\]]*)\]\(([^)\s]+)\)"
     std::optional<Replacement> image(BracketSearch& search, std::size_t i) {
-        const std::string& text = search.text;
+        const std::string& text = search.text();
         if (i + 1 >= text.size() || text[i + 1] != '[') return std::nullopt;
-        auto match = search.at(i + 1);
-        if (!match || !isSafeAttribute(match->label) || !isSafeAttribute(match->target) ||
-            !isAllowedTarget(match->target)) {
-            return std::nullopt;
-        }
-        return Replacement{match->end, park("<img alt=\"" + match->label + "\" src=\"" + match->target + "\">")};
+        const auto match = search.at(i + 1);
+        if (!match || search.labelHasParkedTag(*match)) return std::nullopt;
+        std::string html = "<img alt=\"";
+        html += search.label(*match);
+        html += "\" src=\"";
+        html += search.target(*match);
+        html += "\">";
+        return Replacement{match->end(), park(std::move(html))};
     }
 
     // [text](href): "\[([^\]]+)\]\(([^)\s]+)\)"; the text may hold images and stays
     // open to emphasis.
     std::optional<Replacement> link(BracketSearch& search, std::size_t i) {
-        auto match = search.at(i);
-        if (!match || match->label.empty() || !isSafeAttribute(match->target) || !isAllowedTarget(match->target)) {
-            return std::nullopt;
-        }
-        return Replacement{match->end, park("<a href=\"" + match->target + "\">") + match->label + "</a>"};
+        const auto match = search.at(i);
+        if (!match || match->labelEnd == match->labelStart) return std::nullopt;
+        std::string html = park("<a href=\"" + std::string(search.target(*match)) + "\">");
+        html += search.label(*match);
+        html += "</a>";
+        return Replacement{match->end(), std::move(html)};
     }
 
     // **strong**: "\*\*([^*]+)\*\*"
