@@ -1,0 +1,39 @@
+#pragma once
+
+namespace tarn {
+
+// Every colour the window layer paints with, by role. The values live in one table
+// (TarnTheme), so paint code names a role and never writes a colour of its own.
+enum class ThemeColor {
+    brand,                                  // the brand green: status dots, progress bars, upload rows
+    baseTint,                               // the dark tint laid over every tinted panel
+    windowBackground,
+    materialBase,                           // the opaque base tinted panels are painted over
+    controlBackground,                      // item views and text fields
+    alternateRowBackground,
+    textBackground,                         // behind editable text (search field fill)
+    buttonBackground,
+    label,
+    secondaryLabel,
+    tertiaryLabel,
+    quaternaryLabel,
+    separator,
+    controlAccent,                          // focus, checked controls, determinate progress
+    selectedContentBackground,              // the selection of the focused view
+    unemphasizedSelectedContentBackground,  // the selection of a view without focus
+    selectedText,
+    link,
+    toolTipBackground,
+    systemRed,
+    systemOrange,
+    systemGreen,
+    systemBlue,
+    overlayDim,                             // the layer that dims the window under a sheet
+    hairlineBorder,                         // the border of toasts and bubbles
+    sheetBorder,
+    selectedSideItem,                       // the chosen page in a sheet's side list
+    skeletonBar,
+    sheetShadow,
+};
+
+}  // namespace tarn

@@ -1,0 +1,92 @@
+#include "ui/views/BrandProgressBar.h"
+
+#include "ui/theme/TarnTheme.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+namespace tarn {
+namespace {
+
+constexpr qreal kBarHeight = 4;
+constexpr qreal kRadius = 2;
+constexpr int kHeight = 14;
+constexpr int kGlowReach = 3;
+
+}  // namespace
+
+BrandProgressBar::BrandProgressBar(QWidget* parent)
+    : QWidget(parent)
+{
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void BrandProgressBar::setFraction(double fraction)
+{
+    if (fraction == m_fraction || (std::isnan(fraction) && std::isnan(m_fraction))) {
+        return;
+    }
+    m_fraction = fraction;
+    update();
+}
+
+double BrandProgressBar::clamp(double fraction)
+{
+    if (std::isnan(fraction) || fraction >= 1) {
+        return 1;
+    }
+    return fraction < 0 ? 0 : fraction;
+}
+
+QRectF BrandProgressBar::trackRect() const
+{
+    return {0, (height() - kBarHeight) / 2, static_cast<qreal>(width()), kBarHeight};
+}
+
+QRectF BrandProgressBar::barRect() const
+{
+    QRectF bar = trackRect();
+    bar.setWidth(bar.width() * clamp(m_fraction));
+    return bar;
+}
+
+QSize BrandProgressBar::sizeHint() const
+{
+    return {120, kHeight};
+}
+
+QSize BrandProgressBar::minimumSizeHint() const
+{
+    return {0, kHeight};
+}
+
+void BrandProgressBar::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    const QRectF track = trackRect().adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.setPen(QPen(TarnTheme::color(ThemeColor::brand, 0.2), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(track, kRadius, kRadius);
+
+    const QRectF bar = barRect();
+    if (bar.width() <= 0) {
+        return;
+    }
+    painter.setPen(Qt::NoPen);
+    // The glow: rings of the brand colour fading outwards, about 3 pixels wide.
+    for (int ring = kGlowReach; ring >= 1; --ring) {
+        const qreal spread = ring;
+        QPainterPath glow;
+        glow.addRoundedRect(bar.adjusted(-spread, -spread, spread, spread), kRadius + spread, kRadius + spread);
+        painter.fillPath(glow, TarnTheme::color(ThemeColor::brand, 0.8 * 0.18 / ring));
+    }
+    QPainterPath fill;
+    fill.addRoundedRect(bar, kRadius, kRadius);
+    painter.fillPath(fill, TarnTheme::brand());
+}
+
+}  // namespace tarn

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+
+namespace tarn {
+
+// The dark surface of panes, toasts, bubbles and sheets. Elsewhere such a surface
+// blurs what lies behind the window; a Linux window cannot see behind itself, so
+// the tint is laid over an opaque mid-grey base instead. The tint's alpha sets how
+// dark the surface is: 0.5 for a pane, above 0.9 for toasts and bubbles. Rounded corners and a hairline border are optional.
+class TintedBlurView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TintedBlurView(qreal tintAlpha, QWidget* parent = nullptr);
+
+    qreal tintAlpha() const { return m_tintAlpha; }
+    // The colour the surface is painted with: the tint over the opaque base.
+    QColor surfaceColor() const;
+
+    void setCornerRadius(qreal radius);
+    qreal cornerRadius() const { return m_cornerRadius; }
+    // A one-pixel border inside the edge; an invalid colour draws none.
+    void setBorderColor(const QColor& color);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    qreal m_tintAlpha;
+    qreal m_cornerRadius = 0;
+    QColor m_borderColor;
+};
+
+}  // namespace tarn

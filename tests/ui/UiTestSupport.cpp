@@ -1,0 +1,87 @@
+#include "ui/UiTestSupport.h"
+
+#include "ui/theme/Animations.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace tarn::test {
+
+QString saveGrab(QWidget* widget, const QString& variant, qreal devicePixelRatio)
+{
+    const QString folder = qEnvironmentVariable("TARN_SCREENSHOT_DIR");
+    if (folder.isEmpty()) {
+        return {};
+    }
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    QString name = info != nullptr
+                       ? QStringLiteral("%1.%2").arg(QString::fromUtf8(info->test_suite_name()), QString::fromUtf8(info->name()))
+                       : QStringLiteral("grab");
+    if (!variant.isEmpty()) {
+        name += QLatin1Char('-') + variant;
+    }
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    QDir().mkpath(folder);
+    // Pending layouts and paints first, so the grab shows what a user would see.
+    QApplication::processEvents();
+    const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
+    QPixmap pixmap;
+    if (devicePixelRatio == 1.0) {
+        pixmap = widget->grab();
+    } else {
+        pixmap = QPixmap(widget->size() * devicePixelRatio);
+        pixmap.setDevicePixelRatio(devicePixelRatio);
+        widget->render(&pixmap);
+    }
+    EXPECT_TRUE(pixmap.save(path, "PNG")) << path.toStdString();
+    return path;
+}
+
+int paintedPixels(const QImage& image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            count += qAlpha(image.pixel(x, y)) != 0 ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+int maximumAlpha(const QImage& image)
+{
+    int highest = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            highest = std::max(highest, qAlpha(image.pixel(x, y)));
+        }
+    }
+    return highest;
+}
+
+bool sameColor(const QColor& a, const QColor& b, int tolerance)
+{
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
+}
+
+ScopedAnimations::ScopedAnimations(bool enabled)
+    : m_previous(Animations::enabled())
+{
+    Animations::setEnabled(enabled);
+}
+
+ScopedAnimations::~ScopedAnimations()
+{
+    Animations::setEnabled(m_previous);
+}
+
+}  // namespace tarn::test

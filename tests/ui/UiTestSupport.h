@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+#include <ostream>
+
+class QImage;
+class QWidget;
+
+// Readable failure messages for Qt values (found by GoogleTest in Qt's namespace).
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QColor& color, std::ostream* out)
+{
+    *out << color.name(QColor::HexArgb).toStdString();
+}
+QT_END_NAMESPACE
+
+namespace tarn::test {
+
+// Saves a grab of a widget as PNG under $TARN_SCREENSHOT_DIR, named after the
+// running test ("Suite.Name.png", or "Suite.Name-variant.png"), so the look can be
+// reviewed. A device pixel ratio above 1 renders it as a high-density screen would.
+// Does nothing when the variable is not set. Returns the file written.
+QString saveGrab(QWidget* widget, const QString& variant = {}, qreal devicePixelRatio = 1.0);
+
+// How many pixels of an image are not fully transparent, and the highest alpha.
+int paintedPixels(const QImage& image);
+int maximumAlpha(const QImage& image);
+
+// Whether two colours agree in every 8-bit channel within a tolerance (grabs round).
+bool sameColor(const QColor& a, const QColor& b, int tolerance = 1);
+
+// Switches animations on or off for one scope and restores the previous setting.
+class ScopedAnimations {
+public:
+    explicit ScopedAnimations(bool enabled);
+    ~ScopedAnimations();
+    ScopedAnimations(const ScopedAnimations&) = delete;
+    ScopedAnimations& operator=(const ScopedAnimations&) = delete;
+
+private:
+    bool m_previous;
+};
+
+}  // namespace tarn::test

@@ -1,0 +1,40 @@
+#include "ui/theme/Animations.h"
+#include "ui/theme/TarnTheme.h"
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The offscreen platform warns on every window it shows that it cannot pass size
+// hints on; that says nothing about the code under test and buries real messages.
+QtMessageHandler gDefaultHandler = nullptr;
+
+void quietOffscreenHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.startsWith(QLatin1String("This plugin does not support propagateSizeHints"))) {
+        return;
+    }
+    if (gDefaultHandler != nullptr) {
+        gDefaultHandler(type, context, message);
+    }
+}
+
+}  // namespace
+
+// Widget tests run on a real QApplication with the program's theme, offscreen (also
+// when ctest lists the tests at build time, where no display may exist), with
+// animations completing at once; a test that is about timing turns them on itself.
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    gDefaultHandler = qInstallMessageHandler(quietOffscreenHandler);
+    QApplication application(argc, argv);
+    tarn::TarnTheme::apply(application);
+    tarn::Animations::setEnabled(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
