@@ -12,7 +12,10 @@ namespace {
 std::vector<PublicDomain> domainsFromPublicBaseURL(const Url& url) {
     if (!url.scheme() || !url.host()) return {};
     std::string host = *url.hostForAuthority();
-    if (url.port()) host += ":" + std::to_string(*url.port());
+    if (url.port()) {
+        host += ':';
+        host += std::to_string(*url.port());
+    }
     return {PublicDomain{Uuid::random(), *url.scheme(), host, false}};
 }
 
