@@ -50,3 +50,4 @@ TEST(StagedFile, TakesTheTargetsNameOnlyWhenCommitted) {
     EXPECT_EQ(tarn::test::readFile(longName), "first");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 3);
 }
+

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <string>
 #include <system_error>
 
 namespace tarn {
@@ -31,29 +30,50 @@ fs::path folderOf(const fs::path& target) {
 
 // ".name.tmp-1A2B3C4D": hidden, beside the target, and never longer than a name
 // may be, however long the target's own name is.
-std::string temporaryName(const fs::path& target) {
-    std::string name = target.filename().string();
+std::string temporaryName(std::string_view targetName) {
+    std::string name(targetName);
     if (name.size() > kKeptNameBytes) {
         std::size_t end = kKeptNameBytes;
         // Cut before a whole UTF-8 sequence, not inside one.
         while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
         name.resize(end);
     }
-    return "." + name + ".tmp-" + Uuid::random().toString().substr(0, 8);
+    name.insert(0, 1, '.');
+    name += ".tmp-";
+    name += Uuid::random().toString().substr(0, 8);
+    return name;
 }
 
 }  // namespace
 
-StagedFile::StagedFile(fs::path target, Access access) : m_target(std::move(target)) {
+StagedFile::StagedFile(fs::path target, Access access) : m_folder(-1), m_target(std::move(target)) {
     if (!m_target.has_filename()) fail("A file needs a name", m_target, EINVAL);
+    m_name = m_target.filename().string();
+    const fs::path folder = folderOf(m_target);
+    m_folder = FileDescriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (m_folder.get() < 0) fail("Could not open the folder", folder, errno);
+    create(access);
+}
+
+StagedFile::StagedFile(FileDescriptor folder, std::string name, fs::path target, Access access)
+    : m_folder(std::move(folder)), m_name(std::move(name)), m_target(std::move(target)) {
+    if (m_folder.get() < 0) fail("Could not open the folder", folderOf(m_target), EBADF);
+    if (m_name.empty() || m_name == "." || m_name == ".." || m_name.find('/') != std::string::npos) {
+        fail("A file needs a name", m_target, EINVAL);
+    }
+    create(access);
+}
+
+void StagedFile::create(Access access) {
     const mode_t mode = access == Access::ownerOnly ? 0600 : 0666;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        fs::path candidate = folderOf(m_target) / temporaryName(m_target);
+        std::string candidate = temporaryName(m_name);
         // The kernel applies the umask to the mode, as for any new file.
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        const int fd = ::openat(m_folder.get(), candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             m_fd = fd;
-            m_temporary = std::move(candidate);
+            m_temporary = folderOf(m_target) / candidate;
+            m_temporaryName = std::move(candidate);
             return;
         }
         if (errno != EEXIST) fail("Could not create a temporary file", m_target, errno);
@@ -84,7 +104,10 @@ void StagedFile::write(std::span<const std::uint8_t> bytes) {
 
 void StagedFile::commit() {
     finishWriting();
-    if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) fail("Could not replace the file", m_target, errno);
+    if (::renameat(m_folder.get(), m_temporaryName.c_str(), m_folder.get(), m_name.c_str()) != 0) {
+        fail("Could not replace the file", m_target, errno);
+    }
+    m_temporaryName.clear();
     m_temporary.clear();
     syncFolder();
 }
@@ -92,7 +115,7 @@ void StagedFile::commit() {
 bool StagedFile::commitIfAbsent() {
     finishWriting();
     // A hard link fails when the name is taken, where a rename would replace it.
-    if (::link(m_temporary.c_str(), m_target.c_str()) != 0) {
+    if (::linkat(m_folder.get(), m_temporaryName.c_str(), m_folder.get(), m_name.c_str(), 0) != 0) {
         if (errno == EEXIST) {
             discard();
             return false;
@@ -115,14 +138,10 @@ void StagedFile::finishWriting() {
 
 // Makes the new name itself durable; without it a crash can lose the rename.
 void StagedFile::syncFolder() const {
-    const fs::path folder = folderOf(m_target);
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) fail("Could not open the folder to flush it", folder, errno);
-    const int result = ::fsync(fd);
-    const int error = errno;
-    ::close(fd);
     // Some file systems cannot flush a folder at all (EINVAL); there is nothing more to do there.
-    if (result != 0 && error != EINVAL) fail("Could not flush the folder to disk", folder, error);
+    if (::fsync(m_folder.get()) != 0 && errno != EINVAL) {
+        fail("Could not flush the folder to disk", folderOf(m_target), errno);
+    }
 }
 
 void StagedFile::discard() noexcept {
@@ -130,8 +149,9 @@ void StagedFile::discard() noexcept {
         ::close(m_fd);
         m_fd = -1;
     }
-    if (!m_temporary.empty()) {
-        ::unlink(m_temporary.c_str());
+    if (!m_temporaryName.empty()) {
+        ::unlinkat(m_folder.get(), m_temporaryName.c_str(), 0);
+        m_temporaryName.clear();
         m_temporary.clear();
     }
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/config/FileDescriptor.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace tarn {
@@ -22,7 +25,13 @@ public:
         usual,      // 0666 less the umask, like any file a program creates for the user
     };
 
+    // In the folder of `target`, found by its path.
     StagedFile(std::filesystem::path target, Access access);
+    // As the entry `name` of the open `folder`, which the file keeps open: the
+    // temporary file, the rename and the flushes all go through it, so the file
+    // lands in that folder even if its path is changed meanwhile. `target` is the
+    // file's path, for messages and target().
+    StagedFile(FileDescriptor folder, std::string name, std::filesystem::path target, Access access);
     ~StagedFile();
     StagedFile(const StagedFile&) = delete;
     StagedFile& operator=(const StagedFile&) = delete;
@@ -44,11 +53,15 @@ public:
     const std::filesystem::path& temporaryPath() const { return m_temporary; }
 
 private:
+    void create(Access access);
     void finishWriting();
     void syncFolder() const;
     void discard() noexcept;
 
+    FileDescriptor m_folder;
+    std::string m_name;
     std::filesystem::path m_target;
+    std::string m_temporaryName;
     std::filesystem::path m_temporary;
     int m_fd = -1;
     std::int64_t m_size = 0;
