@@ -2,12 +2,22 @@
 
 #include "core/config/Uuid.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <climits>
+#include <ctime>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <system_error>
+#include <tuple>
 
 namespace tarn {
 
@@ -19,6 +29,13 @@ namespace fs = std::filesystem;
 constexpr std::size_t kKeptNameBytes = 200;
 // Collisions of random names only happen by accident; a few tries are plenty.
 constexpr int kNameAttempts = 16;
+constexpr std::string_view kTemporaryMark = ".tmp-";
+// A temporary file untouched for this long has no writer left, whoever wrote it.
+constexpr std::time_t kStaleAfterSeconds = 24 * 60 * 60;
+// A folder is looked through for stale files at most this often, so writing many
+// files into one large folder does not read the folder again for each of them.
+constexpr auto kSweepInterval = std::chrono::hours(1);
+constexpr std::size_t kRememberedFolders = 1024;
 
 [[noreturn]] void fail(const std::string& what, const fs::path& path, int error) {
     throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
@@ -28,9 +45,102 @@ fs::path folderOf(const fs::path& target) {
     return target.has_parent_path() ? target.parent_path() : fs::path(".");
 }
 
-// ".name.tmp-1A2B3C4D": hidden, beside the target, and never longer than a name
-// may be, however long the target's own name is.
-std::string temporaryName(std::string_view targetName) {
+// Tells this machine and process namespace apart from others that share a folder:
+// a pid means something only where it was taken.
+const std::string& hostTag() {
+    static const std::string tag = [] {
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        struct stat ns {};
+        const auto namespaceId = ::stat("/proc/self/ns/pid", &ns) == 0 ? static_cast<std::uint64_t>(ns.st_ino) : 0;
+        const std::string identity = std::string(host) + '\0' + std::to_string(namespaceId);
+        std::uint32_t hash = 2166136261u;  // FNV-1a
+        for (const char c : identity) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+        static constexpr char digits[] = "0123456789ABCDEF";
+        std::string text(8, '0');
+        for (int i = 7; i >= 0; --i, hash >>= 4) text[static_cast<std::size_t>(i)] = digits[hash & 0xF];
+        return text;
+    }();
+    return tag;
+}
+
+bool isUpperHex(std::string_view text) {
+    return text.size() == 8 && text.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
+}
+
+struct Writer {
+    pid_t pid = 0;
+    std::string_view host;
+};
+
+// The writer recorded in a temporary name of ours; none for any other name.
+std::optional<Writer> writerOf(std::string_view name) {
+    if (name.size() < 2 || name.front() != '.') return std::nullopt;
+    const std::size_t mark = name.rfind(kTemporaryMark);
+    if (mark == std::string_view::npos || mark < 2) return std::nullopt;
+    std::string_view rest = name.substr(mark + kTemporaryMark.size());
+    // PID-HOST-RANDOM
+    const std::size_t dash = rest.find('-');
+    if (dash == std::string_view::npos || rest.size() != dash + 1 + 8 + 1 + 8 || rest[dash + 9] != '-') {
+        return std::nullopt;
+    }
+    Writer writer;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + dash, writer.pid);
+    if (error != std::errc() || end != rest.data() + dash || writer.pid <= 0) return std::nullopt;
+    writer.host = rest.substr(dash + 1, 8);
+    if (!isUpperHex(writer.host) || !isUpperHex(rest.substr(dash + 10))) return std::nullopt;
+    return writer;
+}
+
+bool isStale(int folder, const char* name, const Writer& writer, std::time_t now) {
+    struct stat status {};
+    if (::fstatat(folder, name, &status, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    // Another user's files in a shared folder are theirs to clean up.
+    if (!S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) return false;
+    if (now - status.st_mtime > kStaleAfterSeconds) return true;
+    if (writer.host != hostTag() || writer.pid == ::getpid()) return false;
+    return ::kill(writer.pid, 0) != 0 && errno == ESRCH;
+}
+
+// Whether the folder is due for a look; remembers that it had one now.
+bool claimSweep(int folder, const fs::path& path) {
+    struct stat status {};
+    if (::fstat(folder, &status) != 0) return false;
+    using Key = std::tuple<dev_t, ino_t, std::string>;
+    static std::mutex mutex;
+    static std::map<Key, std::chrono::steady_clock::time_point> swept;
+    const auto now = std::chrono::steady_clock::now();
+    const std::lock_guard lock(mutex);
+    if (swept.size() >= kRememberedFolders) swept.clear();
+    auto [entry, added] = swept.try_emplace(Key{status.st_dev, status.st_ino, path.native()}, now);
+    if (!added) {
+        if (now - entry->second < kSweepInterval) return false;
+        entry->second = now;
+    }
+    return true;
+}
+
+// Best effort: a folder that cannot be read is simply not cleaned.
+void removeStaleTemporaries(int folder, const fs::path& path) {
+    if (!claimSweep(folder, path)) return;
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) return;
+    DIR* entries = ::fdopendir(listing);
+    if (entries == nullptr) {
+        ::close(listing);
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(entries)) {
+        const auto writer = writerOf(entry->d_name);
+        if (writer && isStale(folder, entry->d_name, *writer, now)) ::unlinkat(folder, entry->d_name, 0);
+    }
+    ::closedir(entries);
+}
+
+}  // namespace
+
+std::string StagedFile::temporaryName(std::string_view targetName, int writer) {
     std::string name(targetName);
     if (name.size() > kKeptNameBytes) {
         std::size_t end = kKeptNameBytes;
@@ -39,12 +149,14 @@ std::string temporaryName(std::string_view targetName) {
         name.resize(end);
     }
     name.insert(0, 1, '.');
-    name += ".tmp-";
+    name += kTemporaryMark;
+    name += std::to_string(writer);
+    name += '-';
+    name += hostTag();
+    name += '-';
     name += Uuid::random().toString().substr(0, 8);
     return name;
 }
-
-}  // namespace
 
 StagedFile::StagedFile(fs::path target, Access access) : m_folder(-1), m_target(std::move(target)) {
     if (!m_target.has_filename()) fail("A file needs a name", m_target, EINVAL);
@@ -65,9 +177,10 @@ StagedFile::StagedFile(FileDescriptor folder, std::string name, fs::path target,
 }
 
 void StagedFile::create(Access access) {
+    removeStaleTemporaries(m_folder.get(), folderOf(m_target));
     const mode_t mode = access == Access::ownerOnly ? 0600 : 0666;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        std::string candidate = temporaryName(m_name);
+        std::string candidate = temporaryName(m_name, ::getpid());
         // The kernel applies the umask to the mode, as for any new file.
         const int fd = ::openat(m_folder.get(), candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {

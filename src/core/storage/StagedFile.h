@@ -16,6 +16,11 @@ namespace tarn {
 // staged file that is never committed (a failed or cancelled download, an
 // exception) is removed when the object goes away.
 //
+// A process that is killed cannot remove its temporary file, so the name records
+// the writer: the first staged file in a folder (again after an hour) removes the
+// temporary files of this naming there that are over a day old or whose writer
+// is gone, provided they belong to this user.
+//
 // Failures throw std::filesystem::filesystem_error naming the target and the
 // operating system's reason. The target's folder must exist.
 class StagedFile {
@@ -51,6 +56,11 @@ public:
     const std::filesystem::path& target() const { return m_target; }
     // The temporary name; empty once the file was committed.
     const std::filesystem::path& temporaryPath() const { return m_temporary; }
+
+    // The hidden temporary name for a file named `targetName` written by the
+    // process `writer`: ".name.tmp-PID-HOST-RANDOM", where HOST tells this machine
+    // and process namespace from others sharing the folder (a network home).
+    static std::string temporaryName(std::string_view targetName, int writer);
 
 private:
     void create(Access access);
