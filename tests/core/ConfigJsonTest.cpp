@@ -117,7 +117,6 @@ TEST(ConfigJson, OneBadValueFailsTheWholeDocument) {
         {"profile without id", {{"profiles", {without(goodProfile, "id")}}}},
         {"profile with null name", {{"profiles", {with(goodProfile, "name", nullptr)}}}},
         {"profile with bad UUID", {{"profiles", {with(goodProfile, "id", "not-a-uuid")}}}},
-        {"profile with empty endpoint", {{"profiles", {with(goodProfile, "endpoint", "")}}}},
         {"profile with unparsable endpoint", {{"profiles", {with(goodProfile, "endpoint", "https://a b")}}}},
         {"bucket names not strings", {{"profiles", {with(goodProfile, "bucketNames", {1, 2})}}}},
         {"history date with fraction", {{"history", {with(goodEntry, "date", "2024-05-01T08:30:00.5Z")}}}},
@@ -188,6 +187,9 @@ TEST(ConfigJson, PublicBaseUrlBecomesOneDomain) {
          std::pair<std::string, std::string>{"http", "[2001:db8::1]:81"}},
         {{{"publicBaseURL", "cdn.example.com/images"}}, std::nullopt},
         {{{"publicBaseURL", "mailto:someone@example.com"}}, std::nullopt},
+        // A scheme without a host: no public domain, and no host taken from the path.
+        {{{"publicBaseURL", "https://"}}, std::nullopt},
+        {{{"publicBaseURL", "https:///images"}}, std::nullopt},
         {json::object(), std::nullopt},
     };
     for (const auto& c : cases) {

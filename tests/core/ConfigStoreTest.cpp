@@ -9,6 +9,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -100,6 +101,8 @@ TEST_F(ConfigStoreTest, ClassifiesTheBytes) {
         {R"({"schemaVersion": "2", "profiles": [{"id": "33333333-0000-4000-8000-000000000001", "name": "x"}]})",
          Kind::fails, 0, "profiles[0].buckets"},
         {"not json at all", Kind::fails, 0, "not valid JSON"},
+        {R"({"schemaVersion": 1e400})", Kind::fails, 0, "cannot be read"},
+        {R"({"schemaVersion": 2, "history": [{"bytes": -1e400}]})", Kind::fails, 0, "cannot be read"},
         {"", Kind::fails, 0, "not valid JSON"},
         {"[1, 2]", Kind::fails, 0, "expected an object"},
     };
@@ -132,6 +135,44 @@ TEST_F(ConfigStoreTest, UnreadableFileThrows) {
     fs::create_directory(m_file);
     const ConfigStore store(m_file);
     EXPECT_THROW(store.loadRaw(), fs::filesystem_error);
+}
+
+// Start-up reads this path before it shows a window: a pipe there must not block
+// it for ever, nor a device or a huge file fill the memory.
+TEST_F(ConfigStoreTest, OnlyARegularFileOfSaneSizeIsRead) {
+    const ConfigStore store(m_file);
+    const auto expectRefused = [&](const char* mentions) {
+        try {
+            store.loadRaw();
+            ADD_FAILURE() << "read";
+        } catch (const fs::filesystem_error& error) {
+            EXPECT_THAT(error.what(), ::testing::HasSubstr(mentions));
+            EXPECT_EQ(error.path1(), m_file);
+        }
+    };
+    {
+        SCOPED_TRACE("a pipe with no writer");
+        ASSERT_EQ(::mkfifo(m_file.c_str(), 0600), 0);
+        expectRefused("not a regular file");
+        fs::remove(m_file);
+    }
+    {
+        SCOPED_TRACE("a link to an endless device");
+        fs::create_symlink("/dev/zero", m_file);
+        expectRefused("not a regular file");
+        fs::remove(m_file);
+    }
+    {
+        SCOPED_TRACE("a file beyond the size limit");
+        writeFile(m_file, "{}");
+        fs::resize_file(m_file, ConfigStore::maxFileBytes + 1);
+        expectRefused("larger than 16777216 bytes");
+    }
+    // A link to a regular file is read like the file.
+    writeFile(m_temp.path() / "real.json", R"({"schemaVersion": 2, "languageCode": "en"})");
+    fs::remove(m_file);
+    fs::create_symlink("real.json", m_file);
+    EXPECT_EQ(std::get<AppConfig>(store.loadRaw()).languageCode, "en");
 }
 
 // Each generation loads, migrates and is written back in the current schema.
@@ -204,6 +245,59 @@ TEST_F(ConfigStoreTest, SaveWritesTheWholeFileAndRecreatesItsFolder) {
     EXPECT_EQ(text, ConfigJson::encodeAppConfig(sampleConfig("zh")));
     EXPECT_THAT(folderEntries(file.parent_path()), ::testing::ElementsAre("config.json"));
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::others_all, fs::perms::none);
+}
+
+// Dotfile managers keep config.json as a link into their own tree: a save goes
+// through the link to the file, and the link stays.
+TEST_F(ConfigStoreTest, SaveThroughALinkReplacesItsTarget) {
+    const fs::path managed = m_temp.path() / "dotfiles" / "tarn" / "config.json";
+    fs::create_directories(managed.parent_path());
+    writeFile(managed, "{}");
+    fs::create_directories(m_temp.path() / "app");
+    const fs::path file = m_temp.path() / "app" / "config.json";
+    fs::create_symlink("../dotfiles/tarn/link.json", file);
+    fs::create_symlink(managed, managed.parent_path() / "link.json");  // a chain of two
+
+    const ConfigStore store(file);
+    store.save(sampleConfig("en"));
+
+    EXPECT_TRUE(fs::is_symlink(file));
+    EXPECT_EQ(fs::read_symlink(file), "../dotfiles/tarn/link.json");
+    EXPECT_EQ(readFile(managed), ConfigJson::encodeAppConfig(sampleConfig("en")));
+    EXPECT_EQ(std::get<AppConfig>(store.loadRaw()), sampleConfig("en"));
+    EXPECT_THAT(folderEntries(m_temp.path() / "app"), ::testing::ElementsAre("config.json"));
+    EXPECT_THAT(folderEntries(managed.parent_path()), ::testing::ElementsAre("config.json", "link.json"));
+
+    // A link that leads nowhere yet: the save creates the file it names.
+    fs::remove(managed);
+    store.save(sampleConfig("zh"));
+    EXPECT_EQ(std::get<AppConfig>(store.loadRaw()).languageCode, "zh");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(managed)));
+}
+
+// Whatever the store writes, it reads back: one odd value must not make the whole
+// file (and with it every account) unreadable, nor block every later save.
+TEST_F(ConfigStoreTest, WhatIsSavedReadsBack) {
+    const ConfigStore store(m_file);
+    AppConfig config = sampleConfig("en");
+    for (const char* endpoint : {"https://", "https:///images", "http://:9000"}) {
+        config.profiles.push_back(StorageProfile{Uuid::random(), endpoint, *Url::parse(endpoint), "r", "AK", {}});
+    }
+    config.profiles.push_back(StorageProfile{Uuid::random(), "unset endpoint", Url(), "r", "AK", {}});
+    // A local file name recorded in the history need not be UTF-8.
+    config.history.push_back(OperationHistoryEntry{Uuid::random(), *IsoDate::parse("2024-01-01T00:00:00Z"), "b",
+                                                   "Upload", "caf\xe9 \xff.txt", true, std::nullopt, std::nullopt});
+    store.save(config);
+
+    const AppConfig read = std::get<AppConfig>(store.loadRaw());
+    ASSERT_EQ(read.profiles.size(), config.profiles.size());
+    for (std::size_t i = 0; i < config.profiles.size(); ++i) {
+        EXPECT_EQ(read.profiles[i], config.profiles[i]) << config.profiles[i].name;
+    }
+    for (std::size_t i = 1; i < read.profiles.size(); ++i) {
+        EXPECT_FALSE(read.profiles[i].endpoint.host()) << read.profiles[i].name;
+    }
+    EXPECT_EQ(read.history.back().detail, "caf\uFFFD \uFFFD.txt");
 }
 
 TEST_F(ConfigStoreTest, Backups) {

@@ -399,3 +399,74 @@ TEST(S3ClientObjectRequests, DownloadIntoAFolderRefusesNamesThatLeaveItBeforeAny
     EXPECT_EQ(client.downloadObject("docs/a/", mediaBucket(server), credentials, inside), inside / "a");
     EXPECT_EQ(tarn::test::readFile(inside / "a"), "data");
 }
+
+// A link already in the chosen folder ("docs" pointing beside it or anywhere) must
+// not carry a download out of it: refused before the request when it is there, and
+// when it is planted while the request is under way.
+TEST(S3ClientObjectRequests, DownloadIntoAFolderNeverFollowsALinkBelowIt) {
+    tarn::test::TemporaryFolder root;
+    const fs::path chosen = root.path() / "chosen";
+    const fs::path elsewhere = root.path() / "elsewhere";
+    fs::create_directories(chosen);
+    fs::create_directories(elsewhere);
+    std::atomic<bool> plantLink = false;
+    LoopbackHttpServer server([&](const RecordedRequest&) {
+        if (plantLink) fs::create_directory_symlink(elsewhere, chosen / "late");
+        return LoopbackHttpServer::answer(200, {}, "payload");
+    });
+    S3Client client;
+    const auto bucket = mediaBucket(server);
+
+    for (const fs::path& link : {fs::path("../elsewhere"), elsewhere}) {
+        SCOPED_TRACE(link);
+        fs::create_directory_symlink(link, chosen / "docs");
+        const auto refused = [](const std::invalid_argument& error) {
+            EXPECT_THAT(error.what(), HasSubstr("\"docs\" is a symbolic link, which is not followed"));
+        };
+        try {
+            client.downloadObject("docs/notes.txt", bucket, credentials, chosen, "docs/notes.txt");
+            ADD_FAILURE() << "saved through the link";
+        } catch (const std::invalid_argument& error) {
+            refused(error);
+        }
+        try {
+            client.downloadToFile("docs/notes.txt", tarn::DownloadTarget::inFolder(chosen, "docs/sub/notes.txt"),
+                                  bucket, credentials);
+            ADD_FAILURE() << "saved through the link";
+        } catch (const std::invalid_argument& error) {
+            refused(error);
+        }
+        fs::remove(chosen / "docs");
+    }
+    EXPECT_TRUE(server.requests().empty());
+
+    plantLink = true;
+    EXPECT_THROW(client.downloadToFile("late/notes.txt", tarn::DownloadTarget::inFolder(chosen, "late/notes.txt"),
+                                       bucket, credentials),
+                 std::invalid_argument);
+    EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+    // Nothing was left beside the link either.
+    EXPECT_EQ(std::distance(fs::directory_iterator(chosen), fs::directory_iterator()), 1);
+
+    // Without links the folders below the chosen one are made as the key says.
+    plantLink = false;
+    client.downloadToFile("a/b/c.txt", tarn::DownloadTarget::inFolder(chosen, "a/b/c.txt"), bucket, credentials);
+    EXPECT_EQ(tarn::test::readFile(chosen / "a" / "b" / "c.txt"), "payload");
+}
+
+// A name that could never be saved is refused before its body is fetched.
+TEST(S3ClientObjectRequests, DownloadRefusesOverlongNamesBeforeAnyRequest) {
+    LoopbackHttpServer server([](const RecordedRequest&) { return LoopbackHttpServer::answer(200, {}, "data"); });
+    tarn::test::TemporaryFolder folder;
+    S3Client client;
+    const std::string longName(256, 'n');
+    EXPECT_THROW(client.downloadObject(longName, mediaBucket(server), credentials, folder.path()),
+                 std::invalid_argument);
+    EXPECT_THROW(client.downloadObject("k", mediaBucket(server), credentials, folder.path(), "docs/" + longName),
+                 std::invalid_argument);
+    EXPECT_THROW(client.downloadToFile("k", folder.path() / longName, mediaBucket(server), credentials),
+                 std::invalid_argument);
+    EXPECT_TRUE(server.requests().empty());
+    EXPECT_TRUE(filesIn(folder.path()).empty());
+}

@@ -44,6 +44,24 @@ TEST(Url, RelativeReferencesHaveNeitherSchemeNorHost) {
     EXPECT_FALSE(mail->host());
 }
 
+// A half-filled form ("https://") is a URL without a host, as is a path after an
+// empty authority: the path is no host name.
+TEST(Url, SchemeWithAnEmptyAuthorityHasNoHost) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"https://", ""},         {"https:///images", "/images"}, {"https://?q=1", ""},
+        {"http://:9000/x", "/x"}, {"https://user@/x#f", "/x"},    {"file:///etc/hosts", "/etc/hosts"},
+    };
+    for (const auto& [text, path] : cases) {
+        const auto url = Url::parse(text);
+        ASSERT_TRUE(url) << text;
+        EXPECT_EQ(url->absoluteString(), text);
+        EXPECT_TRUE(url->scheme()) << text;
+        EXPECT_FALSE(url->host()) << text;
+        EXPECT_FALSE(url->port()) << text;
+        EXPECT_EQ(url->path(), path) << text;
+    }
+}
+
 TEST(Url, RejectsTextThatIsNoUrl) {
     for (const char* text : {"", "https://exa mple.com", "https://example.com/a b", "http://host:99999999",
                              "https://bad<host>", "line\nbreak"}) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,8 +17,10 @@ namespace tarn {
 // operating system's reason. New files are readable by their owner only.
 namespace AtomicFile {
 
-// The whole file; none when there is no file at that path.
-std::optional<std::string> readIfExists(const std::filesystem::path& path);
+// The whole file; none when there is no file at that path. Only a regular file
+// of at most `maxBytes` is read: a folder, a pipe or a device (which could block
+// the caller for ever or never end) and a larger file fail, before anything is read.
+std::optional<std::string> readIfExists(const std::filesystem::path& path, std::size_t maxBytes);
 
 // Replaces the file at `target` (or creates it). The target's folder must exist.
 void replace(const std::filesystem::path& target, std::string_view bytes);

@@ -12,7 +12,10 @@ namespace {
 std::vector<PublicDomain> domainsFromPublicBaseURL(const Url& url) {
     if (!url.scheme() || !url.host()) return {};
     std::string host = *url.hostForAuthority();
-    if (url.port()) host += ":" + std::to_string(*url.port());
+    if (url.port()) {
+        host += ':';
+        host += std::to_string(*url.port());
+    }
     return {PublicDomain{Uuid::random(), *url.scheme(), host, false}};
 }
 
@@ -163,6 +166,10 @@ nlohmann::json parse(std::string_view text) {
         return nlohmann::json::parse(text);
     } catch (const nlohmann::json::parse_error& error) {
         throw JsonDecodeError(std::string("The configuration is not valid JSON: ") + error.what());
+    } catch (const nlohmann::json::exception& error) {
+        // A number beyond any 64-bit value ("1e400") is valid JSON that the parser
+        // cannot hold; it is an unreadable file like any other.
+        throw JsonDecodeError(std::string("The configuration holds a value that cannot be read: ") + error.what());
     }
 }
 
@@ -172,7 +179,9 @@ std::string encodeAppConfig(const AppConfig& config) { return pretty(encode(conf
 
 std::string pretty(const nlohmann::json& value) {
     // nlohmann::json keeps object members in a std::map, so keys come out sorted.
-    return value.dump(2, ' ', false, nlohmann::json::error_handler_t::strict) + "\n";
+    // Text that is not UTF-8 (a local file name in the history) is written with
+    // U+FFFD in place of the bad bytes: refusing it would block every later save.
+    return value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace ConfigJson

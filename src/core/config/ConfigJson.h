@@ -68,7 +68,8 @@ nlohmann::json parse(std::string_view text);
 // Parses and decodes a whole configuration document; text that is not JSON fails
 // with JsonDecodeError as well.
 AppConfig decodeAppConfig(std::string_view text);
-// Pretty-printed, keys sorted, dates as whole-second UTC.
+// Pretty-printed, keys sorted, dates as whole-second UTC; text that is not UTF-8
+// is written with U+FFFD in place of the bad bytes.
 std::string encodeAppConfig(const AppConfig& config);
 // The text form of any JSON value as the configuration file writes it.
 std::string pretty(const nlohmann::json& value);

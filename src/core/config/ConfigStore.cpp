@@ -49,7 +49,7 @@ void seedFromPredecessor(const fs::path& configURL, const fs::path& predecessorU
     std::error_code error;
     if (fs::exists(configURL, error) || error) return;
     try {
-        const auto bytes = AtomicFile::readIfExists(predecessorURL);
+        const auto bytes = AtomicFile::readIfExists(predecessorURL, ConfigStore::maxFileBytes);
         if (!bytes) return;
         fs::create_directories(configURL.parent_path(), error);
         AtomicFile::createNew(configURL, *bytes);
@@ -68,6 +68,21 @@ std::optional<std::int64_t> probeSchemaVersion(const nlohmann::json& document) {
 
 void createParentFolder(const fs::path& file) {
     if (file.has_parent_path()) fs::create_directories(file.parent_path());
+}
+
+// The file at the end of a chain of links, which a save must replace: renaming over
+// the link itself would turn it into a plain file and cut it off from its target.
+fs::path followLinks(fs::path file) {
+    // As many links as the kernel follows in one path before it gives up (ELOOP).
+    constexpr int kMaxLinks = 40;
+    for (int i = 0; i < kMaxLinks; ++i) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(file, error))) return file;
+        const fs::path next = fs::read_symlink(file);
+        file = next.is_absolute() ? next : file.parent_path() / next;
+    }
+    throw fs::filesystem_error("Could not follow the links to the file", file,
+                               std::make_error_code(std::errc::too_many_symbolic_link_levels));
 }
 
 }  // namespace
@@ -93,7 +108,7 @@ AppConfig ConfigStore::defaultConfig() {
 }
 
 ConfigStore::RawLoad ConfigStore::loadRaw() const {
-    const auto bytes = AtomicFile::readIfExists(m_configURL);
+    const auto bytes = AtomicFile::readIfExists(m_configURL, maxFileBytes);
     if (!bytes) return defaultConfig();
     return interpret(*bytes);
 }
@@ -109,17 +124,19 @@ void ConfigStore::save(const AppConfig& config) const {
     // Encoded first, so a configuration that cannot be written leaves no trace.
     const std::string text = ConfigJson::encodeAppConfig(config);
     createParentFolder(m_configURL);
-    AtomicFile::replace(m_configURL, text);
+    const fs::path file = followLinks(m_configURL);
+    createParentFolder(file);
+    AtomicFile::replace(file, text);
 }
 
 void ConfigStore::backupBeforeImport() const {
-    const auto bytes = AtomicFile::readIfExists(m_configURL);
+    const auto bytes = AtomicFile::readIfExists(m_configURL, maxFileBytes);
     if (!bytes) return;
     AtomicFile::replace(beforeImportBackupURL(), *bytes);
 }
 
 bool ConfigStore::backupLegacyFile() const {
-    const auto bytes = AtomicFile::readIfExists(m_configURL);
+    const auto bytes = AtomicFile::readIfExists(m_configURL, maxFileBytes);
     if (!bytes) return false;
     return AtomicFile::createNew(legacyBackupURL(), *bytes);
 }

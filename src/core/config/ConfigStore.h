@@ -3,6 +3,7 @@
 #include "core/config/ConfigModels.h"
 #include "core/config/LegacyAppConfig.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <string_view>
 #include <variant>
@@ -35,9 +36,15 @@ public:
     // config.json.before-import.bak: the file as it was before an import replaced it.
     std::filesystem::path beforeImportBackupURL() const;
 
+    // Far above any real configuration (a full history and hundreds of accounts
+    // stay below 1 MiB); a larger file is refused rather than read into memory.
+    static constexpr std::size_t maxFileBytes = 16 * 1024 * 1024;
+
     // What a missing file means: the current schema with every default.
     static AppConfig defaultConfig();
 
+    // Only a regular file (or a link to one) up to maxFileBytes is read; anything
+    // else fails with std::filesystem::filesystem_error before it is read.
     RawLoad loadRaw() const;
     // Classifies and decodes the bytes of a configuration from any source. Once the
     // schema number says the file is current, a decoding failure is final; the
@@ -45,6 +52,8 @@ public:
     static RawLoad interpret(std::string_view bytes);
 
     // Writes the whole configuration as given, creating the folder when needed.
+    // When the file is a symbolic link (as dotfile managers make it), the file it
+    // leads to is replaced and the link stays.
     void save(const AppConfig& config) const;
     // Copies the file to the before-import backup, replacing an older one; does
     // nothing when there is no file.

@@ -54,6 +54,9 @@ Uuid decode(Tag<Uuid>, const nlohmann::json& value, const std::string& path) {
 
 Url decode(Tag<Url>, const nlohmann::json& value, const std::string& path) {
     if (!value.is_string()) fail(path, "expected a URL string");
+    // The empty text is what an unset URL is written as: whatever the file holds
+    // must read back, or one blank field would make every account unreadable.
+    if (value.get_ref<const std::string&>().empty()) return Url();
     auto url = Url::parse(value.get_ref<const std::string&>());
     if (!url) fail(path, "\"" + value.get<std::string>() + "\" is not a URL");
     return *url;

@@ -184,9 +184,7 @@ void erase(const std::string& service, const std::string& account, std::chrono::
 
 }  // namespace
 
-KeychainSecretStore::KeychainSecretStore() : KeychainSecretStore(std::string(defaultService)) {
-    migrateLegacyKeychainIfNeeded();
-}
+KeychainSecretStore::KeychainSecretStore() : KeychainSecretStore(std::string(defaultService)) {}
 
 KeychainSecretStore::KeychainSecretStore(std::string service, std::chrono::milliseconds callTimeout)
     : m_service(std::move(service)), m_callTimeout(callTimeout) {}
@@ -210,7 +208,10 @@ std::string KeychainSecretStore::cdnAccount(const Uuid& bucketID, const Uuid& do
     return bucketID.toString() + ":cdn:" + domainID.toString();
 }
 
-void KeychainSecretStore::migrateLegacyKeychainIfNeeded() { moveItemsFrom(predecessorService); }
+void KeychainSecretStore::migrateLegacyKeychainIfNeeded() {
+    // call_once makes concurrent callers wait until the one running has finished.
+    std::call_once(m_predecessorMoved, [this] { moveItemsFrom(predecessorService); });
+}
 
 void KeychainSecretStore::moveItemsFrom(std::string_view otherService) {
     const std::string from(otherService);

@@ -6,6 +6,7 @@
 #include "core/config/Uuid.h"
 
 #include <chrono>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,14 +28,15 @@ namespace tarn {
 class KeychainSecretStore {
 public:
     static constexpr std::string_view defaultService = "app.TarnManager.client";
-    // Where the program's predecessor kept its items; they are moved over at start.
+    // Where the program's predecessor kept its items; start-up moves them over.
     static constexpr std::string_view predecessorService = "app.TarnDesk.client";
     // Long enough for a user to answer an unlock prompt.
     static constexpr std::chrono::milliseconds defaultCallTimeout{std::chrono::seconds(60)};
 
-    // The default service; moves the predecessor's items first. Never throws.
+    // The default service. Creating a store never calls the keyring, so it costs
+    // nothing on the main thread; the predecessor's items are moved by
+    // migrateLegacyKeychainIfNeeded().
     KeychainSecretStore();
-    // A store on the given service, without the move.
     explicit KeychainSecretStore(std::string service, std::chrono::milliseconds callTimeout = defaultCallTimeout);
     virtual ~KeychainSecretStore() = default;
 
@@ -53,7 +55,11 @@ public:
     // Bucket UUID + ":cdn:" + domain UUID.
     static std::string cdnAccount(const Uuid& bucketID, const Uuid& domainID);
 
-    // Moves the predecessor's items into this store's service. Reports nothing.
+    // Moves the predecessor's items into this store's service, once per store. It
+    // can block for as long as the keyring takes (an unlock prompt, many items), so
+    // start-up runs it off the main thread and waits for it before any secret is
+    // read. Safe to call from any thread and more than once: a call while the move
+    // runs waits for it to end, later calls return at once. Reports nothing.
     virtual void migrateLegacyKeychainIfNeeded();
     // The move itself, from any service. An item is deleted there only after its
     // secret was saved here; an item that cannot be moved (no UTF-8 secret, a failed
@@ -78,6 +84,7 @@ public:
 private:
     std::string m_service;
     std::chrono::milliseconds m_callTimeout;
+    std::once_flag m_predecessorMoved;
 };
 
 }  // namespace tarn

@@ -46,6 +46,14 @@ std::size_t schemeLength(std::string_view text) {
     return 0;
 }
 
+// The host of an authority ("user@host:port"), without user information or port.
+std::string_view hostOfAuthority(std::string_view authority) {
+    const std::size_t at = authority.rfind('@');
+    if (at != std::string_view::npos) authority.remove_prefix(at + 1);
+    if (authority.starts_with('[')) return authority;
+    return authority.substr(0, authority.find(':'));
+}
+
 }  // namespace
 
 std::optional<Url> Url::parse(std::string_view text) {
@@ -63,6 +71,14 @@ std::optional<Url> Url::parse(std::string_view text) {
     if (text.substr(schemeEnd + 1, 2) != "//") {
         // "mailto:x" and the like: a scheme, no authority.
         url.m_path = std::string(text.substr(schemeEnd + 1));
+        return url;
+    }
+    const std::size_t authorityStart = schemeEnd + 3;
+    const std::size_t authorityEnd = std::min(text.find_first_of("/?#", authorityStart), text.size());
+    if (hostOfAuthority(text.substr(authorityStart, authorityEnd - authorityStart)).empty()) {
+        // "https://" (a half-filled form) or "https:///images": a URL without a host.
+        // curl would refuse the first and take "images" for the host of the second.
+        url.m_path = std::string(text.substr(authorityEnd, text.find_first_of("?#", authorityEnd) - authorityEnd));
         return url;
     }
 
@@ -86,7 +102,6 @@ std::optional<Url> Url::parse(std::string_view text) {
         }
     }
     // curl answers "/" for an empty path; keep the text's own form.
-    const std::size_t authorityStart = schemeEnd + 3;
     const std::size_t pathStart = text.find_first_of("/?#", authorityStart);
     if (pathStart != std::string_view::npos && text[pathStart] == '/') {
         const std::size_t pathEnd = text.find_first_of("?#", pathStart);

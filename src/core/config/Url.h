@@ -9,7 +9,9 @@ namespace tarn {
 // A URL as the configuration stores it. The text is kept exactly as given, so a
 // stored endpoint is written back unchanged; the components come from libcurl's
 // URL parser. A reference without a scheme ("cdn.example.com/x") is a valid URL
-// with neither scheme nor host, as callers must be able to tell that case apart.
+// with neither scheme nor host, as callers must be able to tell that case apart;
+// so is one whose authority has no host ("https://", "https:///images"). A
+// default-constructed Url is the empty text, which parse() refuses.
 class Url {
 public:
     static std::optional<Url> parse(std::string_view text);

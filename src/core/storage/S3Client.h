@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/config/ConfigModels.h"
+#include "core/storage/DownloadTarget.h"
 #include "core/storage/HttpExchange.h"
 #include "core/storage/S3Request.h"
 #include "core/config/StorageModels.h"
@@ -94,9 +95,11 @@ public:
     // Saves the object as `fileName` inside `folder` (both created when missing) and
     // returns the file's path. `fileName` may be a "/"-separated path below the
     // folder, so a folder's objects keep their layout; when absent it is the key's
-    // last piece. Names that would leave the folder ("..", absolute paths) are
-    // refused with std::invalid_argument before anything is sent. Progress is
-    // reported in steps of at least 0.01 and ends with 1.
+    // last piece. Names that would leave the folder ("..", absolute paths, a piece
+    // that is a symbolic link) or that are too long to be saved are refused with
+    // std::invalid_argument before anything is sent (a link planted while the
+    // object arrives is refused then). Progress is reported in steps of at least
+    // 0.01 and ends with 1.
     std::filesystem::path downloadObject(const std::string& key, const BucketConfig& bucket,
                                          const S3Credentials& credentials, const std::filesystem::path& folder,
                                          const std::optional<std::string>& fileName = std::nullopt,
@@ -104,6 +107,13 @@ public:
     // Saves the object at `target`, creating its folder once the server has agreed
     // to send the object. Progress is reported for every piece written.
     void downloadToFile(const std::string& key, const std::filesystem::path& target, const BucketConfig& bucket,
+                        const S3Credentials& credentials, const ByteProgress& onProgress = {},
+                        std::stop_token stop = {});
+    // The same for a place below a chosen folder (DownloadTarget::inFolder): the
+    // folders below it are created without following links, and a piece that is a
+    // link is refused with std::invalid_argument, before the request when it is
+    // there already.
+    void downloadToFile(const std::string& key, const DownloadTarget& target, const BucketConfig& bucket,
                         const S3Credentials& credentials, const ByteProgress& onProgress = {},
                         std::stop_token stop = {});
 
@@ -239,7 +249,7 @@ private:
 
     // Streams a GET of the object into a staged file at `target` (its folder created
     // when the answer is a success); `onBytes` sees each piece once it is written.
-    void streamToFile(const S3Request& request, const std::filesystem::path& target, const ByteProgress& onBytes,
+    void streamToFile(const S3Request& request, const DownloadTarget& target, const ByteProgress& onBytes,
                       std::stop_token stop);
     // Copies `from` onto `to` with the extra headers; `move` asks the maker's
     // service to move instead. A success status carrying an error document fails.

@@ -123,13 +123,15 @@ std::vector<std::uint8_t> S3Client::downloadData(const std::string& key, const B
 fs::path S3Client::downloadObject(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
                                   const fs::path& folder, const std::optional<std::string>& fileName,
                                   const FractionProgress& onProgress, std::stop_token stop) {
-    const fs::path target = DownloadTarget::inFolder(folder, fileName.value_or(ObjectPreview::fileName(key)));
+    const DownloadTarget target =
+        DownloadTarget::inFolder(folder, fileName.value_or(ObjectPreview::fileName(key)));
     const S3Request request = signedRequest("GET", singleObjectURL(bucket, key), bucket, credentials);
     fs::create_directories(folder);
+    target.checkExistingPieces();
 
     if (!onProgress) {
         streamToFile(request, target, {}, std::move(stop));
-        return target;
+        return target.path();
     }
     FractionThrottle throttle(onProgress, kDownloadProgressStep);
     streamToFile(
@@ -139,16 +141,22 @@ fs::path S3Client::downloadObject(const std::string& key, const BucketConfig& bu
         },
         std::move(stop));
     throttle.finish();
-    return target;
+    return target.path();
 }
 
 void S3Client::downloadToFile(const std::string& key, const fs::path& target, const BucketConfig& bucket,
                               const S3Credentials& credentials, const ByteProgress& onProgress, std::stop_token stop) {
+    downloadToFile(key, DownloadTarget::file(target), bucket, credentials, onProgress, std::move(stop));
+}
+
+void S3Client::downloadToFile(const std::string& key, const DownloadTarget& target, const BucketConfig& bucket,
+                              const S3Credentials& credentials, const ByteProgress& onProgress, std::stop_token stop) {
+    target.checkExistingPieces();
     streamToFile(signedRequest("GET", singleObjectURL(bucket, key), bucket, credentials), target, onProgress,
                  std::move(stop));
 }
 
-void S3Client::streamToFile(const S3Request& request, const fs::path& target, const ByteProgress& onBytes,
+void S3Client::streamToFile(const S3Request& request, const DownloadTarget& target, const ByteProgress& onBytes,
                             std::stop_token stop) {
     std::optional<StagedFile> file;
     std::int64_t expected = -1;
@@ -159,8 +167,7 @@ void S3Client::streamToFile(const S3Request& request, const fs::path& target, co
             const auto [end, error] = std::from_chars(length->data(), length->data() + length->size(), value);
             if (error == std::errc() && end == length->data() + length->size() && value >= 0) expected = value;
         }
-        if (target.has_parent_path()) fs::create_directories(target.parent_path());
-        file.emplace(target, StagedFile::Access::usual);
+        file.emplace(target.openParentFolder(), target.fileName(), target.path(), StagedFile::Access::usual);
     };
     const Perform perform = [&](const S3Request& sent) {
         ExchangeOptions options;
