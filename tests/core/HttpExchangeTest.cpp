@@ -2,6 +2,7 @@
 
 #include "core/storage/CancelledError.h"
 #include "core/storage/HttpExchange.h"
+#include "core/storage/TransientErrors.h"
 #include "core/storage/TransportError.h"
 
 #include <curl/curl.h>
@@ -265,6 +266,36 @@ TEST(HttpExchange, RefusedConnectionIsATransportErrorWithTheSocketError) {
     // Only http and https leave the program.
     request.url = "file:///etc/passwd";
     EXPECT_THROW(tarn::HttpExchange::perform(request), TransportError);
+}
+
+TEST(HttpExchange, ErrnoComesOnlyFromTheExchangeThatFailed) {
+    S3Request refused;
+    refused.url = "http://127.0.0.1:" + std::to_string(closedPort()) + "/";
+    struct Case {
+        std::string url;
+        int curlCode;
+    };
+    const Case cases[] = {
+        {"ftp://127.0.0.1/file", CURLE_UNSUPPORTED_PROTOCOL},
+        {"http://[::1/", CURLE_URL_MALFORMAT},
+    };
+    for (const Case& c : cases) {
+        // A refused connection first, on the same thread, so its errno is the one
+        // an exchange without a socket error of its own could pick up.
+        EXPECT_THROW(tarn::HttpExchange::perform(refused), TransportError);
+        S3Request request;
+        request.url = c.url;
+        try {
+            tarn::HttpExchange::perform(request);
+            ADD_FAILURE() << c.url << " was sent";
+        } catch (const TransportError& error) {
+            EXPECT_EQ(error.curlCode(), c.curlCode) << c.url;
+            EXPECT_EQ(error.osErrno(), 0) << c.url;
+            EXPECT_EQ(std::string(error.what()).find("errno"), std::string::npos) << error.what();
+            // A lasting fault: sending it again cannot help.
+            EXPECT_FALSE(tarn::TransientErrors::isTransient(error)) << c.url;
+        }
+    }
 }
 
 TEST(HttpExchange, ReusesConnectionsAndServesManyThreads) {

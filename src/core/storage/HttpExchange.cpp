@@ -64,54 +64,66 @@ private:
     std::array<std::mutex, CURL_LOCK_DATA_LAST> m_locks;
 };
 
-// A multi handle (whose connection cache keeps connections open between exchanges)
-// and the easy handle that runs in it.
-class CurlHandles {
+// A multi handle, whose connection cache keeps connections open between exchanges.
+class MultiHandle {
 public:
-    CurlHandles() : m_multi(curl_multi_init()), m_easy(curl_easy_init()) {}
-    ~CurlHandles() {
-        if (m_easy != nullptr) curl_easy_cleanup(m_easy);
+    MultiHandle() : m_multi(curl_multi_init()) {}
+    ~MultiHandle() {
         if (m_multi != nullptr) curl_multi_cleanup(m_multi);
     }
-    CurlHandles(const CurlHandles&) = delete;
-    CurlHandles& operator=(const CurlHandles&) = delete;
+    MultiHandle(const MultiHandle&) = delete;
+    MultiHandle& operator=(const MultiHandle&) = delete;
 
-    bool valid() const { return m_multi != nullptr && m_easy != nullptr; }
-    CURLM* multi() const { return m_multi; }
-    CURL* easy() const { return m_easy; }
+    CURLM* get() const { return m_multi; }
     bool busy = false;
 
 private:
     CURLM* m_multi;
-    CURL* m_easy;
 };
 
-// The calling thread's handles, or fresh ones when a callback of a running exchange
-// starts another exchange on the same thread.
-class HandleLease {
+// The calling thread's multi handle, or a fresh one when a callback of a running
+// exchange starts another exchange on the same thread.
+class MultiLease {
 public:
-    HandleLease() {
-        thread_local CurlHandles threadHandles;
-        if (threadHandles.busy) {
-            m_own = std::make_unique<CurlHandles>();
-            m_handles = m_own.get();
+    MultiLease() {
+        thread_local MultiHandle threadMulti;
+        if (threadMulti.busy) {
+            m_own = std::make_unique<MultiHandle>();
+            m_multi = m_own.get();
         } else {
-            m_handles = &threadHandles;
+            m_multi = &threadMulti;
         }
-        if (!m_handles->valid()) throw TransportError::failed(CURLE_OUT_OF_MEMORY, "no libcurl handle", 0);
-        m_handles->busy = true;
-        curl_easy_reset(m_handles->easy());
+        if (m_multi->get() == nullptr) throw TransportError::failed(CURLE_OUT_OF_MEMORY, "no libcurl handle", 0);
+        m_multi->busy = true;
     }
-    ~HandleLease() { m_handles->busy = false; }
-    HandleLease(const HandleLease&) = delete;
-    HandleLease& operator=(const HandleLease&) = delete;
+    ~MultiLease() { m_multi->busy = false; }
+    MultiLease(const MultiLease&) = delete;
+    MultiLease& operator=(const MultiLease&) = delete;
 
-    CURLM* multi() const { return m_handles->multi(); }
-    CURL* easy() const { return m_handles->easy(); }
+    CURLM* get() const { return m_multi->get(); }
 
 private:
-    std::unique_ptr<CurlHandles> m_own;
-    CurlHandles* m_handles;
+    std::unique_ptr<MultiHandle> m_own;
+    MultiHandle* m_multi;
+};
+
+// The easy handle of one exchange. It is never reused: libcurl keeps results of a
+// transfer in the handle that a reset does not clear (the errno of a failed socket
+// call among them), and a later exchange would report them as its own. Connections
+// live in the multi handle's cache, so a fresh easy handle still reuses them.
+class EasyHandle {
+public:
+    EasyHandle() : m_easy(curl_easy_init()) {
+        if (m_easy == nullptr) throw TransportError::failed(CURLE_OUT_OF_MEMORY, "no libcurl handle", 0);
+    }
+    ~EasyHandle() { curl_easy_cleanup(m_easy); }
+    EasyHandle(const EasyHandle&) = delete;
+    EasyHandle& operator=(const EasyHandle&) = delete;
+
+    CURL* get() const { return m_easy; }
+
+private:
+    CURL* m_easy;
 };
 
 struct SlistDeleter {
@@ -389,16 +401,17 @@ private:
 HttpResponse perform(const S3Request& request, const ExchangeOptions& options) {
     if (options.stopToken.stop_requested()) throw CancelledError();
     initialiseCurl();
-    HandleLease handles;
+    const MultiLease multiLease;
+    const EasyHandle easy;
     const Slist headers = headerList(request);
-    Transfer transfer(request, options, handles.easy());
+    Transfer transfer(request, options, easy.get());
     transfer.configure(headers);
 
     CURLcode result = CURLE_OK;
     {
-        Attachment attachment(handles.multi(), handles.easy());
+        CURLM* const multi = multiLease.get();
+        Attachment attachment(multi, easy.get());
         // A stop request wakes the wait below at once instead of at its next round.
-        CURLM* const multi = handles.multi();
         const std::stop_callback wake(options.stopToken, [multi] { curl_multi_wakeup(multi); });
         while (true) {
             int running = 0;
@@ -407,7 +420,7 @@ HttpResponse perform(const S3Request& request, const ExchangeOptions& options) {
             if (running == 0) {
                 int queued = 0;
                 while (const CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-                    if (message->msg == CURLMSG_DONE && message->easy_handle == handles.easy()) {
+                    if (message->msg == CURLMSG_DONE && message->easy_handle == easy.get()) {
                         result = message->data.result;
                     }
                 }
