@@ -225,6 +225,12 @@ TEST(S3Client, ListingsFollowContinuationTokensToTheEnd) {
         } else if (query.at("prefix") == "stub/") {
             page = listPageXml({"stub/a"}, std::nullopt);
             page.replace(page.find("false"), 5, "true");  // truncated, yet no token to go on with
+        } else if (query.at("prefix") == "marker/") {
+            page = listPageXml({"marker/a"}, std::nullopt);  // only the marker of the first listing version
+            page.replace(page.find("<IsTruncated>false</IsTruncated>"), 32,
+                         "<IsTruncated>true</IsTruncated><NextMarker>marker/a</NextMarker>");
+        } else if (query.at("prefix") == "empty/") {
+            page = listPageXml({"empty/a"}, "");
         } else if (!token) {
             page = listPageXml({"k/1", "k/2", "k/d1/"}, "t 1+/=");
         } else if (*token == "t 1+/=") {
@@ -254,13 +260,28 @@ TEST(S3Client, ListingsFollowContinuationTokensToTheEnd) {
     EXPECT_FALSE(all.nextContinuationToken);
     EXPECT_EQ(queryOf(server.requests()[3].target).at("delimiter"), "/");
 
-    const std::size_t before = server.requests().size();
-    EXPECT_EQ(client.listObjects(bucket, credentials, "stub/").size(), 1u);
-    EXPECT_EQ(server.requests().size(), before + 1);
+    // A truncated page that gives no way on would leave the rest of the folder out of
+    // a delete, move or total: that is an unusable answer, not the end of the listing.
+    std::size_t before = server.requests().size();
+    for (const std::string prefix : {"stub/", "marker/", "empty/"}) {
+        for (const bool flat : {true, false}) {
+            try {
+                if (flat) {
+                    client.listObjects(bucket, credentials, prefix);
+                } else {
+                    client.list(bucket, credentials, prefix, "/");
+                }
+                ADD_FAILURE() << prefix << " taken as complete";
+            } catch (const S3Error& error) {
+                EXPECT_EQ(error.kind(), S3Error::Kind::unexpectedResponse) << prefix;
+            }
+            EXPECT_EQ(server.requests().size(), ++before) << prefix;
+        }
+    }
 
     // A token the server already handed out would never end the listing.
     EXPECT_THROW(client.listObjects(bucket, credentials, "loop/"), S3Error);
-    EXPECT_EQ(server.requests().size(), before + 4);
+    EXPECT_EQ(server.requests().size(), before + 3);
 }
 
 TEST(S3Client, MultipartUploadListingSendsOnlyTheMarkersGiven) {

@@ -55,10 +55,12 @@ public:
     S3Listing listPage(const BucketConfig& bucket, const S3Credentials& credentials, const std::string& prefix,
                        const std::string& delimiter, const std::optional<std::string>& continuationToken,
                        std::stop_token stop = {});
-    // Every page, objects and folders each in page order; never truncated.
+    // Every page, objects and folders each in page order; never truncated. A page that
+    // says more follow but gives no continuation token throws
+    // S3Error::unexpectedResponse, as the listing cannot be completed.
     S3Listing list(const BucketConfig& bucket, const S3Credentials& credentials, const std::string& prefix,
                    const std::string& delimiter, std::stop_token stop = {});
-    // Every object under `prefix`, flat, in page order.
+    // Every object under `prefix`, flat, in page order; fails as `list` does.
     std::vector<ObjectItem> listObjects(const BucketConfig& bucket, const S3Credentials& credentials,
                                         const std::string& prefix, std::stop_token stop = {});
     // One page of unfinished multipart uploads (at most 1,000), after the markers.
