@@ -210,8 +210,41 @@ TEST(S3Client, UnusableAnswersAndMissingServersFail) {
     EXPECT_THROW(client.listPage(gone, credentials, "", "/", std::nullopt), tarn::TransportError);
     EXPECT_THAT(log.lines().back(), MatchesRegex("✗ \\[[0-9]+ms\\] Couldn't connect to server.*"));
 
-    // The endpoint cannot name a host: nothing is sent.
-    EXPECT_THROW(client.listBuckets(*tarn::Url::parse("storage.example.com"), "us-east-1", credentials), S3Error);
+    // Endpoints that name no host, or no server this client speaks to: nothing is sent.
+    const std::size_t linesBefore = log.lines().size();
+    for (const std::string endpoint : {"storage.example.com", "ftp://127.0.0.1:1/", "file:///tmp/buckets"}) {
+        try {
+            client.listBuckets(*tarn::Url::parse(endpoint), "us-east-1", credentials);
+            ADD_FAILURE() << endpoint;
+        } catch (const S3Error& error) {
+            EXPECT_EQ(error.kind(), S3Error::Kind::invalidURL) << endpoint;
+            EXPECT_STREQ(error.what(), "Invalid endpoint URL.");
+        }
+    }
+    EXPECT_EQ(log.lines().size(), linesBefore);
+}
+
+TEST(S3Client, BucketListKeepsAUrlsUserAndPasswordOutOfRequestAndLog) {
+    LoopbackHttpServer server([](const RecordedRequest&) {
+        return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}},
+                                          "<ListAllMyBucketsResult><Buckets/></ListAllMyBucketsResult>");
+    });
+    S3Client client;
+    CapturedLog log(client);
+    const std::string endpoint = server.endpoint();
+    const std::string withUser = "http://alice:pa55word@" + endpoint.substr(7) + "/base?x=1#part";
+    EXPECT_TRUE(client.listBuckets(*tarn::Url::parse(withUser), "us-east-1", credentials).empty());
+    // The path and query stay; the user, password and fragment go nowhere.
+    EXPECT_EQ(log.lines().front(), "→ GET " + endpoint + "/base?x=1");
+    for (const std::string& line : log.lines()) {
+        EXPECT_EQ(line.find("alice"), std::string::npos) << line;
+        EXPECT_EQ(line.find("pa55word"), std::string::npos) << line;
+    }
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0].target, "/base?x=1");
+    for (const HttpHeader& header : server.requests()[0].headers) {
+        EXPECT_EQ(header.value.find("Basic"), std::string::npos) << header.name;
+    }
 }
 
 TEST(S3Client, ListingsFollowContinuationTokensToTheEnd) {

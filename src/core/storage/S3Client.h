@@ -47,7 +47,8 @@ public:
     // ---- Listings (S3ClientListing.cpp) ----
 
     // The buckets of the account at `endpoint`, with the totals of the maker's
-    // service (0 and 0 elsewhere).
+    // service (0 and 0 elsewhere). An endpoint that is not an http or https URL with
+    // a host throws S3Error::invalidURL before anything is sent.
     std::vector<S3BucketInfo> listBuckets(const Url& endpoint, const std::string& region,
                                           const S3Credentials& credentials, std::stop_token stop = {});
     // One page of objects and folders under `prefix`; an absent token asks for the

@@ -38,7 +38,7 @@ std::vector<S3BucketInfo> S3Client::listBuckets(const Url& endpoint, const std::
     // The account's bucket list lives at the endpoint itself, not under a bucket.
     S3Request request;
     request.method = "GET";
-    request.url = endpoint.absoluteString();
+    request.url = S3RequestBuilder::accountURL(endpoint);
     S3Signer::sign(request, region, credentials, std::chrono::system_clock::now());
 
     const std::vector<std::uint8_t> body = send(request, false, std::move(stop));
