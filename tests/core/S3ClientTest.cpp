@@ -164,6 +164,57 @@ TEST(S3Client, RefusedRequestLogsStatusMaskedHeadersAndBody) {
     }
 }
 
+TEST(S3Client, LogMasksTheSignatureAServerEchoes) {
+    const std::string signature(64, 'f');
+    const std::string stringToSign =
+        "AWS4-HMAC-SHA256\n20240501T000000Z\n20240501/us-east-1/s3/aws4_request\n" + std::string(64, 'c');
+    const std::string canonical = "GET\n/media\nlist-type=2\nhost:127.0.0.1\n\nhost\nUNSIGNED-PAYLOAD";
+    const std::string refusal =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Error><Code>SignatureDoesNotMatch</Code>"
+        "<Message>The request signature we calculated does not match the signature you provided.</Message>"
+        "<AWSAccessKeyId>AKIDEXAMPLE</AWSAccessKeyId><StringToSign>" + stringToSign + "</StringToSign>"
+        "<SignatureProvided>" + signature + "</SignatureProvided>"
+        "<StringToSignBytes>41 57 53 34 2d 48 4d 41 43 2d 53 48 41 32 35 36 0a 32 30 32 34</StringToSignBytes>"
+        "<CanonicalRequest>" + canonical + "</CanonicalRequest></Error>";
+    const std::string masked =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Error><Code>SignatureDoesNotMatch</Code>"
+        "<Message>The request signature we calculated does not match the signature you provided.</Message>"
+        "<AWSAccessKeyId>AKIDEXAMPLE</AWSAccessKeyId><StringToSign>" + stringToSign.substr(0, 48) + "…</StringToSign>"
+        "<SignatureProvided>…</SignatureProvided>"
+        "<StringToSignBytes>41 57 53 34 2d 48 4d 41 43 2d 53 48 41 32 35 36 …</StringToSignBytes>"
+        "<CanonicalRequest>" + canonical + "</CanonicalRequest></Error>";
+    // The same answer padded so that the log's cut at 4096 bytes falls inside the signature.
+    const std::string padding(4096 - refusal.find(signature) - 10, ' ');
+    const std::string padded = padding + refusal;
+
+    struct Case {
+        std::string body;
+        std::string logged;
+    };
+    const Case cases[] = {
+        {refusal, masked},
+        {padded, padding + masked.substr(0, masked.find("<SignatureProvided>") + 19) + "……（已截断，共 " +
+                      std::to_string(padded.size()) + " bytes）"},
+    };
+    for (const Case& c : cases) {
+        LoopbackHttpServer server([&](const RecordedRequest&) {
+            return LoopbackHttpServer::answer(403, {{"Content-Type", "application/xml"}}, c.body);
+        });
+        S3Client client;
+        CapturedLog log(client);
+        try {
+            client.listPage(bucketAt(server), credentials, "", "/", std::nullopt);
+            ADD_FAILURE() << "403 accepted";
+        } catch (const S3Error& error) {
+            // The error itself is not logged; it keeps what the server said.
+            EXPECT_EQ(error.body(), c.body);
+            EXPECT_EQ(error.errorCode(), "SignatureDoesNotMatch");
+        }
+        EXPECT_EQ(log.lines().back(), "  body: " + c.logged);
+        for (const std::string& line : log.lines()) EXPECT_EQ(line.find(signature.substr(0, 8)), std::string::npos);
+    }
+}
+
 TEST(S3Client, BucketListLogsASummaryInsteadOfTheBody) {
     for (const int count : {20, 21}) {
         std::string xml = "<ListAllMyBucketsResult><Buckets>";

@@ -1,6 +1,7 @@
 #include "core/storage/S3Client.h"
 
 #include "core/config/AsciiCase.h"
+#include "core/storage/LogMasking.h"
 #include "core/config/LogText.h"
 #include "core/storage/S3Error.h"
 #include "core/storage/S3RequestBuilder.h"
@@ -16,8 +17,6 @@ namespace {
 
 // Bodies longer than this are cut in the log, so one large answer cannot flood it.
 constexpr std::size_t kLoggedBodyBytes = 4096;
-// How much of the signature line stays readable in the log of a refused request.
-constexpr std::size_t kShownAuthorizationCharacters = 48;
 
 std::string binaryPlaceholder(std::size_t size) {
     return "(binary " + std::to_string(size) + " bytes)";
@@ -37,9 +36,6 @@ std::string headerText(const std::vector<HttpHeader>& headers) {
     }
     return joined;
 }
-
-// The first `count` characters of a text (whole UTF-8 sequences), then "…".
-std::string masked(std::string_view value, std::size_t count) { return std::string(Utf8::prefix(value, count)) + "…"; }
 
 long long millisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
@@ -165,7 +161,7 @@ void S3Client::logFailedRequest(const S3Request& request) const {
     std::vector<HttpHeader> headers = request.headers;
     for (HttpHeader& header : headers) {
         if (AsciiCase::equalsIgnoringCase(header.name, "authorization")) {
-            header.value = masked(header.value, kShownAuthorizationCharacters);
+            header.value = LogMasking::maskedValue(header.value);
         }
     }
     log("  request headers: " + headerText(headers));
@@ -173,8 +169,11 @@ void S3Client::logFailedRequest(const S3Request& request) const {
 
 std::string S3Client::truncatedBody(std::span<const std::uint8_t> body) {
     const std::string_view text = asText(body);
-    if (text.size() > kLoggedBodyBytes) return LogText::truncated(text, kLoggedBodyBytes);
-    return Utf8::isValid(text) ? std::string(text) : binaryPlaceholder(text.size());
+    if (text.size() <= kLoggedBodyBytes) {
+        return Utf8::isValid(text) ? LogMasking::maskedBody(text) : binaryPlaceholder(text.size());
+    }
+    // Masked before it is cut, so that a value cut short at the end is masked too.
+    return Utf8::repaired(LogMasking::maskedBody(text.substr(0, kLoggedBodyBytes))) + LogText::cutMarker(text.size());
 }
 
 }  // namespace tarn

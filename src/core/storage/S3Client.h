@@ -223,6 +223,7 @@ private:
     bool isLogging() const;
     void logBody(std::span<const std::uint8_t> body, const std::string* contentType) const;
     void logFailedRequest(const S3Request& request) const;
+    // A body as the log shows it: the echoes of a signature masked, cut at 4096 bytes.
     static std::string truncatedBody(std::span<const std::uint8_t> body);
     HttpResponse transport(const S3Request& request, const Perform& perform, bool countsBytes, bool logsBody);
 
