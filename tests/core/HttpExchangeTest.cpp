@@ -2,6 +2,8 @@
 
 #include "core/storage/CancelledError.h"
 #include "core/storage/HttpExchange.h"
+#include "core/storage/ResponseTooLargeError.h"
+#include "core/storage/S3Error.h"
 #include "core/storage/TransientErrors.h"
 #include "core/storage/TransportError.h"
 
@@ -167,6 +169,59 @@ TEST(HttpExchange, BodySinkTakesSuccessfulBodiesAndMayStopEarly) {
     EXPECT_LT(sunk.size(), object.size());
     // The thread's handles are fine for the next exchange.
     EXPECT_EQ(tarn::HttpExchange::perform(requestTo(server, "GET", "/missing")).statusCode, 404);
+}
+
+TEST(HttpExchange, KeepsOnlyTheStartOfARefusedRequestsBody) {
+    const std::size_t kept = tarn::S3Error::kMaxBodyBytes;
+    LoopbackHttpServer server([&](const RecordedRequest& request) {
+        if (request.target == "/whole") return LoopbackHttpServer::answer(502, {}, std::string(kept, 'w'));
+        // A gateway's page that never ends: a length far beyond what comes, then silence.
+        ScriptedAnswer answer{"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 1073741824\r\n\r\n" +
+                              std::string(1024 * 1024, 'e')};
+        answer.hangAfter = answer.bytes.size();
+        return answer;
+    });
+    S3Request endless = requestTo(server, "GET", "/endless");
+    endless.idleTimeout = std::chrono::seconds(5);
+    const HttpResponse cut = tarn::HttpExchange::perform(endless);
+    EXPECT_EQ(cut.statusCode, 502);
+    EXPECT_EQ(cut.body.size(), kept);
+    EXPECT_TRUE(cut.bodyCut);
+
+    const HttpResponse whole = tarn::HttpExchange::perform(requestTo(server, "GET", "/whole"));
+    EXPECT_EQ(whole.body.size(), kept);
+    EXPECT_FALSE(whole.bodyCut);
+}
+
+TEST(HttpExchange, SuccessBodyPastItsLimitFailsWhileItArrives) {
+    constexpr std::size_t kLimit = 256 * 1024;
+    LoopbackHttpServer server([&](const RecordedRequest& request) {
+        if (request.target == "/fits") return ok(std::string(kLimit, 'x'));
+        // Both go silent once their bytes are out: only a client that stops reading
+        // at the limit gets past them.
+        ScriptedAnswer answer;
+        if (request.target == "/announced") {
+            answer.bytes = "HTTP/1.1 200 OK\r\nContent-Length: 209715200\r\n\r\n" + std::string(1024, 'x');
+        } else {
+            answer.bytes = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(1024 * 1024, 'x');
+        }
+        answer.hangAfter = answer.bytes.size();
+        return answer;
+    });
+    ExchangeOptions options;
+    options.maxBodyBytes = kLimit;
+    EXPECT_EQ(tarn::HttpExchange::perform(requestTo(server, "GET", "/fits"), options).body.size(), kLimit);
+    for (const std::string target : {"/announced", "/unannounced"}) {
+        S3Request request = requestTo(server, "GET", target);
+        request.idleTimeout = std::chrono::seconds(5);
+        try {
+            tarn::HttpExchange::perform(request, options);
+            ADD_FAILURE() << target << " accepted";
+        } catch (const tarn::ResponseTooLargeError& error) {
+            EXPECT_EQ(error.limit(), kLimit);
+            EXPECT_STREQ(error.what(), "The storage answer is larger than 256 KB; it was not read further.");
+        }
+    }
 }
 
 TEST(HttpExchange, ReportsProgressInBothDirections) {

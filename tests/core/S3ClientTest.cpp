@@ -1,6 +1,7 @@
 #include "LoopbackHttpServer.h"
 
 #include "core/storage/CancelledError.h"
+#include "core/storage/ResponseTooLargeError.h"
 #include "core/storage/S3Client.h"
 #include "core/storage/S3Error.h"
 #include "core/storage/S3RequestBuilder.h"
@@ -162,6 +163,58 @@ TEST(S3Client, RefusedRequestLogsStatusMaskedHeadersAndBody) {
                                              "  request headers: " + joinedSorted(sent), "  body: " + c.loggedBody))
             << c.status;
     }
+}
+
+TEST(S3Client, RefusedRequestKeepsAtMost64KiBOfItsBody) {
+    constexpr std::size_t kKept = 64 * 1024;
+    const std::string note = "… (cut: only the first 64 KB of the answer were kept)";
+    std::string straddling(kKept - 1, 'a');
+    straddling += "é";  // its two bytes straddle the cut
+    straddling += std::string(1000, 'z');
+    struct Case {
+        std::string body;
+        std::string kept;
+    };
+    const Case cases[] = {
+        {std::string(kKept, 'h'), std::string(kKept, 'h')},
+        {std::string(3 * kKept, 'h'), std::string(kKept, 'h') + note},
+        {straddling, std::string(kKept - 1, 'a') + note},
+        {std::string(2 * kKept, '\xff'), "(binary 65536 bytes)" + note},
+    };
+    for (const Case& c : cases) {
+        LoopbackHttpServer server([&](const RecordedRequest&) {
+            return LoopbackHttpServer::answer(502, {{"Content-Type", "text/html"}}, c.body);
+        });
+        try {
+            S3Client().listPage(bucketAt(server), credentials, "", "/", std::nullopt);
+            ADD_FAILURE() << "502 accepted";
+        } catch (const S3Error& error) {
+            EXPECT_TRUE(error.body() == c.kept) << c.body.size() << " bytes kept as " << error.body().size();
+            // The description carries the body, and so the note.
+            EXPECT_TRUE(std::string(error.what()).ends_with(c.kept.substr(c.kept.size() - 20)));
+        }
+    }
+    // The same holds for an error document a success status carries.
+    const std::string document = "<Error><Code>InternalError</Code><Message>" + std::string(kKept, 'm');
+    EXPECT_EQ(S3Error::fromErrorDocument(200, document)->body(), document.substr(0, kKept) + note);
+}
+
+TEST(S3Client, ListingAnswerOverTheDocumentLimitFailsBeforeItArrives) {
+    // 200 MiB announced, a little sent, then silence: reading on would wait a minute
+    // for the idle limit and then hold the whole page in memory.
+    LoopbackHttpServer server([](const RecordedRequest&) {
+        ScriptedAnswer answer{"HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nContent-Length: 209715200\r\n\r\n"
+                              "<ListBucketResult><Contents><Key>a</Key></Contents>"};
+        answer.hangAfter = answer.bytes.size();
+        return answer;
+    });
+    S3Client client;
+    CapturedLog log(client);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(client.listObjects(bucketAt(server), credentials, ""), tarn::ResponseTooLargeError);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_THAT(log.lines().back(),
+                MatchesRegex("✗ \\[[0-9]+ms\\] The storage answer is larger than 64 MB; it was not read further\\."));
 }
 
 TEST(S3Client, LogMasksTheSignatureAServerEchoes) {

@@ -1,6 +1,8 @@
 #include "core/storage/HttpExchange.h"
 
 #include "core/storage/CancelledError.h"
+#include "core/storage/ResponseTooLargeError.h"
+#include "core/storage/S3Error.h"
 #include "core/storage/TransportError.h"
 
 #include <curl/curl.h>
@@ -9,6 +11,7 @@
 #include <array>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -23,7 +26,7 @@ using Clock = std::chrono::steady_clock;
 // again; bounds how late an idle or stall limit is noticed.
 constexpr int kPollMilliseconds = 100;
 // A declared length is trusted for reserving memory only up to this size.
-constexpr curl_off_t kMaxReserve = 64 * 1024 * 1024;
+constexpr std::size_t kMaxReserve = 64 * 1024 * 1024;
 
 void initialiseCurl() {
     // A function-local static runs exactly once, whichever thread gets here first.
@@ -158,7 +161,7 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-enum class Outcome { running, cancelled, idle, stalled, callbackFailed, sinkStopped };
+enum class Outcome { running, cancelled, idle, stalled, callbackFailed, sinkStopped, errorBodyCut };
 
 // The state of one exchange, shared with libcurl's callbacks.
 class Transfer {
@@ -199,6 +202,10 @@ private:
     std::size_t m_readOffset = 0;
     bool m_bodyStarted = false;
     bool m_sinking = false;
+    // How much of a collected body is kept, and whether a longer one fails the
+    // exchange (a success body) or is cut (the body of a refused request).
+    std::size_t m_bodyLimit = std::numeric_limits<std::size_t>::max();
+    bool m_failsOverLimit = false;
     TransferProgress m_progress;
     Clock::time_point m_start;
     Clock::time_point m_lastActivity;
@@ -268,6 +275,8 @@ Outcome Transfer::check(Clock::time_point now) {
 HttpResponse Transfer::finish(CURLcode result) {
     if (m_outcome == Outcome::sinkStopped) {
         m_response.stoppedEarly = true;
+    } else if (m_outcome == Outcome::errorBodyCut) {
+        m_response.bodyCut = true;
     } else if (result != CURLE_OK) {
         long osErrno = 0;
         curl_easy_getinfo(m_easy, CURLINFO_OS_ERRNO, &osErrno);
@@ -314,15 +323,40 @@ std::size_t Transfer::bodyChunk(const char* data, std::size_t size) {
         long status = 0;
         curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
         m_response.statusCode = static_cast<int>(status);
-        m_sinking = m_options.onBody && status >= 200 && status <= 299;
+        const bool success = status >= 200 && status <= 299;
+        m_sinking = m_options.onBody && success;
+        if (!success) {
+            m_bodyLimit = S3Error::kMaxBodyBytes;
+        } else if (m_options.maxBodyBytes) {
+            m_bodyLimit = *m_options.maxBodyBytes;
+            m_failsOverLimit = true;
+        }
         curl_off_t length = -1;
         curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-        if (!m_sinking && length > 0) m_response.body.reserve(static_cast<std::size_t>(std::min(length, kMaxReserve)));
+        if (!m_sinking && m_failsOverLimit && length > 0 && static_cast<std::uint64_t>(length) > m_bodyLimit) {
+            // Announced too long: refused before its bytes arrive.
+            fail(std::make_exception_ptr(ResponseTooLargeError(m_bodyLimit)));
+            return 0;
+        }
+        if (!m_sinking && length > 0) {
+            m_response.body.reserve(std::min({static_cast<std::size_t>(length), kMaxReserve, m_bodyLimit}));
+        }
     }
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
     if (!m_sinking) {
-        m_response.body.insert(m_response.body.end(), bytes, bytes + size);
-        return size;
+        const std::size_t room = m_bodyLimit - m_response.body.size();
+        if (size <= room) {
+            m_response.body.insert(m_response.body.end(), bytes, bytes + size);
+            return size;
+        }
+        if (m_failsOverLimit) {
+            fail(std::make_exception_ptr(ResponseTooLargeError(m_bodyLimit)));
+        } else {
+            // Enough of an error body to report it; the rest is not worth the wait.
+            m_response.body.insert(m_response.body.end(), bytes, bytes + room);
+            if (m_outcome == Outcome::running) m_outcome = Outcome::errorBodyCut;
+        }
+        return 0;  // anything but `size` makes libcurl end the transfer
     }
     try {
         if (m_options.onBody(m_response, {bytes, size})) return size;
@@ -443,6 +477,7 @@ HttpResponse perform(const S3Request& request, const ExchangeOptions& options) {
         break;
     case Outcome::running:
     case Outcome::sinkStopped:
+    case Outcome::errorBodyCut:
         break;
     }
     return transfer.finish(result);

@@ -96,10 +96,11 @@ HttpResponse S3Client::sendReturningResponse(const S3Request& request, const Per
     return response;
 }
 
-S3Client::Perform S3Client::plainExchange(std::stop_token stop) {
-    return [stop = std::move(stop)](const S3Request& request) {
+S3Client::Perform S3Client::plainExchange(std::stop_token stop, std::optional<std::size_t> maxBodyBytes) {
+    return [stop = std::move(stop), maxBodyBytes](const S3Request& request) {
         ExchangeOptions options;
         options.stopToken = stop;
+        options.maxBodyBytes = maxBodyBytes;
         return HttpExchange::perform(request, options);
     };
 }
@@ -138,8 +139,7 @@ HttpResponse S3Client::transport(const S3Request& request, const Perform& perfor
         return response;
     }
 
-    const std::string_view bodyBytes = response.bodyText();
-    std::string bodyText = Utf8::isValid(bodyBytes) ? std::string(bodyBytes) : binaryPlaceholder(bodyBytes.size());
+    std::string bodyText = S3Error::bodyText(response.bodyText(), response.bodyCut);
     if (isLogging()) {
         log("← " + status + " [" + milliseconds + "ms] " + headerText(response.headers));
         logFailedRequest(request);

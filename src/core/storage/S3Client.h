@@ -25,8 +25,9 @@ namespace tarn {
 
 // The one storage client of the program. Every operation is a blocking call on the
 // calling thread that returns its result or throws: S3Error (refused request, bad
-// URL, unusable answer), XmlParseError (an answer that is not XML), TransportError
-// (no answer) or CancelledError (the stop token was triggered). Operations may run
+// URL, unusable answer), XmlParseError (an answer that is not XML),
+// ResponseTooLargeError (an XML answer over kMaxDocumentBytes), TransportError (no
+// answer) or CancelledError (the stop token was triggered). Operations may run
 // on many threads at once; the client keeps nothing between calls but the logger.
 class S3Client {
 public:
@@ -91,7 +92,8 @@ public:
     void upload(const std::filesystem::path& file, const BucketConfig& bucket, const S3Credentials& credentials,
                 const std::optional<std::string>& key = std::nullopt, const FractionProgress& onProgress = {},
                 std::stop_token stop = {});
-    // The whole object, in memory: for small objects only.
+    // The whole object, in memory: for small objects only (it is not held to the
+    // size limit of XML answers).
     std::vector<std::uint8_t> downloadData(const std::string& key, const BucketConfig& bucket,
                                            const S3Credentials& credentials, std::stop_token stop = {});
     // Saves the object as `fileName` inside `folder` (both created when missing) and
@@ -209,13 +211,18 @@ private:
     // `perform` pass through unchanged. `logsBody`: whether a successful textual
     // body is logged.
     std::vector<std::uint8_t> send(const S3Request& request, bool logsBody, const Perform& perform);
-    // The same over a plain exchange of the request and its body.
+    // The most of an answer that is read into memory as a document: a page of 1,000
+    // keys is about 1 MB, and servers that ignore paging send more in one answer.
+    static constexpr std::size_t kMaxDocumentBytes = 64 * 1024 * 1024;
+
+    // The same over a plain exchange of the request and its body, whose answer (an
+    // XML document, or nothing) may be at most kMaxDocumentBytes long.
     std::vector<std::uint8_t> send(const S3Request& request, bool logsBody, std::stop_token stop = {});
     // The same, returning the answer's status and headers; the success line has no
     // byte count, and a textual body is always logged. The body is dropped.
     HttpResponse sendReturningResponse(const S3Request& request, std::stop_token stop = {});
     HttpResponse sendReturningResponse(const S3Request& request, const Perform& perform);
-    static Perform plainExchange(std::stop_token stop);
+    static Perform plainExchange(std::stop_token stop, std::optional<std::size_t> maxBodyBytes = kMaxDocumentBytes);
 
     // Writes one line through the current logger, if any.
     void log(std::string_view line) const;

@@ -117,7 +117,8 @@ void S3Client::upload(const fs::path& file, const BucketConfig& bucket, const S3
 
 std::vector<std::uint8_t> S3Client::downloadData(const std::string& key, const BucketConfig& bucket,
                                                  const S3Credentials& credentials, std::stop_token stop) {
-    return send(signedRequest("GET", singleObjectURL(bucket, key), bucket, credentials), true, std::move(stop));
+    return send(signedRequest("GET", singleObjectURL(bucket, key), bucket, credentials), true,
+                plainExchange(std::move(stop), std::nullopt));
 }
 
 fs::path S3Client::downloadObject(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
