@@ -25,6 +25,9 @@ using Clock = std::chrono::steady_clock;
 // How long the wait for socket activity may last before the limits are looked at
 // again; bounds how late an idle or stall limit is noticed.
 constexpr int kPollMilliseconds = 100;
+// libcurl's receive buffer for a body that goes to a sink (a download): one read
+// from the socket and one call of the sink per half MiB rather than per 16 KiB.
+constexpr long kStreamingBufferBytes = 512L * 1024L;
 // A declared length is trusted for reserving memory only up to this size.
 constexpr std::size_t kMaxReserve = 64 * 1024 * 1024;
 
@@ -255,6 +258,7 @@ void Transfer::configure(const Slist& headers) {
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    if (m_options.onBody) curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kStreamingBufferBytes);
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::onTransferInfo);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);

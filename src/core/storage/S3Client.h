@@ -76,8 +76,8 @@ public:
     // Progress as a fraction of the whole, 0 to 1 (a little above 1 only when a
     // server sends more than it announced). Called on the calling thread.
     using FractionProgress = std::function<void(double fraction)>;
-    // Bytes written to disk so far and the bytes expected (-1 when the server
-    // announced no length). Called on the calling thread.
+    // Bytes of the object received into the file so far and the bytes expected (-1
+    // when the server announced no length). Called on the calling thread.
     using ByteProgress = std::function<void(std::int64_t written, std::int64_t expected)>;
 
     // Single-request transfers (S3ClientTransfers.cpp). Downloads into files write
