@@ -1,3 +1,4 @@
+#include "BenchSupport.h"
 #include "S3TestBuckets.h"
 #include "TestEnvironment.h"
 
@@ -8,70 +9,19 @@
 
 #include <benchmark/benchmark.h>
 
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
+using tarn::bench::BenchFile;
+using tarn::bench::peakMemoryMiB;
+using tarn::bench::processCpuSeconds;
+using tarn::bench::resetPeakMemory;
+
 constexpr std::int64_t kMiB = tarn::MultipartPlan::kMiB;
 constexpr std::int64_t kFileSize = 256 * kMiB;
 constexpr const char* kKey = "bench/upload-256MiB.bin";
-
-double processCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& time) {
-        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Starts a new peak-memory measurement: the peak resident size drops to the current
-// one, so what earlier benchmarks of the program used does not count.
-void resetPeakMemory() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-// The process's peak resident memory in MiB (VmHWM).
-double peakMemoryMiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.starts_with("VmHWM:")) return std::stod(line.substr(6)) / 1024.0;
-    }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
-// A file of random bytes, written a MiB at a time so that making it raises no peak.
-class BenchFile {
-public:
-    BenchFile()
-        : m_path(std::filesystem::temp_directory_path() / ("tarn-bench-" + std::to_string(::getpid()) + ".bin")) {
-        std::mt19937_64 random(42);
-        std::vector<std::uint64_t> block(static_cast<std::size_t>(kMiB) / sizeof(std::uint64_t));
-        std::ofstream out(m_path, std::ios::binary);
-        for (std::int64_t written = 0; written < kFileSize; written += kMiB) {
-            for (std::uint64_t& word : block) word = random();
-            out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(kMiB));
-        }
-    }
-    ~BenchFile() { std::filesystem::remove(m_path); }
-    BenchFile(const BenchFile&) = delete;
-    BenchFile& operator=(const BenchFile&) = delete;
-
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 // A 256 MiB file through the whole multipart path at the program's default part size
 // and parallelism: create, parts, complete. The client's CPU time (all threads) and
@@ -84,7 +34,7 @@ void BM_MultipartUpload256MiB(benchmark::State& state) {
     }
     const tarn::BucketConfig bucket = tarn::test::createBucket(*server, "bench-multipart");
     const tarn::S3Credentials credentials = tarn::test::credentialsOf(*server);
-    const BenchFile file;
+    const BenchFile file(kFileSize);
     const std::int64_t partSize = tarn::MultipartPlan::partSize(tarn::AppConfig::defaultMultipartPartSizeMB, kFileSize);
     const int concurrency = tarn::MultipartPlan::concurrency(partSize);
     tarn::S3Client client;

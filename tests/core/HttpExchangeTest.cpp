@@ -2,6 +2,9 @@
 
 #include "core/storage/CancelledError.h"
 #include "core/storage/HttpExchange.h"
+#include "core/storage/ResponseTooLargeError.h"
+#include "core/storage/S3Error.h"
+#include "core/storage/TransientErrors.h"
 #include "core/storage/TransportError.h"
 
 #include <curl/curl.h>
@@ -168,6 +171,59 @@ TEST(HttpExchange, BodySinkTakesSuccessfulBodiesAndMayStopEarly) {
     EXPECT_EQ(tarn::HttpExchange::perform(requestTo(server, "GET", "/missing")).statusCode, 404);
 }
 
+TEST(HttpExchange, KeepsOnlyTheStartOfARefusedRequestsBody) {
+    const std::size_t kept = tarn::S3Error::kMaxBodyBytes;
+    LoopbackHttpServer server([&](const RecordedRequest& request) {
+        if (request.target == "/whole") return LoopbackHttpServer::answer(502, {}, std::string(kept, 'w'));
+        // A gateway's page that never ends: a length far beyond what comes, then silence.
+        ScriptedAnswer answer{"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 1073741824\r\n\r\n" +
+                              std::string(1024 * 1024, 'e')};
+        answer.hangAfter = answer.bytes.size();
+        return answer;
+    });
+    S3Request endless = requestTo(server, "GET", "/endless");
+    endless.idleTimeout = std::chrono::seconds(5);
+    const HttpResponse cut = tarn::HttpExchange::perform(endless);
+    EXPECT_EQ(cut.statusCode, 502);
+    EXPECT_EQ(cut.body.size(), kept);
+    EXPECT_TRUE(cut.bodyCut);
+
+    const HttpResponse whole = tarn::HttpExchange::perform(requestTo(server, "GET", "/whole"));
+    EXPECT_EQ(whole.body.size(), kept);
+    EXPECT_FALSE(whole.bodyCut);
+}
+
+TEST(HttpExchange, SuccessBodyPastItsLimitFailsWhileItArrives) {
+    constexpr std::size_t kLimit = 256 * 1024;
+    LoopbackHttpServer server([&](const RecordedRequest& request) {
+        if (request.target == "/fits") return ok(std::string(kLimit, 'x'));
+        // Both go silent once their bytes are out: only a client that stops reading
+        // at the limit gets past them.
+        ScriptedAnswer answer;
+        if (request.target == "/announced") {
+            answer.bytes = "HTTP/1.1 200 OK\r\nContent-Length: 209715200\r\n\r\n" + std::string(1024, 'x');
+        } else {
+            answer.bytes = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + std::string(1024 * 1024, 'x');
+        }
+        answer.hangAfter = answer.bytes.size();
+        return answer;
+    });
+    ExchangeOptions options;
+    options.maxBodyBytes = kLimit;
+    EXPECT_EQ(tarn::HttpExchange::perform(requestTo(server, "GET", "/fits"), options).body.size(), kLimit);
+    for (const std::string target : {"/announced", "/unannounced"}) {
+        S3Request request = requestTo(server, "GET", target);
+        request.idleTimeout = std::chrono::seconds(5);
+        try {
+            tarn::HttpExchange::perform(request, options);
+            ADD_FAILURE() << target << " accepted";
+        } catch (const tarn::ResponseTooLargeError& error) {
+            EXPECT_EQ(error.limit(), kLimit);
+            EXPECT_STREQ(error.what(), "The storage answer is larger than 256 KB; it was not read further.");
+        }
+    }
+}
+
 TEST(HttpExchange, ReportsProgressInBothDirections) {
     const std::string object(512 * 1024, 'd');
     LoopbackHttpServer server([&](const RecordedRequest& request) {
@@ -265,6 +321,36 @@ TEST(HttpExchange, RefusedConnectionIsATransportErrorWithTheSocketError) {
     // Only http and https leave the program.
     request.url = "file:///etc/passwd";
     EXPECT_THROW(tarn::HttpExchange::perform(request), TransportError);
+}
+
+TEST(HttpExchange, ErrnoComesOnlyFromTheExchangeThatFailed) {
+    S3Request refused;
+    refused.url = "http://127.0.0.1:" + std::to_string(closedPort()) + "/";
+    struct Case {
+        std::string url;
+        int curlCode;
+    };
+    const Case cases[] = {
+        {"ftp://127.0.0.1/file", CURLE_UNSUPPORTED_PROTOCOL},
+        {"http://[::1/", CURLE_URL_MALFORMAT},
+    };
+    for (const Case& c : cases) {
+        // A refused connection first, on the same thread, so its errno is the one
+        // an exchange without a socket error of its own could pick up.
+        EXPECT_THROW(tarn::HttpExchange::perform(refused), TransportError);
+        S3Request request;
+        request.url = c.url;
+        try {
+            tarn::HttpExchange::perform(request);
+            ADD_FAILURE() << c.url << " was sent";
+        } catch (const TransportError& error) {
+            EXPECT_EQ(error.curlCode(), c.curlCode) << c.url;
+            EXPECT_EQ(error.osErrno(), 0) << c.url;
+            EXPECT_EQ(std::string(error.what()).find("errno"), std::string::npos) << error.what();
+            // A lasting fault: sending it again cannot help.
+            EXPECT_FALSE(tarn::TransientErrors::isTransient(error)) << c.url;
+        }
+    }
 }
 
 TEST(HttpExchange, ReusesConnectionsAndServesManyThreads) {

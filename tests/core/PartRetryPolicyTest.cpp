@@ -137,8 +137,17 @@ TEST(PartRetryPolicy, TellsPassingNetworkFaultsFromLastingOnes) {
              {"empty reply", std::make_exception_ptr(TransportError::failed(CURLE_GOT_NOTHING, "", 0)), true},
              {"malformed reply", std::make_exception_ptr(TransportError::failed(CURLE_WEIRD_SERVER_REPLY, "", 0)),
               true},
+             // An errno speaks only for the codes of a failed socket call; on any other
+             // code it is left over from an earlier exchange and says nothing.
              {"other code, network unreachable",
-              std::make_exception_ptr(TransportError::failed(CURLE_FAILED_INIT, "", ENETUNREACH)), true},
+              std::make_exception_ptr(TransportError::failed(CURLE_FAILED_INIT, "", ENETUNREACH)), false},
+             {"malformed URL after a refused connection",
+              std::make_exception_ptr(TransportError::failed(CURLE_URL_MALFORMAT, "", ECONNREFUSED)), false},
+             {"unsupported protocol after a reset",
+              std::make_exception_ptr(TransportError::failed(CURLE_UNSUPPORTED_PROTOCOL, "", ECONNRESET)), false},
+             {"untrusted certificate after a refused connection",
+              std::make_exception_ptr(TransportError::failed(CURLE_PEER_FAILED_VERIFICATION, "", ECONNREFUSED)),
+              false},
              {"unsupported protocol",
               std::make_exception_ptr(TransportError::failed(CURLE_UNSUPPORTED_PROTOCOL, "", 0)), false},
              {"malformed URL", std::make_exception_ptr(TransportError::failed(CURLE_URL_MALFORMAT, "", 0)), false},

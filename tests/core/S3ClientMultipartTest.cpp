@@ -2,6 +2,7 @@
 #include "MultipartTestSupport.h"
 
 #include "core/storage/PartStalledError.h"
+#include "core/storage/ResponseTooLargeError.h"
 #include "core/storage/S3Client.h"
 #include "core/storage/S3Error.h"
 #include "core/storage/S3Signer.h"
@@ -132,6 +133,22 @@ TEST(S3ClientMultipart, RefusedPartIsAnAnswerToClassifyNotAnError) {
         EXPECT_EQ(response, c.expected) << c.status;
         EXPECT_EQ(data.size(), 1000u);
     }
+}
+
+TEST(S3ClientMultipart, PartAnswerWithAnEndlessBodyFailsAtOnce) {
+    LoopbackHttpServer server([](const RecordedRequest&) {
+        tarn::test::ScriptedAnswer answer{"HTTP/1.1 200 OK\r\nContent-Length: 209715200\r\n\r\n" +
+                                          std::string(1024, 'x')};
+        answer.hangAfter = answer.bytes.size();
+        return answer;
+    });
+    S3Client client;
+    const std::vector<std::uint8_t> original = patternBytes(1000);
+    std::vector<std::uint8_t> data = original;
+    EXPECT_THROW(client.uploadPart("a.bin", "u", 1, data, tarn::test::loopbackBucket(server), kMultipartCredentials,
+                                   std::chrono::seconds(30), {}),
+                 tarn::ResponseTooLargeError);
+    EXPECT_TRUE(data == original);
 }
 
 TEST(S3ClientMultipart, ServerThatTakesThePartAndNeverAnswersIsAStall) {

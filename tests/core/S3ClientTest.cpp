@@ -1,6 +1,7 @@
 #include "LoopbackHttpServer.h"
 
 #include "core/storage/CancelledError.h"
+#include "core/storage/ResponseTooLargeError.h"
 #include "core/storage/S3Client.h"
 #include "core/storage/S3Error.h"
 #include "core/storage/S3RequestBuilder.h"
@@ -164,6 +165,109 @@ TEST(S3Client, RefusedRequestLogsStatusMaskedHeadersAndBody) {
     }
 }
 
+TEST(S3Client, RefusedRequestKeepsAtMost64KiBOfItsBody) {
+    constexpr std::size_t kKept = 64 * 1024;
+    const std::string note = "… (cut: only the first 64 KB of the answer were kept)";
+    std::string straddling(kKept - 1, 'a');
+    straddling += "é";  // its two bytes straddle the cut
+    straddling += std::string(1000, 'z');
+    struct Case {
+        std::string body;
+        std::string kept;
+    };
+    const Case cases[] = {
+        {std::string(kKept, 'h'), std::string(kKept, 'h')},
+        {std::string(3 * kKept, 'h'), std::string(kKept, 'h') + note},
+        {straddling, std::string(kKept - 1, 'a') + note},
+        {std::string(2 * kKept, '\xff'), "(binary 65536 bytes)" + note},
+    };
+    for (const Case& c : cases) {
+        LoopbackHttpServer server([&](const RecordedRequest&) {
+            return LoopbackHttpServer::answer(502, {{"Content-Type", "text/html"}}, c.body);
+        });
+        try {
+            S3Client().listPage(bucketAt(server), credentials, "", "/", std::nullopt);
+            ADD_FAILURE() << "502 accepted";
+        } catch (const S3Error& error) {
+            EXPECT_TRUE(error.body() == c.kept) << c.body.size() << " bytes kept as " << error.body().size();
+            // The description carries the body, and so the note.
+            EXPECT_TRUE(std::string(error.what()).ends_with(c.kept.substr(c.kept.size() - 20)));
+        }
+    }
+    // The same holds for an error document a success status carries.
+    const std::string document = "<Error><Code>InternalError</Code><Message>" + std::string(kKept, 'm');
+    EXPECT_EQ(S3Error::fromErrorDocument(200, document)->body(), document.substr(0, kKept) + note);
+}
+
+TEST(S3Client, ListingAnswerOverTheDocumentLimitFailsBeforeItArrives) {
+    // 200 MiB announced, a little sent, then silence: reading on would wait a minute
+    // for the idle limit and then hold the whole page in memory.
+    LoopbackHttpServer server([](const RecordedRequest&) {
+        ScriptedAnswer answer{"HTTP/1.1 200 OK\r\nContent-Type: application/xml\r\nContent-Length: 209715200\r\n\r\n"
+                              "<ListBucketResult><Contents><Key>a</Key></Contents>"};
+        answer.hangAfter = answer.bytes.size();
+        return answer;
+    });
+    S3Client client;
+    CapturedLog log(client);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(client.listObjects(bucketAt(server), credentials, ""), tarn::ResponseTooLargeError);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_THAT(log.lines().back(),
+                MatchesRegex("✗ \\[[0-9]+ms\\] The storage answer is larger than 64 MB; it was not read further\\."));
+}
+
+TEST(S3Client, LogMasksTheSignatureAServerEchoes) {
+    const std::string signature(64, 'f');
+    const std::string stringToSign =
+        "AWS4-HMAC-SHA256\n20240501T000000Z\n20240501/us-east-1/s3/aws4_request\n" + std::string(64, 'c');
+    const std::string canonical = "GET\n/media\nlist-type=2\nhost:127.0.0.1\n\nhost\nUNSIGNED-PAYLOAD";
+    const std::string refusal =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Error><Code>SignatureDoesNotMatch</Code>"
+        "<Message>The request signature we calculated does not match the signature you provided.</Message>"
+        "<AWSAccessKeyId>AKIDEXAMPLE</AWSAccessKeyId><StringToSign>" + stringToSign + "</StringToSign>"
+        "<SignatureProvided>" + signature + "</SignatureProvided>"
+        "<StringToSignBytes>41 57 53 34 2d 48 4d 41 43 2d 53 48 41 32 35 36 0a 32 30 32 34</StringToSignBytes>"
+        "<CanonicalRequest>" + canonical + "</CanonicalRequest></Error>";
+    const std::string masked =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Error><Code>SignatureDoesNotMatch</Code>"
+        "<Message>The request signature we calculated does not match the signature you provided.</Message>"
+        "<AWSAccessKeyId>AKIDEXAMPLE</AWSAccessKeyId><StringToSign>" + stringToSign.substr(0, 48) + "…</StringToSign>"
+        "<SignatureProvided>…</SignatureProvided>"
+        "<StringToSignBytes>41 57 53 34 2d 48 4d 41 43 2d 53 48 41 32 35 36 …</StringToSignBytes>"
+        "<CanonicalRequest>" + canonical + "</CanonicalRequest></Error>";
+    // The same answer padded so that the log's cut at 4096 bytes falls inside the signature.
+    const std::string padding(4096 - refusal.find(signature) - 10, ' ');
+    const std::string padded = padding + refusal;
+
+    struct Case {
+        std::string body;
+        std::string logged;
+    };
+    const Case cases[] = {
+        {refusal, masked},
+        {padded, padding + masked.substr(0, masked.find("<SignatureProvided>") + 19) + "……（已截断，共 " +
+                      std::to_string(padded.size()) + " bytes）"},
+    };
+    for (const Case& c : cases) {
+        LoopbackHttpServer server([&](const RecordedRequest&) {
+            return LoopbackHttpServer::answer(403, {{"Content-Type", "application/xml"}}, c.body);
+        });
+        S3Client client;
+        CapturedLog log(client);
+        try {
+            client.listPage(bucketAt(server), credentials, "", "/", std::nullopt);
+            ADD_FAILURE() << "403 accepted";
+        } catch (const S3Error& error) {
+            // The error itself is not logged; it keeps what the server said.
+            EXPECT_EQ(error.body(), c.body);
+            EXPECT_EQ(error.errorCode(), "SignatureDoesNotMatch");
+        }
+        EXPECT_EQ(log.lines().back(), "  body: " + c.logged);
+        for (const std::string& line : log.lines()) EXPECT_EQ(line.find(signature.substr(0, 8)), std::string::npos);
+    }
+}
+
 TEST(S3Client, BucketListLogsASummaryInsteadOfTheBody) {
     for (const int count : {20, 21}) {
         std::string xml = "<ListAllMyBucketsResult><Buckets>";
@@ -210,8 +314,41 @@ TEST(S3Client, UnusableAnswersAndMissingServersFail) {
     EXPECT_THROW(client.listPage(gone, credentials, "", "/", std::nullopt), tarn::TransportError);
     EXPECT_THAT(log.lines().back(), MatchesRegex("✗ \\[[0-9]+ms\\] Couldn't connect to server.*"));
 
-    // The endpoint cannot name a host: nothing is sent.
-    EXPECT_THROW(client.listBuckets(*tarn::Url::parse("storage.example.com"), "us-east-1", credentials), S3Error);
+    // Endpoints that name no host, or no server this client speaks to: nothing is sent.
+    const std::size_t linesBefore = log.lines().size();
+    for (const std::string endpoint : {"storage.example.com", "ftp://127.0.0.1:1/", "file:///tmp/buckets"}) {
+        try {
+            client.listBuckets(*tarn::Url::parse(endpoint), "us-east-1", credentials);
+            ADD_FAILURE() << endpoint;
+        } catch (const S3Error& error) {
+            EXPECT_EQ(error.kind(), S3Error::Kind::invalidURL) << endpoint;
+            EXPECT_STREQ(error.what(), "Invalid endpoint URL.");
+        }
+    }
+    EXPECT_EQ(log.lines().size(), linesBefore);
+}
+
+TEST(S3Client, BucketListKeepsAUrlsUserAndPasswordOutOfRequestAndLog) {
+    LoopbackHttpServer server([](const RecordedRequest&) {
+        return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}},
+                                          "<ListAllMyBucketsResult><Buckets/></ListAllMyBucketsResult>");
+    });
+    S3Client client;
+    CapturedLog log(client);
+    const std::string endpoint = server.endpoint();
+    const std::string withUser = "http://alice:pa55word@" + endpoint.substr(7) + "/base?x=1#part";
+    EXPECT_TRUE(client.listBuckets(*tarn::Url::parse(withUser), "us-east-1", credentials).empty());
+    // The path and query stay; the user, password and fragment go nowhere.
+    EXPECT_EQ(log.lines().front(), "→ GET " + endpoint + "/base?x=1");
+    for (const std::string& line : log.lines()) {
+        EXPECT_EQ(line.find("alice"), std::string::npos) << line;
+        EXPECT_EQ(line.find("pa55word"), std::string::npos) << line;
+    }
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0].target, "/base?x=1");
+    for (const HttpHeader& header : server.requests()[0].headers) {
+        EXPECT_EQ(header.value.find("Basic"), std::string::npos) << header.name;
+    }
 }
 
 TEST(S3Client, ListingsFollowContinuationTokensToTheEnd) {
@@ -225,6 +362,12 @@ TEST(S3Client, ListingsFollowContinuationTokensToTheEnd) {
         } else if (query.at("prefix") == "stub/") {
             page = listPageXml({"stub/a"}, std::nullopt);
             page.replace(page.find("false"), 5, "true");  // truncated, yet no token to go on with
+        } else if (query.at("prefix") == "marker/") {
+            page = listPageXml({"marker/a"}, std::nullopt);  // only the marker of the first listing version
+            page.replace(page.find("<IsTruncated>false</IsTruncated>"), 32,
+                         "<IsTruncated>true</IsTruncated><NextMarker>marker/a</NextMarker>");
+        } else if (query.at("prefix") == "empty/") {
+            page = listPageXml({"empty/a"}, "");
         } else if (!token) {
             page = listPageXml({"k/1", "k/2", "k/d1/"}, "t 1+/=");
         } else if (*token == "t 1+/=") {
@@ -254,13 +397,28 @@ TEST(S3Client, ListingsFollowContinuationTokensToTheEnd) {
     EXPECT_FALSE(all.nextContinuationToken);
     EXPECT_EQ(queryOf(server.requests()[3].target).at("delimiter"), "/");
 
-    const std::size_t before = server.requests().size();
-    EXPECT_EQ(client.listObjects(bucket, credentials, "stub/").size(), 1u);
-    EXPECT_EQ(server.requests().size(), before + 1);
+    // A truncated page that gives no way on would leave the rest of the folder out of
+    // a delete, move or total: that is an unusable answer, not the end of the listing.
+    std::size_t before = server.requests().size();
+    for (const std::string prefix : {"stub/", "marker/", "empty/"}) {
+        for (const bool flat : {true, false}) {
+            try {
+                if (flat) {
+                    client.listObjects(bucket, credentials, prefix);
+                } else {
+                    client.list(bucket, credentials, prefix, "/");
+                }
+                ADD_FAILURE() << prefix << " taken as complete";
+            } catch (const S3Error& error) {
+                EXPECT_EQ(error.kind(), S3Error::Kind::unexpectedResponse) << prefix;
+            }
+            EXPECT_EQ(server.requests().size(), ++before) << prefix;
+        }
+    }
 
     // A token the server already handed out would never end the listing.
     EXPECT_THROW(client.listObjects(bucket, credentials, "loop/"), S3Error);
-    EXPECT_EQ(server.requests().size(), before + 4);
+    EXPECT_EQ(server.requests().size(), before + 3);
 }
 
 TEST(S3Client, MultipartUploadListingSendsOnlyTheMarkersGiven) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace tarn;
 
 TEST(StorageModels, PrefixDisplayName) {
@@ -22,4 +24,9 @@ TEST(StorageModels, IdentityIsNotEquality) {
 TEST(StorageModels, UsageOfObjects) {
     EXPECT_EQ(BucketUsage::of({}), (BucketUsage{0, 0}));
     EXPECT_EQ(BucketUsage::of({ObjectItem{"a", 5}, ObjectItem{"b", 7}}), (BucketUsage{2, 12}));
+    // Sizes a hostile listing reports hold the total at its bound instead of wrapping.
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    EXPECT_EQ(BucketUsage::of({ObjectItem{"a", kMax}, ObjectItem{"b", 7}}), (BucketUsage{2, kMax}));
+    EXPECT_EQ(BucketUsage::of({ObjectItem{"a", kMin}, ObjectItem{"b", -1}}), (BucketUsage{2, kMin}));
 }

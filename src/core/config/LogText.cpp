@@ -6,11 +6,11 @@ namespace tarn::LogText {
 
 std::string truncated(std::string_view text, std::size_t limit) {
     if (text.size() <= limit) return std::string(text);
-    std::string cut = Utf8::repaired(text.substr(0, limit));
-    cut += "…（已截断，共 ";
-    cut += std::to_string(text.size());
-    cut += " bytes）";
-    return cut;
+    return Utf8::repaired(text.substr(0, limit)) + cutMarker(text.size());
+}
+
+std::string cutMarker(std::size_t total) {
+    return "…（已截断，共 " + std::to_string(total) + " bytes）";
 }
 
 }  // namespace tarn::LogText

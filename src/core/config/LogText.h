@@ -15,6 +15,9 @@ namespace LogText {
 // whole text.
 std::string truncated(std::string_view text, std::size_t limit);
 
+// The marker truncated() ends a cut text with: "…（已截断，共 N bytes）", N = `total`.
+std::string cutMarker(std::size_t total);
+
 }  // namespace LogText
 
 }  // namespace tarn

@@ -1,5 +1,7 @@
 #include "core/config/StorageModels.h"
 
+#include "core/config/SaturatingSum.h"
+
 namespace tarn {
 
 std::string ObjectPrefix::displayName() const {
@@ -13,7 +15,7 @@ std::string ObjectPrefix::displayName() const {
 BucketUsage BucketUsage::of(const std::vector<ObjectItem>& objects) {
     BucketUsage usage;
     usage.objectCount = static_cast<std::int64_t>(objects.size());
-    for (const auto& object : objects) usage.totalBytes += object.size;
+    for (const auto& object : objects) usage.totalBytes = saturatingSum(usage.totalBytes, object.size);
     return usage;
 }
 

@@ -1,6 +1,8 @@
 #include "core/storage/HttpExchange.h"
 
 #include "core/storage/CancelledError.h"
+#include "core/storage/ResponseTooLargeError.h"
+#include "core/storage/S3Error.h"
 #include "core/storage/TransportError.h"
 
 #include <curl/curl.h>
@@ -9,6 +11,7 @@
 #include <array>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -22,8 +25,11 @@ using Clock = std::chrono::steady_clock;
 // How long the wait for socket activity may last before the limits are looked at
 // again; bounds how late an idle or stall limit is noticed.
 constexpr int kPollMilliseconds = 100;
+// libcurl's receive buffer for a body that goes to a sink (a download): one read
+// from the socket and one call of the sink per half MiB rather than per 16 KiB.
+constexpr long kStreamingBufferBytes = 512L * 1024L;
 // A declared length is trusted for reserving memory only up to this size.
-constexpr curl_off_t kMaxReserve = 64 * 1024 * 1024;
+constexpr std::size_t kMaxReserve = 64 * 1024 * 1024;
 
 void initialiseCurl() {
     // A function-local static runs exactly once, whichever thread gets here first.
@@ -64,54 +70,66 @@ private:
     std::array<std::mutex, CURL_LOCK_DATA_LAST> m_locks;
 };
 
-// A multi handle (whose connection cache keeps connections open between exchanges)
-// and the easy handle that runs in it.
-class CurlHandles {
+// A multi handle, whose connection cache keeps connections open between exchanges.
+class MultiHandle {
 public:
-    CurlHandles() : m_multi(curl_multi_init()), m_easy(curl_easy_init()) {}
-    ~CurlHandles() {
-        if (m_easy != nullptr) curl_easy_cleanup(m_easy);
+    MultiHandle() : m_multi(curl_multi_init()) {}
+    ~MultiHandle() {
         if (m_multi != nullptr) curl_multi_cleanup(m_multi);
     }
-    CurlHandles(const CurlHandles&) = delete;
-    CurlHandles& operator=(const CurlHandles&) = delete;
+    MultiHandle(const MultiHandle&) = delete;
+    MultiHandle& operator=(const MultiHandle&) = delete;
 
-    bool valid() const { return m_multi != nullptr && m_easy != nullptr; }
-    CURLM* multi() const { return m_multi; }
-    CURL* easy() const { return m_easy; }
+    CURLM* get() const { return m_multi; }
     bool busy = false;
 
 private:
     CURLM* m_multi;
-    CURL* m_easy;
 };
 
-// The calling thread's handles, or fresh ones when a callback of a running exchange
-// starts another exchange on the same thread.
-class HandleLease {
+// The calling thread's multi handle, or a fresh one when a callback of a running
+// exchange starts another exchange on the same thread.
+class MultiLease {
 public:
-    HandleLease() {
-        thread_local CurlHandles threadHandles;
-        if (threadHandles.busy) {
-            m_own = std::make_unique<CurlHandles>();
-            m_handles = m_own.get();
+    MultiLease() {
+        thread_local MultiHandle threadMulti;
+        if (threadMulti.busy) {
+            m_own = std::make_unique<MultiHandle>();
+            m_multi = m_own.get();
         } else {
-            m_handles = &threadHandles;
+            m_multi = &threadMulti;
         }
-        if (!m_handles->valid()) throw TransportError::failed(CURLE_OUT_OF_MEMORY, "no libcurl handle", 0);
-        m_handles->busy = true;
-        curl_easy_reset(m_handles->easy());
+        if (m_multi->get() == nullptr) throw TransportError::failed(CURLE_OUT_OF_MEMORY, "no libcurl handle", 0);
+        m_multi->busy = true;
     }
-    ~HandleLease() { m_handles->busy = false; }
-    HandleLease(const HandleLease&) = delete;
-    HandleLease& operator=(const HandleLease&) = delete;
+    ~MultiLease() { m_multi->busy = false; }
+    MultiLease(const MultiLease&) = delete;
+    MultiLease& operator=(const MultiLease&) = delete;
 
-    CURLM* multi() const { return m_handles->multi(); }
-    CURL* easy() const { return m_handles->easy(); }
+    CURLM* get() const { return m_multi->get(); }
 
 private:
-    std::unique_ptr<CurlHandles> m_own;
-    CurlHandles* m_handles;
+    std::unique_ptr<MultiHandle> m_own;
+    MultiHandle* m_multi;
+};
+
+// The easy handle of one exchange. It is never reused: libcurl keeps results of a
+// transfer in the handle that a reset does not clear (the errno of a failed socket
+// call among them), and a later exchange would report them as its own. Connections
+// live in the multi handle's cache, so a fresh easy handle still reuses them.
+class EasyHandle {
+public:
+    EasyHandle() : m_easy(curl_easy_init()) {
+        if (m_easy == nullptr) throw TransportError::failed(CURLE_OUT_OF_MEMORY, "no libcurl handle", 0);
+    }
+    ~EasyHandle() { curl_easy_cleanup(m_easy); }
+    EasyHandle(const EasyHandle&) = delete;
+    EasyHandle& operator=(const EasyHandle&) = delete;
+
+    CURL* get() const { return m_easy; }
+
+private:
+    CURL* m_easy;
 };
 
 struct SlistDeleter {
@@ -146,7 +164,7 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-enum class Outcome { running, cancelled, idle, stalled, callbackFailed, sinkStopped };
+enum class Outcome { running, cancelled, idle, stalled, callbackFailed, sinkStopped, errorBodyCut };
 
 // The state of one exchange, shared with libcurl's callbacks.
 class Transfer {
@@ -187,6 +205,10 @@ private:
     std::size_t m_readOffset = 0;
     bool m_bodyStarted = false;
     bool m_sinking = false;
+    // How much of a collected body is kept, and whether a longer one fails the
+    // exchange (a success body) or is cut (the body of a refused request).
+    std::size_t m_bodyLimit = std::numeric_limits<std::size_t>::max();
+    bool m_failsOverLimit = false;
     TransferProgress m_progress;
     Clock::time_point m_start;
     Clock::time_point m_lastActivity;
@@ -236,6 +258,7 @@ void Transfer::configure(const Slist& headers) {
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    if (m_options.onBody) curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kStreamingBufferBytes);
     curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::onTransferInfo);
     curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
@@ -256,6 +279,8 @@ Outcome Transfer::check(Clock::time_point now) {
 HttpResponse Transfer::finish(CURLcode result) {
     if (m_outcome == Outcome::sinkStopped) {
         m_response.stoppedEarly = true;
+    } else if (m_outcome == Outcome::errorBodyCut) {
+        m_response.bodyCut = true;
     } else if (result != CURLE_OK) {
         long osErrno = 0;
         curl_easy_getinfo(m_easy, CURLINFO_OS_ERRNO, &osErrno);
@@ -302,15 +327,40 @@ std::size_t Transfer::bodyChunk(const char* data, std::size_t size) {
         long status = 0;
         curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
         m_response.statusCode = static_cast<int>(status);
-        m_sinking = m_options.onBody && status >= 200 && status <= 299;
+        const bool success = status >= 200 && status <= 299;
+        m_sinking = m_options.onBody && success;
+        if (!success) {
+            m_bodyLimit = S3Error::kMaxBodyBytes;
+        } else if (m_options.maxBodyBytes) {
+            m_bodyLimit = *m_options.maxBodyBytes;
+            m_failsOverLimit = true;
+        }
         curl_off_t length = -1;
         curl_easy_getinfo(m_easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-        if (!m_sinking && length > 0) m_response.body.reserve(static_cast<std::size_t>(std::min(length, kMaxReserve)));
+        if (!m_sinking && m_failsOverLimit && length > 0 && static_cast<std::uint64_t>(length) > m_bodyLimit) {
+            // Announced too long: refused before its bytes arrive.
+            fail(std::make_exception_ptr(ResponseTooLargeError(m_bodyLimit)));
+            return 0;
+        }
+        if (!m_sinking && length > 0) {
+            m_response.body.reserve(std::min({static_cast<std::size_t>(length), kMaxReserve, m_bodyLimit}));
+        }
     }
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
     if (!m_sinking) {
-        m_response.body.insert(m_response.body.end(), bytes, bytes + size);
-        return size;
+        const std::size_t room = m_bodyLimit - m_response.body.size();
+        if (size <= room) {
+            m_response.body.insert(m_response.body.end(), bytes, bytes + size);
+            return size;
+        }
+        if (m_failsOverLimit) {
+            fail(std::make_exception_ptr(ResponseTooLargeError(m_bodyLimit)));
+        } else {
+            // Enough of an error body to report it; the rest is not worth the wait.
+            m_response.body.insert(m_response.body.end(), bytes, bytes + room);
+            if (m_outcome == Outcome::running) m_outcome = Outcome::errorBodyCut;
+        }
+        return 0;  // anything but `size` makes libcurl end the transfer
     }
     try {
         if (m_options.onBody(m_response, {bytes, size})) return size;
@@ -389,16 +439,17 @@ private:
 HttpResponse perform(const S3Request& request, const ExchangeOptions& options) {
     if (options.stopToken.stop_requested()) throw CancelledError();
     initialiseCurl();
-    HandleLease handles;
+    const MultiLease multiLease;
+    const EasyHandle easy;
     const Slist headers = headerList(request);
-    Transfer transfer(request, options, handles.easy());
+    Transfer transfer(request, options, easy.get());
     transfer.configure(headers);
 
     CURLcode result = CURLE_OK;
     {
-        Attachment attachment(handles.multi(), handles.easy());
+        CURLM* const multi = multiLease.get();
+        Attachment attachment(multi, easy.get());
         // A stop request wakes the wait below at once instead of at its next round.
-        CURLM* const multi = handles.multi();
         const std::stop_callback wake(options.stopToken, [multi] { curl_multi_wakeup(multi); });
         while (true) {
             int running = 0;
@@ -407,7 +458,7 @@ HttpResponse perform(const S3Request& request, const ExchangeOptions& options) {
             if (running == 0) {
                 int queued = 0;
                 while (const CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-                    if (message->msg == CURLMSG_DONE && message->easy_handle == handles.easy()) {
+                    if (message->msg == CURLMSG_DONE && message->easy_handle == easy.get()) {
                         result = message->data.result;
                     }
                 }
@@ -430,6 +481,7 @@ HttpResponse perform(const S3Request& request, const ExchangeOptions& options) {
         break;
     case Outcome::running:
     case Outcome::sinkStopped:
+    case Outcome::errorBodyCut:
         break;
     }
     return transfer.finish(result);

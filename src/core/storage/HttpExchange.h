@@ -3,6 +3,7 @@
 #include "core/storage/S3Request.h"
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -24,6 +25,9 @@ struct HttpResponse {
     std::vector<std::uint8_t> body;
     // True when a body sink stopped the exchange before the body's end.
     bool stoppedEarly = false;
+    // True when the body of an answer outside 2xx was longer than an error keeps
+    // (S3Error::kMaxBodyBytes): `body` holds that much, and the rest was not read.
+    bool bodyCut = false;
     std::chrono::steady_clock::duration elapsed{};
 
     const std::string* header(std::string_view name) const { return findHeader(headers, name); }
@@ -45,8 +49,13 @@ struct ExchangeOptions {
     // Takes the body of a 2xx answer chunk by chunk instead of collecting it in
     // HttpResponse::body; the response it is given carries the status and headers.
     // Returning false ends the exchange at once, without an error (stoppedEarly).
-    // The body of any other status is always collected, so it can be reported.
+    // The body of any other status is always collected, so it can be reported, up to
+    // the size an error keeps (see HttpResponse::bodyCut).
     std::function<bool(const HttpResponse& head, std::span<const std::uint8_t> chunk)> onBody;
+    // A 2xx body collected in HttpResponse::body may be at most this long: a longer
+    // one ends the exchange with ResponseTooLargeError as soon as its announced length
+    // or the bytes received pass the limit. None: no limit.
+    std::optional<std::size_t> maxBodyBytes;
     // Called whenever a byte count changed.
     std::function<void(const TransferProgress&)> onProgress;
     // A stop request ends the exchange with CancelledError within milliseconds.
@@ -69,8 +78,9 @@ namespace HttpExchange {
 
 // Throws CancelledError on a stop request, TransportError when no answer came (or
 // the transfer stood still past S3Request::idleTimeout, where zero means no limit,
-// or past the stall limit), std::invalid_argument for a header that cannot be sent
-// as it stands (see checkSendable), and whatever a callback of the options throws.
+// or past the stall limit), ResponseTooLargeError for a body over the options'
+// limit, std::invalid_argument for a header that cannot be sent as it stands (see
+// checkSendable), and whatever a callback of the options throws.
 HttpResponse perform(const S3Request& request, const ExchangeOptions& options = {});
 
 }  // namespace HttpExchange

@@ -1,21 +1,12 @@
 #include "core/storage/S3BucketListParser.h"
 
+#include "core/config/SaturatingSum.h"
 #include "core/storage/XmlEventReader.h"
 #include "core/storage/XmlText.h"
-
-#include <limits>
 
 namespace tarn::S3BucketListParser {
 
 namespace {
-
-// Totals are summed over every element that carries one; a sum past the 64-bit range
-// stays at its bound rather than wrapping into nonsense.
-std::int64_t saturatingSum(std::int64_t a, std::int64_t b) {
-    std::int64_t sum = 0;
-    if (!__builtin_add_overflow(a, b, &sum)) return sum;
-    return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
-}
 
 class BucketListReader final : public XmlEventReader {
 public:

@@ -1,6 +1,7 @@
 #include "core/storage/S3Client.h"
 
 #include "core/config/AsciiCase.h"
+#include "core/storage/LogMasking.h"
 #include "core/config/LogText.h"
 #include "core/storage/S3Error.h"
 #include "core/storage/S3RequestBuilder.h"
@@ -16,8 +17,6 @@ namespace {
 
 // Bodies longer than this are cut in the log, so one large answer cannot flood it.
 constexpr std::size_t kLoggedBodyBytes = 4096;
-// How much of the signature line stays readable in the log of a refused request.
-constexpr std::size_t kShownAuthorizationCharacters = 48;
 
 std::string binaryPlaceholder(std::size_t size) {
     return "(binary " + std::to_string(size) + " bytes)";
@@ -37,9 +36,6 @@ std::string headerText(const std::vector<HttpHeader>& headers) {
     }
     return joined;
 }
-
-// The first `count` characters of a text (whole UTF-8 sequences), then "…".
-std::string masked(std::string_view value, std::size_t count) { return std::string(Utf8::prefix(value, count)) + "…"; }
 
 long long millisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
@@ -100,10 +96,11 @@ HttpResponse S3Client::sendReturningResponse(const S3Request& request, const Per
     return response;
 }
 
-S3Client::Perform S3Client::plainExchange(std::stop_token stop) {
-    return [stop = std::move(stop)](const S3Request& request) {
+S3Client::Perform S3Client::plainExchange(std::stop_token stop, std::optional<std::size_t> maxBodyBytes) {
+    return [stop = std::move(stop), maxBodyBytes](const S3Request& request) {
         ExchangeOptions options;
         options.stopToken = stop;
+        options.maxBodyBytes = maxBodyBytes;
         return HttpExchange::perform(request, options);
     };
 }
@@ -142,8 +139,7 @@ HttpResponse S3Client::transport(const S3Request& request, const Perform& perfor
         return response;
     }
 
-    const std::string_view bodyBytes = response.bodyText();
-    std::string bodyText = Utf8::isValid(bodyBytes) ? std::string(bodyBytes) : binaryPlaceholder(bodyBytes.size());
+    std::string bodyText = S3Error::bodyText(response.bodyText(), response.bodyCut);
     if (isLogging()) {
         log("← " + status + " [" + milliseconds + "ms] " + headerText(response.headers));
         logFailedRequest(request);
@@ -165,7 +161,7 @@ void S3Client::logFailedRequest(const S3Request& request) const {
     std::vector<HttpHeader> headers = request.headers;
     for (HttpHeader& header : headers) {
         if (AsciiCase::equalsIgnoringCase(header.name, "authorization")) {
-            header.value = masked(header.value, kShownAuthorizationCharacters);
+            header.value = LogMasking::maskedValue(header.value);
         }
     }
     log("  request headers: " + headerText(headers));
@@ -173,8 +169,11 @@ void S3Client::logFailedRequest(const S3Request& request) const {
 
 std::string S3Client::truncatedBody(std::span<const std::uint8_t> body) {
     const std::string_view text = asText(body);
-    if (text.size() > kLoggedBodyBytes) return LogText::truncated(text, kLoggedBodyBytes);
-    return Utf8::isValid(text) ? std::string(text) : binaryPlaceholder(text.size());
+    if (text.size() <= kLoggedBodyBytes) {
+        return Utf8::isValid(text) ? LogMasking::maskedBody(text) : binaryPlaceholder(text.size());
+    }
+    // Masked before it is cut, so that a value cut short at the end is masked too.
+    return Utf8::repaired(LogMasking::maskedBody(text.substr(0, kLoggedBodyBytes))) + LogText::cutMarker(text.size());
 }
 
 }  // namespace tarn

@@ -26,8 +26,9 @@ namespace tarn {
 
 // The one storage client of the program. Every operation is a blocking call on the
 // calling thread that returns its result or throws: S3Error (refused request, bad
-// URL, unusable answer), XmlParseError (an answer that is not XML), TransportError
-// (no answer) or CancelledError (the stop token was triggered). Operations may run
+// URL, unusable answer), XmlParseError (an answer that is not XML),
+// ResponseTooLargeError (an XML answer over kMaxDocumentBytes), TransportError (no
+// answer) or CancelledError (the stop token was triggered). Operations may run
 // on many threads at once; the client keeps nothing between calls but the logger.
 class S3Client {
 public:
@@ -48,7 +49,8 @@ public:
     // ---- Listings (S3ClientListing.cpp) ----
 
     // The buckets of the account at `endpoint`, with the totals of the maker's
-    // service (0 and 0 elsewhere).
+    // service (0 and 0 elsewhere). An endpoint that is not an http or https URL with
+    // a host throws S3Error::invalidURL before anything is sent.
     std::vector<S3BucketInfo> listBuckets(const Url& endpoint, const std::string& region,
                                           const S3Credentials& credentials, std::stop_token stop = {});
     // One page of objects and folders under `prefix`; an absent token asks for the
@@ -56,10 +58,12 @@ public:
     S3Listing listPage(const BucketConfig& bucket, const S3Credentials& credentials, const std::string& prefix,
                        const std::string& delimiter, const std::optional<std::string>& continuationToken,
                        std::stop_token stop = {});
-    // Every page, objects and folders each in page order; never truncated.
+    // Every page, objects and folders each in page order; never truncated. A page that
+    // says more follow but gives no continuation token throws
+    // S3Error::unexpectedResponse, as the listing cannot be completed.
     S3Listing list(const BucketConfig& bucket, const S3Credentials& credentials, const std::string& prefix,
                    const std::string& delimiter, std::stop_token stop = {});
-    // Every object under `prefix`, flat, in page order.
+    // Every object under `prefix`, flat, in page order; fails as `list` does.
     std::vector<ObjectItem> listObjects(const BucketConfig& bucket, const S3Credentials& credentials,
                                         const std::string& prefix, std::stop_token stop = {});
     // One page of unfinished multipart uploads (at most 1,000), after the markers.
@@ -73,8 +77,8 @@ public:
     // Progress as a fraction of the whole, 0 to 1 (a little above 1 only when a
     // server sends more than it announced). Called on the calling thread.
     using FractionProgress = std::function<void(double fraction)>;
-    // Bytes written to disk so far and the bytes expected (-1 when the server
-    // announced no length). Called on the calling thread.
+    // Bytes of the object received into the file so far and the bytes expected (-1
+    // when the server announced no length). Called on the calling thread.
     using ByteProgress = std::function<void(std::int64_t written, std::int64_t expected)>;
 
     // Single-request transfers (S3ClientTransfers.cpp). Downloads into files write
@@ -89,7 +93,8 @@ public:
     void upload(const std::filesystem::path& file, const BucketConfig& bucket, const S3Credentials& credentials,
                 const std::optional<std::string>& key = std::nullopt, const FractionProgress& onProgress = {},
                 std::stop_token stop = {});
-    // The whole object, in memory: for small objects only.
+    // The whole object, in memory: for small objects only (it is not held to the
+    // size limit of XML answers).
     std::vector<std::uint8_t> downloadData(const std::string& key, const BucketConfig& bucket,
                                            const S3Credentials& credentials, std::stop_token stop = {});
     // Saves the object as `fileName` inside `folder` (both created when missing) and
@@ -216,13 +221,18 @@ private:
     // `perform` pass through unchanged. `logsBody`: whether a successful textual
     // body is logged.
     std::vector<std::uint8_t> send(const S3Request& request, bool logsBody, const Perform& perform);
-    // The same over a plain exchange of the request and its body.
+    // The most of an answer that is read into memory as a document: a page of 1,000
+    // keys is about 1 MB, and servers that ignore paging send more in one answer.
+    static constexpr std::size_t kMaxDocumentBytes = 64 * 1024 * 1024;
+
+    // The same over a plain exchange of the request and its body, whose answer (an
+    // XML document, or nothing) may be at most kMaxDocumentBytes long.
     std::vector<std::uint8_t> send(const S3Request& request, bool logsBody, std::stop_token stop = {});
     // The same, returning the answer's status and headers; the success line has no
     // byte count, and a textual body is always logged. The body is dropped.
     HttpResponse sendReturningResponse(const S3Request& request, std::stop_token stop = {});
     HttpResponse sendReturningResponse(const S3Request& request, const Perform& perform);
-    static Perform plainExchange(std::stop_token stop);
+    static Perform plainExchange(std::stop_token stop, std::optional<std::size_t> maxBodyBytes = kMaxDocumentBytes);
 
     // Writes one line through the current logger, if any.
     void log(std::string_view line) const;
@@ -230,6 +240,7 @@ private:
     bool isLogging() const;
     void logBody(std::span<const std::uint8_t> body, const std::string* contentType) const;
     void logFailedRequest(const S3Request& request) const;
+    // A body as the log shows it: the echoes of a signature masked, cut at 4096 bytes.
     static std::string truncatedBody(std::span<const std::uint8_t> body);
     HttpResponse transport(const S3Request& request, const Perform& perform, bool countsBytes, bool logsBody);
 

@@ -38,7 +38,7 @@ std::vector<S3BucketInfo> S3Client::listBuckets(const Url& endpoint, const std::
     // The account's bucket list lives at the endpoint itself, not under a bucket.
     S3Request request;
     request.method = "GET";
-    request.url = endpoint.absoluteString();
+    request.url = S3RequestBuilder::accountURL(endpoint);
     S3Signer::sign(request, region, credentials, std::chrono::system_clock::now());
 
     const std::vector<std::uint8_t> body = send(request, false, std::move(stop));
@@ -93,9 +93,11 @@ S3Listing S3Client::allPages(const BucketConfig& bucket, const S3Credentials& cr
                            std::make_move_iterator(page.objects.end()));
         all.prefixes.insert(all.prefixes.end(), std::make_move_iterator(page.prefixes.begin()),
                             std::make_move_iterator(page.prefixes.end()));
-        // A truncated page without a token cannot be continued: what was gathered is
-        // the answer.
-        if (!page.isTruncated || !page.nextContinuationToken) return all;
+        if (!page.isTruncated) return all;
+        // A truncated page without a token (or with only the marker of the first
+        // listing version) cannot be continued. Returning what was gathered would have
+        // a folder delete, move or total act on part of the folder as if it were all.
+        if (!page.nextContinuationToken || page.nextContinuationToken->empty()) throw S3Error::unexpectedResponse();
         // A server that hands back a token it was already given would have the loop
         // run, and memory grow, for ever.
         if (!tokensSent.insert(*page.nextContinuationToken).second) throw S3Error::unexpectedResponse();

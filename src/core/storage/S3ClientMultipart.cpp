@@ -70,6 +70,8 @@ S3Client::PartResponse S3Client::uploadPart(const std::string& key, const std::s
     ExchangeOptions options;
     options.stopToken = std::move(stop);
     options.stallTimeout = stallTimeout;
+    // A success carries no body, or an error document: nothing near this size.
+    options.maxBodyBytes = kMaxDocumentBytes;
     options.onProgress = [&](const TransferProgress& progress) {
         // Totals that repeat or fall back (a resend on a fresh connection) report nothing.
         if (progress.sent <= sent) return;

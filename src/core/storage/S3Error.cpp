@@ -1,7 +1,10 @@
 #include "core/storage/S3Error.h"
 
+#include "core/config/ByteFormatter.h"
+#include "core/config/Utf8.h"
 #include "core/storage/XmlText.h"
 
+#include <cstdint>
 #include <string_view>
 
 namespace tarn {
@@ -12,6 +15,17 @@ void replaceAll(std::string& text, std::string_view from, std::string_view to) {
     for (std::size_t pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size())) {
         text.replace(pos, from.size(), to);
     }
+}
+
+// The bytes without a UTF-8 sequence that their end cuts short.
+std::string_view withoutCutSequence(std::string_view bytes) {
+    for (std::size_t back = 1; back <= 4 && back <= bytes.size(); ++back) {
+        const auto byte = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if ((byte & 0xC0) == 0x80) continue;  // inside a sequence: look for its lead byte
+        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        return length > back ? bytes.substr(0, bytes.size() - back) : bytes;
+    }
+    return bytes;
 }
 
 }  // namespace
@@ -37,6 +51,21 @@ S3Error::S3Error(Kind kind, int statusCode, std::string body)
         }
         break;
     }
+}
+
+std::string S3Error::bodyText(std::string_view bytes, bool cut) {
+    if (bytes.size() > kMaxBodyBytes) {
+        bytes = bytes.substr(0, kMaxBodyBytes);
+        cut = true;
+    }
+    // A character cut apart at the end is dropped, not taken for binary data.
+    const std::string_view kept = cut ? withoutCutSequence(bytes) : bytes;
+    std::string text = Utf8::isValid(kept) ? std::string(kept) : "(binary " + std::to_string(bytes.size()) + " bytes)";
+    if (cut) {
+        text += "… (cut: only the first " + ByteFormatter::string(static_cast<std::int64_t>(kMaxBodyBytes)) +
+                " of the answer were kept)";
+    }
+    return text;
 }
 
 S3Error S3Error::requestFailed(int statusCode, std::string body) {
@@ -73,7 +102,7 @@ std::optional<S3Error> S3Error::fromErrorDocument(int statusCode, std::string_vi
     if (next != '>' && next != ' ' && next != '\t' && next != '\r' && next != '\n' && next != '/') {
         return std::nullopt;
     }
-    return requestFailed(statusCode, std::string(body));
+    return requestFailed(statusCode, bodyText(body, false));
 }
 
 std::optional<int> S3Error::statusCode() const {

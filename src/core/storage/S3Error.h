@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <exception>
 #include <optional>
 #include <string>
@@ -13,6 +14,17 @@ class S3Error : public std::exception {
 public:
     enum class Kind { requestFailed, invalidURL, missingSecret, unexpectedResponse };
 
+    // The most of a refused request's body an error keeps: any S3 error document fits
+    // many times over; a proxy's page without end does not, nor is it copied with
+    // every copy of the error.
+    static constexpr std::size_t kMaxBodyBytes = 64 * 1024;
+    // A body as a refused request keeps it: its text when it is UTF-8, otherwise
+    // "(binary N bytes)". A body longer than kMaxBodyBytes, or one whose rest never
+    // arrived (`cut`), keeps its first kMaxBodyBytes (whole characters) followed by
+    // the note "… (cut: only the first 64 KB of the answer were kept)".
+    static std::string bodyText(std::string_view bytes, bool cut);
+
+    // `body` as bodyText() gives it.
     static S3Error requestFailed(int statusCode, std::string body);
     static S3Error invalidURL();
     static S3Error missingSecret();

@@ -4,6 +4,7 @@
 #include "core/storage/S3Signer.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tarn::S3RequestBuilder {
 
@@ -18,21 +19,27 @@ bool isUsableBucketName(std::string_view name) {
     });
 }
 
+// "scheme://" and "host[:port]" of an http or https endpoint. A user and password in
+// the endpoint are left out: S3 does not read them, and every URL ends up in the log.
+std::pair<std::string, std::string> schemeAndAuthority(const Url& endpoint) {
+    const std::optional<std::string>& scheme = endpoint.scheme();
+    std::optional<std::string> host = endpoint.hostForAuthority();
+    if (!scheme || (*scheme != "http" && *scheme != "https") || !host) throw S3Error::invalidURL();
+    if (endpoint.port()) host->append(":").append(std::to_string(*endpoint.port()));
+    return {*scheme + "://", std::move(*host)};
+}
+
 // The bucket's URL: with a key, the object's URL; with query items, that query.
 std::string bucketURL(const BucketConfig& bucket, std::optional<std::string_view> key,
                       const std::vector<QueryItem>& query = {}) {
     const Url& endpoint = bucket.endpoint;
-    const std::optional<std::string>& scheme = endpoint.scheme();
-    const std::optional<std::string> host = endpoint.hostForAuthority();
-    if (!scheme || (*scheme != "http" && *scheme != "https") || !host) throw S3Error::invalidURL();
+    auto [url, authority] = schemeAndAuthority(endpoint);
     if (!isUsableBucketName(bucket.bucketName)) throw S3Error::invalidURL();
 
     // "bucket.127.0.0.1" names no host, so IP-address endpoints are addressed path-style.
     const bool pathStyle = endpoint.hostIsIpLiteral();
-    std::string url = *scheme + "://";
     if (!pathStyle) url.append(bucket.bucketName).append(".");
-    url += *host;
-    if (endpoint.port()) url.append(":").append(std::to_string(*endpoint.port()));
+    url += authority;
     url += '/';
     if (pathStyle) {
         url += bucket.bucketName;
@@ -44,6 +51,16 @@ std::string bucketURL(const BucketConfig& bucket, std::optional<std::string_view
 }
 
 }  // namespace
+
+std::string accountURL(const Url& endpoint) {
+    auto [url, authority] = schemeAndAuthority(endpoint);
+    url += authority;
+    // The rest as written: path and query, without a fragment, which is never sent.
+    const std::string_view text = endpoint.absoluteString();
+    std::string_view rest = text.substr(std::min(text.find_first_of("/?#", text.find("://") + 3), text.size()));
+    url += rest.substr(0, rest.find('#'));
+    return url;
+}
 
 std::string objectURL(const BucketConfig& bucket, std::string_view key) { return bucketURL(bucket, key); }
 

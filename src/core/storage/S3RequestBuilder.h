@@ -21,6 +21,9 @@
 // cannot stand in a host name.
 namespace tarn::S3RequestBuilder {
 
+// The account-wide URL of an endpoint (the bucket list): the endpoint with its path
+// and query as written, without user, password or fragment.
+std::string accountURL(const Url& endpoint);
 std::string objectURL(const BucketConfig& bucket, std::string_view key);
 // The same as objectURL, path-style on IP-address endpoints.
 std::string virtualHostedObjectURL(const BucketConfig& bucket, std::string_view key);

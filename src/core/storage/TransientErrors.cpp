@@ -73,7 +73,11 @@ bool isTransient(const TransportError& error) {
     case TransportError::Kind::failed:
         break;
     }
-    return isTransientCurlCode(error.curlCode()) || isTransientErrno(error.osErrno());
+    // An errno counts only beside a code of a failed socket call: a malformed URL, an
+    // unsupported protocol or an untrusted certificate stays lasting whatever errno
+    // the handle still holds.
+    return isTransientCurlCode(error.curlCode()) ||
+           (TransportError::reportsOsErrno(error.curlCode()) && isTransientErrno(error.osErrno()));
 }
 
 }  // namespace tarn::TransientErrors

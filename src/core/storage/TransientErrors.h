@@ -14,7 +14,8 @@ namespace TransientErrors {
 bool isTransientCurlCode(int curlCode);
 // An errno value of a socket call.
 bool isTransientErrno(int osErrno);
-// Time limits always; otherwise by its libcurl code or its errno.
+// Time limits always; otherwise by its libcurl code, or by its errno where the code
+// stands for a failed socket call.
 bool isTransient(const TransportError& error);
 
 }  // namespace TransientErrors

@@ -26,7 +26,21 @@ TransportError::TransportError(Kind kind, int curlCode, std::string curlMessage,
     : std::runtime_error(description), m_kind(kind), m_curlCode(curlCode), m_curlMessage(std::move(curlMessage)),
       m_osErrno(osErrno), m_limit(limit) {}
 
+bool TransportError::reportsOsErrno(int curlCode) {
+    switch (curlCode) {
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_INTERFACE_FAILED:
+        return true;
+    default:
+        return false;
+    }
+}
+
 TransportError TransportError::failed(int curlCode, std::string curlMessage, int osErrno) {
+    if (!reportsOsErrno(curlCode)) osErrno = 0;
     std::string description = curl_easy_strerror(static_cast<CURLcode>(curlCode));
     if (!curlMessage.empty() && curlMessage != description) description += ": " + curlMessage;
     description += " (curl error " + std::to_string(curlCode);

@@ -21,6 +21,8 @@ public:
         stalled,
     };
 
+    // `osErrno` is kept only where `curlCode` stands for a failed socket call (see
+    // reportsOsErrno); anywhere else it is 0.
     static TransportError failed(int curlCode, std::string curlMessage, int osErrno);
     static TransportError idleTimeout(std::chrono::duration<double> limit);
     static TransportError stalled(std::chrono::duration<double> limit);
@@ -30,10 +32,15 @@ public:
     int curlCode() const { return m_curlCode; }
     // libcurl's own detailed text ("Failed to connect to host port 443 after 3 ms: ...").
     const std::string& curlMessage() const { return m_curlMessage; }
-    // errno of the last socket call libcurl made (CURLINFO_OS_ERRNO); 0 when none.
+    // errno of the socket call that failed (CURLINFO_OS_ERRNO); 0 when none did.
     int osErrno() const { return m_osErrno; }
     // The limit that was exceeded; zero for Kind::failed.
     std::chrono::duration<double> limit() const { return m_limit; }
+
+    // Whether a failure with this libcurl code comes from a socket call whose errno
+    // tells its cause (a refused, reset or unreachable connection). libcurl leaves the
+    // errno of an earlier failure in place, so with any other code it means nothing.
+    static bool reportsOsErrno(int curlCode);
 
 private:
     TransportError(Kind kind, int curlCode, std::string curlMessage, int osErrno, std::chrono::duration<double> limit,

@@ -1,0 +1,59 @@
+#include "BenchSupport.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace tarn::bench {
+
+namespace {
+
+constexpr std::int64_t kBlockBytes = 1024 * 1024;
+
+}  // namespace
+
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+void resetPeakMemory() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+double peakMemoryMiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("VmHWM:")) return std::stod(line.substr(6)) / 1024.0;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+BenchFile::BenchFile(std::int64_t size)
+    : m_path(std::filesystem::temp_directory_path() / ("tarn-bench-" + std::to_string(::getpid()) + ".bin")) {
+    std::mt19937_64 random(42);
+    std::vector<std::uint64_t> block(static_cast<std::size_t>(kBlockBytes) / sizeof(std::uint64_t));
+    std::ofstream out(m_path, std::ios::binary);
+    for (std::int64_t written = 0; written < size; written += kBlockBytes) {
+        for (std::uint64_t& word : block) word = random();
+        out.write(reinterpret_cast<const char*>(block.data()),
+                  static_cast<std::streamsize>(std::min(kBlockBytes, size - written)));
+    }
+}
+
+BenchFile::~BenchFile() {
+    std::filesystem::remove(m_path);
+}
+
+}  // namespace tarn::bench

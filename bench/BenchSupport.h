@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+// What the storage benchmarks measure, and the files they move.
+namespace tarn::bench {
+
+// CPU time of the whole process (all threads, user and kernel) so far, in seconds.
+double processCpuSeconds();
+
+// Starts a new peak-memory measurement: the peak resident size drops to the current
+// one, so what earlier benchmarks of the program used does not count.
+void resetPeakMemory();
+
+// The process's peak resident memory in MiB (VmHWM).
+double peakMemoryMiB();
+
+// A file of random bytes in the temporary folder, written a MiB at a time so that
+// making it raises no peak; removed with the object.
+class BenchFile {
+public:
+    explicit BenchFile(std::int64_t size);
+    ~BenchFile();
+    BenchFile(const BenchFile&) = delete;
+    BenchFile& operator=(const BenchFile&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+}  // namespace tarn::bench
