@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QString>
+
+#include <QCoro/QCoroTask>
+
+namespace tarn {
+
+// Desktop notifications through the freedesktop notification service on the session
+// bus. Posting never blocks: the call is sent and its answer awaited by the returned
+// task only. Without a bus or a service nothing is shown and nothing fails. Each post
+// is a separate notification; none replaces another.
+class DesktopNotifier {
+public:
+    static constexpr const char* defaultService = "org.freedesktop.Notifications";
+    static constexpr const char* applicationName = "Tarn Manager";
+
+    explicit DesktopNotifier(QString service = QString::fromLatin1(defaultService),
+                             QDBusConnection bus = QDBusConnection::sessionBus());
+
+    // True once the service has shown the notification; false without a bus or a
+    // service, or when it refused.
+    QCoro::Task<bool> post(QString title, QString body) const;
+
+private:
+    QString m_service;
+    QDBusConnection m_bus;
+};
+
+}  // namespace tarn
