@@ -15,11 +15,6 @@ namespace {
 // join; two absent bucket IDs count as the same bucket.
 bool sameBucket(const TransferTask& task, const std::optional<Uuid>& bucketID) { return task.bucketID == bucketID; }
 
-std::string withTrailingSlash(std::string prefix) {
-    if (!prefix.ends_with('/')) prefix += '/';
-    return prefix;
-}
-
 std::optional<BucketConfig> bucketWithID(const std::vector<BucketConfig>& buckets, const Uuid& id) {
     const auto found = std::find_if(buckets.begin(), buckets.end(), [&](const BucketConfig& b) { return b.id == id; });
     return found == buckets.end() ? std::nullopt : std::optional(*found);
@@ -101,19 +96,15 @@ std::vector<ObjectPrefix> AppState::selectedPrefixes() const {
     for (const ObjectPrefix& prefix : m_prefixes) {
         if (keys.contains(prefix.prefix)) result.push_back(prefix);
     }
+    // A finished folder upload or folder move stands for the folder it made.
     const std::vector<TransferTask>& tasks = transferTasks();
-    for (const TransferTask& task : tasks) {
-        if (sameBucket(task, m_selectedBucketID) && task.kind() == TransferKind::upload &&
-            task.state == TransferState::succeeded && task.isFolder && keys.contains(task.placeholderKey())) {
-            const auto* upload = task.spec.upload();
-            result.push_back({(upload != nullptr ? upload->directory : std::string()) + task.title + "/"});
-        }
-    }
-    for (const TransferTask& task : tasks) {
-        const auto* rename = task.spec.rename();
-        if (sameBucket(task, m_selectedBucketID) && rename != nullptr && task.state == TransferState::succeeded &&
-            task.isFolder && rename->isFolder && keys.contains(task.placeholderKey())) {
-            result.push_back({withTrailingSlash(rename->destination)});
+    for (const TransferKind kind : {TransferKind::upload, TransferKind::rename}) {
+        for (const TransferTask& task : tasks) {
+            const auto* rename = task.spec.rename();
+            if (sameBucket(task, m_selectedBucketID) && task.kind() == kind && task.state == TransferState::succeeded &&
+                task.isFolder && (rename == nullptr || rename->isFolder) && keys.contains(task.placeholderKey())) {
+                result.push_back({*task.placeholderRealKey()});
+            }
         }
     }
     return result;
