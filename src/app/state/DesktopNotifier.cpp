@@ -16,11 +16,14 @@ constexpr int replyTimeoutMs = 10000;
 
 }  // namespace
 
-DesktopNotifier::DesktopNotifier(QString service, QDBusConnection bus) : m_service(std::move(service)), m_bus(std::move(bus)) {}
+DesktopNotifier::DesktopNotifier(QString service) : m_service(std::move(service)) {}
+
+DesktopNotifier::DesktopNotifier(QString service, QDBusConnection bus)
+    : m_service(std::move(service)), m_bus(std::move(bus)) {}
 
 QCoro::Task<bool> DesktopNotifier::post(QString title, QString body) const {
     // Copied before the first wait: the notifier may be gone when the answer comes.
-    QDBusConnection bus = m_bus;
+    QDBusConnection bus = m_bus ? *m_bus : QDBusConnection::sessionBus();
     if (!bus.isConnected()) co_return false;
     QDBusMessage call = QDBusMessage::createMethodCall(m_service, QStringLiteral("/org/freedesktop/Notifications"),
                                                       QStringLiteral("org.freedesktop.Notifications"),

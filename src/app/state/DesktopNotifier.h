@@ -5,6 +5,8 @@
 
 #include <QCoro/QCoroTask>
 
+#include <optional>
+
 namespace tarn {
 
 // Desktop notifications through the freedesktop notification service on the session
@@ -16,8 +18,10 @@ public:
     static constexpr const char* defaultService = "org.freedesktop.Notifications";
     static constexpr const char* applicationName = "Tarn Manager";
 
-    explicit DesktopNotifier(QString service = QString::fromLatin1(defaultService),
-                             QDBusConnection bus = QDBusConnection::sessionBus());
+    // The session bus is reached at the first post, not before: making the notifier
+    // must not start a bus where there is none.
+    explicit DesktopNotifier(QString service = QString::fromLatin1(defaultService));
+    DesktopNotifier(QString service, QDBusConnection bus);
 
     // True once the service has shown the notification; false without a bus or a
     // service, or when it refused.
@@ -25,7 +29,7 @@ public:
 
 private:
     QString m_service;
-    QDBusConnection m_bus;
+    std::optional<QDBusConnection> m_bus;
 };
 
 }  // namespace tarn
