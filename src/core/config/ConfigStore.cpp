@@ -2,39 +2,15 @@
 
 #include "core/config/AtomicFile.h"
 #include "core/config/ConfigJson.h"
+#include "core/config/UserFolders.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <system_error>
-#include <vector>
 
 namespace tarn {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path homeFolder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
-        found->pw_dir != nullptr) {
-        return found->pw_dir;
-    }
-    return fs::current_path();
-}
-
-// A relative $XDG_CONFIG_HOME is invalid and ignored, as the base-directory rules say.
-fs::path configurationBaseFolder() {
-    if (const char* configHome = std::getenv("XDG_CONFIG_HOME"); configHome != nullptr && *configHome == '/') {
-        return configHome;
-    }
-    return homeFolder() / ".config";
-}
 
 fs::path withAppendedExtension(const fs::path& file, const char* extension) {
     fs::path result = file;
@@ -88,7 +64,7 @@ fs::path followLinks(fs::path file) {
 }  // namespace
 
 ConfigStore::ConfigStore() {
-    const fs::path base = configurationBaseFolder();
+    const fs::path base = UserFolders::configHome();
     m_configURL = base / "TarnManager" / "config.json";
     seedFromPredecessor(m_configURL, base / "TarnDesk" / "config.json");
 }

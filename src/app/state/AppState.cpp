@@ -1,0 +1,106 @@
+#include "app/state/AppState.h"
+
+#include "app/state/HeadlessUiServices.h"
+#include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
+#include "core/config/ConfigStore.h"
+
+#include <QMetaType>
+#include <QThread>
+
+#include <algorithm>
+
+namespace tarn {
+
+namespace {
+
+// Whole-pool waits are for blocking calls (network, keyring), not for processor time,
+// so the pool is not limited to the number of cores.
+constexpr int minimumWorkerThreads = 8;
+
+// Property and signal types by name, for code that reaches them through the
+// meta-object system (QObject::property, queued connections).
+void registerMetaTypes() {
+    static const bool registered = [] {
+        qRegisterMetaType<ToastMessage>();
+        qRegisterMetaType<AppConfig>();
+        qRegisterMetaType<std::string>();
+        qRegisterMetaType<std::optional<std::string>>();
+        qRegisterMetaType<std::optional<Uuid>>();
+        qRegisterMetaType<std::vector<ObjectItem>>();
+        qRegisterMetaType<std::vector<ObjectPrefix>>();
+        qRegisterMetaType<std::optional<BucketUsage>>();
+        qRegisterMetaType<BucketUsageCache>();
+        qRegisterMetaType<KeySet>();
+        qRegisterMetaType<std::optional<ObjectDetails>>();
+        qRegisterMetaType<InlinePreviewState>();
+        qRegisterMetaType<std::optional<BucketConfig>>();
+        qRegisterMetaType<std::vector<MetadataPair>>();
+        qRegisterMetaType<std::vector<std::filesystem::path>>();
+        qRegisterMetaType<std::vector<MultipartUpload>>();
+        qRegisterMetaType<std::vector<TransferTask>>();
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+}  // namespace
+
+AppState::AppState(ConfigStore& configStore, KeychainSecretStore& secretStore, S3Client& client, QObject* parent)
+    : QObject(parent),
+      m_configStore(configStore),
+      m_secretStore(secretStore),
+      m_client(client),
+      m_config(ConfigStore::defaultConfig()),
+      m_languageCode("zh"),
+      m_statusText(L10n::t(QStringLiteral("status_ready"))),
+      m_privateFolder(PrivateFolder::forCurrentUser()),
+      m_headlessUi(std::make_unique<HeadlessUiServices>()),
+      m_ui(m_headlessUi.get()) {
+    registerMetaTypes();
+    m_workers.setMaxThreadCount(std::max(minimumWorkerThreads, QThread::idealThreadCount()));
+}
+
+AppState::~AppState() {
+    for (std::stop_source* stop : {&m_searchStop, &m_loadMoreStop, &m_usageStop, &m_syncStop, &m_historyFlushStop}) {
+        stop->request_stop();
+    }
+    m_workers.waitForDone();
+}
+
+void AppState::setConfig(AppConfig config) { publish(m_config, std::move(config), &AppState::configChanged); }
+
+void AppState::saveConfig() {
+    try {
+        m_configStore.save(m_config);
+    } catch (const std::exception& error) {
+        sendToast({QString::fromUtf8(error.what()), ToastKind::error});
+    }
+    emit configChanged();
+}
+
+void AppState::setLanguageCode(std::string languageCode) {
+    m_languageCode = std::move(languageCode);
+    L10n::setLanguageCode(QString::fromStdString(m_languageCode));
+    emit languageCodeChanged();
+}
+
+TransferCenter& AppState::transfers() {
+    if (!m_transfers) m_transfers = std::make_unique<TransferCenter>(*this);
+    return *m_transfers;
+}
+
+const std::vector<TransferTask>& AppState::transferTasks() const {
+    static const std::vector<TransferTask> none;
+    return m_transfers ? m_transfers->tasks() : none;
+}
+
+void AppState::setIsSyncingBuckets(bool isSyncingBuckets) {
+    publish(m_isSyncingBuckets, isSyncingBuckets, &AppState::isSyncingBucketsChanged);
+}
+
+void AppState::sendToast(const ToastMessage& message) { emit toastRequested(message); }
+
+void AppState::sendBubble(const QString& text) { emit bubbleRequested(text); }
+
+}  // namespace tarn

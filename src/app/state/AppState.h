@@ -1,0 +1,492 @@
+#pragma once
+
+#include "app/state/Async.h"
+#include "app/state/DesktopNotifier.h"
+#include "app/state/FavoriteDirectoryItem.h"
+#include "app/state/InlinePreviewState.h"
+#include "app/state/KeySet.h"
+#include "app/state/MetadataPair.h"
+#include "app/state/PathItem.h"
+#include "app/state/ToastMessage.h"
+#include "core/config/ConfigModels.h"
+#include "core/config/PrivateFolder.h"
+#include "core/config/StorageModels.h"
+#include "core/config/Uuid.h"
+#include "core/storage/S3Client.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QThreadPool>
+
+#include <QCoro/QCoroTask>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace tarn {
+
+class ConfigStore;
+class KeychainSecretStore;
+class RotatingLogFile;
+class TransferCenter;
+struct TransferTask;
+class UiServices;
+
+using BucketUsageCache = std::unordered_map<Uuid, BucketUsage>;
+
+// The one object that holds everything the windows show and carries out every user
+// operation. It lives on the main thread and is never touched from another one.
+//
+// Published state: every field the views show is a property with a change signal,
+// and every assignment emits it, equal value or not (a view that cares compares for
+// itself). Views write only the selection, the search text, the status text, the sheet
+// flags and the sheets' companions; everything else is written by the operations.
+//
+// Text types: what is or feeds a core record keeps the core's type and is never
+// converted per item (a folder can hold 100,000 objects): object keys, prefixes,
+// names and codes are UTF-8 std::string, records such as AppConfig, ObjectItem,
+// ObjectPrefix and ObjectDetails are held as they are, local files are
+// std::filesystem::path. Texts made for display (statuses, toasts, bubbles, anything
+// from L10n) are QString.
+//
+// Waiting work: an operation is a coroutine on the main thread (started with
+// startDetached when nobody awaits it) that runs each blocking core call through
+// inBackground() and passes it the token of the operation's std::stop_source;
+// "cancel" is request_stop(). After every co_await it checks a QPointer to the state
+// first and then the session or epoch it captured, so a late result is dropped and a
+// destroyed state is never touched. Operations never throw to their callers: failures
+// become toasts (toastRequested) or bubbles (bubbleRequested).
+//
+// The operations live in one source file per concern: AppState.cpp (construction,
+// configuration, language, events), AppStateListing.cpp, AppStateSelection.cpp,
+// AppStateSheets.cpp, AppStateDerived.cpp and AppStateServices.cpp.
+class AppState : public QObject {
+    Q_OBJECT
+
+    // Configuration and language.
+    Q_PROPERTY(tarn::AppConfig config READ config WRITE setConfig NOTIFY configChanged)
+    Q_PROPERTY(std::string languageCode READ languageCode WRITE setLanguageCode NOTIFY languageCodeChanged)
+    // Listing and navigation.
+    Q_PROPERTY(std::optional<tarn::Uuid> selectedBucketID READ selectedBucketID NOTIFY selectedBucketIDChanged)
+    Q_PROPERTY(std::vector<tarn::ObjectItem> objects READ objects NOTIFY objectsChanged)
+    Q_PROPERTY(std::vector<tarn::ObjectPrefix> prefixes READ prefixes NOTIFY prefixesChanged)
+    Q_PROPERTY(std::string currentPrefix READ currentPrefix NOTIFY currentPrefixChanged)
+    Q_PROPERTY(std::string searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
+    Q_PROPERTY(QString statusText READ statusText WRITE setStatusText NOTIFY statusTextChanged)
+    Q_PROPERTY(std::optional<tarn::BucketUsage> bucketUsage READ bucketUsage NOTIFY bucketUsageChanged)
+    Q_PROPERTY(tarn::BucketUsageCache bucketUsageCache READ bucketUsageCache NOTIFY bucketUsageCacheChanged)
+    Q_PROPERTY(bool hasMoreObjects READ hasMoreObjects NOTIFY hasMoreObjectsChanged)
+    Q_PROPERTY(bool isLoadingMore READ isLoadingMore NOTIFY isLoadingMoreChanged)
+    Q_PROPERTY(bool isSearching READ isSearching NOTIFY isSearchingChanged)
+    // Selection: object keys, folder prefixes, or "upload:" + a transfer task's UUID.
+    Q_PROPERTY(std::optional<std::string> selectedObjectKey READ selectedObjectKey WRITE setSelectedObjectKey NOTIFY selectedObjectKeyChanged)
+    Q_PROPERTY(tarn::KeySet selectedObjectKeys READ selectedObjectKeys WRITE setSelectedObjectKeys NOTIFY selectedObjectKeysChanged)
+    Q_PROPERTY(std::optional<std::string> revealKey READ revealKey WRITE setRevealKey NOTIFY revealKeyChanged)
+    // Inspector and preview.
+    Q_PROPERTY(std::optional<tarn::ObjectDetails> objectDetails READ objectDetails NOTIFY objectDetailsChanged)
+    Q_PROPERTY(tarn::InlinePreviewState inlinePreviewState READ inlinePreviewState NOTIFY inlinePreviewStateChanged)
+    Q_PROPERTY(double previewDownloadFraction READ previewDownloadFraction NOTIFY previewDownloadFractionChanged)
+    Q_PROPERTY(bool showingPreview READ showingPreview NOTIFY showingPreviewChanged)
+    // Sheets: each is shown while its flag is true.
+    Q_PROPERTY(bool showingAppSettings READ showingAppSettings WRITE setShowingAppSettings NOTIFY showingAppSettingsChanged)
+    Q_PROPERTY(bool showingBucketEditor READ showingBucketEditor WRITE setShowingBucketEditor NOTIFY showingBucketEditorChanged)
+    Q_PROPERTY(bool showingAddBucketEditor READ showingAddBucketEditor WRITE setShowingAddBucketEditor NOTIFY showingAddBucketEditorChanged)
+    Q_PROPERTY(bool showingDeleteConfirm READ showingDeleteConfirm WRITE setShowingDeleteConfirm NOTIFY showingDeleteConfirmChanged)
+    Q_PROPERTY(bool showingNewFolder READ showingNewFolder WRITE setShowingNewFolder NOTIFY showingNewFolderChanged)
+    Q_PROPERTY(bool showingRenameMove READ showingRenameMove WRITE setShowingRenameMove NOTIFY showingRenameMoveChanged)
+    Q_PROPERTY(bool showingShareSheet READ showingShareSheet WRITE setShowingShareSheet NOTIFY showingShareSheetChanged)
+    Q_PROPERTY(bool showingEditMetadata READ showingEditMetadata WRITE setShowingEditMetadata NOTIFY showingEditMetadataChanged)
+    Q_PROPERTY(bool showingHistory READ showingHistory WRITE setShowingHistory NOTIFY showingHistoryChanged)
+    Q_PROPERTY(bool showingUploadConflict READ showingUploadConflict WRITE setShowingUploadConflict NOTIFY showingUploadConflictChanged)
+    Q_PROPERTY(bool showingTempFiles READ showingTempFiles WRITE setShowingTempFiles NOTIFY showingTempFilesChanged)
+    Q_PROPERTY(bool showingAbortConfirm READ showingAbortConfirm WRITE setShowingAbortConfirm NOTIFY showingAbortConfirmChanged)
+    Q_PROPERTY(bool isDropTargeted READ isDropTargeted WRITE setIsDropTargeted NOTIFY isDropTargetedChanged)
+    // What the sheets edit.
+    Q_PROPERTY(std::optional<tarn::Uuid> editingProfileID READ editingProfileID WRITE setEditingProfileID NOTIFY editingProfileIDChanged)
+    Q_PROPERTY(std::optional<tarn::BucketConfig> editingBucket READ editingBucket WRITE setEditingBucket NOTIFY editingBucketChanged)
+    Q_PROPERTY(std::string moveDestinationKey READ moveDestinationKey WRITE setMoveDestinationKey NOTIFY moveDestinationKeyChanged)
+    Q_PROPERTY(std::vector<tarn::MetadataPair> metadataDraft READ metadataDraft WRITE setMetadataDraft NOTIFY metadataDraftChanged)
+    Q_PROPERTY(std::vector<std::filesystem::path> pendingUploadURLs READ pendingUploadURLs NOTIFY pendingUploadURLsChanged)
+    // Unfinished multipart uploads.
+    Q_PROPERTY(std::vector<tarn::MultipartUpload> multipartUploads READ multipartUploads NOTIFY multipartUploadsChanged)
+    Q_PROPERTY(tarn::KeySet selectedUploadIDs READ selectedUploadIDs WRITE setSelectedUploadIDs NOTIFY selectedUploadIDsChanged)
+    Q_PROPERTY(bool isLoadingUploads READ isLoadingUploads NOTIFY isLoadingUploadsChanged)
+    Q_PROPERTY(bool hasMoreUploads READ hasMoreUploads NOTIFY hasMoreUploadsChanged)
+    // Bucket sync.
+    Q_PROPERTY(bool isSyncingBuckets READ isSyncingBuckets NOTIFY isSyncingBucketsChanged)
+
+public:
+    // The search waits this long after the last change of its text.
+    static constexpr std::chrono::milliseconds searchDebounce{300};
+
+    // Keeps the three services, which must outlive the state; loads nothing and
+    // starts nothing.
+    AppState(ConfigStore& configStore, KeychainSecretStore& secretStore, S3Client& client, QObject* parent = nullptr);
+    // Stops every operation and waits for the background work still running.
+    ~AppState() override;
+
+    ConfigStore& configStore() const { return m_configStore; }
+    KeychainSecretStore& secretStore() const { return m_secretStore; }
+    S3Client& client() const { return m_client; }
+
+    // ---- Configuration, language and events (AppState.cpp) ----
+
+    const AppConfig& config() const { return m_config; }
+    void setConfig(AppConfig config);
+    // Writes the configuration; a failure becomes an error toast. Publishes `config`.
+    void saveConfig();
+
+    const std::string& languageCode() const { return m_languageCode; }
+    // Also switches the text tables; notifies even when the code is the same.
+    void setLanguageCode(std::string languageCode);
+
+    // The transfer queue, made on first use and kept.
+    TransferCenter& transfers();
+
+    void sendToast(const ToastMessage& message);
+    void sendBubble(const QString& text);
+
+    // The result of `work()` run on the application's thread pool, awaited on the
+    // main thread (see Async.h). `work` may refer to the services, since the state
+    // waits for the pool before it goes, but never to the state's fields.
+    template <class F>
+    QCoro::Task<std::invoke_result_t<std::remove_reference_t<F>&>> inBackground(F&& work) {
+        return tarn::inBackground(m_workers, std::forward<F>(work));
+    }
+
+    // ---- Listing, navigation and search (AppStateListing.cpp) ----
+
+    const std::optional<Uuid>& selectedBucketID() const { return m_selectedBucketID; }
+    // The bucket that `objects` and `prefixes` belong to.
+    const std::optional<Uuid>& listingBucketID() const { return m_listingBucketID; }
+    const std::vector<ObjectItem>& objects() const { return m_objects; }
+    const std::vector<ObjectPrefix>& prefixes() const { return m_prefixes; }
+    const std::string& currentPrefix() const { return m_currentPrefix; }
+    const std::string& searchText() const { return m_searchText; }
+    // A changed text lists the folder again, searchDebounce after the last change.
+    void setSearchText(std::string searchText);
+    bool isLoading() const { return m_isLoading; }
+    const QString& statusText() const { return m_statusText; }
+    void setStatusText(QString statusText);
+    const std::optional<BucketUsage>& bucketUsage() const { return m_bucketUsage; }
+    const BucketUsageCache& bucketUsageCache() const { return m_bucketUsageCache; }
+    bool hasMoreObjects() const { return m_hasMoreObjects; }
+    bool isLoadingMore() const { return m_isLoadingMore; }
+    // True while a listing started by the search runs.
+    bool isSearching() const { return m_isSearching; }
+
+    // ---- Selection and inspector (AppStateSelection.cpp) ----
+
+    const std::optional<std::string>& selectedObjectKey() const { return m_selectedObjectKey; }
+    void setSelectedObjectKey(std::optional<std::string> selectedObjectKey);
+    const KeySet& selectedObjectKeys() const { return m_selectedObjectKeys; }
+    void setSelectedObjectKeys(KeySet selectedObjectKeys);
+    // A row the browser is asked to scroll to; it sets the key back to none.
+    const std::optional<std::string>& revealKey() const { return m_revealKey; }
+    void setRevealKey(std::optional<std::string> revealKey);
+    // Written by the browser only, while an inline rename is open.
+    bool isInlineRenaming() const { return m_isInlineRenaming; }
+    void setIsInlineRenaming(bool isInlineRenaming) { m_isInlineRenaming = isInlineRenaming; }
+
+    const std::optional<ObjectDetails>& objectDetails() const { return m_objectDetails; }
+    const InlinePreviewState& inlinePreviewState() const { return m_inlinePreviewState; }
+    double previewDownloadFraction() const { return m_previewDownloadFraction; }
+    bool showingPreview() const { return m_showingPreview; }
+
+    // ---- Sheets and what they edit (AppStateSheets.cpp) ----
+
+    bool showingAppSettings() const { return m_showingAppSettings; }
+    void setShowingAppSettings(bool showingAppSettings);
+    bool showingBucketEditor() const { return m_showingBucketEditor; }
+    void setShowingBucketEditor(bool showingBucketEditor);
+    bool showingAddBucketEditor() const { return m_showingAddBucketEditor; }
+    void setShowingAddBucketEditor(bool showingAddBucketEditor);
+    bool showingDeleteConfirm() const { return m_showingDeleteConfirm; }
+    void setShowingDeleteConfirm(bool showingDeleteConfirm);
+    bool showingNewFolder() const { return m_showingNewFolder; }
+    void setShowingNewFolder(bool showingNewFolder);
+    bool showingRenameMove() const { return m_showingRenameMove; }
+    void setShowingRenameMove(bool showingRenameMove);
+    bool showingShareSheet() const { return m_showingShareSheet; }
+    void setShowingShareSheet(bool showingShareSheet);
+    bool showingEditMetadata() const { return m_showingEditMetadata; }
+    void setShowingEditMetadata(bool showingEditMetadata);
+    bool showingHistory() const { return m_showingHistory; }
+    void setShowingHistory(bool showingHistory);
+    bool showingUploadConflict() const { return m_showingUploadConflict; }
+    void setShowingUploadConflict(bool showingUploadConflict);
+    bool showingTempFiles() const { return m_showingTempFiles; }
+    void setShowingTempFiles(bool showingTempFiles);
+    bool showingAbortConfirm() const { return m_showingAbortConfirm; }
+    void setShowingAbortConfirm(bool showingAbortConfirm);
+    bool isDropTargeted() const { return m_isDropTargeted; }
+    void setIsDropTargeted(bool isDropTargeted);
+
+    const std::optional<Uuid>& editingProfileID() const { return m_editingProfileID; }
+    void setEditingProfileID(std::optional<Uuid> editingProfileID);
+    const std::optional<BucketConfig>& editingBucket() const { return m_editingBucket; }
+    void setEditingBucket(std::optional<BucketConfig> editingBucket);
+    const std::string& moveDestinationKey() const { return m_moveDestinationKey; }
+    void setMoveDestinationKey(std::string moveDestinationKey);
+    const std::vector<MetadataPair>& metadataDraft() const { return m_metadataDraft; }
+    void setMetadataDraft(std::vector<MetadataPair> metadataDraft);
+    // The upload parked while the user decides about existing keys.
+    const std::vector<std::filesystem::path>& pendingUploadURLs() const { return m_pendingUploadURLs; }
+    const std::string& pendingUploadDirectory() const { return m_pendingUploadDirectory; }
+    const KeySet& pendingUploadExistingKeys() const { return m_pendingUploadExistingKeys; }
+    const std::optional<Uuid>& pendingUploadBucketID() const { return m_pendingUploadBucketID; }
+
+    const std::vector<MultipartUpload>& multipartUploads() const { return m_multipartUploads; }
+    const KeySet& selectedUploadIDs() const { return m_selectedUploadIDs; }
+    void setSelectedUploadIDs(KeySet selectedUploadIDs);
+    bool isLoadingUploads() const { return m_isLoadingUploads; }
+    bool hasMoreUploads() const { return m_hasMoreUploads; }
+
+    bool isSyncingBuckets() const { return m_isSyncingBuckets; }
+    // A folder refresh held back while an inline rename is open.
+    bool refreshAfterTransfersPending() const { return m_refreshAfterTransfersPending; }
+    void setRefreshAfterTransfersPending(bool pending) { m_refreshAfterTransfersPending = pending; }
+
+    // ---- Derived state, computed afresh on every read (AppStateDerived.cpp) ----
+
+    std::vector<BucketConfig> buckets(const StorageProfile& profile) const;
+    std::vector<BucketConfig> allBuckets() const;
+    std::optional<BucketConfig> selectedBucket() const;
+    // Empty while the listing shown belongs to another bucket than the selected one.
+    std::vector<ObjectItem> selectedObjects() const;
+    std::vector<ObjectPrefix> selectedPrefixes() const;
+    std::optional<ObjectItem> inspectorObject() const;
+    std::optional<ObjectPrefix> inspectorPrefix() const;
+    std::vector<ObjectItem> displayedObjects() const;
+    // Whether a listed object is a row of its own (not the folder's or a sub-folder's
+    // marker): the test behind displayedObjects, for readers that walk `objects`
+    // without copying it.
+    bool isDisplayedObject(const ObjectItem& item) const;
+    bool isSearchingActive() const;
+    std::string effectivePrefix(const std::string& prefix) const;
+    QString deleteConfirmationMessage() const;
+    std::vector<BucketConfig> favoriteBuckets() const;
+    std::vector<FavoriteDirectoryItem> favoriteDirectoryItems() const;
+    std::vector<PathItem> pathItems() const;
+
+    // ---- Services shared by the operations (AppStateServices.cpp) ----
+
+    // The secret access key of the bucket's account, read from the keyring off the
+    // main thread; none when it is missing, empty or unreadable.
+    QCoro::Task<std::optional<std::string>> resolvedSecret(BucketConfig bucket);
+    // The same read, blocking: for work that already runs in the background.
+    static std::optional<std::string> secretFromStore(const KeychainSecretStore& store, const BucketConfig& bucket);
+    // The key as the browser names it inside the current folder.
+    std::string objectName(const std::string& key) const;
+    // Posts one desktop notification and returns at once; failures are silent.
+    void notify(const QString& title, const QString& body);
+    // The application's one debug log, "corvane.log" in the home folder, made on
+    // first use; and the logger that writes the storage client's lines into it.
+    static RotatingLogFile& logFile();
+    static S3Client::Logger makeFileLogger();
+    // The private per-user folder for opened objects, previews, pastes and drags.
+    const PrivateFolder& privateFolder() const { return m_privateFolder; }
+    // The desktop services of the window layer; a headless stand-in until one is set.
+    UiServices& ui() const { return *m_ui; }
+    // Not owned; must outlive the state. Null puts the headless stand-in back.
+    void setUiServices(UiServices* services);
+
+signals:
+    void configChanged();
+    void languageCodeChanged();
+    void selectedBucketIDChanged();
+    void objectsChanged();
+    void prefixesChanged();
+    void currentPrefixChanged();
+    void searchTextChanged();
+    void isLoadingChanged();
+    void statusTextChanged();
+    void bucketUsageChanged();
+    void bucketUsageCacheChanged();
+    void hasMoreObjectsChanged();
+    void isLoadingMoreChanged();
+    void isSearchingChanged();
+    void selectedObjectKeyChanged();
+    void selectedObjectKeysChanged();
+    void revealKeyChanged();
+    void objectDetailsChanged();
+    void inlinePreviewStateChanged();
+    void previewDownloadFractionChanged();
+    void showingPreviewChanged();
+    void showingAppSettingsChanged();
+    void showingBucketEditorChanged();
+    void showingAddBucketEditorChanged();
+    void showingDeleteConfirmChanged();
+    void showingNewFolderChanged();
+    void showingRenameMoveChanged();
+    void showingShareSheetChanged();
+    void showingEditMetadataChanged();
+    void showingHistoryChanged();
+    void showingUploadConflictChanged();
+    void showingTempFilesChanged();
+    void showingAbortConfirmChanged();
+    void isDropTargetedChanged();
+    void editingProfileIDChanged();
+    void editingBucketChanged();
+    void moveDestinationKeyChanged();
+    void metadataDraftChanged();
+    void pendingUploadURLsChanged();
+    void multipartUploadsChanged();
+    void selectedUploadIDsChanged();
+    void isLoadingUploadsChanged();
+    void hasMoreUploadsChanged();
+    void isSyncingBucketsChanged();
+
+    // A transient message for the browser to show as a toast.
+    void toastRequested(const tarn::ToastMessage& message);
+    // A short text for the bubble at the browser's status indicator.
+    void bubbleRequested(const QString& text);
+
+private:
+    friend struct AppStateTestAccess;
+
+    // Setters of the fields only the operations write.
+    void setSelectedBucketID(std::optional<Uuid> selectedBucketID);
+    void setObjects(std::vector<ObjectItem> objects);
+    void setPrefixes(std::vector<ObjectPrefix> prefixes);
+    void setCurrentPrefix(std::string currentPrefix);
+    void setIsLoading(bool isLoading);
+    void setBucketUsage(std::optional<BucketUsage> bucketUsage);
+    void setBucketUsageCache(BucketUsageCache bucketUsageCache);
+    void setHasMoreObjects(bool hasMoreObjects);
+    void setIsLoadingMore(bool isLoadingMore);
+    void setIsSearching(bool isSearching);
+    void setObjectDetails(std::optional<ObjectDetails> objectDetails);
+    void setInlinePreviewState(InlinePreviewState inlinePreviewState);
+    void setPreviewDownloadFraction(double previewDownloadFraction);
+    void setShowingPreview(bool showingPreview);
+    void setPendingUploadURLs(std::vector<std::filesystem::path> pendingUploadURLs);
+    void setMultipartUploads(std::vector<MultipartUpload> multipartUploads);
+    void setIsLoadingUploads(bool isLoadingUploads);
+    void setHasMoreUploads(bool hasMoreUploads);
+    void setIsSyncingBuckets(bool isSyncingBuckets);
+
+    // Every assignment publishes, equal value or not.
+    template <class T>
+    void publish(T& field, T value, void (AppState::*changed)()) {
+        field = std::move(value);
+        emit(this->*changed)();
+    }
+
+    // The transfer tasks, without making the queue.
+    const std::vector<TransferTask>& transferTasks() const;
+
+    // Restarts the debounced search; runSearch waits and then lists.
+    void scheduleSearch();
+    QCoro::Task<> runSearch(std::stop_token stop);
+    // Lists the first page of `prefix` in the selected bucket (filtered by the search)
+    // and publishes it. The listing itself comes with navigation; until then the
+    // search calls this seam, which tests override to watch it.
+    virtual QCoro::Task<> loadDirectory(std::string prefix);
+
+    ConfigStore& m_configStore;
+    KeychainSecretStore& m_secretStore;
+    S3Client& m_client;
+
+    // Configuration and language.
+    AppConfig m_config;
+    std::string m_languageCode;
+    bool m_didLoad = false;
+
+    // Listing and navigation.
+    std::optional<Uuid> m_selectedBucketID;
+    std::optional<Uuid> m_listingBucketID;
+    int m_bucketSession = 0;  // a listing started under another session is dropped
+    std::vector<ObjectItem> m_objects;
+    std::vector<ObjectPrefix> m_prefixes;
+    std::string m_currentPrefix;
+    std::string m_searchText;
+    bool m_isLoading = false;
+    QString m_statusText;
+    std::optional<BucketUsage> m_bucketUsage;
+    BucketUsageCache m_bucketUsageCache;
+    bool m_hasMoreObjects = false;
+    bool m_isLoadingMore = false;
+    bool m_isSearching = false;
+    std::vector<std::string> m_backStack;
+    std::vector<std::string> m_forwardStack;
+    std::optional<std::string> m_nextPageToken;
+    std::stop_source m_searchStop;
+    std::stop_source m_loadMoreStop;
+    std::stop_source m_usageStop;
+    bool m_suppressSearchReload = false;  // navigation clears the search without a listing
+    int m_runningOperations = 0;
+
+    // Selection.
+    std::optional<std::string> m_selectedObjectKey;
+    KeySet m_selectedObjectKeys;
+    std::optional<std::string> m_revealKey;
+    std::optional<std::string> m_pendingSelectKey;  // selected by the next listing
+    bool m_pendingSelectShouldReveal = false;
+    bool m_isInlineRenaming = false;
+
+    // Inspector and preview.
+    std::optional<ObjectDetails> m_objectDetails;
+    InlinePreviewState m_inlinePreviewState;
+    double m_previewDownloadFraction = 0;
+    bool m_showingPreview = true;
+    int m_inspectorEpoch = 0;  // a preview started under another epoch is dropped
+
+    // Sheets and their companions.
+    bool m_showingAppSettings = false;
+    bool m_showingBucketEditor = false;
+    bool m_showingAddBucketEditor = false;
+    bool m_showingDeleteConfirm = false;
+    bool m_showingNewFolder = false;
+    bool m_showingRenameMove = false;
+    bool m_showingShareSheet = false;
+    bool m_showingEditMetadata = false;
+    bool m_showingHistory = false;
+    bool m_showingUploadConflict = false;
+    bool m_showingTempFiles = false;
+    bool m_showingAbortConfirm = false;
+    bool m_isDropTargeted = false;
+    std::optional<Uuid> m_editingProfileID;
+    std::optional<BucketConfig> m_editingBucket;
+    std::string m_moveDestinationKey;
+    std::vector<MetadataPair> m_metadataDraft;
+    std::vector<std::filesystem::path> m_pendingUploadURLs;
+    std::string m_pendingUploadDirectory;
+    KeySet m_pendingUploadExistingKeys;
+    std::optional<Uuid> m_pendingUploadBucketID;
+
+    // Unfinished multipart uploads.
+    std::vector<MultipartUpload> m_multipartUploads;
+    KeySet m_selectedUploadIDs;
+    bool m_isLoadingUploads = false;
+    bool m_hasMoreUploads = false;
+    std::optional<std::string> m_uploadsKeyMarker;
+    std::optional<std::string> m_uploadsUploadIdMarker;
+
+    // Bucket sync, transfers and history.
+    bool m_isSyncingBuckets = false;
+    std::stop_source m_syncStop;
+    std::unique_ptr<TransferCenter> m_transfers;
+    bool m_refreshAfterTransfersPending = false;
+    std::vector<OperationHistoryEntry> m_historyBuffer;
+    std::stop_source m_historyFlushStop;
+
+    // Services.
+    PrivateFolder m_privateFolder;
+    DesktopNotifier m_notifier;
+    std::unique_ptr<UiServices> m_headlessUi;
+    UiServices* m_ui;
+    // Blocking core calls run here; declared last so that it is destroyed first,
+    // waiting for its work while everything that work may touch still exists.
+    QThreadPool m_workers;
+};
+
+}  // namespace tarn

@@ -1,0 +1,192 @@
+#include "app/state/AppState.h"
+
+#include "app/state/Whitespace.h"
+#include "app/text/L10n.h"
+#include "app/transfers/TransferTask.h"
+#include "core/config/BucketIdentity.h"
+
+#include <algorithm>
+
+namespace tarn {
+
+namespace {
+
+// Placeholder rows of the transfer queue belong to the bucket whose listing they
+// join; two absent bucket IDs count as the same bucket.
+bool sameBucket(const TransferTask& task, const std::optional<Uuid>& bucketID) { return task.bucketID == bucketID; }
+
+std::optional<BucketConfig> bucketWithID(const std::vector<BucketConfig>& buckets, const Uuid& id) {
+    const auto found = std::find_if(buckets.begin(), buckets.end(), [&](const BucketConfig& b) { return b.id == id; });
+    return found == buckets.end() ? std::nullopt : std::optional(*found);
+}
+
+}  // namespace
+
+std::vector<BucketConfig> AppState::buckets(const StorageProfile& profile) const {
+    std::vector<BucketConfig> result;
+    result.reserve(profile.bucketNames.size());
+    for (const std::string& name : profile.bucketNames) {
+        BucketConfig bucket;
+        bucket.id = BucketIdentity::deterministicID(profile.endpoint, profile.region, profile.accessKeyID, name);
+        bucket.displayName = name;
+        bucket.bucketName = name;
+        bucket.endpoint = profile.endpoint;
+        bucket.region = profile.region;
+        bucket.accessKeyID = profile.accessKeyID;
+        if (const auto settings = m_config.bucketSettings.find(bucket.id.toString());
+            settings != m_config.bucketSettings.end()) {
+            if (settings->second.displayName) bucket.displayName = *settings->second.displayName;
+            bucket.publicDomains = settings->second.publicDomains;
+            if (!bucket.publicDomains.empty()) bucket.publicBaseURL = bucket.publicDomains.front().baseURL();
+        }
+        result.push_back(std::move(bucket));
+    }
+    return result;
+}
+
+std::vector<BucketConfig> AppState::allBuckets() const {
+    std::vector<BucketConfig> result;
+    for (const StorageProfile& profile : m_config.profiles) {
+        std::vector<BucketConfig> ofProfile = buckets(profile);
+        std::move(ofProfile.begin(), ofProfile.end(), std::back_inserter(result));
+    }
+    return result;
+}
+
+std::optional<BucketConfig> AppState::selectedBucket() const {
+    if (!m_selectedBucketID) return std::nullopt;
+    return bucketWithID(allBuckets(), *m_selectedBucketID);
+}
+
+std::vector<ObjectItem> AppState::selectedObjects() const {
+    if (m_listingBucketID != m_selectedBucketID) return {};
+    KeySet single;
+    if (m_selectedObjectKeys.empty() && m_selectedObjectKey) single.insert(*m_selectedObjectKey);
+    const KeySet& keys = m_selectedObjectKeys.empty() ? single : m_selectedObjectKeys;
+    if (keys.empty()) return {};
+
+    std::vector<ObjectItem> result;
+    for (const ObjectItem& item : m_objects) {
+        if (keys.contains(item.key)) result.push_back(item);
+    }
+    const std::vector<TransferTask>& tasks = transferTasks();
+    for (const TransferTask& task : tasks) {
+        if (sameBucket(task, m_selectedBucketID) && task.kind() == TransferKind::upload &&
+            task.state == TransferState::succeeded && task.succeededObjectKey && keys.contains(task.placeholderKey())) {
+            result.push_back({*task.succeededObjectKey, task.bytesTotal, task.completedAt, std::nullopt, std::nullopt});
+        }
+    }
+    for (const TransferTask& task : tasks) {
+        const auto* rename = task.spec.rename();
+        if (sameBucket(task, m_selectedBucketID) && rename != nullptr && !task.isFolder &&
+            task.state != TransferState::failed && task.state != TransferState::cancelled &&
+            keys.contains(task.placeholderKey())) {
+            result.push_back({rename->destination, task.bytesTotal, task.completedAt, std::nullopt, task.sourceETag});
+        }
+    }
+    return result;
+}
+
+std::vector<ObjectPrefix> AppState::selectedPrefixes() const {
+    if (m_listingBucketID != m_selectedBucketID) return {};
+    const KeySet& keys = m_selectedObjectKeys;
+    if (keys.empty()) return {};
+
+    std::vector<ObjectPrefix> result;
+    for (const ObjectPrefix& prefix : m_prefixes) {
+        if (keys.contains(prefix.prefix)) result.push_back(prefix);
+    }
+    // A finished folder upload or folder move stands for the folder it made.
+    const std::vector<TransferTask>& tasks = transferTasks();
+    for (const TransferKind kind : {TransferKind::upload, TransferKind::rename}) {
+        for (const TransferTask& task : tasks) {
+            const auto* rename = task.spec.rename();
+            if (sameBucket(task, m_selectedBucketID) && task.kind() == kind && task.state == TransferState::succeeded &&
+                task.isFolder && (rename == nullptr || rename->isFolder) && keys.contains(task.placeholderKey())) {
+                result.push_back({*task.placeholderRealKey()});
+            }
+        }
+    }
+    return result;
+}
+
+std::optional<ObjectItem> AppState::inspectorObject() const {
+    std::vector<ObjectItem> objects = selectedObjects();
+    if (objects.size() != 1 || !selectedPrefixes().empty()) return std::nullopt;
+    return std::move(objects.front());
+}
+
+std::optional<ObjectPrefix> AppState::inspectorPrefix() const {
+    std::vector<ObjectPrefix> prefixes = selectedPrefixes();
+    if (prefixes.size() != 1 || !selectedObjects().empty()) return std::nullopt;
+    return std::move(prefixes.front());
+}
+
+bool AppState::isDisplayedObject(const ObjectItem& item) const {
+    return item.key != m_currentPrefix && !item.key.ends_with('/');
+}
+
+std::vector<ObjectItem> AppState::displayedObjects() const {
+    std::vector<ObjectItem> result;
+    result.reserve(m_objects.size());
+    std::copy_if(m_objects.begin(), m_objects.end(), std::back_inserter(result),
+                 [this](const ObjectItem& item) { return isDisplayedObject(item); });
+    return result;
+}
+
+bool AppState::isSearchingActive() const { return !Whitespace::trimmed(m_searchText).empty(); }
+
+std::string AppState::effectivePrefix(const std::string& prefix) const {
+    return prefix + std::string(Whitespace::trimmed(m_searchText));
+}
+
+QString AppState::deleteConfirmationMessage() const {
+    const auto folders = static_cast<long long>(selectedPrefixes().size());
+    const auto files = static_cast<long long>(selectedObjects().size());
+    if (folders == 0) {
+        return files <= 1 ? L10n::t(QStringLiteral("delete_file_message"))
+                          : L10n::t(QStringLiteral("batch_delete_files_message"), files);
+    }
+    if (files == 0) {
+        return folders == 1 ? L10n::t(QStringLiteral("delete_folder_message"))
+                            : L10n::t(QStringLiteral("batch_delete_folders_message"), folders);
+    }
+    return L10n::t(QStringLiteral("batch_delete_mixed_message"), files + folders, files, folders);
+}
+
+std::vector<BucketConfig> AppState::favoriteBuckets() const {
+    const std::vector<BucketConfig> known = allBuckets();
+    std::vector<BucketConfig> result;
+    for (const Uuid& id : m_config.favoriteBucketIDs) {
+        if (auto bucket = bucketWithID(known, id)) result.push_back(std::move(*bucket));
+    }
+    return result;
+}
+
+std::vector<FavoriteDirectoryItem> AppState::favoriteDirectoryItems() const {
+    const std::vector<BucketConfig> known = allBuckets();
+    std::vector<FavoriteDirectoryItem> result;
+    for (const FavoriteDirectory& favorite : m_config.favoriteDirectories) {
+        if (auto bucket = bucketWithID(known, favorite.bucketID)) result.push_back({favorite, std::move(*bucket)});
+    }
+    return result;
+}
+
+std::vector<PathItem> AppState::pathItems() const {
+    const std::optional<BucketConfig> bucket = selectedBucket();
+    std::vector<PathItem> items{
+        {bucket ? QString::fromStdString(bucket->displayName) : L10n::t(QStringLiteral("root")), std::string()}};
+    std::string running;
+    std::string_view rest = m_currentPrefix;
+    while (!rest.empty()) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view piece = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (piece.empty()) continue;
+        running.append(piece).append("/");
+        items.push_back({QString::fromUtf8(piece.data(), static_cast<qsizetype>(piece.size())), running});
+    }
+    return items;
+}
+
+}  // namespace tarn

@@ -1,0 +1,44 @@
+#include "app/state/AppState.h"
+
+#include "app/state/UiServices.h"
+#include "core/config/KeychainSecretStore.h"
+#include "core/config/RotatingLogFile.h"
+#include "core/config/UserFolders.h"
+
+namespace tarn {
+
+QCoro::Task<std::optional<std::string>> AppState::resolvedSecret(BucketConfig bucket) {
+    auto read = [&store = m_secretStore, bucket = std::move(bucket)] { return secretFromStore(store, bucket); };
+    co_return co_await inBackground(read);
+}
+
+std::optional<std::string> AppState::secretFromStore(const KeychainSecretStore& store, const BucketConfig& bucket) {
+    try {
+        std::optional<std::string> secret = store.secret(KeychainSecretStore::accountSecretAccount(bucket));
+        if (secret && !secret->empty()) return secret;
+    } catch (const std::exception&) {
+        // An unreadable keyring is the same as a missing secret to every caller.
+    }
+    return std::nullopt;
+}
+
+std::string AppState::objectName(const std::string& key) const {
+    if (m_currentPrefix.empty() || !key.starts_with(m_currentPrefix)) return key;
+    return key.substr(m_currentPrefix.size());
+}
+
+void AppState::notify(const QString& title, const QString& body) { startDetached(m_notifier.post(title, body)); }
+
+RotatingLogFile& AppState::logFile() {
+    // The text tables tell the user it is ~/corvane.log.
+    static RotatingLogFile file(UserFolders::home() / "corvane.log");
+    return file;
+}
+
+S3Client::Logger AppState::makeFileLogger() {
+    return [](std::string_view line) { logFile().write(line); };
+}
+
+void AppState::setUiServices(UiServices* services) { m_ui = services != nullptr ? services : m_headlessUi.get(); }
+
+}  // namespace tarn

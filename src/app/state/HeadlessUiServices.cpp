@@ -1,0 +1,23 @@
+#include "app/state/HeadlessUiServices.h"
+
+namespace tarn {
+
+QCoro::Task<std::vector<std::filesystem::path>> HeadlessUiServices::chooseFiles(FileChoice) { co_return {}; }
+
+QCoro::Task<std::optional<std::filesystem::path>> HeadlessUiServices::chooseFolder(QString) { co_return std::nullopt; }
+
+QCoro::Task<std::optional<std::filesystem::path>> HeadlessUiServices::chooseSaveFile(QString, QString, QStringList) {
+    co_return std::nullopt;
+}
+
+QCoro::Task<bool> HeadlessUiServices::showAlert(Alert) { co_return false; }
+
+UiServices::ClipboardContents HeadlessUiServices::clipboard() { return {}; }
+
+void HeadlessUiServices::openWithDefaultApplication(const std::filesystem::path&) {}
+
+void HeadlessUiServices::openUrl(const QUrl&) {}
+
+void HeadlessUiServices::beep() {}
+
+}  // namespace tarn

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "core/config/Uuid.h"
+
+#include <string>
+
+namespace tarn {
+
+// One row of the metadata editor: a user metadata name and its value.
+struct MetadataPair {
+    Uuid id;
+    std::string key;
+    std::string value;
+
+    bool operator==(const MetadataPair&) const = default;
+};
+
+}  // namespace tarn
