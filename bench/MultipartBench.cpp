@@ -85,8 +85,8 @@ void BM_MultipartUpload256MiB(benchmark::State& state) {
     const tarn::BucketConfig bucket = tarn::test::createBucket(*server, "bench-multipart");
     const tarn::S3Credentials credentials = tarn::test::credentialsOf(*server);
     const BenchFile file;
-    const std::int64_t partSize = tarn::MultipartPlan::partSize(tarn::AppConfig::defaultMultipartPartSizeMB, kFileSize);
-    const int concurrency = tarn::MultipartPlan::concurrency(partSize);
+    const tarn::MultipartPlan plan =
+        tarn::MultipartPlan::forSettings(kFileSize, tarn::AppConfig::defaultMultipartPartSizeMB);
     tarn::S3Client client;
 
     double cpu = 0;
@@ -96,7 +96,7 @@ void BM_MultipartUpload256MiB(benchmark::State& state) {
         const double cpuStart = processCpuSeconds();
         const std::string uploadId = client.createMultipartUpload(kKey, bucket, credentials, std::nullopt);
         const tarn::MultipartUploader uploader(client, bucket, credentials, kKey, uploadId, file.path(), kFileSize,
-                                               partSize, concurrency);
+                                               plan.partSize, plan.concurrency);
         const std::vector<tarn::UploadPart> parts = uploader.upload({}, {}, {});
         client.completeMultipartUpload(kKey, uploadId, parts, bucket, credentials);
         cpu += processCpuSeconds() - cpuStart;
@@ -110,7 +110,7 @@ void BM_MultipartUpload256MiB(benchmark::State& state) {
     const double gib = static_cast<double>(kFileSize) / (1024.0 * kMiB) * static_cast<double>(state.iterations());
     state.counters["cpu_s_per_gib"] = cpu / gib;
     state.counters["peak_rss_mib"] = peak;
-    state.counters["budget_mib"] = static_cast<double>(concurrency * partSize / kMiB + 32);
+    state.counters["budget_mib"] = static_cast<double>(plan.concurrency * plan.partSize / kMiB + 32);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kFileSize);
 }
 BENCHMARK(BM_MultipartUpload256MiB)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(3);

@@ -391,7 +391,7 @@ TEST(MultipartUploader, KeepsAtMostTheGivenNumberOfPartsInFlight) {
     }
 }
 
-TEST(MultipartUploader, KeepsWithinThePartLimitsOfTheStore) {
+TEST(MultipartUploader, KeepsWithinThePartLimitsOfTheStoreAndTheMemoryBudget) {
     LoopbackHttpServer server([](const RecordedRequest&) { return stored(1); });
     S3Client client;
     const auto make = [&](std::int64_t fileSize, std::int64_t partSize) {
@@ -399,12 +399,18 @@ TEST(MultipartUploader, KeepsWithinThePartLimitsOfTheStore) {
                                  "U1", "/nonexistent/file", fileSize, partSize, 4);
     };
     constexpr std::int64_t MiB = 1024 * 1024;
+    constexpr std::int64_t TiB = 1024 * 1024 * MiB;
     const MultipartUploader large = make(200 * 1024 * MiB, 10 * MiB);
     EXPECT_EQ(large.partSize(), 21 * MiB);
     EXPECT_EQ(large.partCount(), 9753);
+    EXPECT_EQ(large.concurrency(), 4);
 
-    const MultipartUploader huge = make(5 * 1024 * 1024 * MiB + 1, 10 * MiB);
-    EXPECT_THROW(huge.upload({}, {}, {}), tarn::FileTooLargeError);
+    // Parts enlarged to 105 MiB: four in flight would hold 420 MiB; two fit in 256.
+    EXPECT_EQ(make(1 * TiB, 10 * MiB).plan(), (tarn::MultipartPlan{105 * MiB, 9987, 2}));
+    // 525 MiB parts: one at a time, never none.
+    EXPECT_EQ(make(5 * TiB, 10 * MiB).plan(), (tarn::MultipartPlan{525 * MiB, 9987, 1}));
+
+    EXPECT_THROW(make(5 * TiB + 1, 10 * MiB), tarn::FileTooLargeError);
     EXPECT_TRUE(server.requests().empty());
 }
 

@@ -2,7 +2,6 @@
 
 #include "core/storage/CancelledError.h"
 #include "core/config/FileDescriptor.h"
-#include "core/storage/MultipartPlan.h"
 #include "core/storage/PartStalledError.h"
 #include "core/storage/PartUploadError.h"
 #include "core/storage/S3Client.h"
@@ -21,12 +20,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <random>
-#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -160,7 +157,7 @@ public:
     // Sends the pending parts, adding each stored one to `done`. Returns the first
     // failure, if any; every part thread has ended when it returns.
     std::exception_ptr execute(std::deque<int> pending, std::map<int, UploadPart>& done) {
-        const std::size_t threads = std::min(pending.size(), static_cast<std::size_t>(m_uploader.m_concurrency));
+        const std::size_t threads = std::min(pending.size(), static_cast<std::size_t>(m_uploader.concurrency()));
         std::exception_ptr failure;
         {
             m_assignments.assign(threads, std::nullopt);
@@ -292,31 +289,20 @@ MultipartUploader::MultipartUploader(S3Client& client, BucketConfig bucket, S3Cr
                                      std::int64_t fileSize, std::int64_t partSize, int concurrency,
                                      PartRetryPolicy policy)
     : m_client(client), m_bucket(std::move(bucket)), m_credentials(std::move(credentials)), m_key(std::move(key)),
-      m_uploadId(std::move(uploadId)), m_file(std::move(file)), m_fileSize(fileSize), m_partSize(partSize),
-      m_concurrency(std::max(concurrency, 1)), m_policy(std::move(policy)) {
-    if (partSize <= 0) throw std::invalid_argument("part size must be positive");
-    if (fileSize < 0) throw std::invalid_argument("file size must not be negative");
-    m_partSize = MultipartPlan::fittedPartSize(partSize, fileSize);
-}
-
-int MultipartUploader::partCount() const {
-    // At most 10,000 within the object size limit; larger files are refused by upload().
-    return static_cast<int>(std::min<std::int64_t>(MultipartPlan::partCount(m_fileSize, m_partSize),
-                                                   std::numeric_limits<int>::max()));
-}
+      m_uploadId(std::move(uploadId)), m_file(std::move(file)), m_fileSize(fileSize),
+      m_plan(MultipartPlan::make(fileSize, partSize, concurrency)), m_policy(std::move(policy)) {}
 
 std::int64_t MultipartUploader::partOffset(int part) const {
-    return static_cast<std::int64_t>(part - 1) * m_partSize;
+    return static_cast<std::int64_t>(part - 1) * m_plan.partSize;
 }
 
 std::int64_t MultipartUploader::partLength(int part) const {
-    return std::clamp<std::int64_t>(m_fileSize - partOffset(part), 0, m_partSize);
+    return std::clamp<std::int64_t>(m_fileSize - partOffset(part), 0, m_plan.partSize);
 }
 
 std::vector<UploadPart> MultipartUploader::upload(const std::vector<UploadPart>& existing,
                                                   const ProgressHandler& onProgress, const PartHandler& onPart,
                                                   std::stop_token stop) const {
-    MultipartPlan::checkFileSize(m_fileSize);
     const int count = partCount();
     std::map<int, UploadPart> done;
     for (const UploadPart& part : existing) {
@@ -355,7 +341,7 @@ void MultipartUploader::readPart(int part, std::vector<std::uint8_t>& buffer) co
 
     const std::int64_t expected = partLength(part);
     // One byte past a short last part shows a file that has grown since it was measured.
-    const auto wanted = static_cast<std::size_t>(std::min(m_partSize, expected + 1));
+    const auto wanted = static_cast<std::size_t>(std::min(m_plan.partSize, expected + 1));
     if (buffer.capacity() < wanted) {
         // Drop the smaller buffer first: its bytes need no copy, and two buffers at
         // once would exceed the memory a part may take.

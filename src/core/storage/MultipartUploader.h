@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/config/ConfigModels.h"
+#include "core/storage/MultipartPlan.h"
 #include "core/storage/MultipartProgress.h"
 #include "core/storage/PartRetryPolicy.h"
 #include "core/config/StorageModels.h"
@@ -24,7 +25,9 @@ class S3Client;
 //
 // Part n covers the bytes from (n - 1) × part size; the last part is the short one.
 // Each part is read from the file at its offset once per run and kept in memory while
-// it is tried, so at most `concurrency` parts are held at once.
+// it is tried, so at most concurrency() parts are held at once: the memory of a run
+// is concurrency() × partSize() (within 256 MiB, or one part when a part is larger)
+// and a little more.
 class MultipartUploader {
 public:
     // Called whenever the byte count may have changed; from the part threads, several
@@ -35,9 +38,14 @@ public:
     // part starts until it returns.
     using PartHandler = std::function<void(const UploadPart& part)>;
 
-    // `partSize` must be positive; a size that would need more than 10,000 parts or
-    // exceed 5 GiB is fitted (MultipartPlan::fittedPartSize). A concurrency below 1
-    // runs one part at a time. The client must outlive the uploader.
+    // Runs as MultipartPlan::make(fileSize, partSize, concurrency) plans it: a part
+    // size that would need more than 10,000 parts or exceed 5 GiB is fitted, and then
+    // no more parts go at once than fit in 256 MiB; a concurrency below 1 runs one
+    // part at a time. The caller reads the fitted values from plan() before the run
+    // (a session to resume must keep the fitted part size). Throws what
+    // MultipartPlan::make throws: FileTooLargeError for a file beyond 5 TiB,
+    // std::invalid_argument for a part size that is not positive. The client must
+    // outlive the uploader.
     MultipartUploader(S3Client& client, BucketConfig bucket, S3Credentials credentials, std::string key,
                       std::string uploadId, std::filesystem::path file, std::int64_t fileSize, std::int64_t partSize,
                       int concurrency, PartRetryPolicy policy = {});
@@ -46,15 +54,15 @@ public:
     // same upload; entries outside 1 … partCount() are ignored) and returns all parts
     // sorted by number. The first part that fails for good stops the others, and the
     // run throws its PartUploadError once every part thread has ended. A stop request
-    // ends the run promptly with CancelledError, which takes precedence. Throws
-    // FileTooLargeError, before anything is read or sent, for a file beyond 5 TiB.
-    // No thread of the run outlives the call.
+    // ends the run promptly with CancelledError, which takes precedence. No thread of
+    // the run outlives the call.
     std::vector<UploadPart> upload(const std::vector<UploadPart>& existing, const ProgressHandler& onProgress,
                                    const PartHandler& onPart, std::stop_token stop = {}) const;
 
-    std::int64_t partSize() const { return m_partSize; }
-    int partCount() const;
-    int concurrency() const { return m_concurrency; }
+    const MultipartPlan& plan() const { return m_plan; }
+    std::int64_t partSize() const { return m_plan.partSize; }
+    int partCount() const { return m_plan.partCount; }
+    int concurrency() const { return m_plan.concurrency; }
 
     // An error and the errors under it (nested exceptions, the errno of a transport
     // failure) as one line: "domain code" per level, the first with its description
@@ -81,8 +89,7 @@ private:
     std::string m_uploadId;
     std::filesystem::path m_file;
     std::int64_t m_fileSize;
-    std::int64_t m_partSize;
-    int m_concurrency;
+    MultipartPlan m_plan;
     PartRetryPolicy m_policy;
 };
 
