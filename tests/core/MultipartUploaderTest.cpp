@@ -15,13 +15,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fstream>
 #include <map>
 #include <thread>
 
-using tarn::MultipartProgress;
 using tarn::MultipartUploader;
 using tarn::PartRetryPolicy;
 using tarn::PartUploadError;
@@ -89,8 +89,12 @@ public:
     std::vector<UploadPart> upload(const std::vector<UploadPart>& existing = {}, std::stop_token stop = {}) {
         return uploader.upload(
             existing,
-            [this](const MultipartProgress& progress) {
-                if (const auto bytes = progress.bytes()) lastProgress = *bytes;
+            [this](std::int64_t bytes) {
+                // Called one at a time: a second caller inside would see `reporting` set.
+                if (reporting.exchange(true)) overlappingReports = true;
+                progress.push_back(bytes);
+                lastProgress = bytes;
+                reporting = false;
             },
             [this](const UploadPart& part) {
                 reported.push_back(part);
@@ -110,6 +114,9 @@ public:
     std::vector<UploadPart> reported;
     std::atomic<int> reportedCount = 0;
     std::atomic<std::int64_t> lastProgress = -1;
+    std::vector<std::int64_t> progress;
+    std::atomic<bool> reporting = false;
+    std::atomic<bool> overlappingReports = false;
 };
 
 // Answers each part from its own script, one answer per attempt; the last answer
@@ -412,6 +419,24 @@ TEST(MultipartUploader, KeepsWithinThePartLimitsOfTheStoreAndTheMemoryBudget) {
 
     EXPECT_THROW(make(5 * TiB + 1, 10 * MiB), tarn::FileTooLargeError);
     EXPECT_TRUE(server.requests().empty());
+}
+
+TEST(MultipartUploader, ProgressListenersGetByteCountsTheyMayKeep) {
+    // Parts answered at once or after a retry; the counts handed over are values, in
+    // the order they were taken, and still valid once the run has returned.
+    PartScripts scripts({{2, {refused(500, "InternalError", "again"), stored(2)}}});
+    LoopbackHttpServer server([&](const RecordedRequest& request) { return scripts(request); });
+    UploadFixture upload(server, 4500, 1000, 3);
+    upload.upload({{1, "\"etag-1\""}});
+
+    std::int64_t last = 0;
+    std::thread([&] { last = upload.progress.back(); }).join();
+    EXPECT_EQ(last, 4500);
+    EXPECT_FALSE(upload.overlappingReports);
+    ASSERT_FALSE(upload.progress.empty());
+    // Part 1 was stored before the run: the count starts from its bytes.
+    EXPECT_GE(*std::min_element(upload.progress.begin(), upload.progress.end()), 1000);
+    EXPECT_LE(*std::max_element(upload.progress.begin(), upload.progress.end()), 4500);
 }
 
 TEST(MultipartUploader, DescribesAnErrorWithTheErrorsUnderIt) {

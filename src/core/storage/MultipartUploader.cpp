@@ -2,6 +2,7 @@
 
 #include "core/storage/CancelledError.h"
 #include "core/config/FileDescriptor.h"
+#include "core/storage/MultipartProgress.h"
 #include "core/storage/PartStalledError.h"
 #include "core/storage/PartUploadError.h"
 #include "core/storage/S3Client.h"
@@ -149,9 +150,9 @@ std::string MultipartUploader::describeChain(const std::exception_ptr& error) {
 // with its own buffer, and takes their outcomes one at a time.
 class MultipartUploader::Run {
 public:
-    Run(const MultipartUploader& uploader, MultipartProgress& progress, const ProgressHandler& onProgress,
+    Run(const MultipartUploader& uploader, MultipartProgress& progress, const Reporter& report,
         const PartHandler& onPart, const std::stop_token& callerStop)
-        : m_uploader(uploader), m_progress(progress), m_onProgress(onProgress), m_onPart(onPart),
+        : m_uploader(uploader), m_progress(progress), m_report(report), m_onPart(onPart),
           m_forwardStop(callerStop, [this] { m_stop.request_stop(); }) {}
 
     // Sends the pending parts, adding each stored one to `done`. Returns the first
@@ -256,7 +257,7 @@ private:
             }
             Outcome outcome{worker, {part, {}}, nullptr};
             try {
-                outcome.part = m_uploader.uploadPart(part, buffer, m_progress, m_onProgress, m_stop.get_token());
+                outcome.part = m_uploader.uploadPart(part, buffer, m_progress, m_report, m_stop.get_token());
             } catch (...) {
                 outcome.error = std::current_exception();
             }
@@ -270,7 +271,7 @@ private:
 
     const MultipartUploader& m_uploader;
     MultipartProgress& m_progress;
-    const ProgressHandler& m_onProgress;
+    const Reporter& m_report;
     const PartHandler& m_onPart;
     // Stops the parts of this run: on the caller's request or at the first failure.
     std::stop_source m_stop;
@@ -319,9 +320,17 @@ std::vector<UploadPart> MultipartUploader::upload(const std::vector<UploadPart>&
     }
 
     MultipartProgress progress(m_fileSize, completed);
+    // Counts are taken and handed over under one lock, so the handler sees them in
+    // the order they were taken, one call at a time, and none once the run closed.
+    std::mutex reporting;
+    const Reporter report = [&] {
+        if (!onProgress) return;
+        const std::lock_guard lock(reporting);
+        if (const std::optional<std::int64_t> bytes = progress.bytes()) onProgress(*bytes);
+    };
     std::exception_ptr failure;
     {
-        Run run(*this, progress, onProgress, onPart, stop);
+        Run run(*this, progress, report, onPart, stop);
         failure = run.execute(std::move(pending), done);
     }
     progress.close();
@@ -371,7 +380,7 @@ void MultipartUploader::readPart(int part, std::vector<std::uint8_t>& buffer) co
 }
 
 UploadPart MultipartUploader::uploadPart(int part, std::vector<std::uint8_t>& buffer, MultipartProgress& progress,
-                                         const ProgressHandler& onProgress, std::stop_token stop) const {
+                                         const Reporter& report, std::stop_token stop) const {
     if (stop.stop_requested()) throw CancelledError();
     const std::string number = std::to_string(part);
     try {
@@ -383,9 +392,6 @@ UploadPart MultipartUploader::uploadPart(int part, std::vector<std::uint8_t>& bu
     }
     const std::string bytes = std::to_string(buffer.size());
     const int attempts = std::max(1, m_policy.maxAttempts);
-    const auto report = [&] {
-        if (onProgress) onProgress(progress);
-    };
 
     for (int attempt = 1;; ++attempt) {
         progress.start(part, attempt);

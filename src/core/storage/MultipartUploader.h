@@ -2,7 +2,6 @@
 
 #include "core/config/ConfigModels.h"
 #include "core/storage/MultipartPlan.h"
-#include "core/storage/MultipartProgress.h"
 #include "core/storage/PartRetryPolicy.h"
 #include "core/config/StorageModels.h"
 #include "core/storage/UploadPart.h"
@@ -17,6 +16,7 @@
 
 namespace tarn {
 
+class MultipartProgress;
 class S3Client;
 
 // Sends the missing parts of one multipart upload of one local file, several at a
@@ -30,9 +30,10 @@ class S3Client;
 // and a little more.
 class MultipartUploader {
 public:
-    // Called whenever the byte count may have changed; from the part threads, several
-    // at once.
-    using ProgressHandler = std::function<void(const MultipartProgress& progress)>;
+    // Receives the bytes uploaded so far (finished parts and what the parts in flight
+    // have sent, at most the file size) whenever the count may have changed. Called
+    // from the part threads, one call at a time, never after upload() has returned.
+    using ProgressHandler = std::function<void(std::int64_t bytes)>;
     // Called on the calling thread for each part stored in this run, one at a time, as
     // soon as it is stored (so the caller can keep it for a later run); no further
     // part starts until it returns.
@@ -71,6 +72,8 @@ public:
 
 private:
     class Run;
+    // Hands the current byte count to the caller's handler.
+    using Reporter = std::function<void()>;
 
     std::int64_t partOffset(int part) const;
     std::int64_t partLength(int part) const;
@@ -79,7 +82,7 @@ private:
     void readPart(int part, std::vector<std::uint8_t>& buffer) const;
     // The attempt loop of one part; throws PartUploadError or CancelledError.
     UploadPart uploadPart(int part, std::vector<std::uint8_t>& buffer, MultipartProgress& progress,
-                          const ProgressHandler& onProgress, std::stop_token stop) const;
+                          const Reporter& report, std::stop_token stop) const;
     void log(const std::string& line) const;
 
     S3Client& m_client;
