@@ -81,10 +81,16 @@ public:
     // memory, and replace the target only once every byte is on disk; a failed or
     // stopped download leaves an existing file untouched and no temporary file.
 
+    // The most one upload request may carry.
+    static constexpr std::int64_t kMaxUploadRequestSize = 5LL * 1024 * 1024 * 1024;
+
     // Stores the local file under `key` (the file's name when absent) with one PUT,
-    // with the Content-Type of its extension. The whole file is read into memory
-    // first, so this is for files up to the multipart part size. Progress is
-    // reported in steps of at least 0.02 and ends with exactly 1.
+    // with the Content-Type of its extension. The file is read twice, a piece at a
+    // time and never whole in memory: once for the signature's payload hash, then
+    // while it goes out (see FileBody). Throws FileTooLargeError, before reading,
+    // for a file above kMaxUploadRequestSize; a stop request is honoured while the
+    // file is read and hashed. Progress is reported in steps of at least 0.02 and
+    // ends with exactly 1.
     void upload(const std::filesystem::path& file, const BucketConfig& bucket, const S3Credentials& credentials,
                 const std::optional<std::string>& key = std::nullopt, const FractionProgress& onProgress = {},
                 std::stop_token stop = {});
