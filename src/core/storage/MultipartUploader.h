@@ -10,6 +10,7 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -72,17 +73,18 @@ public:
 
 private:
     class Run;
+    class PartBuffer;
     // Hands the current byte count to the caller's handler.
     using Reporter = std::function<void()>;
 
     std::int64_t partOffset(int part) const;
     std::int64_t partLength(int part) const;
-    // Reads part `part` into `buffer` (reusing its memory); throws when the file
-    // cannot be read or no longer has the part's length.
-    void readPart(int part, std::vector<std::uint8_t>& buffer) const;
+    // Reads part `part` into `buffer` (reusing its memory) and returns its bytes;
+    // throws when the file cannot be read or no longer has the part's length.
+    std::span<const std::uint8_t> readPart(int part, PartBuffer& buffer) const;
     // The attempt loop of one part; throws PartUploadError or CancelledError.
-    UploadPart uploadPart(int part, std::vector<std::uint8_t>& buffer, MultipartProgress& progress,
-                          const Reporter& report, std::stop_token stop) const;
+    UploadPart uploadPart(int part, PartBuffer& buffer, MultipartProgress& progress, const Reporter& report,
+                          std::stop_token stop) const;
     void log(const std::string& line) const;
 
     S3Client& m_client;

@@ -174,13 +174,13 @@ public:
                                       const S3Credentials& credentials, const std::optional<std::string>& contentType,
                                       std::stop_token stop = {});
     // Sends part `partNumber` (from 1). Not logged: the multipart engine writes its own
-    // lines. Any HTTP status is an answer, not an error. The part's bytes are borrowed
-    // for the exchange (not copied) and are back in `data` when the call returns or
-    // throws. Throws PartStalledError when the count of bytes sent stands still for
+    // lines. Any HTTP status is an answer, not an error. The transport reads the
+    // part's bytes straight from `data`, which must not change before the call
+    // returns. Throws PartStalledError when the count of bytes sent stands still for
     // `stallTimeout` (the wait for the answer included), TransportError when no answer
     // came, CancelledError on a stop request, S3Error::invalidURL.
     PartResponse uploadPart(const std::string& key, const std::string& uploadId, int partNumber,
-                            std::vector<std::uint8_t>& data, const BucketConfig& bucket,
+                            std::span<const std::uint8_t> data, const BucketConfig& bucket,
                             const S3Credentials& credentials, std::chrono::duration<double> stallTimeout,
                             const PartProgress& onProgress, std::stop_token stop = {});
     // Joins the parts, given in any order, into the object. A 200 answer that carries
