@@ -1,4 +1,5 @@
 #include "core/config/Crypto.h"
+#include "core/config/Sha256Stream.h"
 
 #include <gtest/gtest.h>
 
@@ -51,4 +52,23 @@ TEST(Crypto, ThreadsDoNotShareContexts) {
         }
     }
     for (int count : mismatches) EXPECT_EQ(count, 0);
+}
+
+TEST(Crypto, StreamOfPiecesHasTheDigestOfTheWholeAndStartsOverAfterwards) {
+    // FIPS 180-2's two-block message, given in uneven pieces.
+    const std::string message = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+    const auto piece = [&](std::size_t from, std::size_t length) {
+        return std::span(reinterpret_cast<const std::uint8_t*>(message.data()) + from, length);
+    };
+    Sha256Stream stream;
+    stream.update(piece(0, 1));
+    stream.update(piece(1, 0));
+    stream.update(piece(1, 40));
+    stream.update(piece(41, message.size() - 41));
+    EXPECT_EQ(hex(stream.finish()), "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    EXPECT_EQ(hex(stream.finish()), hex(Crypto::sha256("")));
+    stream.update(piece(0, 3));
+    stream.reset();
+    stream.update(piece(0, 3));
+    EXPECT_EQ(hex(stream.finish()), hex(Crypto::sha256("abc")));
 }

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -388,4 +389,54 @@ TEST(HttpExchange, ErrorsOfCallbacksPassThrough) {
             }
         },
         std::runtime_error);
+}
+
+TEST(HttpExchange, BodySourceIsReadWhileTheRequestGoesOut) {
+    LoopbackHttpServer server([](const RecordedRequest&) { return ok(); });
+    std::string body(3 * 1024 * 1024 + 5, '\0');
+    for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i * 7 % 251);
+
+    struct Case {
+        const char* name;
+        std::size_t failAt;  // the read from this offset on throws; npos: none does
+    };
+    for (const Case& c : {Case{"whole", std::string::npos}, Case{"failing", 2 * 1024 * 1024}}) {
+        std::vector<std::int64_t> offsets;
+        ExchangeOptions options;
+        options.body = tarn::BodySource{
+            static_cast<std::int64_t>(body.size()), [&](std::int64_t offset, std::span<std::uint8_t> buffer) {
+                if (static_cast<std::size_t>(offset) + buffer.size() > c.failAt) {
+                    throw std::runtime_error("the disk failed");
+                }
+                offsets.push_back(offset);
+                std::memcpy(buffer.data(), body.data() + offset, buffer.size());
+                return buffer.size();
+            }};
+        TransferProgress last;
+        options.onProgress = [&](const TransferProgress& progress) { last = progress; };
+        const std::size_t before = server.requests().size();
+
+        S3Request request = requestTo(server, "PUT", "/b/streamed");
+        if (c.failAt == std::string::npos) {
+            EXPECT_EQ(tarn::HttpExchange::perform(request, options).statusCode, 200);
+            const RecordedRequest received = server.requests().back();
+            ASSERT_NE(received.header("Content-Length"), nullptr);
+            EXPECT_EQ(*received.header("Content-Length"), std::to_string(body.size()));
+            EXPECT_TRUE(received.body == body);
+            EXPECT_EQ(last.sent, static_cast<std::int64_t>(body.size()));
+            EXPECT_EQ(last.sendTotal, static_cast<std::int64_t>(body.size()));
+        } else {
+            // The error ends the exchange; the server never sees a whole request.
+            EXPECT_THROW(tarn::HttpExchange::perform(request, options), std::runtime_error) << c.name;
+            EXPECT_EQ(server.requests().size(), before) << c.name;
+        }
+        EXPECT_TRUE(std::is_sorted(offsets.begin(), offsets.end())) << c.name;
+    }
+
+    // A request cannot carry a body of its own and a body source.
+    S3Request both = requestTo(server, "PUT", "/b/both");
+    both.body = bytes("x");
+    ExchangeOptions options;
+    options.body = tarn::BodySource{1, [](std::int64_t, std::span<std::uint8_t> buffer) { return buffer.size(); }};
+    EXPECT_THROW(tarn::HttpExchange::perform(both, options), std::invalid_argument);
 }

@@ -15,13 +15,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fstream>
 #include <map>
 #include <thread>
 
-using tarn::MultipartProgress;
 using tarn::MultipartUploader;
 using tarn::PartRetryPolicy;
 using tarn::PartUploadError;
@@ -89,8 +89,12 @@ public:
     std::vector<UploadPart> upload(const std::vector<UploadPart>& existing = {}, std::stop_token stop = {}) {
         return uploader.upload(
             existing,
-            [this](const MultipartProgress& progress) {
-                if (const auto bytes = progress.bytes()) lastProgress = *bytes;
+            [this](std::int64_t bytes) {
+                // Called one at a time: a second caller inside would see `reporting` set.
+                if (reporting.exchange(true)) overlappingReports = true;
+                progress.push_back(bytes);
+                lastProgress = bytes;
+                reporting = false;
             },
             [this](const UploadPart& part) {
                 reported.push_back(part);
@@ -110,6 +114,9 @@ public:
     std::vector<UploadPart> reported;
     std::atomic<int> reportedCount = 0;
     std::atomic<std::int64_t> lastProgress = -1;
+    std::vector<std::int64_t> progress;
+    std::atomic<bool> reporting = false;
+    std::atomic<bool> overlappingReports = false;
 };
 
 // Answers each part from its own script, one answer per attempt; the last answer
@@ -344,6 +351,32 @@ TEST(MultipartUploader, PartThatCannotBeReadFailsWithoutAnAttempt) {
     }
 }
 
+TEST(MultipartUploader, SendsEachPartsOwnBytesWhicheverWayTheFileIsRead) {
+    // Parts of whole 4 KiB blocks are read past the page cache where the file system
+    // allows it, others through it; a short last part ends either way of reading.
+    struct Case {
+        std::int64_t partSize;
+        std::int64_t fileSize;
+    };
+    for (const Case& c : {Case{8192, 3 * 8192}, Case{8192, 2 * 8192 + 3616}, Case{1000, 2500}, Case{8192, 100}}) {
+        LoopbackHttpServer server([](const RecordedRequest& request) {
+            return stored(tarn::test::partNumberIn(request.target));
+        });
+        UploadFixture upload(server, c.fileSize, c.partSize, 2);
+        std::string content(static_cast<std::size_t>(c.fileSize), '\0');
+        for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 % 251);
+        tarn::test::writeFile(upload.file(), content);
+
+        EXPECT_EQ(upload.upload().size(), static_cast<std::size_t>(upload.uploader.partCount())) << c.fileSize;
+        for (const RecordedRequest& request : server.requests()) {
+            const int part = tarn::test::partNumberIn(request.target);
+            const std::string expected =
+                content.substr(static_cast<std::size_t>((part - 1) * c.partSize), static_cast<std::size_t>(c.partSize));
+            EXPECT_TRUE(request.body == expected) << "part " << part << " of " << c.fileSize;
+        }
+    }
+}
+
 TEST(MultipartUploader, SendsOnlyTheMissingParts) {
     LoopbackHttpServer server([](const RecordedRequest& request) {
         return stored(tarn::test::partNumberIn(request.target));
@@ -391,7 +424,7 @@ TEST(MultipartUploader, KeepsAtMostTheGivenNumberOfPartsInFlight) {
     }
 }
 
-TEST(MultipartUploader, KeepsWithinThePartLimitsOfTheStore) {
+TEST(MultipartUploader, KeepsWithinThePartLimitsOfTheStoreAndTheMemoryBudget) {
     LoopbackHttpServer server([](const RecordedRequest&) { return stored(1); });
     S3Client client;
     const auto make = [&](std::int64_t fileSize, std::int64_t partSize) {
@@ -399,13 +432,37 @@ TEST(MultipartUploader, KeepsWithinThePartLimitsOfTheStore) {
                                  "U1", "/nonexistent/file", fileSize, partSize, 4);
     };
     constexpr std::int64_t MiB = 1024 * 1024;
+    constexpr std::int64_t TiB = 1024 * 1024 * MiB;
     const MultipartUploader large = make(200 * 1024 * MiB, 10 * MiB);
     EXPECT_EQ(large.partSize(), 21 * MiB);
     EXPECT_EQ(large.partCount(), 9753);
+    EXPECT_EQ(large.concurrency(), 4);
 
-    const MultipartUploader huge = make(5 * 1024 * 1024 * MiB + 1, 10 * MiB);
-    EXPECT_THROW(huge.upload({}, {}, {}), tarn::FileTooLargeError);
+    // Parts enlarged to 105 MiB: four in flight would hold 420 MiB; two fit in 256.
+    EXPECT_EQ(make(1 * TiB, 10 * MiB).plan(), (tarn::MultipartPlan{105 * MiB, 9987, 2}));
+    // 525 MiB parts: one at a time, never none.
+    EXPECT_EQ(make(5 * TiB, 10 * MiB).plan(), (tarn::MultipartPlan{525 * MiB, 9987, 1}));
+
+    EXPECT_THROW(make(5 * TiB + 1, 10 * MiB), tarn::FileTooLargeError);
     EXPECT_TRUE(server.requests().empty());
+}
+
+TEST(MultipartUploader, ProgressListenersGetByteCountsTheyMayKeep) {
+    // Parts answered at once or after a retry; the counts handed over are values, in
+    // the order they were taken, and still valid once the run has returned.
+    PartScripts scripts({{2, {refused(500, "InternalError", "again"), stored(2)}}});
+    LoopbackHttpServer server([&](const RecordedRequest& request) { return scripts(request); });
+    UploadFixture upload(server, 4500, 1000, 3);
+    upload.upload({{1, "\"etag-1\""}});
+
+    std::int64_t last = 0;
+    std::thread([&] { last = upload.progress.back(); }).join();
+    EXPECT_EQ(last, 4500);
+    EXPECT_FALSE(upload.overlappingReports);
+    ASSERT_FALSE(upload.progress.empty());
+    // Part 1 was stored before the run: the count starts from its bytes.
+    EXPECT_GE(*std::min_element(upload.progress.begin(), upload.progress.end()), 1000);
+    EXPECT_LE(*std::max_element(upload.progress.begin(), upload.progress.end()), 4500);
 }
 
 TEST(MultipartUploader, DescribesAnErrorWithTheErrorsUnderIt) {

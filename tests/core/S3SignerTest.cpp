@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <stdexcept>
 
 using namespace tarn;
 using namespace std::chrono;
@@ -100,6 +101,25 @@ TEST(S3Signer, SigningAgainReplacesTheEarlierSignature) {
     EXPECT_EQ(retried, fresh);
     EXPECT_EQ(retried.headers.size(), 5u);
     EXPECT_EQ(*retried.header("x-amz-date"), "20240315T090910Z");
+}
+
+TEST(S3Signer, BodySentFromElsewhereIsSignedByItsHash) {
+    S3Request carried = requestFor("https://media.s3.example.com/big.bin");
+    carried.method = "PUT";
+    carried.body = {'h', 'i'};
+    S3Request streamed = carried;
+    streamed.body.clear();
+
+    S3Signer::sign(carried, "us-east-1", kCredentials, kTime);
+    S3Signer::sign(streamed, "us-east-1", kCredentials, kTime, S3Signer::sha256Hex(carried.body));
+    EXPECT_EQ(streamed.headers, carried.headers);
+
+    // Only a hash can stand in the header: nothing else is smuggled in.
+    for (const std::string& notAHash : {std::string("UNSIGNED-PAYLOAD"), std::string(64, 'A'),
+                                        std::string(63, 'a') + "\n", std::string()}) {
+        S3Request request = requestFor("https://media.s3.example.com/a");
+        EXPECT_THROW(S3Signer::sign(request, "us-east-1", kCredentials, kTime, notAHash), std::invalid_argument);
+    }
 }
 
 TEST(S3Signer, SentValuesKeepTheirFormWhileTheSignedFormIsFolded) {

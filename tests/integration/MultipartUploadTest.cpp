@@ -23,7 +23,6 @@
 #include <random>
 #include <thread>
 
-using tarn::MultipartProgress;
 using tarn::MultipartUploader;
 using tarn::PartRetryPolicy;
 using tarn::PartUploadError;
@@ -107,9 +106,7 @@ public:
                                 std::stop_token stop = {}) {
         return uploader.upload(
             existing,
-            [this](const MultipartProgress& progress) {
-                if (const auto bytes = progress.bytes()) lastProgress = *bytes;
-            },
+            [this](std::int64_t bytes) { lastProgress = bytes; },
             [this](const UploadPart& part) { reported.push_back(part); }, stop);
     }
 

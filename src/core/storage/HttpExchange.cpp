@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <stdexcept>
 
 namespace tarn::HttpExchange {
 
@@ -172,7 +173,7 @@ public:
     Transfer(const S3Request& request, const ExchangeOptions& options, CURL* easy)
         : m_request(request), m_options(options), m_easy(easy), m_start(Clock::now()), m_lastActivity(m_start),
           m_lastSendGrowth(m_start) {
-        m_progress.sendTotal = static_cast<std::int64_t>(request.body.size());
+        m_progress.sendTotal = bodySize();
         m_errorBuffer[0] = '\0';
     }
 
@@ -190,6 +191,10 @@ private:
     static int onSeek(void* self, curl_off_t offset, int origin);
     static int onTransferInfo(void* self, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent);
 
+    std::int64_t bodySize() const {
+        return m_options.body ? m_options.body->size : static_cast<std::int64_t>(m_request.body.size());
+    }
+    std::size_t readBody(char* buffer, std::size_t size);
     void headerLine(std::string_view line);
     std::size_t bodyChunk(const char* data, std::size_t size);
     bool progressed(std::int64_t sent, std::int64_t received);
@@ -202,7 +207,7 @@ private:
     const ExchangeOptions& m_options;
     CURL* m_easy;
     HttpResponse m_response;
-    std::size_t m_readOffset = 0;
+    std::int64_t m_readOffset = 0;
     bool m_bodyStarted = false;
     bool m_sinking = false;
     // How much of a collected body is kept, and whether a longer one fails the
@@ -234,11 +239,11 @@ void Transfer::configure(const Slist& headers) {
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
 
     const std::string method = m_request.method.empty() ? "GET" : m_request.method;
-    if (!m_request.body.empty() || method == "PUT" || method == "POST") {
+    if (bodySize() > 0 || method == "PUT" || method == "POST") {
         // Every request with a body (and every PUT and POST, empty or not) goes out as
         // an upload of known length: libcurl then writes Content-Length, never chunks.
         curl_easy_setopt(easy, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(m_request.body.size()));
+        curl_easy_setopt(easy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(bodySize()));
         curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Transfer::onRead);
         curl_easy_setopt(easy, CURLOPT_READDATA, this);
         // libcurl rewinds the body when it resends on a fresh connection.
@@ -372,20 +377,32 @@ std::size_t Transfer::bodyChunk(const char* data, std::size_t size) {
 }
 
 std::size_t Transfer::onRead(char* buffer, std::size_t size, std::size_t count, void* self) {
-    auto& transfer = *static_cast<Transfer*>(self);
-    const auto& body = transfer.m_request.body;
-    const std::size_t length = std::min(size * count, body.size() - transfer.m_readOffset);
-    std::memcpy(buffer, body.data() + transfer.m_readOffset, length);
-    transfer.m_readOffset += length;
-    return length;
+    return static_cast<Transfer*>(self)->readBody(buffer, size * count);
+}
+
+std::size_t Transfer::readBody(char* buffer, std::size_t size) {
+    const auto length = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(size),
+                                                                         bodySize() - m_readOffset));
+    if (!m_options.body) {
+        if (length > 0) std::memcpy(buffer, m_request.body.data() + m_readOffset, length);
+        m_readOffset += static_cast<std::int64_t>(length);
+        return length;
+    }
+    try {
+        const std::size_t read = m_options.body->read(m_readOffset, {reinterpret_cast<std::uint8_t*>(buffer), length});
+        if (read != length) throw std::logic_error("a body source gave fewer bytes than it holds");
+        m_readOffset += static_cast<std::int64_t>(read);
+        return read;
+    } catch (...) {
+        fail(std::current_exception());
+        return CURL_READFUNC_ABORT;
+    }
 }
 
 int Transfer::onSeek(void* self, curl_off_t offset, int origin) {
     auto& transfer = *static_cast<Transfer*>(self);
-    if (origin != SEEK_SET || offset < 0 || static_cast<std::size_t>(offset) > transfer.m_request.body.size()) {
-        return CURL_SEEKFUNC_CANTSEEK;
-    }
-    transfer.m_readOffset = static_cast<std::size_t>(offset);
+    if (origin != SEEK_SET || offset < 0 || offset > transfer.bodySize()) return CURL_SEEKFUNC_CANTSEEK;
+    transfer.m_readOffset = offset;
     return CURL_SEEKFUNC_OK;
 }
 
@@ -438,6 +455,7 @@ private:
 
 HttpResponse perform(const S3Request& request, const ExchangeOptions& options) {
     if (options.stopToken.stop_requested()) throw CancelledError();
+    if (options.body && !request.body.empty()) throw std::invalid_argument("a request with two bodies");
     initialiseCurl();
     const MultiLease multiLease;
     const EasyHandle easy;

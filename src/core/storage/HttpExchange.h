@@ -45,7 +45,20 @@ struct TransferProgress {
     bool operator==(const TransferProgress&) const = default;
 };
 
+// A request body read while it goes out, in place of S3Request::body, so that a large
+// body need not be in memory as a whole, nor be copied into the request.
+struct BodySource {
+    std::int64_t size = 0;
+    // Fills `buffer` with the body's bytes from `offset` on and returns how many it
+    // wrote: the whole buffer, or all that is left of the body. Reads come in order;
+    // a resend on a fresh connection starts again from 0. What it throws ends the
+    // exchange and passes through.
+    std::function<std::size_t(std::int64_t offset, std::span<std::uint8_t> buffer)> read;
+};
+
 struct ExchangeOptions {
+    // Sends the body from here; the request's own body must then be empty.
+    std::optional<BodySource> body;
     // Takes the body of a 2xx answer chunk by chunk instead of collecting it in
     // HttpResponse::body; the response it is given carries the status and headers.
     // Returning false ends the exchange at once, without an error (stoppedEarly).

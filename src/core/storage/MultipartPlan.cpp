@@ -3,8 +3,9 @@
 #include "core/storage/FileTooLargeError.h"
 
 #include <algorithm>
+#include <stdexcept>
 
-namespace tarn::MultipartPlan {
+namespace tarn {
 
 namespace {
 
@@ -15,32 +16,40 @@ std::int64_t ceilingDivision(std::int64_t a, std::int64_t b) {
 
 }  // namespace
 
-std::int64_t partCount(std::int64_t fileSize, std::int64_t partSize) {
+MultipartPlan MultipartPlan::make(std::int64_t fileSize, std::int64_t partSize, int concurrency,
+                                  std::int64_t memoryBudget) {
+    if (partSize <= 0) throw std::invalid_argument("part size must be positive");
+    if (fileSize < 0) throw std::invalid_argument("file size must not be negative");
+    checkFileSize(fileSize);
+    MultipartPlan plan;
+    plan.partSize = fittedPartSize(partSize, fileSize);
+    // At most 10,000 within the object size limit.
+    plan.partCount = static_cast<int>(countParts(fileSize, plan.partSize));
+    const std::int64_t fitting = std::max<std::int64_t>(memoryBudget, 0) / plan.partSize;
+    plan.concurrency = static_cast<int>(std::max<std::int64_t>(1, std::min<std::int64_t>(concurrency, fitting)));
+    return plan;
+}
+
+MultipartPlan MultipartPlan::forSettings(std::int64_t fileSize, std::int64_t configuredMiB) {
+    // Settings beyond the largest part are cut before they can overflow.
+    const std::int64_t mib = std::clamp(configuredMiB, kMinConfiguredPartSizeMiB, kMaxPartSize / kMiB);
+    return make(fileSize, mib * kMiB, kMaxConcurrency);
+}
+
+std::int64_t MultipartPlan::countParts(std::int64_t fileSize, std::int64_t partSize) {
     return std::max<std::int64_t>(1, ceilingDivision(std::max<std::int64_t>(fileSize, 0), partSize));
 }
 
-std::int64_t fittedPartSize(std::int64_t partSize, std::int64_t fileSize) {
+std::int64_t MultipartPlan::fittedPartSize(std::int64_t partSize, std::int64_t fileSize) {
     std::int64_t fitted = partSize;
-    if (partCount(fileSize, partSize) > kMaxParts) {
+    if (countParts(fileSize, partSize) > kMaxParts) {
         fitted = ceilingDivision(ceilingDivision(fileSize, kMaxParts), kMiB) * kMiB;
     }
     return std::min(fitted, kMaxPartSize);
 }
 
-void checkFileSize(std::int64_t fileSize) {
+void MultipartPlan::checkFileSize(std::int64_t fileSize) {
     if (fileSize > kMaxObjectSize) throw FileTooLargeError(fileSize, kMaxObjectSize);
 }
 
-std::int64_t partSize(std::int64_t configuredMiB, std::int64_t fileSize) {
-    checkFileSize(fileSize);
-    // Settings beyond the largest part are cut before they can overflow.
-    const std::int64_t mib = std::clamp(configuredMiB, kMinConfiguredPartSizeMiB, kMaxPartSize / kMiB);
-    return fittedPartSize(mib * kMiB, fileSize);
-}
-
-int concurrency(std::int64_t partSize) {
-    if (partSize <= 0) return kMaxConcurrency;
-    return static_cast<int>(std::clamp<std::int64_t>(kPartMemoryBudget / partSize, 1, kMaxConcurrency));
-}
-
-}  // namespace tarn::MultipartPlan
+}  // namespace tarn

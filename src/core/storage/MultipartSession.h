@@ -31,8 +31,9 @@ struct MultipartSession {
     // resolved by writing under another name.
     std::string key;
     std::string itemKey;
-    // A resumed run uses this part size, whatever the setting says now: the stored
-    // parts were cut with it.
+    // The part size the upload was cut with: the fitted one (MultipartPlan::partSize,
+    // MultipartUploader::partSize()), not the setting. A resumed run uses it, whatever
+    // the setting says now.
     std::int64_t partSize = 0;
     FileStamp file;
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/config/ConfigModels.h"
-#include "core/storage/MultipartProgress.h"
+#include "core/storage/MultipartPlan.h"
 #include "core/storage/PartRetryPolicy.h"
 #include "core/config/StorageModels.h"
 #include "core/storage/UploadPart.h"
@@ -10,12 +10,14 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <stop_token>
 #include <string>
 #include <vector>
 
 namespace tarn {
 
+class MultipartProgress;
 class S3Client;
 
 // Sends the missing parts of one multipart upload of one local file, several at a
@@ -24,20 +26,28 @@ class S3Client;
 //
 // Part n covers the bytes from (n - 1) × part size; the last part is the short one.
 // Each part is read from the file at its offset once per run and kept in memory while
-// it is tried, so at most `concurrency` parts are held at once.
+// it is tried, so at most concurrency() parts are held at once: the memory of a run
+// is concurrency() × partSize() (within 256 MiB, or one part when a part is larger)
+// and a little more.
 class MultipartUploader {
 public:
-    // Called whenever the byte count may have changed; from the part threads, several
-    // at once.
-    using ProgressHandler = std::function<void(const MultipartProgress& progress)>;
+    // Receives the bytes uploaded so far (finished parts and what the parts in flight
+    // have sent, at most the file size) whenever the count may have changed. Called
+    // from the part threads, one call at a time, never after upload() has returned.
+    using ProgressHandler = std::function<void(std::int64_t bytes)>;
     // Called on the calling thread for each part stored in this run, one at a time, as
     // soon as it is stored (so the caller can keep it for a later run); no further
     // part starts until it returns.
     using PartHandler = std::function<void(const UploadPart& part)>;
 
-    // `partSize` must be positive; a size that would need more than 10,000 parts or
-    // exceed 5 GiB is fitted (MultipartPlan::fittedPartSize). A concurrency below 1
-    // runs one part at a time. The client must outlive the uploader.
+    // Runs as MultipartPlan::make(fileSize, partSize, concurrency) plans it: a part
+    // size that would need more than 10,000 parts or exceed 5 GiB is fitted, and then
+    // no more parts go at once than fit in 256 MiB; a concurrency below 1 runs one
+    // part at a time. The caller reads the fitted values from plan() before the run
+    // (a session to resume must keep the fitted part size). Throws what
+    // MultipartPlan::make throws: FileTooLargeError for a file beyond 5 TiB,
+    // std::invalid_argument for a part size that is not positive. The client must
+    // outlive the uploader.
     MultipartUploader(S3Client& client, BucketConfig bucket, S3Credentials credentials, std::string key,
                       std::string uploadId, std::filesystem::path file, std::int64_t fileSize, std::int64_t partSize,
                       int concurrency, PartRetryPolicy policy = {});
@@ -46,15 +56,15 @@ public:
     // same upload; entries outside 1 … partCount() are ignored) and returns all parts
     // sorted by number. The first part that fails for good stops the others, and the
     // run throws its PartUploadError once every part thread has ended. A stop request
-    // ends the run promptly with CancelledError, which takes precedence. Throws
-    // FileTooLargeError, before anything is read or sent, for a file beyond 5 TiB.
-    // No thread of the run outlives the call.
+    // ends the run promptly with CancelledError, which takes precedence. No thread of
+    // the run outlives the call.
     std::vector<UploadPart> upload(const std::vector<UploadPart>& existing, const ProgressHandler& onProgress,
                                    const PartHandler& onPart, std::stop_token stop = {}) const;
 
-    std::int64_t partSize() const { return m_partSize; }
-    int partCount() const;
-    int concurrency() const { return m_concurrency; }
+    const MultipartPlan& plan() const { return m_plan; }
+    std::int64_t partSize() const { return m_plan.partSize; }
+    int partCount() const { return m_plan.partCount; }
+    int concurrency() const { return m_plan.concurrency; }
 
     // An error and the errors under it (nested exceptions, the errno of a transport
     // failure) as one line: "domain code" per level, the first with its description
@@ -63,15 +73,18 @@ public:
 
 private:
     class Run;
+    class PartBuffer;
+    // Hands the current byte count to the caller's handler.
+    using Reporter = std::function<void()>;
 
     std::int64_t partOffset(int part) const;
     std::int64_t partLength(int part) const;
-    // Reads part `part` into `buffer` (reusing its memory); throws when the file
-    // cannot be read or no longer has the part's length.
-    void readPart(int part, std::vector<std::uint8_t>& buffer) const;
+    // Reads part `part` into `buffer` (reusing its memory) and returns its bytes;
+    // throws when the file cannot be read or no longer has the part's length.
+    std::span<const std::uint8_t> readPart(int part, PartBuffer& buffer) const;
     // The attempt loop of one part; throws PartUploadError or CancelledError.
-    UploadPart uploadPart(int part, std::vector<std::uint8_t>& buffer, MultipartProgress& progress,
-                          const ProgressHandler& onProgress, std::stop_token stop) const;
+    UploadPart uploadPart(int part, PartBuffer& buffer, MultipartProgress& progress, const Reporter& report,
+                          std::stop_token stop) const;
     void log(const std::string& line) const;
 
     S3Client& m_client;
@@ -81,8 +94,7 @@ private:
     std::string m_uploadId;
     std::filesystem::path m_file;
     std::int64_t m_fileSize;
-    std::int64_t m_partSize;
-    int m_concurrency;
+    MultipartPlan m_plan;
     PartRetryPolicy m_policy;
 };
 

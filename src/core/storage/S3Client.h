@@ -86,10 +86,16 @@ public:
     // memory, and replace the target only once every byte is on disk; a failed or
     // stopped download leaves an existing file untouched and no temporary file.
 
+    // The most one upload request may carry.
+    static constexpr std::int64_t kMaxUploadRequestSize = 5LL * 1024 * 1024 * 1024;
+
     // Stores the local file under `key` (the file's name when absent) with one PUT,
-    // with the Content-Type of its extension. The whole file is read into memory
-    // first, so this is for files up to the multipart part size. Progress is
-    // reported in steps of at least 0.02 and ends with exactly 1.
+    // with the Content-Type of its extension. The file is read twice, a piece at a
+    // time and never whole in memory: once for the signature's payload hash, then
+    // while it goes out (see FileBody). Throws FileTooLargeError, before reading,
+    // for a file above kMaxUploadRequestSize; a stop request is honoured while the
+    // file is read and hashed. Progress is reported in steps of at least 0.02 and
+    // ends with exactly 1.
     void upload(const std::filesystem::path& file, const BucketConfig& bucket, const S3Credentials& credentials,
                 const std::optional<std::string>& key = std::nullopt, const FractionProgress& onProgress = {},
                 std::stop_token stop = {});
@@ -183,13 +189,13 @@ public:
                                       const S3Credentials& credentials, const std::optional<std::string>& contentType,
                                       std::stop_token stop = {});
     // Sends part `partNumber` (from 1). Not logged: the multipart engine writes its own
-    // lines. Any HTTP status is an answer, not an error. The part's bytes are borrowed
-    // for the exchange (not copied) and are back in `data` when the call returns or
-    // throws. Throws PartStalledError when the count of bytes sent stands still for
+    // lines. Any HTTP status is an answer, not an error. The transport reads the
+    // part's bytes straight from `data`, which must not change before the call
+    // returns. Throws PartStalledError when the count of bytes sent stands still for
     // `stallTimeout` (the wait for the answer included), TransportError when no answer
     // came, CancelledError on a stop request, S3Error::invalidURL.
     PartResponse uploadPart(const std::string& key, const std::string& uploadId, int partNumber,
-                            std::vector<std::uint8_t>& data, const BucketConfig& bucket,
+                            std::span<const std::uint8_t> data, const BucketConfig& bucket,
                             const S3Credentials& credentials, std::chrono::duration<double> stallTimeout,
                             const PartProgress& onProgress, std::stop_token stop = {});
     // Joins the parts, given in any order, into the object. A 200 answer that carries

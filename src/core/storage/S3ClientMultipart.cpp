@@ -22,22 +22,6 @@ constexpr double kMinimumPartIdleSeconds = 60;
 // Progress of a part is reported each time at least 1/50 more of it has gone out.
 constexpr std::int64_t kProgressSteps = 50;
 
-// Lends a part's bytes to the request that sends them and takes them back on every
-// path out, so a retry can send them again without a second copy in memory.
-class BorrowedBody {
-public:
-    BorrowedBody(std::vector<std::uint8_t>& owner, S3Request& request) : m_owner(owner), m_request(request) {
-        m_request.body = std::move(m_owner);
-    }
-    ~BorrowedBody() { m_owner = std::move(m_request.body); }
-    BorrowedBody(const BorrowedBody&) = delete;
-    BorrowedBody& operator=(const BorrowedBody&) = delete;
-
-private:
-    std::vector<std::uint8_t>& m_owner;
-    S3Request& m_request;
-};
-
 }  // namespace
 
 std::string S3Client::createMultipartUpload(const std::string& key, const BucketConfig& bucket,
@@ -52,22 +36,29 @@ std::string S3Client::createMultipartUpload(const std::string& key, const Bucket
 }
 
 S3Client::PartResponse S3Client::uploadPart(const std::string& key, const std::string& uploadId, int partNumber,
-                                            std::vector<std::uint8_t>& data, const BucketConfig& bucket,
+                                            std::span<const std::uint8_t> data, const BucketConfig& bucket,
                                             const S3Credentials& credentials,
                                             std::chrono::duration<double> stallTimeout,
                                             const PartProgress& onProgress, std::stop_token stop) {
     S3Request request;
     request.method = "PUT";
     request.url = S3RequestBuilder::uploadPartURL(bucket, key, partNumber, uploadId);
-    const BorrowedBody borrowed(data, request);
-    S3Signer::sign(request, bucket.region, credentials, std::chrono::system_clock::now());
+    S3Signer::sign(request, bucket.region, credentials, std::chrono::system_clock::now(), S3Signer::sha256Hex(data));
     request.idleTimeout =
         std::chrono::seconds(static_cast<long long>(std::ceil(std::max(2 * stallTimeout.count(), kMinimumPartIdleSeconds))));
 
-    const auto expected = static_cast<std::int64_t>(request.body.size());
+    const auto expected = static_cast<std::int64_t>(data.size());
     std::int64_t sent = 0;
     std::int64_t reported = 0;
     ExchangeOptions options;
+    // The part goes out from the caller's buffer; libcurl copies it piece by piece
+    // into its own send buffer and no other copy is made.
+    options.body = BodySource{expected, [data](std::int64_t offset, std::span<std::uint8_t> buffer) {
+                                  const std::span<const std::uint8_t> piece =
+                                      data.subspan(static_cast<std::size_t>(offset), buffer.size());
+                                  std::copy(piece.begin(), piece.end(), buffer.begin());
+                                  return piece.size();
+                              }};
     options.stopToken = std::move(stop);
     options.stallTimeout = stallTimeout;
     // A success carries no body, or an error document: nothing near this size.

@@ -1,19 +1,15 @@
 #include "core/storage/DownloadTarget.h"
-#include "core/config/FileDescriptor.h"
+#include "core/storage/FileBody.h"
 #include "core/config/MIMETypeDetector.h"
 #include "core/config/ObjectPreview.h"
 #include "core/storage/S3Client.h"
+#include "core/storage/S3Signer.h"
 #include "core/storage/StagedFile.h"
 #include "core/storage/WriteBatcher.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
-#include <stdexcept>
-#include <system_error>
+#include <chrono>
+#include <optional>
 
 namespace tarn {
 
@@ -29,39 +25,6 @@ constexpr double kDownloadProgressStep = 0.01;
 // network hands over (at most libcurl's receive buffer, often far less): a system
 // call per piece costs more CPU time than copying the pieces into a batch.
 constexpr std::size_t kDownloadWriteBytes = 1024 * 1024;
-
-[[noreturn]] void fail(const std::string& what, const fs::path& path, int error) {
-    throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
-}
-
-// The bytes of a regular file. A file that grows while it is read would otherwise
-// go up cut short, so that is an error too.
-std::vector<std::uint8_t> readRegularFile(const fs::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) fail("Could not open the file", file, errno);
-    const FileDescriptor closer(fd);
-
-    struct stat status {};
-    if (::fstat(fd, &status) != 0) fail("Could not read the file", file, errno);
-    if (!S_ISREG(status.st_mode)) {
-        fail("Only regular files can be uploaded", file, S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
-    }
-
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(status.st_size));
-    std::size_t filled = 0;
-    while (filled < bytes.size()) {
-        const ssize_t count = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (count < 0) {
-            if (errno == EINTR) continue;
-            fail("Could not read the file", file, errno);
-        }
-        if (count == 0) break;
-        filled += static_cast<std::size_t>(count);
-    }
-    std::uint8_t extra = 0;
-    if (filled < bytes.size() || ::read(fd, &extra, 1) != 0) fail("The file changed while it was read", file, EAGAIN);
-    return bytes;
-}
 
 // Reports a growing fraction in steps of at least `step`: the first value always,
 // then one whenever it has grown by the step since the last one reported.
@@ -92,32 +55,37 @@ private:
 
 void S3Client::upload(const fs::path& file, const BucketConfig& bucket, const S3Credentials& credentials,
                       const std::optional<std::string>& key, const FractionProgress& onProgress, std::stop_token stop) {
-    const std::string url = singleObjectURL(bucket, key.value_or(file.filename().string()));
-    const S3Request request =
-        signedRequest("PUT", url, bucket, credentials, readRegularFile(file), MIMETypeDetector::contentType(file));
-    if (!onProgress) {
-        send(request, true, std::move(stop));
-        return;
-    }
+    S3Request request;
+    request.method = "PUT";
+    request.url = singleObjectURL(bucket, key.value_or(file.filename().string()));
+    request.setHeader("Content-Type", MIMETypeDetector::contentType(file));
+    FileBody body(file, kMaxUploadRequestSize);
+    // Signed once the file has been read: hashing a large file takes a while.
+    const std::string payloadHash = body.sha256Hex(stop);
+    S3Signer::sign(request, bucket.region, credentials, std::chrono::system_clock::now(), payloadHash);
 
-    FractionThrottle throttle(onProgress, kUploadProgressStep);
+    std::optional<FractionThrottle> throttle;
+    if (onProgress) throttle.emplace(onProgress, kUploadProgressStep);
     const Perform perform = [&](const S3Request& sent) {
         ExchangeOptions options;
+        options.body = body.source();
         options.stopToken = stop;
-        options.onProgress = [&](const TransferProgress& progress) {
-            if (progress.sendTotal <= 0 || progress.sent <= 0) return;
-            const double fraction = static_cast<double>(progress.sent) / static_cast<double>(progress.sendTotal);
-            if (fraction >= 1.0) {
-                if (throttle.last() < 1.0) throttle.finish();
-            } else {
-                throttle.offer(fraction);
-            }
-        };
+        if (throttle) {
+            options.onProgress = [&](const TransferProgress& progress) {
+                if (progress.sendTotal <= 0 || progress.sent <= 0) return;
+                const double fraction = static_cast<double>(progress.sent) / static_cast<double>(progress.sendTotal);
+                if (fraction >= 1.0) {
+                    if (throttle->last() < 1.0) throttle->finish();
+                } else {
+                    throttle->offer(fraction);
+                }
+            };
+        }
         return HttpExchange::perform(sent, options);
     };
     send(request, true, perform);
     // An empty file never reports a byte sent; the caller still learns it is done.
-    if (throttle.last() < 1.0) throttle.finish();
+    if (throttle && throttle->last() < 1.0) throttle->finish();
 }
 
 std::vector<std::uint8_t> S3Client::downloadData(const std::string& key, const BucketConfig& bucket,

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <stdexcept>
 
 namespace tarn::S3Signer {
 
@@ -255,12 +256,19 @@ SigningStages finish(std::string canonicalRequest, const SigningTime& time, std:
 }  // namespace
 
 SigningStages sign(S3Request& request, std::string_view region, const S3Credentials& credentials, TimePoint time) {
+    return sign(request, region, credentials, time, sha256Hex(request.body));
+}
+
+SigningStages sign(S3Request& request, std::string_view region, const S3Credentials& credentials, TimePoint time,
+                   std::string payloadHash) {
     UrlParts url = splitUrl(request.url);
     checkSendable(request.headers);
+    if (payloadHash.size() != 64 || payloadHash.find_first_not_of("0123456789abcdef") != std::string::npos) {
+        throw std::invalid_argument("The payload hash is not a SHA-256 in lower-case hex.");
+    }
 
     if (request.method.empty()) request.method = "GET";
     const SigningTime when = signingTime(time);
-    std::string payloadHash = sha256Hex(request.body);
     request.removeHeader("Authorization");
     request.setHeader("Host", std::move(url.host));
     request.setHeader("x-amz-date", std::string(when.timestamp()));

@@ -37,6 +37,10 @@ struct PresignedURL {
 // malformed name, a line break in a value); the request is then left unchanged.
 SigningStages sign(S3Request& request, std::string_view region, const S3Credentials& credentials,
                    TimePoint time);
+// The same for a body that is sent from elsewhere (BodySource) while the request's
+// own body stays empty: `payloadHash` is that body's SHA-256 in lower-case hex.
+SigningStages sign(S3Request& request, std::string_view region, const S3Credentials& credentials, TimePoint time,
+                   std::string payloadHash);
 
 // The URL with the signing items appended to its query (existing items first, in
 // their order), valid for `expiresIn` seconds from `time`. Only "host" is signed.

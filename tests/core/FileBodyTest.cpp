@@ -1,0 +1,137 @@
+#include "TestFiles.h"
+
+#include "core/config/Crypto.h"
+#include "core/storage/CancelledError.h"
+#include "core/storage/FileBody.h"
+#include "core/storage/FileTooLargeError.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <thread>
+
+using tarn::FileBody;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::int64_t kNoLimit = std::int64_t{1} << 40;
+
+std::string patterned(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 31 % 253);
+    return bytes;
+}
+
+// Reads the whole body through its source, in pieces of `piece` bytes, as the
+// transport does.
+std::string sendAll(FileBody& body, std::size_t piece) {
+    const tarn::BodySource source = body.source();
+    std::string sent;
+    std::vector<std::uint8_t> buffer(piece);
+    while (static_cast<std::int64_t>(sent.size()) < source.size) {
+        const std::size_t wanted =
+            std::min<std::size_t>(piece, static_cast<std::size_t>(source.size) - sent.size());
+        const std::size_t count = source.read(static_cast<std::int64_t>(sent.size()), {buffer.data(), wanted});
+        sent.append(reinterpret_cast<const char*>(buffer.data()), count);
+    }
+    return sent;
+}
+
+// Overwrites bytes of a file in place, keeping its size.
+void overwrite(const fs::path& path, std::size_t at, const std::string& bytes) {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(static_cast<std::streamoff>(at));
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace
+
+TEST(FileBody, HashesThenSendsTheFilesBytesInPieces) {
+    tarn::test::TemporaryFolder folder;
+    for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{3 * 1024 * 1024 + 7}}) {
+        const std::string content = patterned(size);
+        const fs::path path = folder.path() / "data.bin";
+        tarn::test::writeFile(path, content);
+
+        FileBody body(path, kNoLimit);
+        EXPECT_EQ(body.size(), static_cast<std::int64_t>(size));
+        EXPECT_EQ(body.sha256Hex({}), tarn::Crypto::hexLower(tarn::Crypto::sha256(content))) << size;
+        EXPECT_TRUE(sendAll(body, 512 * 1024) == content) << size;
+        // A resend starts again from the first byte.
+        EXPECT_TRUE(sendAll(body, 100 * 1000) == content) << size;
+    }
+}
+
+TEST(FileBody, RefusesWhatIsNoRegularFileOrTooLargeBeforeReading) {
+    tarn::test::TemporaryFolder folder;
+    const fs::path fifo = folder.path() / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // A pipe nobody writes to is refused at once instead of waiting for a writer.
+    EXPECT_THROW(FileBody(fifo, kNoLimit), fs::filesystem_error);
+    EXPECT_THROW(FileBody(folder.path(), kNoLimit), fs::filesystem_error);
+    EXPECT_THROW(FileBody(folder.path() / "missing", kNoLimit), fs::filesystem_error);
+
+    const fs::path file = folder.path() / "eleven.bin";
+    tarn::test::writeFile(file, "eleven byte");
+    EXPECT_NO_THROW(FileBody(file, 11));
+    try {
+        FileBody body(file, 10);
+        FAIL() << "a file above the limit was accepted";
+    } catch (const tarn::FileTooLargeError& error) {
+        EXPECT_EQ(error.fileSize(), 11);
+        EXPECT_EQ(error.limit(), 10);
+        EXPECT_EQ(error.kind(), tarn::FileTooLargeError::Limit::singleRequest);
+        EXPECT_STREQ(error.what(),
+                     "The file is too large to upload in one request (11 B); one request carries at most 10 B.");
+    }
+}
+
+TEST(FileBody, FileThatChangesBetweenThePassesFailsBeforeItsLastByteGoesOut) {
+    tarn::test::TemporaryFolder folder;
+    const fs::path path = folder.path() / "data.bin";
+    const std::string content = patterned(2 * 1024 * 1024);
+    tarn::test::writeFile(path, content);
+
+    FileBody body(path, kNoLimit);
+    body.sha256Hex({});
+    // Written to in place after hashing: same size, other bytes near the end.
+    overwrite(path, content.size() - 10, "0123456789");
+    const tarn::BodySource source = body.source();
+    std::vector<std::uint8_t> buffer(512 * 1024);
+    std::int64_t offset = 0;
+    for (int piece = 0; piece < 3; ++piece) offset += static_cast<std::int64_t>(source.read(offset, buffer));
+    // The last piece is refused, so the server never has a whole body.
+    EXPECT_THROW(source.read(offset, buffer), fs::filesystem_error);
+
+    // Shrunk or grown since it was opened: the first pass fails.
+    for (const std::size_t size : {content.size() - 1, content.size() + 1}) {
+        tarn::test::writeFile(path, content);
+        FileBody changed(path, kNoLimit);
+        fs::resize_file(path, size);
+        EXPECT_THROW(changed.sha256Hex({}), fs::filesystem_error) << size;
+    }
+}
+
+TEST(FileBody, StopRequestEndsTheFirstPass) {
+    tarn::test::TemporaryFolder folder;
+    const fs::path path = folder.path() / "large.bin";
+    tarn::test::writeFile(path, "");
+    // 4 GiB of holes: seconds of hashing, no disk space.
+    fs::resize_file(path, std::uintmax_t{4} << 30);
+
+    FileBody body(path, kNoLimit);
+    std::stop_source stopped;
+    stopped.request_stop();
+    EXPECT_THROW(body.sha256Hex(stopped.get_token()), tarn::CancelledError);
+
+    std::stop_source stop;
+    std::jthread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        stop.request_stop();
+    });
+    EXPECT_THROW(body.sha256Hex(stop.get_token()), tarn::CancelledError);
+}
