@@ -295,7 +295,14 @@ TEST(MultipartUploader, StopRequestEndsTheRunInTransferAndInRetryWaits) {
         while (marked() < 2 && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
-        if (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!waiting) {
+            // The cancel line reports the bytes sent: wait until the server holds both
+            // whole parts, then give curl's progress callback time to count them.
+            while (server.requests().size() < 2 && std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
         stop.request_stop();
         run.join();
 

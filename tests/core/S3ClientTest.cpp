@@ -463,6 +463,10 @@ TEST(S3Client, LoggerMayChangeWhileExchangesRun) {
         ++written;
         if (!line.starts_with("→ GET ") && !line.starts_with("← 200 [") && !line.starts_with("  body: <?xml")) ++torn;
     };
+    // The workers start with the sink in place and the swaps begin once it has written:
+    // on a loaded machine the toggler could otherwise hold an empty logger for the
+    // whole run, and the test is about swaps under load, not about that race.
+    client.setLogger(sink);
     {
         std::vector<std::jthread> workers;
         for (int t = 0; t < 4; ++t) {
@@ -471,7 +475,11 @@ TEST(S3Client, LoggerMayChangeWhileExchangesRun) {
             });
         }
         std::jthread toggler([&] {
-            for (int i = 0; !done; ++i) client.setLogger(i % 2 == 0 ? S3Client::Logger(sink) : S3Client::Logger());
+            while (written == 0 && !done) std::this_thread::yield();
+            for (int i = 1; !done; ++i) {
+                client.setLogger(i % 2 == 0 ? S3Client::Logger(sink) : S3Client::Logger());
+                std::this_thread::yield();
+            }
         });
         for (std::jthread& worker : workers) worker.join();
         done = true;
