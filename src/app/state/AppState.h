@@ -299,6 +299,33 @@ public:
     // Not owned; must outlive the state. Null puts the headless stand-in back.
     void setUiServices(UiServices* services);
 
+    // ---- Start-up (AppStateStartup.cpp) ----
+
+    // Reads the configuration and the keyring, opens the first bucket and starts
+    // the bucket sync; once per process, later calls return at once.
+    QCoro::Task<> loadIfNeeded();
+
+    // ---- Reloads after changes (AppStateRefresh.cpp) ----
+
+    // Lists the current folder again and recounts the bucket's usage, at once.
+    void reloadAfterMutation();
+    // The reload the transfer queue asks for once it has drained after a task
+    // changed the bucket on screen; deferred while an inline rename is open.
+    void refreshAfterTransfers();
+
+    // ---- Preferences, favourites and history (AppStateHistory.cpp) ----
+
+    // Keeps one entry of the operation history; entries reach the configuration
+    // 0.8 s later in one save, or at the next flushHistory().
+    void recordHistory(const QString& action, const QString& detail, const std::string& bucketName,
+                       bool succeeded, std::optional<std::int64_t> bytes = std::nullopt,
+                       std::optional<double> durationSeconds = std::nullopt);
+    // Writes the buffered entries now (before export, import, the history sheet
+    // and at quit); nothing is saved when none are buffered.
+    void flushHistory();
+    // Hides every sheet and drops a parked upload.
+    void closeAllSheets();
+
 signals:
     void configChanged();
     void languageCodeChanged();

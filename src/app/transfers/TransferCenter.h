@@ -23,6 +23,11 @@ public:
     // Every task in the order it was added, which is the order the views show.
     const std::vector<TransferTask>& tasks() const { return m_tasks; }
 
+    // Retires the succeeded upload and rename rows of `directory` in the bucket that
+    // a listing started at `listedAt` already shows.
+    void removeSucceededUploads(const std::string& directory, const std::optional<Uuid>& bucketID,
+                                TimePoint listedAt);
+
 signals:
     void tasksChanged();
 
