@@ -1,5 +1,6 @@
 #include "AppStateFixture.h"
 #include "AppStateTestAccess.h"
+#include "TestTasks.h"
 
 #include "app/state/Whitespace.h"
 #include "app/text/L10n.h"
@@ -24,12 +25,7 @@ namespace {
 ObjectItem object(std::string key, std::int64_t size = 1) { return {std::move(key), size}; }
 
 TransferTask task(TransferSpec spec, TransferState state, std::optional<Uuid> bucketID, std::string title = "t") {
-    TransferTask result;
-    result.id = Uuid::random();
-    result.spec = std::move(spec);
-    result.state = state;
-    result.bucketID = bucketID;
-    result.title = std::move(title);
+    TransferTask result = test::makeTask(std::move(spec), state, bucketID, std::move(title));
     result.bytesTotal = 42;
     return result;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/state/Async.h"
+#include "app/state/ClipboardImage.h"
 #include "app/state/DesktopNotifier.h"
 #include "app/state/FavoriteDirectoryItem.h"
 #include "app/state/InlinePreviewState.h"
@@ -29,6 +30,8 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+class QMimeData;
 
 namespace tarn {
 
@@ -325,6 +328,18 @@ public:
     void flushHistory();
     // Hides every sheet and drops a parked upload.
     void closeAllSheets();
+
+    // ---- Upload conflict keys and clipboard images (AppStateUploadConflicts.cpp) ----
+
+    // The keys an upload into the selected bucket must treat as taken: the listing
+    // on screen, plus what the queue has changed since it was taken (succeeded
+    // uploads, and renames and moves not failed). Full keys, so the target folder
+    // does not matter; it is taken for the callers' sake.
+    KeySet existingKeysForUploadConflict(const std::string& directory) const;
+    // The best image the clipboard or a drop offers, in its own file format: PNG,
+    // JPEG, HEIC, GIF, WebP, TIFF in this order; else any image Qt can decode, as
+    // PNG; else none.
+    static std::optional<ClipboardImage> clipboardImageData(const QMimeData& mimeData);
 
 signals:
     void configChanged();
