@@ -22,6 +22,7 @@
 #include <QCoro/QCoroTask>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -313,7 +314,29 @@ public:
     // changed the bucket on screen; deferred while an inline rename is open.
     void refreshAfterTransfers();
 
-    // ---- Preferences, favourites and history (AppStateHistory.cpp) ----
+    // ---- Preferences and favourites (AppStatePreferences.cpp) ----
+
+    // Every change below is saved at once.
+
+    // Adds the bucket in front of the favourites, or removes every mention of it.
+    void toggleFavoriteBucket(const Uuid& id);
+    // For a folder of the selected bucket (never its root): removes the first
+    // favourite of it, or adds one in front.
+    void toggleFavoriteDirectory(const std::string& prefix);
+    // Removes every favourite of the item's bucket and prefix.
+    void removeFavoriteDirectory(const FavoriteDirectoryItem& item);
+    // Switches the text tables at once, notifies even for the same code, and keeps it.
+    void setLanguage(std::string languageCode);
+    // Attaches the file logger to the storage client, or detaches it, and keeps the switch.
+    void setDebugLogging(bool enabled);
+    // Largest object previewed, in whole MiB, kept within 1 to 2048.
+    void setPreviewSizeLimitMB(std::int64_t megabytes);
+    // Multipart part size in MiB, kept within 10 to 1024 and snapped down to steps of 5.
+    void setMultipartPartSizeMB(std::int64_t megabytes);
+    // Hides every sheet and drops a parked upload; nothing else changes.
+    void closeAllSheets();
+
+    // ---- Operation history (AppStateHistory.cpp) ----
 
     // Keeps one entry of the operation history; entries reach the configuration
     // 0.8 s later in one save, or at the next flushHistory().
@@ -323,8 +346,6 @@ public:
     // Writes the buffered entries now (before export, import, the history sheet
     // and at quit); nothing is saved when none are buffered.
     void flushHistory();
-    // Hides every sheet and drops a parked upload.
-    void closeAllSheets();
 
 signals:
     void configChanged();
@@ -407,6 +428,9 @@ private:
         field = std::move(value);
         emit(this->*changed)();
     }
+
+    // Forgets the upload that waited for a decision about existing keys.
+    void clearPendingUpload();
 
     // The transfer tasks, without making the queue.
     const std::vector<TransferTask>& transferTasks() const;

@@ -2,10 +2,9 @@
 
 namespace tarn {
 
-// Filled in with preferences and history.
+// Filled in with the history.
 void AppState::recordHistory(const QString&, const QString&, const std::string&, bool, std::optional<std::int64_t>,
                              std::optional<double>) {}
 void AppState::flushHistory() {}
-void AppState::closeAllSheets() {}
 
 }  // namespace tarn
