@@ -22,6 +22,7 @@
 #include <QCoro/QCoroTask>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -338,6 +339,11 @@ public:
 
     // ---- Operation history (AppStateHistory.cpp) ----
 
+    // At most this many entries are kept, newest first.
+    static constexpr std::size_t historyLimit = 100;
+    // A burst of entries reaches the configuration in one save, this long after its first.
+    static constexpr std::chrono::milliseconds historyFlushDelay{800};
+
     // Keeps one entry of the operation history; entries reach the configuration
     // 0.8 s later in one save, or at the next flushHistory().
     void recordHistory(const QString& action, const QString& detail, const std::string& bucketName,
@@ -431,6 +437,14 @@ private:
 
     // Forgets the upload that waited for a decision about existing keys.
     void clearPendingUpload();
+
+    // The one pending history flush: waits historyFlushDelay, then writes.
+    QCoro::Task<> flushHistoryLater(std::stop_token stop);
+    // Moves the buffered entries in front of the configuration's history; false when
+    // there were none.
+    bool takeHistoryBuffer();
+    // A destroyed state still keeps its last entries, written without any signal.
+    void flushHistoryAtExit();
 
     // The transfer tasks, without making the queue.
     const std::vector<TransferTask>& transferTasks() const;
@@ -527,8 +541,9 @@ private:
     std::stop_source m_syncStop;
     std::unique_ptr<TransferCenter> m_transfers;
     bool m_refreshAfterTransfersPending = false;
-    std::vector<OperationHistoryEntry> m_historyBuffer;
-    std::stop_source m_historyFlushStop;
+    std::vector<OperationHistoryEntry> m_historyBuffer;  // newest first
+    // Holds a stop state exactly while a flush is pending.
+    std::stop_source m_historyFlushStop{std::nostopstate};
 
     // Services.
     PrivateFolder m_privateFolder;
