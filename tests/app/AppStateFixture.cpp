@@ -1,5 +1,7 @@
 #include "AppStateFixture.h"
 
+#include "core/config/RotatingLogFile.h"
+
 #include <cstdlib>
 
 namespace tarn::test {
@@ -19,6 +21,16 @@ AppStateFixture::AppStateFixture()
       m_state(std::make_unique<RecordingAppState>(m_configStore, m_secretStore, m_client)) {}
 
 AppStateFixture::~AppStateFixture() { m_state.reset(); }
+
+ScopedLogHome::ScopedLogHome()
+    : m_variable("HOME", m_home.path().c_str()), m_log(AppState::logFile().path()),
+      m_lentFolder(std::filesystem::create_directories(m_log.parent_path())) {}
+
+ScopedLogHome::~ScopedLogHome() {
+    if (m_lentFolder) std::filesystem::remove_all(m_log.parent_path());
+}
+
+std::string ScopedLogHome::text() const { return std::filesystem::exists(m_log) ? readFile(m_log) : std::string(); }
 
 bool hasTestKeyring() {
     const char* flag = std::getenv("TARN_TEST_KEYRING");

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,6 +58,28 @@ protected:
     KeychainSecretStore m_secretStore;
     S3Client m_client;
     std::unique_ptr<RecordingAppState> m_state;
+};
+
+// The debug log is made once per process, in the home folder of that moment, which a
+// later test of the same process finds gone. This sets HOME to a fresh folder, so the
+// first test makes the log there, and lends the log's folder back to later tests.
+class ScopedLogHome {
+public:
+    ScopedLogHome();
+    ~ScopedLogHome();
+    ScopedLogHome(const ScopedLogHome&) = delete;
+    ScopedLogHome& operator=(const ScopedLogHome&) = delete;
+
+    // AppState::logFile()'s file.
+    const std::filesystem::path& log() const { return m_log; }
+    // Its contents, empty while it does not exist.
+    std::string text() const;
+
+private:
+    TemporaryFolder m_home;
+    ScopedEnv m_variable;
+    std::filesystem::path m_log;
+    bool m_lentFolder = false;
 };
 
 // True when TARN_TEST_KEYRING says an unlocked test keyring serves the session bus.

@@ -8,10 +8,7 @@
 
 using namespace std::chrono_literals;
 using tarn::test::finishWithin;
-using tarn::test::readFile;
-using tarn::test::ScopedEnv;
 using tarn::test::ScriptedUiServices;
-using tarn::test::TemporaryFolder;
 
 namespace tarn {
 namespace {
@@ -61,15 +58,13 @@ TEST_F(AppStateServicesTest, AnUnreadableKeyringGivesNoSecret) {
 }
 
 TEST_F(AppStateServicesTest, TheFileLoggerWritesEachLineToTheHomeFolderLog) {
-    // The log file is made once per process, where the home folder is at that moment.
-    TemporaryFolder home;
-    ScopedEnv homeVariable("HOME", home.path().c_str());
+    const test::ScopedLogHome home;
     const S3Client::Logger logger = AppState::makeFileLogger();
     logger("GET https://bucket.example.com/ 200");
     logger("PUT https://bucket.example.com/a.txt 200");
 
-    EXPECT_EQ(AppState::logFile().path().filename(), "corvane.log");
-    const std::string lines = readFile(AppState::logFile().path());
+    EXPECT_EQ(home.log().filename(), "corvane.log");
+    const std::string lines = home.text();
     EXPECT_NE(lines.find("] GET https://bucket.example.com/ 200\n"), std::string::npos) << lines;
     EXPECT_NE(lines.find("] PUT https://bucket.example.com/a.txt 200\n"), std::string::npos) << lines;
 }

@@ -3,6 +3,7 @@
 #include "app/state/AppState.h"
 #include "app/transfers/TransferCenter.h"
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -24,6 +25,15 @@ struct AppStateTestAccess {
     }
 
     static void setSuppressSearchReload(AppState& state, bool suppress) { state.m_suppressSearchReload = suppress; }
+
+    // An upload waiting for the user's decision about keys that exist already.
+    static void parkUpload(AppState& state, std::vector<std::filesystem::path> files, std::string directory,
+                           KeySet existingKeys, std::optional<Uuid> bucketID) {
+        state.setPendingUploadURLs(std::move(files));
+        state.m_pendingUploadDirectory = std::move(directory);
+        state.m_pendingUploadExistingKeys = std::move(existingKeys);
+        state.m_pendingUploadBucketID = std::move(bucketID);
+    }
 
     static void setTasks(TransferCenter& transfers, std::vector<TransferTask> tasks) {
         transfers.m_tasks = std::move(tasks);

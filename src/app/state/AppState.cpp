@@ -5,6 +5,7 @@
 #include "app/transfers/TransferCenter.h"
 #include "core/config/ConfigStore.h"
 
+#include <QCoreApplication>
 #include <QMetaType>
 #include <QThread>
 
@@ -59,6 +60,11 @@ AppState::AppState(ConfigStore& configStore, KeychainSecretStore& secretStore, S
       m_ui(m_headlessUi.get()) {
     registerMetaTypes();
     m_workers.setMaxThreadCount(std::max(minimumWorkerThreads, QThread::idealThreadCount()));
+    // Entries recorded in the last moments before quitting would otherwise wait for
+    // a flush that never comes.
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        connect(application, &QCoreApplication::aboutToQuit, this, &AppState::flushHistory);
+    }
 }
 
 AppState::~AppState() {
@@ -66,6 +72,7 @@ AppState::~AppState() {
         stop->request_stop();
     }
     m_workers.waitForDone();
+    flushHistoryAtExit();
 }
 
 void AppState::setConfig(AppConfig config) { publish(m_config, std::move(config), &AppState::configChanged); }

@@ -23,6 +23,8 @@
 #include <QCoro/QCoroTask>
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -316,7 +318,34 @@ public:
     // changed the bucket on screen; deferred while an inline rename is open.
     void refreshAfterTransfers();
 
-    // ---- Preferences, favourites and history (AppStateHistory.cpp) ----
+    // ---- Preferences and favourites (AppStatePreferences.cpp) ----
+
+    // Every change below is saved at once.
+
+    // Adds the bucket in front of the favourites, or removes every mention of it.
+    void toggleFavoriteBucket(const Uuid& id);
+    // For a folder of the selected bucket (never its root): removes the first
+    // favourite of it, or adds one in front.
+    void toggleFavoriteDirectory(const std::string& prefix);
+    // Removes every favourite of the item's bucket and prefix.
+    void removeFavoriteDirectory(const FavoriteDirectoryItem& item);
+    // Switches the text tables at once, notifies even for the same code, and keeps it.
+    void setLanguage(std::string languageCode);
+    // Attaches the file logger to the storage client, or detaches it, and keeps the switch.
+    void setDebugLogging(bool enabled);
+    // Largest object previewed, in whole MiB, kept within 1 to 2048.
+    void setPreviewSizeLimitMB(std::int64_t megabytes);
+    // Multipart part size in MiB, kept within 10 to 1024 and snapped down to steps of 5.
+    void setMultipartPartSizeMB(std::int64_t megabytes);
+    // Hides every sheet and drops a parked upload; nothing else changes.
+    void closeAllSheets();
+
+    // ---- Operation history (AppStateHistory.cpp) ----
+
+    // At most this many entries are kept, newest first.
+    static constexpr std::size_t historyLimit = 100;
+    // A burst of entries reaches the configuration in one save, this long after its first.
+    static constexpr std::chrono::milliseconds historyFlushDelay{800};
 
     // Keeps one entry of the operation history; entries reach the configuration
     // 0.8 s later in one save, or at the next flushHistory().
@@ -326,8 +355,6 @@ public:
     // Writes the buffered entries now (before export, import, the history sheet
     // and at quit); nothing is saved when none are buffered.
     void flushHistory();
-    // Hides every sheet and drops a parked upload.
-    void closeAllSheets();
 
     // ---- Upload conflict keys and clipboard images (AppStateUploadConflicts.cpp) ----
 
@@ -422,6 +449,17 @@ private:
         field = std::move(value);
         emit(this->*changed)();
     }
+
+    // Forgets the upload that waited for a decision about existing keys.
+    void clearPendingUpload();
+
+    // The one pending history flush: waits historyFlushDelay, then writes.
+    QCoro::Task<> flushHistoryLater(std::stop_token stop);
+    // Moves the buffered entries in front of the configuration's history; false when
+    // there were none.
+    bool takeHistoryBuffer();
+    // A destroyed state still keeps its last entries, written without any signal.
+    void flushHistoryAtExit();
 
     // The transfer tasks, without making the queue.
     const std::vector<TransferTask>& transferTasks() const;
@@ -518,8 +556,9 @@ private:
     std::stop_source m_syncStop;
     std::unique_ptr<TransferCenter> m_transfers;
     bool m_refreshAfterTransfersPending = false;
-    std::vector<OperationHistoryEntry> m_historyBuffer;
-    std::stop_source m_historyFlushStop;
+    std::vector<OperationHistoryEntry> m_historyBuffer;  // newest first
+    // Holds a stop state exactly while a flush is pending.
+    std::stop_source m_historyFlushStop{std::nostopstate};
 
     // Services.
     PrivateFolder m_privateFolder;
