@@ -1,5 +1,6 @@
 #include "AppStateFixture.h"
 #include "AppStateTestAccess.h"
+#include "TestRecords.h"
 
 #include "app/transfers/TransferCenter.h"
 
@@ -27,13 +28,7 @@ protected:
 
     static TransferTask task(TransferSpec spec, TransferState state, std::optional<Uuid> bucketID,
                              std::string title = "t") {
-        TransferTask result;
-        result.id = Uuid::random();
-        result.spec = std::move(spec);
-        result.state = state;
-        result.bucketID = bucketID;
-        result.title = std::move(title);
-        return result;
+        return test::transferTask(std::move(spec), state, std::move(bucketID), std::move(title));
     }
     TransferTask uploadInto(std::string directory, TransferState state = TransferState::running) const {
         return task({UploadSpec{"/home/u/a.txt", std::move(directory), UploadConflictMode::ask}}, state, m_bucket,

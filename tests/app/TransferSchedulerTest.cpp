@@ -1,5 +1,6 @@
 #include "AppStateFixture.h"
 #include "AppStateTestAccess.h"
+#include "TestRecords.h"
 
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
@@ -88,17 +89,8 @@ TransferCenter::Runner scriptedRunner(TransferCenter& center, std::shared_ptr<Sc
 class TransferSchedulerTest : public test::AppStateFixture {
 protected:
     TransferSchedulerTest() {
-        m_profile.id = Uuid::random();
-        m_profile.name = "Work";
-        m_profile.endpoint = *Url::parse("https://s3.example.com");
-        m_profile.region = "eu-1";
-        m_profile.accessKeyID = "AKID";
-        m_profile.bucketNames = {"media", "logs"};
-        m_media = BucketIdentity::deterministicID(m_profile.endpoint, "eu-1", "AKID", "media");
-        m_logs = BucketIdentity::deterministicID(m_profile.endpoint, "eu-1", "AKID", "logs");
-        m_counting = std::make_unique<CountingAppState>(m_configStore, m_secretStore, m_client);
         AppConfig config = m_counting->config();
-        config.profiles = {m_profile};
+        config.profiles = {m_account.profile};
         m_counting->setConfig(config);
         for (TransferKind kind :
              {TransferKind::upload, TransferKind::download, TransferKind::deletion, TransferKind::rename}) {
@@ -122,12 +114,7 @@ protected:
     TransferCenter& transfers() { return m_counting->transfers(); }
 
     static TransferTask task(TransferSpec spec, std::optional<Uuid> bucketID, std::string title = "t") {
-        TransferTask result;
-        result.id = Uuid::random();
-        result.spec = std::move(spec);
-        result.bucketID = bucketID;
-        result.title = std::move(title);
-        return result;
+        return test::transferTask(std::move(spec), TransferState::waiting, std::move(bucketID), std::move(title));
     }
     TransferTask upload(std::string title = "a.txt") const {
         return task({UploadSpec{"/home/u/" + title, "docs/", UploadConflictMode::replace}}, m_media, title);
@@ -153,10 +140,11 @@ protected:
         return QTest::qWaitFor([&] { return !transfers().runningID(); }, 5000);
     }
 
-    StorageProfile m_profile;
-    Uuid m_media;
-    Uuid m_logs;
-    std::unique_ptr<CountingAppState> m_counting;
+    const test::WorkAccount m_account = test::workAccount();
+    const Uuid m_media = m_account.media;
+    const Uuid m_logs = m_account.logs;
+    std::unique_ptr<CountingAppState> m_counting =
+        std::make_unique<CountingAppState>(m_configStore, m_secretStore, m_client);
     std::shared_ptr<ScriptedRuns> m_runs = std::make_shared<ScriptedRuns>();
 };
 

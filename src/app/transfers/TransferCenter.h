@@ -119,7 +119,8 @@ public:
     bool hasUnacknowledgedFailure() const;
     // The mean progress of the active tasks, each weighing the same; 0 when none.
     double aggregateFraction() const;
-    // The failed tasks now are seen.
+    // The failed tasks now are seen. Notifies through tasksChanged, which the status
+    // bar's failure mark watches, though no task changed.
     void acknowledgeFailures();
 
     // ---- Failure texts (TransferCenterFailureText.cpp) ----

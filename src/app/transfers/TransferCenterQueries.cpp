@@ -19,24 +19,27 @@ bool isRenameIn(const TransferTask& task, const std::string& directory, const st
     return rename != nullptr && task.bucketID == bucketID && renameParent(*rename) == directory;
 }
 
-}  // namespace
-
-std::vector<const TransferTask*> TransferCenter::uploadTasks(const std::string& directory,
-                                                             const std::optional<Uuid>& bucketID) const {
+// The tasks, in list order, that `matches` finds in `directory` of the bucket.
+template <class Matches>
+std::vector<const TransferTask*> tasksWhere(const std::vector<TransferTask>& tasks, Matches matches,
+                                            const std::string& directory, const std::optional<Uuid>& bucketID) {
     std::vector<const TransferTask*> result;
-    for (const TransferTask& task : m_tasks) {
-        if (isUploadInto(task, directory, bucketID)) result.push_back(&task);
+    for (const TransferTask& task : tasks) {
+        if (matches(task, directory, bucketID)) result.push_back(&task);
     }
     return result;
 }
 
+}  // namespace
+
+std::vector<const TransferTask*> TransferCenter::uploadTasks(const std::string& directory,
+                                                             const std::optional<Uuid>& bucketID) const {
+    return tasksWhere(m_tasks, isUploadInto, directory, bucketID);
+}
+
 std::vector<const TransferTask*> TransferCenter::renameTasks(const std::string& directory,
                                                              const std::optional<Uuid>& bucketID) const {
-    std::vector<const TransferTask*> result;
-    for (const TransferTask& task : m_tasks) {
-        if (isRenameIn(task, directory, bucketID)) result.push_back(&task);
-    }
-    return result;
+    return tasksWhere(m_tasks, isRenameIn, directory, bucketID);
 }
 
 void TransferCenter::removeSucceededUploads(const std::string& directory, const std::optional<Uuid>& bucketID,
