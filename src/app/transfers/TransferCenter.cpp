@@ -207,7 +207,10 @@ void TransferCenter::handleRenameCancel(const TransferTask& task) {
 QCoro::Task<> TransferCenter::deleteDestinationMarker(QPointer<AppState> app, BucketConfig bucket, std::string key,
                                                       std::stop_token stop) {
     if (!app) co_return;
-    const std::optional<std::string> secret = co_await app->resolvedSecret(bucket);
+    // Named first: a by-value argument made inside the co_await statement would be
+    // destroyed twice by g++ 12.
+    QCoro::Task<std::optional<std::string>> reading = app->resolvedSecret(bucket);
+    const std::optional<std::string> secret = co_await reading;
     if (!app) co_return;
     if (secret) {
         S3Credentials credentials{bucket.accessKeyID, *secret};
@@ -231,7 +234,8 @@ void TransferCenter::abort(const MultipartSession& session, const BucketConfig& 
 QCoro::Task<> TransferCenter::abortUpload(QPointer<AppState> app, BucketConfig bucket, MultipartSession session,
                                           std::stop_token stop) {
     if (!app) co_return;
-    const std::optional<std::string> secret = co_await app->resolvedSecret(bucket);
+    QCoro::Task<std::optional<std::string>> reading = app->resolvedSecret(bucket);
+    const std::optional<std::string> secret = co_await reading;
     if (!app || !secret) co_return;
     S3Credentials credentials{bucket.accessKeyID, *secret};
     auto drop = [&client = app->client(), &bucket, &session, &credentials, &stop] {
