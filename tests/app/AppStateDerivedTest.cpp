@@ -1,6 +1,6 @@
 #include "AppStateFixture.h"
 #include "AppStateTestAccess.h"
-#include "TestTasks.h"
+#include "TestRecords.h"
 
 #include "app/state/Whitespace.h"
 #include "app/text/L10n.h"
@@ -25,7 +25,7 @@ namespace {
 ObjectItem object(std::string key, std::int64_t size = 1) { return {std::move(key), size}; }
 
 TransferTask task(TransferSpec spec, TransferState state, std::optional<Uuid> bucketID, std::string title = "t") {
-    TransferTask result = test::makeTask(std::move(spec), state, bucketID, std::move(title));
+    TransferTask result = test::transferTask(std::move(spec), state, bucketID, std::move(title));
     result.bytesTotal = 42;
     return result;
 }
@@ -35,14 +35,10 @@ TransferTask task(TransferSpec spec, TransferState state, std::optional<Uuid> bu
 class AppStateDerivedTest : public AppStateFixture {
 protected:
     AppStateDerivedTest() {
-        m_profile.id = Uuid::random();
-        m_profile.name = "Work";
-        m_profile.endpoint = *Url::parse("https://s3.example.com");
-        m_profile.region = "eu-1";
-        m_profile.accessKeyID = "AKID";
-        m_profile.bucketNames = {"media", "logs"};
-        m_media = BucketIdentity::deterministicID(m_profile.endpoint, "eu-1", "AKID", "media");
-        m_logs = BucketIdentity::deterministicID(m_profile.endpoint, "eu-1", "AKID", "logs");
+        const test::WorkAccount account = test::workAccount();
+        m_profile = account.profile;
+        m_media = account.media;
+        m_logs = account.logs;
 
         AppConfig config = m_state->config();
         config.profiles = {m_profile};

@@ -39,6 +39,22 @@ struct AppStateTestAccess {
         transfers.m_tasks = std::move(tasks);
         emit transfers.tasksChanged();
     }
+
+    // The scheduler's inside: the runner of a kind (an empty one leaves the kind
+    // without), the waiting IDs and the remembered positions.
+    static void setRunner(TransferCenter& transfers, TransferKind kind, TransferCenter::Runner runner) {
+        transfers.m_runners[static_cast<std::size_t>(kind)] = std::move(runner);
+    }
+    // The runner the queue itself has for the kind.
+    static void restoreRunner(TransferCenter& transfers, TransferKind kind) {
+        const TransferCenter::Runner runners[] = {transfers.uploadRunner(), transfers.downloadRunner(),
+                                                  transfers.deleteRunner(), transfers.renameRunner()};
+        transfers.m_runners[static_cast<std::size_t>(kind)] = runners[static_cast<std::size_t>(kind)];
+    }
+    static const std::deque<Uuid>& queue(const TransferCenter& transfers) { return transfers.m_queue; }
+    static const std::unordered_map<Uuid, std::size_t>& indexCache(const TransferCenter& transfers) {
+        return transfers.m_indexCache;
+    }
 };
 
 }  // namespace tarn

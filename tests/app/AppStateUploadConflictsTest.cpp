@@ -1,6 +1,6 @@
 #include "AppStateFixture.h"
 #include "AppStateTestAccess.h"
-#include "TestTasks.h"
+#include "TestRecords.h"
 
 #include "app/transfers/TransferCenter.h"
 
@@ -22,12 +22,12 @@ namespace {
 TransferTask upload(std::string directory, std::string title, TransferState state, std::optional<Uuid> bucketID,
                     bool isFolder = false) {
     TransferSpec spec{TransferSpec::Upload{"/tmp/" + title, std::move(directory), UploadConflictMode::ask}};
-    return test::makeTask(std::move(spec), state, bucketID, std::move(title), isFolder);
+    return test::transferTask(std::move(spec), state, bucketID, std::move(title), isFolder);
 }
 
 TransferTask rename(std::string source, std::string destination, bool isFolder, TransferState state,
                     std::optional<Uuid> bucketID) {
-    return test::makeTask({TransferSpec::Rename{std::move(source), std::move(destination), isFolder}}, state, bucketID);
+    return test::transferTask({TransferSpec::Rename{std::move(source), std::move(destination), isFolder}}, state, bucketID);
 }
 
 std::vector<std::string> sorted(const KeySet& keys) {

@@ -71,6 +71,7 @@ AppState::~AppState() {
     for (std::stop_source* stop : {&m_searchStop, &m_loadMoreStop, &m_usageStop, &m_syncStop, &m_historyFlushStop}) {
         stop->request_stop();
     }
+    if (m_transfers) m_transfers->stopAll();
     m_workers.waitForDone();
     flushHistoryAtExit();
 }

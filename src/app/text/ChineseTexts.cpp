@@ -293,6 +293,20 @@ constexpr TextEntry kTexts[] = {
     {"generate_link", "生成链接"},
     {"share_link_unavailable", "无法生成链接（检查参数/域名）"},
     {"copy_upload_id", "复制 Upload ID"},
+    {"transfer_runner_missing", "此版本暂不支持这类传输"},
+    {"unknown_error", "发生未知错误"},
+    {"delete_objects_refused", "%d 个对象未能删除（共 %d 个），首个：%@"},
+    {"file_too_large", "文件过大，无法上传（%@）；单个对象最大 %@"},
+    {"file_too_large_single_request", "文件过大，无法通过单次请求上传（%@）；单次请求最多 %@"},
+    {"response_too_large", "存储服务的应答超过 %@，未继续读取"},
+    {"refused_name_empty", "名称不能为空"},
+    {"refused_name_dots", "无法使用“%@”：名称不能是“.”或“..”"},
+    {"refused_metadata_name", "元数据名称“%@”不可用：只能使用 ASCII 字母、数字、连字符和少数符号，且不能包含空格"},
+    {"refused_metadata_value", "元数据“%@”的值不可用：只能使用可打印的 ASCII 字符，不能包含换行或制表符"},
+    {"refused_metadata_duplicate", "元数据名称“%@”重复（不区分大小写）"},
+    {"refused_download_name", "无法保存“%@”：它在此处不是可用的文件名"},
+    {"refused_download_link", "无法保存“%@”：不会跟随下载文件夹中的符号链接"},
+    {"refused_download_not_folder", "无法保存“%@”：需要文件夹的位置已有同名文件"},
 };
 
 }  // namespace

@@ -295,6 +295,20 @@ constexpr TextEntry kTexts[] = {
     {"generate_link", "Generate Link"},
     {"share_link_unavailable", "Cannot generate link (check params / domain)"},
     {"copy_upload_id", "Copy Upload ID"},
+    {"transfer_runner_missing", "This kind of transfer cannot run in this version"},
+    {"unknown_error", "An unknown error occurred"},
+    {"delete_objects_refused", "%d of %d objects were not deleted, first: %@"},
+    {"file_too_large", "The file is too large to upload (%@); an object holds at most %@"},
+    {"file_too_large_single_request", "The file is too large to upload in one request (%@); one request carries at most %@"},
+    {"response_too_large", "The storage answer is larger than %@ and was not read"},
+    {"refused_name_empty", "A name cannot be empty"},
+    {"refused_name_dots", "“%@” cannot be used: “.” and “..” are not allowed as names"},
+    {"refused_metadata_name", "The metadata name “%@” is not allowed: use only ASCII letters, digits, hyphens and a few symbols, without spaces"},
+    {"refused_metadata_value", "The value of the metadata “%@” is not allowed: use only printable ASCII characters, without line breaks or tabs"},
+    {"refused_metadata_duplicate", "The metadata name “%@” is given twice (letter case does not count)"},
+    {"refused_download_name", "“%@” cannot be saved: it is not a usable file name here"},
+    {"refused_download_link", "“%@” cannot be saved: a symbolic link in the download folder is not followed"},
+    {"refused_download_not_folder", "“%@” cannot be saved: a file stands where a folder is needed"},
 };
 
 }  // namespace

@@ -35,10 +35,14 @@ std::optional<std::string> TransferTask::placeholderRealKey() const {
 std::optional<std::string> TransferTask::renameParentDirectory() const {
     const auto* rename = spec.rename();
     if (rename == nullptr) return std::nullopt;
-    std::string source = rename->source;
-    if (rename->isFolder && source.ends_with('/')) source.pop_back();
+    return std::string(renameParent(*rename));
+}
+
+std::string_view renameParent(const RenameSpec& rename) {
+    std::string_view source = rename.source;
+    if (rename.isFolder && source.ends_with('/')) source.remove_suffix(1);
     const auto slash = source.rfind('/');
-    return slash == std::string::npos ? std::string() : source.substr(0, slash + 1);
+    return slash == std::string_view::npos ? std::string_view() : source.substr(0, slash + 1);
 }
 
 }  // namespace tarn

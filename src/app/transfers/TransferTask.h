@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarn {
@@ -48,6 +49,10 @@ struct TransferTask {
     std::optional<TimePoint> completedAt;           // that upload, or a rename, succeeded
     std::optional<Uuid> bucketID;
     std::optional<std::string> sourceETag;          // renames of an object
+    // Folder moves: the runner wrote the destination's folder marker itself (none
+    // was there). Only then may dismissing a move that moved nothing delete it: a
+    // marker that was there before is the user's (an empty folder of theirs).
+    bool wroteDestinationMarker = false;
 
     TransferKind kind() const { return spec.kind(); }
 
@@ -63,5 +68,10 @@ struct TransferTask {
 
     bool operator==(const TransferTask&) const = default;
 };
+
+// The folder in which a rename's source lies, as a view into `rename.source`: the
+// source without one trailing "/" when it is a folder, up to and including its last
+// "/" ("" when it has none). What renameParentDirectory gives, without a copy.
+std::string_view renameParent(const RenameSpec& rename);
 
 }  // namespace tarn

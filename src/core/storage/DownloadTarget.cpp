@@ -111,9 +111,12 @@ std::optional<FileDescriptor> DownloadTarget::walk(bool create) const {
             struct stat status {};
             if ((error == ELOOP || error == ENOTDIR) &&
                 ::fstatat(current.get(), piece, &status, AT_SYMLINK_NOFOLLOW) == 0) {
-                refuse(S_ISLNK(status.st_mode)
-                           ? "\"" + joined(m_pieces, i + 1) + "\" is a symbolic link, which is not followed"
-                           : "\"" + joined(m_pieces, i + 1) + "\" is a file, not a folder");
+                if (S_ISLNK(status.st_mode)) {
+                    refuse("\"" + joined(m_pieces, i + 1) + "\" is a symbolic link, which is not followed",
+                           RefusedInputError::Reason::downloadLink);
+                }
+                refuse("\"" + joined(m_pieces, i + 1) + "\" is a file, not a folder",
+                       RefusedInputError::Reason::downloadNotFolder);
             }
             fail("Could not open the folder", chosen / joined(m_pieces, i + 1), error);
         }
@@ -123,14 +126,15 @@ std::optional<FileDescriptor> DownloadTarget::walk(bool create) const {
     struct stat status {};
     if (m_linksRefused && ::fstatat(current.get(), m_name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISLNK(status.st_mode)) {
-        refuse("it is a symbolic link, which is not followed");
+        refuse("it is a symbolic link, which is not followed", RefusedInputError::Reason::downloadLink);
     }
     return current;
 }
 
-void DownloadTarget::refuse(std::string_view reason) const {
+void DownloadTarget::refuse(std::string_view reason, RefusedInputError::Reason kind) const {
     const std::string where = m_linksRefused ? " in the folder" : "";
-    throw std::invalid_argument("\"" + m_shownName + "\" cannot be saved" + where + ": " + std::string(reason) + ".");
+    throw RefusedInputError(kind, m_shownName,
+                            "\"" + m_shownName + "\" cannot be saved" + where + ": " + std::string(reason) + ".");
 }
 
 }  // namespace tarn

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/config/FileDescriptor.h"
+#include "core/storage/RefusedInputError.h"
 
 #include <filesystem>
 #include <optional>
@@ -19,8 +20,8 @@ namespace tarn {
 // is taken as it is, links and all.
 //
 // Names are checked as text when the target is made, so a download that could
-// never be saved is refused before anything is sent: std::invalid_argument with a
-// message that names the name and the reason.
+// never be saved is refused before anything is sent: RefusedInputError (a
+// std::invalid_argument) with a message that names the name and the reason.
 class DownloadTarget {
 public:
     // The file `relativePath` ("/"-separated, as in object keys: "docs/2024/report.pdf")
@@ -39,7 +40,7 @@ public:
     // The chosen folder.
     const std::filesystem::path& folder() const { return m_folder; }
 
-    // Looks at the pieces that exist already and refuses (std::invalid_argument,
+    // Looks at the pieces that exist already and refuses (RefusedInputError,
     // naming the piece) when one is a symbolic link or not a folder; creates
     // nothing. Lets a download be refused before it is requested.
     void checkExistingPieces() const;
@@ -56,7 +57,8 @@ private:
     // Walks the pieces from the chosen folder down; with `create` false it stops at
     // the first piece that does not exist yet and returns none.
     std::optional<FileDescriptor> walk(bool create) const;
-    [[noreturn]] void refuse(std::string_view reason) const;
+    [[noreturn]] void refuse(std::string_view reason,
+                             RefusedInputError::Reason kind = RefusedInputError::Reason::downloadName) const;
 
     std::filesystem::path m_folder;
     std::vector<std::string> m_pieces;  // the folders below m_folder

@@ -1,6 +1,7 @@
 #include "core/config/AsciiCase.h"
 #include "core/config/Crypto.h"
 #include "core/storage/MakerService.h"
+#include "core/storage/RefusedInputError.h"
 #include "core/config/PrefixNavigator.h"
 #include "core/storage/S3Client.h"
 #include "core/storage/S3DeleteResultParser.h"
@@ -73,16 +74,19 @@ std::function<HttpResponse(const S3Request&)> firstBytesOnly(std::stop_token sto
 void checkFolderName(const std::string& name) {
     // The key without the parent, between slashes: "/a/b/" for "a/b" and "/a/b/".
     const std::string pieces = "/" + PrefixNavigator::folderKey(name, "");
-    if (pieces == "//") throw std::invalid_argument("A folder needs a name.");
+    if (pieces == "//") throw RefusedInputError(RefusedInputError::Reason::emptyName, name, "A folder needs a name.");
     if (pieces.find("/./") != std::string::npos || pieces.find("/../") != std::string::npos) {
-        throw std::invalid_argument("\"" + name + "\" cannot be a folder name: \".\" and \"..\" are not allowed.");
+        throw RefusedInputError(RefusedInputError::Reason::dotName, name,
+                                "\"" + name + "\" cannot be a folder name: \".\" and \"..\" are not allowed.");
     }
 }
 
 }  // namespace
 
 std::string S3Client::singleObjectURL(const BucketConfig& bucket, const std::string& key) {
-    if (key.empty()) throw std::invalid_argument("An object key cannot be empty.");
+    if (key.empty()) {
+        throw RefusedInputError(RefusedInputError::Reason::emptyName, key, "An object key cannot be empty.");
+    }
     return S3RequestBuilder::objectURL(bucket, key);
 }
 
@@ -185,7 +189,9 @@ void S3Client::updateMetadata(const std::string& key, const std::map<std::string
 void S3Client::copyObject(const std::string& from, const std::string& to, const BucketConfig& bucket,
                           const S3Credentials& credentials, bool move, const std::vector<HttpHeader>& headers,
                           std::stop_token stop) {
-    if (from.empty()) throw std::invalid_argument("An object key cannot be empty.");
+    if (from.empty()) {
+        throw RefusedInputError(RefusedInputError::Reason::emptyName, from, "An object key cannot be empty.");
+    }
     std::vector<HttpHeader> all{{"x-amz-copy-source", S3RequestBuilder::copySource(bucket.bucketName, from, move)}};
     all.insert(all.end(), headers.begin(), headers.end());
     // A copy can fail after the server has answered 200: the error is then the body.

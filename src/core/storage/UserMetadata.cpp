@@ -1,6 +1,7 @@
 #include "core/storage/UserMetadata.h"
 
 #include "core/config/AsciiCase.h"
+#include "core/storage/RefusedInputError.h"
 #include "core/storage/S3Request.h"
 
 #include <algorithm>
@@ -21,17 +22,20 @@ void check(const std::map<std::string, std::string>& metadata) {
     std::set<std::string> seen;
     for (const auto& [name, value] : metadata) {
         if (!isValidName(name)) {
-            throw std::invalid_argument("The metadata name \"" + name +
+            throw RefusedInputError(RefusedInputError::Reason::metadataName, name,
+                                    "The metadata name \"" + name +
                                         "\" is not allowed: use only ASCII letters, digits and !#$%&'*+-.^_`|~, "
                                         "without spaces.");
         }
         if (!isValidValue(value)) {
-            throw std::invalid_argument("The value of the metadata \"" + name +
+            throw RefusedInputError(RefusedInputError::Reason::metadataValue, name,
+                                    "The value of the metadata \"" + name +
                                         "\" is not allowed: use only printable ASCII characters, without line "
                                         "breaks, tabs or other control characters.");
         }
         if (!seen.insert(AsciiCase::lowercased(name)).second) {
-            throw std::invalid_argument("The metadata name \"" + name +
+            throw RefusedInputError(RefusedInputError::Reason::metadataDuplicate, name,
+                                    "The metadata name \"" + name +
                                         "\" is given twice: names that differ only in letter case are the same "
                                         "name.");
         }

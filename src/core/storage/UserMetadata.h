@@ -18,9 +18,10 @@ bool isValidName(std::string_view name);
 // A value is printable ASCII: characters 32 to 126, spaces included.
 bool isValidValue(std::string_view value);
 
-// Throws std::invalid_argument, naming the entry and what is wrong with it, for the
-// first name or value that could not be sent as it stands, and for two names that
-// differ only in letter case (header names do not, so the server would merge them).
+// Throws RefusedInputError (a std::invalid_argument), naming the entry and what is
+// wrong with it, for the first name or value that could not be sent as it stands,
+// and for two names that differ only in letter case (header names do not, so the
+// server would merge them).
 void check(const std::map<std::string, std::string>& metadata);
 
 }  // namespace UserMetadata

@@ -1,0 +1,187 @@
+#include "app/transfers/TransferCenter.h"
+
+#include "app/text/L10n.h"
+#include "core/config/ByteFormatter.h"
+#include "core/storage/CancelledError.h"
+#include "core/storage/DeleteObjectsError.h"
+#include "core/storage/FileTooLargeError.h"
+#include "core/storage/PartStalledError.h"
+#include "core/storage/PartUploadError.h"
+#include "core/storage/RefusedInputError.h"
+#include "core/storage/ResponseTooLargeError.h"
+#include "core/storage/S3Error.h"
+#include "core/storage/TransportError.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTextBoundaryFinder>
+
+#include <curl/curl.h>
+
+#include <cerrno>
+#include <cmath>
+#include <system_error>
+
+namespace tarn {
+
+namespace {
+
+// How much of an error body without a code a failure line shows.
+constexpr int kBodyCharacters = 120;
+
+QString text(const char* key) { return L10n::t(QString::fromLatin1(key)); }
+QString utf8(const std::string& value) { return QString::fromStdString(value); }
+QString bytes(std::int64_t count) { return utf8(ByteFormatter::string(count)); }
+
+// The first `count` characters as a reader counts them (a letter with its accents, an
+// emoji), never a broken one.
+QString firstCharacters(const QString& value, int count) {
+    QTextBoundaryFinder boundaries(QTextBoundaryFinder::Grapheme, value);
+    int end = 0;
+    for (int taken = 0; taken < count; ++taken) {
+        const qsizetype next = boundaries.toNextBoundary();
+        if (next < 0) return value;
+        end = static_cast<int>(next);
+    }
+    return value.left(end);
+}
+
+// The body of a refused request as one short line: trimmed, its lines joined with
+// single spaces.
+QString bodyLine(const std::string& body) {
+    QString value = utf8(body).trimmed();
+    value.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QStringList lines = value.split(QRegularExpression(QStringLiteral("[\n\r\u2028\u2029]")));
+    return firstCharacters(lines.join(QLatin1Char(' ')), kBodyCharacters);
+}
+
+QString requestFailedText(const S3Error& error) {
+    const QString status = QString::number(error.statusCode().value_or(0));
+    if (const std::optional<std::string> code = error.errorCode()) {
+        return L10n::t(QStringLiteral("request_failed_detail"), status + QLatin1Char(' ') + utf8(*code),
+                       utf8(error.errorMessage().value_or(std::string())));
+    }
+    return L10n::t(QStringLiteral("request_failed_detail"), status, bodyLine(error.body()));
+}
+
+// What a libcurl failure means to the user; curl codes and the socket's errno stand
+// where another platform has its own network error codes.
+QString networkReason(const TransportError& error) {
+    switch (error.curlCode()) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return text("net_dns_failed");
+    case CURLE_COULDNT_CONNECT:
+        // No route at all: the machine is not on a network.
+        if (error.osErrno() == ENETUNREACH || error.osErrno() == EHOSTUNREACH) return text("net_offline");
+        return text("net_cannot_connect");
+    case CURLE_OPERATION_TIMEDOUT:
+        return text("net_timed_out");
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+        return text("net_connection_lost");
+    default:
+        return error.curlMessage().empty() ? QString::fromUtf8(curl_easy_strerror(static_cast<CURLcode>(error.curlCode())))
+                                           : utf8(error.curlMessage());
+    }
+}
+
+QString refusalText(const RefusedInputError& error) {
+    const QString subject = utf8(error.subject());
+    switch (error.reason()) {
+    case RefusedInputError::Reason::emptyName: return text("refused_name_empty");
+    case RefusedInputError::Reason::dotName: return L10n::t(QStringLiteral("refused_name_dots"), subject);
+    case RefusedInputError::Reason::metadataName: return L10n::t(QStringLiteral("refused_metadata_name"), subject);
+    case RefusedInputError::Reason::metadataValue: return L10n::t(QStringLiteral("refused_metadata_value"), subject);
+    case RefusedInputError::Reason::metadataDuplicate:
+        return L10n::t(QStringLiteral("refused_metadata_duplicate"), subject);
+    case RefusedInputError::Reason::downloadName: return L10n::t(QStringLiteral("refused_download_name"), subject);
+    case RefusedInputError::Reason::downloadLink: return L10n::t(QStringLiteral("refused_download_link"), subject);
+    case RefusedInputError::Reason::downloadNotFolder:
+        return L10n::t(QStringLiteral("refused_download_not_folder"), subject);
+    }
+    return utf8(error.what());
+}
+
+QString deleteFailureText(const DeleteObjectsError& error) {
+    QString first;
+    if (!error.failures().empty()) {
+        const DeleteFailure& failure = error.failures().front();
+        first = utf8(failure.key);
+        if (const auto& reason = failure.code ? failure.code : failure.message) first += " (" + utf8(*reason) + ")";
+    }
+    return L10n::t(QStringLiteral("delete_objects_refused"), static_cast<qint64>(error.failures().size()),
+                   static_cast<qint64>(error.requested()), first);
+}
+
+// The error's own text, for the cause of an unreadable part.
+QString ownDescription(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& caught) {
+        return QString::fromUtf8(caught.what());
+    } catch (...) {
+        return text("unknown_error");
+    }
+}
+
+}  // namespace
+
+QString TransferCenter::describe(const std::exception_ptr& error) {
+    if (!error) return text("unknown_error");
+    try {
+        std::rethrow_exception(error);
+    } catch (const CancelledError&) {
+        // The user stopped it; nothing failed, least of all the network.
+        return text("transfer_cancelled");
+    } catch (const PartUploadError& failure) {
+        if (failure.underlying() && failure.cause() == PartUploadError::Cause::transfer) {
+            return L10n::t(QStringLiteral("upload_part_failed"), failure.partNumber(), failure.attempts(),
+                           describe(failure.underlying()));
+        }
+        if (failure.underlying() && failure.cause() == PartUploadError::Cause::localFile) {
+            return L10n::t(QStringLiteral("upload_part_unreadable"), failure.partNumber(),
+                           ownDescription(failure.underlying()));
+        }
+        return utf8(failure.errorDescription());
+    } catch (const PartStalledError& stall) {
+        return L10n::t(QStringLiteral("upload_part_stalled"), std::llround(stall.seconds()));
+    } catch (const S3Error& failure) {
+        if (failure.kind() == S3Error::Kind::requestFailed) return requestFailedText(failure);
+        return utf8(failure.errorDescription());
+    } catch (const TransportError& failure) {
+        return networkReason(failure) + QStringLiteral(" (curl %1)").arg(failure.curlCode());
+    } catch (const DeleteObjectsError& failure) {
+        return deleteFailureText(failure);
+    } catch (const FileTooLargeError& failure) {
+        const char* key = failure.kind() == FileTooLargeError::Limit::singleRequest ? "file_too_large_single_request"
+                                                                                   : "file_too_large";
+        return L10n::t(QString::fromLatin1(key), bytes(failure.fileSize()), bytes(failure.limit()));
+    } catch (const ResponseTooLargeError& failure) {
+        return L10n::t(QStringLiteral("response_too_large"), bytes(static_cast<std::int64_t>(failure.limit())));
+    } catch (const RefusedInputError& refusal) {
+        return refusalText(refusal);
+    } catch (const std::system_error& failure) {
+        // File system and socket calls: their own text and the errno it stands for.
+        const std::error_category& category = failure.code().category();
+        QString description = QString::fromUtf8(failure.what());
+        if (category == std::generic_category() || category == std::system_category()) {
+            description += QStringLiteral(" (errno %1)").arg(failure.code().value());
+        }
+        return description;
+    } catch (const std::exception& failure) {
+        return QString::fromUtf8(failure.what());
+    } catch (...) {
+        return text("unknown_error");
+    }
+}
+
+QString TransferCenter::uploadFailureText(int failed, int itemCount, const std::optional<FailedItem>& first) {
+    if (!first) return L10n::t(QStringLiteral("upload_failed_count"), failed);
+    if (itemCount == 1) return first->reason;
+    return L10n::t(QStringLiteral("upload_failed_reason"), failed, first->name, first->reason);
+}
+
+}  // namespace tarn
