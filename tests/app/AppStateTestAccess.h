@@ -25,6 +25,8 @@ struct AppStateTestAccess {
 
     static void setSuppressSearchReload(AppState& state, bool suppress) { state.m_suppressSearchReload = suppress; }
 
+    static void setShowingPreview(AppState& state, bool showing) { state.setShowingPreview(showing); }
+
     static void setTasks(TransferCenter& transfers, std::vector<TransferTask> tasks) {
         transfers.m_tasks = std::move(tasks);
         emit transfers.tasksChanged();
