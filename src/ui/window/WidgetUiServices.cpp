@@ -55,13 +55,28 @@ QPixmap glyphOf(UiServices::Alert::Style style, qreal devicePixelRatio)
     return {};
 }
 
-// A chooser that the waiting coroutine owns; it is deleted on a later turn of the
-// event loop, never inside one of its own signals.
+// A chooser that the waiting coroutine owns (see chosenFiles).
 QFileDialog* makeFileDialog(QWidget* parent, const QString& title)
 {
     auto* dialog = new QFileDialog(parent, title);
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
     return dialog;
+}
+
+// Opens the chooser and gives what was chosen: nothing when it was cancelled or went
+// with its window. The chooser is deleted afterwards, on a later turn of the event
+// loop, never inside one of its own signals.
+QCoro::Task<QStringList> chosenFiles(QFileDialog* opened)
+{
+    const QPointer<QFileDialog> dialog = opened;
+    DialogAwaiter ended(dialog);
+    const int result = co_await ended;
+    if (!dialog) {
+        co_return QStringList();
+    }
+    const QStringList files = result == QDialog::Accepted ? dialog->selectedFiles() : QStringList();
+    dialog->deleteLater();
+    co_return files;
 }
 
 }  // namespace
@@ -78,65 +93,43 @@ QWidget* WidgetUiServices::dialogParent() const
 
 QCoro::Task<std::vector<std::filesystem::path>> WidgetUiServices::chooseFiles(FileChoice choice)
 {
-    QPointer<QFileDialog> dialog = makeFileDialog(dialogParent(), choice.title);
+    QFileDialog* dialog = makeFileDialog(dialogParent(), choice.title);
     dialog->setFileMode(choice.multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     if (!choice.nameFilters.isEmpty()) {
         dialog->setNameFilters(choice.nameFilters);
     }
-    DialogAwaiter ended(dialog);
-    const int result = co_await ended;
+    const QStringList chosen = co_await chosenFiles(dialog);
     std::vector<std::filesystem::path> files;
-    if (dialog) {
-        if (result == QDialog::Accepted) {
-            for (const QString& file : dialog->selectedFiles()) {
-                files.push_back(toPath(file));
-            }
-        }
-        dialog->deleteLater();
+    for (const QString& file : chosen) {
+        files.push_back(toPath(file));
     }
     co_return files;
 }
 
 QCoro::Task<std::optional<std::filesystem::path>> WidgetUiServices::chooseFolder(QString title)
 {
-    QPointer<QFileDialog> dialog = makeFileDialog(dialogParent(), title);
+    QFileDialog* dialog = makeFileDialog(dialogParent(), title);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly, true);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    DialogAwaiter ended(dialog);
-    const int result = co_await ended;
-    std::optional<std::filesystem::path> folder;
-    if (dialog) {
-        if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
-            folder = toPath(dialog->selectedFiles().constFirst());
-        }
-        dialog->deleteLater();
-    }
-    co_return folder;
+    const QStringList chosen = co_await chosenFiles(dialog);
+    co_return chosen.isEmpty() ? std::nullopt : std::optional(toPath(chosen.constFirst()));
 }
 
 QCoro::Task<std::optional<std::filesystem::path>> WidgetUiServices::chooseSaveFile(QString title,
                                                                                    QString proposedName,
                                                                                    QStringList nameFilters)
 {
-    QPointer<QFileDialog> dialog = makeFileDialog(dialogParent(), title);
+    QFileDialog* dialog = makeFileDialog(dialogParent(), title);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     if (!nameFilters.isEmpty()) {
         dialog->setNameFilters(nameFilters);
     }
     dialog->selectFile(proposedName);
-    DialogAwaiter ended(dialog);
-    const int result = co_await ended;
-    std::optional<std::filesystem::path> file;
-    if (dialog) {
-        if (result == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
-            file = toPath(dialog->selectedFiles().constFirst());
-        }
-        dialog->deleteLater();
-    }
-    co_return file;
+    const QStringList chosen = co_await chosenFiles(dialog);
+    co_return chosen.isEmpty() ? std::nullopt : std::optional(toPath(chosen.constFirst()));
 }
 
 QCoro::Task<bool> WidgetUiServices::showAlert(Alert alert)
