@@ -12,6 +12,8 @@ TARN_RUN_PACKAGES=(
   qt6-image-formats-plugins qt6-translations-l10n fonts-noto-cjk
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
 )
+# What `scripts/run --demo` needs beyond that: the keyring on a bus of its own.
+TARN_DEMO_PACKAGES=(gnome-keyring dbus)
 # What the tests and benchmarks need beyond that.
 TARN_TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -44,6 +46,22 @@ ensure_packages() {
 build_project() {
   cmake -S "$root" -B "$root/build" -G Ninja -DTARN_WARNINGS_AS_ERRORS=ON >/dev/null
   cmake --build "$root/build" --parallel "$(nproc)"
+}
+
+# The build a user runs: optimised, without the tests and benchmarks, and with
+# warnings reported rather than fatal (the option's default).
+build_release() {
+  cmake -S "$root" -B "$root/build-release" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DTARN_BUILD_TESTS=OFF -DTARN_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$root/build-release" --parallel "$(nproc)"
+}
+
+# stop_pid PID: stops a process this shell started (nothing for an empty PID) and
+# waits for it.
+stop_pid() {
+  [ -n "${1:-}" ] || return 0
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
 }
 
 # wait_for DESCRIPTION SECONDS COMMAND...: retries COMMAND every 0.2 s until it

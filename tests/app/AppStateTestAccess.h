@@ -35,6 +35,8 @@ struct AppStateTestAccess {
         state.m_pendingUploadBucketID = std::move(bucketID);
     }
 
+    static void setShowingPreview(AppState& state, bool showing) { state.setShowingPreview(showing); }
+
     static void setTasks(TransferCenter& transfers, std::vector<TransferTask> tasks) {
         transfers.m_tasks = std::move(tasks);
         emit transfers.tasksChanged();

@@ -53,7 +53,7 @@ AppState::AppState(ConfigStore& configStore, KeychainSecretStore& secretStore, S
       m_secretStore(secretStore),
       m_client(client),
       m_config(ConfigStore::defaultConfig()),
-      m_languageCode("zh"),
+      m_languageCode(L10n::languageCode().toStdString()),
       m_statusText(L10n::t(QStringLiteral("status_ready"))),
       m_privateFolder(PrivateFolder::forCurrentUser()),
       m_headlessUi(std::make_unique<HeadlessUiServices>()),

@@ -17,9 +17,9 @@ TintedBlurView::TintedBlurView(qreal tintAlpha, QWidget* parent)
     setAttribute(Qt::WA_StyledBackground, false);
 }
 
-QColor TintedBlurView::surfaceColor() const
+QColor TintedBlurView::surfaceColor(qreal tintAlpha)
 {
-    return TarnTheme::over(TarnTheme::color(ThemeColor::baseTint, m_tintAlpha),
+    return TarnTheme::over(TarnTheme::color(ThemeColor::baseTint, std::clamp(tintAlpha, 0.0, 1.0)),
                            TarnTheme::color(ThemeColor::materialBase));
 }
 

@@ -12,11 +12,17 @@ class TintedBlurView : public QWidget {
     Q_OBJECT
 
 public:
+    // The tint of the three panes of the main window.
+    static constexpr qreal paneTintAlpha = 0.5;
+
     explicit TintedBlurView(qreal tintAlpha, QWidget* parent = nullptr);
 
+    // The colour a surface of a tint's alpha is painted with: the tint over the
+    // opaque base. What lies between two panes (a divider) is drawn over it.
+    static QColor surfaceColor(qreal tintAlpha);
+
     qreal tintAlpha() const { return m_tintAlpha; }
-    // The colour the surface is painted with: the tint over the opaque base.
-    QColor surfaceColor() const;
+    QColor surfaceColor() const { return surfaceColor(m_tintAlpha); }
 
     void setCornerRadius(qreal radius);
     qreal cornerRadius() const { return m_cornerRadius; }

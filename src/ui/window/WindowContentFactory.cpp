@@ -1,0 +1,46 @@
+#include "ui/window/WindowContentFactory.h"
+
+#include "ui/views/TintedBlurView.h"
+
+#include <QWidget>
+
+namespace tarn {
+
+namespace {
+
+QWidget* makeSidebar(AppState&)
+{
+    return WindowContentFactory::placeholderPane();
+}
+
+QWidget* makeBrowser(AppState&)
+{
+    return WindowContentFactory::placeholderPane();
+}
+
+QWidget* makeInspector(AppState&)
+{
+    // The container paints the pane's surface; an empty inspector adds nothing to it.
+    return new QWidget();
+}
+
+}  // namespace
+
+WindowContentFactory WindowContentFactory::standard()
+{
+    WindowContentFactory factory;
+    factory.sidebar = makeSidebar;
+    factory.browser = makeBrowser;
+    factory.inspector = makeInspector;
+    // No sheets and no toolbar yet: nothing to make.
+    factory.sheetPresenter = nullptr;
+    factory.toolbar = nullptr;
+    return factory;
+}
+
+QWidget* WindowContentFactory::placeholderPane()
+{
+    return new TintedBlurView(TintedBlurView::paneTintAlpha);
+}
+
+}  // namespace tarn

@@ -1,0 +1,169 @@
+#include "ui/UiTestSupport.h"
+#include "ui/WindowFixture.h"
+
+#include "app/FinishWithin.h"
+#include "ui/window/MainWindow.h"
+#include "ui/window/PreferredLanguage.h"
+#include "ui/window/WidgetUiServices.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QImage>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace tarn {
+namespace {
+
+using test::finishWithin;
+
+class WidgetUiServicesTest : public test::WindowFixture {
+protected:
+    void SetUp() override { launch(); }
+
+    WidgetUiServices& services() { return m_delegate->uiServices(); }
+
+    template <class Dialog>
+    Dialog* openDialog()
+    {
+        const QList<Dialog*> dialogs = m_delegate->window()->findChildren<Dialog*>();
+        for (Dialog* dialog : dialogs) {
+            if (dialog->isVisible()) {
+                return dialog;
+            }
+        }
+        return nullptr;
+    }
+};
+
+UiServices::Alert deleteAlert()
+{
+    return {UiServices::Alert::Style::warning, QStringLiteral("Delete 3 objects?"),
+            QStringLiteral("This cannot be undone."), QStringLiteral("Delete"), QStringLiteral("Keep")};
+}
+
+TEST_F(WidgetUiServicesTest, AnAlertIsWindowModalOverTheWindowAndAnswersWithItsButton)
+{
+    for (const bool confirm : {true, false}) {
+        SCOPED_TRACE(confirm);
+        QCoro::Task<bool> answer = services().showAlert(deleteAlert());
+        auto* box = openDialog<QMessageBox>();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+        EXPECT_EQ(box->parentWidget(), m_delegate->window());
+        EXPECT_EQ(box->text(), QStringLiteral("Delete 3 objects?"));
+        EXPECT_EQ(box->informativeText(), QStringLiteral("This cannot be undone."));
+        ASSERT_EQ(box->buttons().size(), 2);
+        EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Delete"));
+        test::saveGrab(box, confirm ? QStringLiteral("confirm") : QStringLiteral("cancel"));
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == (confirm ? QStringLiteral("Delete") : QStringLiteral("Keep"))) {
+                button->click();
+            }
+        }
+        EXPECT_EQ(finishWithin(std::move(answer)), std::optional<bool>(confirm));
+    }
+}
+
+TEST_F(WidgetUiServicesTest, ASingleButtonAlertUsesQtsOwnOkInTheLanguageChosenAtEntry)
+{
+    const struct {
+        const char* code;
+        const char* ok;
+    } cases[] = {{"en", "OK"}, {"zh", "确定"}, {"fr", "确定"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        PreferredLanguage::apply(QString::fromLatin1(c.code));
+        QCoro::Task<bool> answer = services().showAlert({UiServices::Alert::Style::critical, QStringLiteral("Failed")});
+        auto* box = openDialog<QMessageBox>();
+        ASSERT_NE(box, nullptr);
+        ASSERT_EQ(box->buttons().size(), 1);
+        EXPECT_EQ(box->buttons().front()->text().remove(QLatin1Char('&')), QString::fromUtf8(c.ok));
+        test::saveGrab(box, QString::fromLatin1(c.code));
+        box->buttons().front()->click();
+        EXPECT_EQ(finishWithin(std::move(answer)), std::optional<bool>(true));
+    }
+}
+
+TEST_F(WidgetUiServicesTest, ADialogThatGoesWithItsWindowEndsAsCancelled)
+{
+    QCoro::Task<bool> answer = services().showAlert(deleteAlert());
+    QCoro::Task<std::optional<std::filesystem::path>> folder = services().chooseFolder(QStringLiteral("Download to"));
+    ASSERT_NE(openDialog<QMessageBox>(), nullptr);
+    endDelegate();
+    EXPECT_EQ(finishWithin(std::move(answer)), std::optional<bool>(false));
+    const auto chosen = finishWithin(std::move(folder));
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(*chosen, std::nullopt);
+}
+
+TEST_F(WidgetUiServicesTest, FileChoosersGiveTheChosenFilesOrNothing)
+{
+    QTemporaryDir folder;
+    const QString a = folder.filePath(QStringLiteral("a 文件.txt"));
+    const QString b = folder.filePath(QStringLiteral("b.json"));
+    std::ofstream(WidgetUiServices::toPath(a)) << "a";
+    std::ofstream(WidgetUiServices::toPath(b)) << "{}";
+
+    QCoro::Task<std::vector<std::filesystem::path>> files =
+        services().chooseFiles(UiServices::FileChoice(QStringLiteral("Upload"), true));
+    auto* dialog = openDialog<QFileDialog>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
+    dialog->setDirectory(folder.path());
+    dialog->selectFile(QStringLiteral("\"a 文件.txt\" \"b.json\""));
+    static_cast<QDialog*>(dialog)->accept();
+    const auto chosen = finishWithin(std::move(files));
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_THAT(*chosen, ::testing::UnorderedElementsAre(WidgetUiServices::toPath(a), WidgetUiServices::toPath(b)));
+
+    QCoro::Task<std::optional<std::filesystem::path>> saved = services().chooseSaveFile(
+        QStringLiteral("Export"), QStringLiteral("TarnManager-config.json"), {QStringLiteral("JSON (*.json)")});
+    dialog = openDialog<QFileDialog>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+    dialog->reject();
+    const auto notSaved = finishWithin(std::move(saved));
+    ASSERT_TRUE(notSaved.has_value());
+    EXPECT_EQ(*notSaved, std::nullopt);
+}
+
+TEST_F(WidgetUiServicesTest, TheClipboardGivesLocalFilesImagesAndText)
+{
+    QTemporaryDir folder;
+    const QString local = folder.filePath(QStringLiteral("photo.png"));
+    auto* data = new QMimeData();
+    data->setUrls({QUrl::fromLocalFile(local), QUrl(QStringLiteral("https://example.com/x.png"))});
+    data->setText(QStringLiteral("two things"));
+    QGuiApplication::clipboard()->setMimeData(data);
+    UiServices::ClipboardContents contents = services().clipboard();
+    ASSERT_EQ(contents.files.size(), 1u);
+    EXPECT_EQ(contents.files.front(), WidgetUiServices::toPath(local));
+    EXPECT_EQ(contents.text, std::optional<QString>(QStringLiteral("two things")));
+
+    QImage image(4, 3, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    QGuiApplication::clipboard()->setImage(image);
+    contents = services().clipboard();
+    EXPECT_TRUE(contents.files.empty());
+    EXPECT_FALSE(contents.text.has_value());
+    QImage pasted;
+    if (!contents.images.empty()) {
+        pasted.loadFromData(contents.images.front().bytes);
+    } else {
+        pasted.loadFromData(contents.imageAsPng, "PNG");
+    }
+    EXPECT_EQ(pasted.size(), QSize(4, 3));
+}
+
+}  // namespace
+}  // namespace tarn
