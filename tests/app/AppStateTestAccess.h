@@ -19,6 +19,7 @@ struct AppStateTestAccess {
                             std::vector<ObjectPrefix> prefixes = {}) {
         state.setSelectedBucketID(std::move(selectedBucketID));
         state.m_listingBucketID = std::move(listingBucketID);
+        state.m_navigationTarget = currentPrefix;
         state.setCurrentPrefix(std::move(currentPrefix));
         state.setObjects(std::move(objects));
         state.setPrefixes(std::move(prefixes));
@@ -36,6 +37,9 @@ struct AppStateTestAccess {
     }
 
     static void setShowingPreview(AppState& state, bool showing) { state.setShowingPreview(showing); }
+
+    static const std::vector<std::string>& backStack(const AppState& state) { return state.m_backStack; }
+    static const std::vector<std::string>& forwardStack(const AppState& state) { return state.m_forwardStack; }
 
     static void setTasks(TransferCenter& transfers, std::vector<TransferTask> tasks) {
         transfers.m_tasks = std::move(tasks);

@@ -68,7 +68,8 @@ AppState::AppState(ConfigStore& configStore, KeychainSecretStore& secretStore, S
 }
 
 AppState::~AppState() {
-    for (std::stop_source* stop : {&m_searchStop, &m_loadMoreStop, &m_usageStop, &m_syncStop, &m_historyFlushStop}) {
+    for (std::stop_source* stop : {&m_searchStop, &m_loadMoreStop, &m_usageStop, &m_syncStop, &m_historyFlushStop,
+                                      &m_lifetimeStop}) {
         stop->request_stop();
     }
     if (m_transfers) m_transfers->stopAll();

@@ -6,10 +6,12 @@
 #include "app/state/FavoriteDirectoryItem.h"
 #include "app/state/InlinePreviewState.h"
 #include "app/state/KeySet.h"
+#include "app/state/ListingIndex.h"
 #include "app/state/MetadataPair.h"
 #include "app/state/PathItem.h"
 #include "app/state/ToastMessage.h"
 #include "core/config/ConfigModels.h"
+#include "core/config/IsoDate.h"
 #include "core/config/PrivateFolder.h"
 #include "core/config/StorageModels.h"
 #include "core/config/Uuid.h"
@@ -26,6 +28,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -70,7 +73,8 @@ using BucketUsageCache = std::unordered_map<Uuid, BucketUsage>;
 // become toasts (toastRequested) or bubbles (bubbleRequested).
 //
 // The operations live in one source file per concern: AppState.cpp (construction,
-// configuration, language, events), AppStateListing.cpp, AppStateSelection.cpp,
+// configuration, language, events), AppStateListing.cpp, AppStateNavigation.cpp,
+// AppStatePaging.cpp, AppStateRefresh.cpp, AppStateSelection.cpp,
 // AppStateSheets.cpp, AppStateDerived.cpp and AppStateServices.cpp.
 class AppState : public QObject {
     Q_OBJECT
@@ -187,6 +191,50 @@ public:
     bool isLoadingMore() const { return m_isLoadingMore; }
     // True while a listing started by the search runs.
     bool isSearching() const { return m_isSearching; }
+
+    // Shows a bucket (none clears the browser) at `directory` ("" for its root):
+    // everything shown for the previous bucket is forgotten, and the folder's first
+    // page is listed.
+    void switchBucket(std::optional<Uuid> bucketID, std::string directory);
+    // Shows a bucket that was just added or edited: switches to its root when
+    // another one is shown, else lists the current folder again.
+    void showBucket(std::optional<Uuid> bucketID);
+    // Puts the selected bucket in front of the recent buckets and saves.
+    void updateRecentBucket();
+    // Closes the sheets that belong to one bucket.
+    void closeBucketScopedSheets();
+    // Lists the first page of `directory` in the selected bucket (narrowed by the
+    // search) and shows it, unless the user has moved to another bucket or folder
+    // meanwhile. Virtual so that tests of the search can watch it.
+    virtual QCoro::Task<> loadDirectory(std::string directory);
+    // Lists the folder the user is in again: the toolbar's and the menu's refresh.
+    void refreshDirectory();
+
+    // ---- Folder navigation (AppStateNavigation.cpp) ----
+
+    // Opens a folder of the selected bucket as a new step of the history.
+    void enterPrefix(const std::string& prefix);
+    // Opens the parent folder as a new step; nothing at the root.
+    void goToParent();
+    // Steps through the folders visited; nothing when there is no step to take.
+    void goBack();
+    void goForward();
+    bool canGoBack() const { return !m_backStack.empty(); }
+    bool canGoForward() const { return !m_forwardStack.empty(); }
+
+    // ---- Operation runner, paging and usage (AppStatePaging.cpp) ----
+
+    // Runs one user-visible storage operation: the state is busy and shows `status`
+    // while it runs; what it throws becomes an error toast (a cancellation none).
+    // The operation is started inside and awaited.
+    QCoro::Task<> run(QString status, std::function<QCoro::Task<>()> operation);
+    // Loads the next page of the folder shown, when there is one and none is loading.
+    void loadMoreObjects();
+    // Stops a next-page load.
+    void cancelLoadMore();
+    // Shows the bucket's object count and total size: the known figures, or a count
+    // over a full listing off the main thread. Never for the maker's own service.
+    void loadBucketUsage(const BucketConfig& bucket);
 
     // ---- Selection and inspector (AppStateSelection.cpp) ----
 
@@ -318,6 +366,18 @@ public:
     // The reload the transfer queue asks for once it has drained after a task
     // changed the bucket on screen; deferred while an inline rename is open.
     virtual void refreshAfterTransfers();
+    // Shows the inspector for the current selection: the folder or empty state, or
+    // the object's details and preview when the preview pane is shown.
+    QCoro::Task<> refreshInspector();
+
+    // ---- Object details and inline preview (AppStateInspector.cpp) ----
+
+    // Reads the object's stored headers and shows them while the inspector still
+    // shows that object.
+    QCoro::Task<> loadObjectDetails(ObjectItem item);
+    // Prepares the object's preview; publishes only while the inspector's epoch is
+    // still `epoch`.
+    QCoro::Task<> loadInlinePreview(ObjectItem item, int epoch);
 
     // ---- Preferences and favourites (AppStatePreferences.cpp) ----
 
@@ -468,10 +528,31 @@ private:
     // Restarts the debounced search; runSearch waits and then lists.
     void scheduleSearch();
     QCoro::Task<> runSearch(std::stop_token stop);
-    // Lists the first page of `prefix` in the selected bucket (filtered by the search)
-    // and publishes it. The listing itself comes with navigation; until then the
-    // search calls this seam, which tests override to watch it.
-    virtual QCoro::Task<> loadDirectory(std::string prefix);
+    // Sets the search text to "" without the search listing again.
+    void clearSearchQuietly();
+
+    // A move of the user to `directory` (a bucket switch or a folder change): from
+    // now on only listings started after it may be shown.
+    void beginNavigation(std::string directory);
+    // The common move of the folder navigation.
+    void navigate(std::string prefix);
+    void stepThroughHistory(std::vector<std::string>& from, std::vector<std::string>& to);
+    // The account's credentials for a call that already runs in the background;
+    // throws S3Error::missingSecret without a stored secret.
+    static S3Credentials storedCredentials(const KeychainSecretStore& store, const BucketConfig& bucket);
+    // The listing operation of loadDirectory, run under run().
+    QCoro::Task<> listFirstPage(BucketConfig bucket, std::string directory, std::string listPrefix, TimePoint listedAt,
+                                int session, int navigation);
+    // Selects the key a reload was asked to select, when the new listing has it.
+    void applyPendingSelection();
+    // Loads further pages until one is merged, paging ends or `stop` is requested.
+    QCoro::Task<> loadNextPage(BucketConfig bucket, std::string listPrefix, std::optional<std::string> token,
+                               std::stop_token stop);
+    // Appends the entries of a further page that the listing does not show yet.
+    void appendPage(S3Listing page);
+    QCoro::Task<> countBucketUsage(BucketConfig bucket, std::stop_token stop);
+    // Whether usage figures are never counted for the bucket (the maker's service).
+    static bool hasServiceUsage(const BucketConfig& bucket);
 
     ConfigStore& m_configStore;
     KeychainSecretStore& m_secretStore;
@@ -486,8 +567,15 @@ private:
     std::optional<Uuid> m_selectedBucketID;
     std::optional<Uuid> m_listingBucketID;
     int m_bucketSession = 0;  // a listing started under another session is dropped
+    int m_navigation = 0;     // a listing started before the newest navigation is dropped
+    // The folder the newest navigation opens: currentPrefix once its listing has
+    // been shown or has failed. Reloads list it, so that a reload while a folder
+    // opens does not bring the previous folder back.
+    std::string m_navigationTarget;
     std::vector<ObjectItem> m_objects;
     std::vector<ObjectPrefix> m_prefixes;
+    ListingIndex<ObjectItem> m_objectIndex{m_objects};
+    ListingIndex<ObjectPrefix> m_prefixIndex{m_prefixes};
     std::string m_currentPrefix;
     std::string m_searchText;
     bool m_isLoading = false;
@@ -503,6 +591,9 @@ private:
     std::stop_source m_searchStop;
     std::stop_source m_loadMoreStop;
     std::stop_source m_usageStop;
+    std::optional<Uuid> m_usageBucketID;  // the bucket whose usage is being counted
+    // Stopped when the state goes; for core calls no other handle cancels.
+    std::stop_source m_lifetimeStop;
     bool m_suppressSearchReload = false;  // navigation clears the search without a listing
     int m_runningOperations = 0;
 

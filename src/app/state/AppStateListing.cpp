@@ -1,16 +1,31 @@
 #include "app/state/AppState.h"
 
+#include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
+#include "core/storage/S3Error.h"
+
+#include <algorithm>
+
 namespace tarn {
+
+namespace {
+
+// The recent buckets the sidebar offers.
+constexpr std::size_t maxRecentBuckets = 8;
+
+}  // namespace
 
 void AppState::setSelectedBucketID(std::optional<Uuid> selectedBucketID) {
     publish(m_selectedBucketID, std::move(selectedBucketID), &AppState::selectedBucketIDChanged);
 }
 
 void AppState::setObjects(std::vector<ObjectItem> objects) {
+    m_objectIndex.reset();
     publish(m_objects, std::move(objects), &AppState::objectsChanged);
 }
 
 void AppState::setPrefixes(std::vector<ObjectPrefix> prefixes) {
+    m_prefixIndex.reset();
     publish(m_prefixes, std::move(prefixes), &AppState::prefixesChanged);
 }
 
@@ -52,6 +67,12 @@ void AppState::setSearchText(std::string searchText) {
     if (changed && !m_suppressSearchReload) scheduleSearch();
 }
 
+void AppState::clearSearchQuietly() {
+    m_suppressSearchReload = true;
+    setSearchText({});
+    m_suppressSearchReload = false;
+}
+
 void AppState::scheduleSearch() {
     m_searchStop.request_stop();
     m_searchStop = std::stop_source();
@@ -65,11 +86,155 @@ QCoro::Task<> AppState::runSearch(std::stop_token stop) {
     // A listing that has begun runs to its end, even when a later change starts
     // another search meanwhile.
     setIsSearching(true);
-    co_await loadDirectory(m_currentPrefix);
+    co_await loadDirectory(m_navigationTarget);
     if (!self) co_return;
     setIsSearching(false);
 }
 
-QCoro::Task<> AppState::loadDirectory(std::string) { co_return; }
+void AppState::beginNavigation(std::string directory) {
+    ++m_navigation;
+    m_navigationTarget = std::move(directory);
+    // A search still waiting for its pause would list a text the move has cleared.
+    m_searchStop.request_stop();
+}
+
+void AppState::switchBucket(std::optional<Uuid> bucketID, std::string directory) {
+    if (bucketID != m_selectedBucketID) closeBucketScopedSheets();
+    ++m_bucketSession;
+    beginNavigation(directory);
+    m_backStack.clear();
+    m_forwardStack.clear();
+    cancelLoadMore();
+    m_nextPageToken.reset();
+    setHasMoreObjects(false);
+    m_pendingSelectKey.reset();
+    m_pendingSelectShouldReveal = false;
+    setSelectedBucketID(bucketID);
+    m_listingBucketID = bucketID;
+    setSelectedObjectKey(std::nullopt);
+    setSelectedObjectKeys({});
+    setObjects({});
+    setPrefixes({});
+    setCurrentPrefix(std::move(directory));
+    clearSearchQuietly();
+    ++m_inspectorEpoch;
+    setObjectDetails(std::nullopt);
+    setInlinePreviewState(InlinePreviewState::empty());
+    // The count of the previous bucket would be thrown away; its listing stops.
+    m_usageStop.request_stop();
+    m_usageBucketID.reset();
+    std::optional<BucketUsage> usage;
+    if (bucketID) {
+        if (const auto cached = m_bucketUsageCache.find(*bucketID); cached != m_bucketUsageCache.end()) {
+            usage = cached->second;
+        }
+    }
+    setBucketUsage(usage);
+    if (!bucketID) return;
+    updateRecentBucket();
+    startDetached(loadDirectory(m_currentPrefix));
+}
+
+void AppState::showBucket(std::optional<Uuid> bucketID) {
+    if (bucketID != m_selectedBucketID) {
+        switchBucket(std::move(bucketID), {});
+        return;
+    }
+    updateRecentBucket();
+    refreshDirectory();
+}
+
+void AppState::updateRecentBucket() {
+    if (!m_selectedBucketID) return;
+    std::vector<Uuid>& recent = m_config.recentBucketIDs;
+    std::erase(recent, *m_selectedBucketID);
+    recent.insert(recent.begin(), *m_selectedBucketID);
+    if (recent.size() > maxRecentBuckets) recent.resize(maxRecentBuckets);
+    saveConfig();
+}
+
+void AppState::closeBucketScopedSheets() {
+    setShowingNewFolder(false);
+    setShowingRenameMove(false);
+    setShowingShareSheet(false);
+    setShowingEditMetadata(false);
+    setShowingTempFiles(false);
+    setMultipartUploads({});
+    setSelectedUploadIDs({});
+}
+
+void AppState::refreshDirectory() { startDetached(loadDirectory(m_navigationTarget)); }
+
+QCoro::Task<> AppState::loadDirectory(std::string directory) {
+    const std::optional<BucketConfig> bucket = selectedBucket();
+    if (!bucket) co_return;
+    cancelLoadMore();
+    const QPointer<AppState> self(this);
+    const int session = m_bucketSession;
+    const int navigation = m_navigation;
+    std::string listPrefix = effectivePrefix(directory);
+    const TimePoint listedAt = std::chrono::system_clock::now();
+    std::function<QCoro::Task<>()> operation = [this, bucket = *bucket, directory, listPrefix = std::move(listPrefix),
+                                                listedAt, session, navigation] {
+        return listFirstPage(bucket, directory, listPrefix, listedAt, session, navigation);
+    };
+    const QString status = L10n::t(QStringLiteral("status_loading"));
+    co_await run(status, std::move(operation));
+    if (!self || m_bucketSession != session || m_selectedBucketID != bucket->id) co_return;
+    // A failed move leaves the user where the last listing put them.
+    if (m_navigation == navigation && m_currentPrefix != directory) m_navigationTarget = m_currentPrefix;
+    loadBucketUsage(*bucket);
+}
+
+QCoro::Task<> AppState::listFirstPage(BucketConfig bucket, std::string directory, std::string listPrefix,
+                                      TimePoint listedAt, int session, int navigation) {
+    const QPointer<AppState> self(this);
+    auto list = [&client = m_client, &store = m_secretStore, &bucket, &listPrefix, stop = m_lifetimeStop.get_token()] {
+        return client.listPage(bucket, storedCredentials(store, bucket), listPrefix, "/", std::nullopt, stop);
+    };
+    S3Listing listing = co_await inBackground(list);
+    // Late answers: another bucket, or a folder the user has left again.
+    if (!self || m_bucketSession != session || m_navigation != navigation) co_return;
+    if (m_selectedBucketID != bucket.id) co_return;
+
+    const std::optional<ObjectItem> before = inspectorObject();
+    // A next page requested while this listing ran belongs to the listing it replaces.
+    cancelLoadMore();
+    m_navigationTarget = directory;
+    setCurrentPrefix(std::move(directory));
+    setObjects(std::move(listing.objects));
+    setPrefixes(std::move(listing.prefixes));
+    m_nextPageToken = std::move(listing.nextContinuationToken);
+    setHasMoreObjects(listing.isTruncated);
+    setSelectedObjectKey(std::nullopt);
+    applyPendingSelection();
+    transfers().removeSucceededUploads(m_currentPrefix, bucket.id, listedAt);
+
+    // The inspected object changed on the server (size, date, class or ETag).
+    const std::optional<ObjectItem> after = inspectorObject();
+    if (before && after && before->key == after->key && *before != *after) startDetached(refreshInspector());
+}
+
+S3Credentials AppState::storedCredentials(const KeychainSecretStore& store, const BucketConfig& bucket) {
+    std::optional<std::string> secret = secretFromStore(store, bucket);
+    if (!secret) throw S3Error::missingSecret();
+    return {bucket.accessKeyID, std::move(*secret)};
+}
+
+void AppState::applyPendingSelection() {
+    const std::optional<std::string> pending = std::exchange(m_pendingSelectKey, std::nullopt);
+    const bool reveal = std::exchange(m_pendingSelectShouldReveal, false);
+    const bool listed =
+        pending && (std::any_of(m_objects.begin(), m_objects.end(),
+                                [&](const ObjectItem& item) { return item.key == *pending; }) ||
+                    std::any_of(m_prefixes.begin(), m_prefixes.end(),
+                                [&](const ObjectPrefix& prefix) { return prefix.prefix == *pending; }));
+    if (!listed) {
+        setSelectedObjectKeys({});
+        return;
+    }
+    setSelectedObjectKeys({*pending});
+    if (reveal) setRevealKey(pending);
+}
 
 }  // namespace tarn

@@ -1,0 +1,154 @@
+#include "app/state/AppState.h"
+
+#include "app/text/L10n.h"
+#include "core/storage/CancelledError.h"
+#include "core/storage/MakerService.h"
+#include "core/storage/S3Error.h"
+
+#include <QLoggingCategory>
+
+namespace tarn {
+
+namespace {
+
+Q_LOGGING_CATEGORY(pagingLog, "tarn.paging")
+
+// The pause before a further page that failed without an answer is asked for again.
+constexpr std::chrono::seconds pageRetryPause{2};
+
+}  // namespace
+
+QCoro::Task<> AppState::run(QString status, std::function<QCoro::Task<>()> operation) {
+    const QPointer<AppState> self(this);
+    ++m_runningOperations;
+    setIsLoading(true);
+    setStatusText(std::move(status));
+    std::exception_ptr failure;
+    try {
+        co_await operation();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self) co_return;
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const CancelledError&) {
+            // Stopped on purpose: nothing to tell.
+        } catch (const std::exception& error) {
+            sendToast({QString::fromUtf8(error.what()), ToastKind::error});
+        } catch (...) {
+            sendToast({L10n::t(QStringLiteral("error_title")), ToastKind::error});
+        }
+    }
+    // Ready as soon as any operation ends, even while others still run.
+    setStatusText(L10n::t(QStringLiteral("status_ready")));
+    --m_runningOperations;
+    setIsLoading(m_runningOperations > 0);
+}
+
+void AppState::cancelLoadMore() {
+    m_loadMoreStop.request_stop();
+    setIsLoadingMore(false);
+}
+
+void AppState::loadMoreObjects() {
+    if (!m_hasMoreObjects || m_isLoadingMore) return;
+    std::optional<BucketConfig> bucket = selectedBucket();
+    if (!bucket) return;
+    std::string listPrefix = effectivePrefix(m_currentPrefix);
+    setIsLoadingMore(true);
+    m_loadMoreStop.request_stop();
+    m_loadMoreStop = std::stop_source();
+    startDetached(loadNextPage(std::move(*bucket), std::move(listPrefix), m_nextPageToken, m_loadMoreStop.get_token()));
+}
+
+QCoro::Task<> AppState::loadNextPage(BucketConfig bucket, std::string listPrefix, std::optional<std::string> token,
+                                     std::stop_token stop) {
+    const QPointer<AppState> self(this);
+    auto fetch = [&client = m_client, &store = m_secretStore, &bucket, &listPrefix, &token, stop] {
+        return client.listPage(bucket, storedCredentials(store, bucket), listPrefix, "/", token, stop);
+    };
+    while (!stop.stop_requested()) {
+        bool retry = false;
+        try {
+            S3Listing page = co_await inBackground(fetch);
+            if (!self || stop.stop_requested()) co_return;
+            appendPage(std::move(page));
+        } catch (const CancelledError&) {
+            co_return;
+        } catch (const S3Error& error) {
+            if (!self || stop.stop_requested()) co_return;
+            // The server said no: asking again would get the same answer.
+            if (error.kind() == S3Error::Kind::requestFailed) {
+                setHasMoreObjects(false);
+            } else {
+                retry = true;
+            }
+        } catch (const std::exception& error) {
+            if (!self || stop.stop_requested()) co_return;
+            qCDebug(pagingLog) << "a further page failed, retrying:" << error.what();
+            retry = true;
+        }
+        if (!retry) break;
+        co_await stoppableSleep(pageRetryPause, stop);
+        if (!self) co_return;
+    }
+    // A load that was cancelled leaves the flag to whoever cancelled it: a newer
+    // load may already have raised it again.
+    if (self && !stop.stop_requested()) setIsLoadingMore(false);
+}
+
+void AppState::appendPage(S3Listing page) {
+    // Pages can repeat what an earlier one listed (objects written meanwhile); the
+    // indexes keep each key once without scanning the folder.
+    m_objectIndex.appendNew(std::move(page.objects));
+    emit objectsChanged();
+    m_prefixIndex.appendNew(std::move(page.prefixes));
+    emit prefixesChanged();
+    m_nextPageToken = std::move(page.nextContinuationToken);
+    setHasMoreObjects(page.isTruncated);
+}
+
+bool AppState::hasServiceUsage(const BucketConfig& bucket) { return MakerService::isStorageEndpoint(bucket.endpoint); }
+
+void AppState::loadBucketUsage(const BucketConfig& bucket) {
+    if (const auto cached = m_bucketUsageCache.find(bucket.id); cached != m_bucketUsageCache.end()) {
+        setBucketUsage(cached->second);
+        return;
+    }
+    if (hasServiceUsage(bucket)) {
+        setBucketUsage(std::nullopt);
+        return;
+    }
+    // The count under way gives the same figures; starting again would only list
+    // the whole bucket twice.
+    if (m_usageBucketID == bucket.id) return;
+    m_usageStop.request_stop();
+    m_usageStop = std::stop_source();
+    m_usageBucketID = bucket.id;
+    startDetached(countBucketUsage(bucket, m_usageStop.get_token()));
+}
+
+QCoro::Task<> AppState::countBucketUsage(BucketConfig bucket, std::stop_token stop) {
+    const QPointer<AppState> self(this);
+    // Every object of the bucket, counted where it is listed: only the two figures
+    // come back to the main thread.
+    auto count = [&client = m_client, &store = m_secretStore, &bucket, stop]() -> std::optional<BucketUsage> {
+        try {
+            return BucketUsage::of(client.listObjects(bucket, storedCredentials(store, bucket), {}, stop));
+        } catch (const std::exception&) {
+            // Usage is a nicety: a failed count (no secret included) leaves the line as it was.
+            return std::nullopt;
+        }
+    };
+    const std::optional<BucketUsage> usage = co_await inBackground(count);
+    if (!self || stop.stop_requested()) co_return;
+    m_usageBucketID.reset();
+    if (!usage || m_selectedBucketID != bucket.id) co_return;
+    setBucketUsage(usage);
+    m_bucketUsageCache[bucket.id] = *usage;
+    emit bucketUsageCacheChanged();
+}
+
+}  // namespace tarn

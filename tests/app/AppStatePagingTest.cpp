@@ -1,0 +1,316 @@
+#include "AppStateTestAccess.h"
+#include "ServerAppStateFixture.h"
+
+#include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
+#include "core/LoopbackHttpServer.h"
+#include "core/storage/CancelledError.h"
+#include "core/storage/S3Error.h"
+#include "integration/S3TestBuckets.h"
+
+#include <QSignalSpy>
+
+#include <gmock/gmock.h>
+
+#include <atomic>
+#include <cstdio>
+#include <set>
+
+using namespace std::chrono_literals;
+using tarn::test::LoopbackHttpServer;
+using tarn::test::RecordedRequest;
+using tarn::test::ScriptedAnswer;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace tarn {
+namespace {
+
+// One listing page as a server sends it: objects, then folders ending in "/".
+std::string pageXml(const std::vector<std::string>& entries, const std::optional<std::string>& nextToken) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ListBucketResult><Name>stub</Name>";
+    for (const std::string& entry : entries) {
+        xml += entry.ends_with('/') ? "<CommonPrefixes><Prefix>" + entry + "</Prefix></CommonPrefixes>"
+                                    : "<Contents><Key>" + entry + "</Key><Size>1</Size></Contents>";
+    }
+    xml += nextToken ? "<IsTruncated>true</IsTruncated><NextContinuationToken>" + *nextToken + "</NextContinuationToken>"
+                     : "<IsTruncated>false</IsTruncated>";
+    return xml + "</ListBucketResult>";
+}
+
+ScriptedAnswer xmlAnswer(int status, const std::string& body) {
+    return LoopbackHttpServer::answer(status, {{"Content-Type", "application/xml"}}, body);
+}
+
+const std::string accessDenied =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Error><Code>AccessDenied</Code><Message>Access Denied</Message></Error>";
+
+bool asksForANextPage(const RecordedRequest& request) {
+    return request.target.find("continuation-token=") != std::string::npos;
+}
+
+// The first page of a folder: two objects and a folder, with more to come.
+ScriptedAnswer firstPageOrRefusal(const RecordedRequest& request) {
+    // The listing of the whole bucket behind the usage line is refused, so that
+    // only the folder's pages reach the stand-in's other answers.
+    if (request.target.find("delimiter=") == std::string::npos) return xmlAnswer(403, accessDenied);
+    return xmlAnswer(200, pageXml({"f/a.txt", "f/b.txt", "f/sub/"}, "page-2"));
+}
+
+class AppStatePagingTest : public test::ServerAppStateFixture {
+protected:
+    // Opens the stand-in's folder "f/" and waits for its first page.
+    void openStandIn(const LoopbackHttpServer& standIn) {
+        const BucketConfig bucket = addBucket(standIn.endpoint(), "stub-bucket");
+        m_app->switchBucket(bucket.id, "f/");
+        ASSERT_TRUE(waitUntilSettled());
+        ASSERT_THAT(shownKeys(), ElementsAre("f/a.txt", "f/b.txt"));
+        ASSERT_TRUE(m_app->hasMoreObjects());
+    }
+};
+
+TEST_F(AppStatePagingTest, PagingThroughAFolderOf2500KeysReachesEveryKeyOnce) {
+    std::vector<std::string> keys;
+    char key[32];
+    for (int i = 0; i < 2500; ++i) {
+        std::snprintf(key, sizeof key, "many/key-%04d", i);
+        keys.emplace_back(key);
+    }
+    const BucketConfig made = test::createBucket(*m_server, "paging");
+    std::vector<std::string> all = keys;
+    all.push_back("many/sub/inside.txt");
+    test::putObjects(*m_server, made, all);
+    const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
+
+    m_app->switchBucket(bucket.id, "many/");
+    ASSERT_TRUE(waitUntilSettled());
+    EXPECT_EQ(m_app->objects().size(), 1000u);
+    int pages = 1;
+    while (m_app->hasMoreObjects() && pages < 10) {
+        m_app->loadMoreObjects();
+        EXPECT_TRUE(m_app->isLoadingMore());
+        m_app->loadMoreObjects();  // while a page loads: nothing more
+        ASSERT_TRUE(waitUntilSettled());
+        ++pages;
+    }
+    EXPECT_EQ(pages, 3);
+    EXPECT_EQ(shownKeys(), keys) << "every key once, in the server's order";
+    EXPECT_THAT(shownPrefixes(), ElementsAre("many/sub/"));
+    ASSERT_TRUE(waitFor([&] { return m_app->bucketUsage().has_value(); }));
+    EXPECT_EQ(m_app->bucketUsage(), (BucketUsage{2501, 2501}));
+}
+
+TEST_F(AppStatePagingTest, ARefusedNextPageEndsPagingSilently) {
+    std::atomic<int> nextPageRequests = 0;
+    LoopbackHttpServer standIn([&](const RecordedRequest& request) {
+        if (!asksForANextPage(request)) return firstPageOrRefusal(request);
+        ++nextPageRequests;
+        return xmlAnswer(403, accessDenied);
+    });
+    openStandIn(standIn);
+    QSignalSpy toasts(m_app.get(), &AppState::toastRequested);
+
+    m_app->loadMoreObjects();
+    ASSERT_TRUE(waitUntilSettled());
+    EXPECT_FALSE(m_app->hasMoreObjects());
+    EXPECT_THAT(shownKeys(), ElementsAre("f/a.txt", "f/b.txt"));
+    QTest::qWait(2500);
+    m_app->loadMoreObjects();
+    EXPECT_FALSE(m_app->isLoadingMore());
+    EXPECT_EQ(nextPageRequests, 1) << "a page the server refused was asked for again";
+    EXPECT_EQ(toasts.count(), 0);
+}
+
+TEST_F(AppStatePagingTest, APageThatGotNoAnswerIsAskedForAgainAndMergedOnce) {
+    std::atomic<int> nextPageRequests = 0;
+    LoopbackHttpServer standIn([&](const RecordedRequest& request) {
+        if (!asksForANextPage(request)) return firstPageOrRefusal(request);
+        // The first attempt finds the connection closed without an answer.
+        if (++nextPageRequests == 1) return ScriptedAnswer{"", std::nullopt, true};
+        // Objects written meanwhile can show up again on a later page.
+        return xmlAnswer(200, pageXml({"f/b.txt", "f/c.txt", "f/sub/", "f/tub/"}, std::nullopt));
+    });
+    openStandIn(standIn);
+    QSignalSpy toasts(m_app.get(), &AppState::toastRequested);
+
+    const auto start = std::chrono::steady_clock::now();
+    m_app->loadMoreObjects();
+    ASSERT_TRUE(waitUntilSettled());
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 1900ms) << "retried without its pause";
+    EXPECT_EQ(nextPageRequests, 2);
+    EXPECT_THAT(shownKeys(), ElementsAre("f/a.txt", "f/b.txt", "f/c.txt"));
+    EXPECT_THAT(shownPrefixes(), ElementsAre("f/sub/", "f/tub/"));
+    EXPECT_FALSE(m_app->hasMoreObjects());
+    EXPECT_EQ(toasts.count(), 0);
+}
+
+TEST_F(AppStatePagingTest, ARefusedConnectionIsRetriedUntilTheBucketChanges) {
+    std::atomic<int> attempts = 0;
+    m_client.setLogger([&](std::string_view line) {
+        if (line.starts_with("→ GET") && line.find("continuation-token=") != std::string_view::npos) ++attempts;
+    });
+    {
+        LoopbackHttpServer standIn(firstPageOrRefusal);
+        openStandIn(standIn);
+    }
+    // The stand-in is gone: its port refuses connections.
+    QSignalSpy toasts(m_app.get(), &AppState::toastRequested);
+    m_app->loadMoreObjects();
+    ASSERT_TRUE(waitFor([&] { return attempts >= 2; }, 6s));
+    EXPECT_TRUE(m_app->isLoadingMore());
+    EXPECT_TRUE(m_app->hasMoreObjects());
+    EXPECT_EQ(toasts.count(), 0);
+
+    const BucketConfig other = addBucket(m_server->endpoint, test::createBucket(*m_server, "paging-other").bucketName);
+    m_app->switchBucket(other.id, "");
+    EXPECT_FALSE(m_app->isLoadingMore());
+    const int attemptsAtSwitch = attempts;
+    QTest::qWait(2500);
+    EXPECT_EQ(attempts, attemptsAtSwitch) << "the retry went on after the switch";
+    EXPECT_TRUE(waitUntilSettled());
+    m_client.setLogger({});
+}
+
+TEST_F(AppStatePagingTest, UsageIsCountedOnceAndRecountedAfterAChange) {
+    const BucketConfig made = test::createBucket(*m_server, "usage");
+    test::putObjects(*m_server, made, {"a", "b/c"}, "12345");
+    const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
+    m_app->switchBucket(bucket.id, "");
+    ASSERT_TRUE(waitFor([&] { return m_app->bucketUsage() == BucketUsage{2, 10}; }));
+
+    test::putObjects(*m_server, made, {"d"}, "123");
+    m_app->refreshDirectory();
+    ASSERT_TRUE(waitUntilSettled());
+    QTest::qWait(300);
+    EXPECT_EQ(m_app->bucketUsage(), (BucketUsage{2, 10})) << "a plain reload counts nothing again";
+    m_app->reloadAfterMutation();
+    EXPECT_TRUE(waitFor([&] { return m_app->bucketUsage() == BucketUsage{3, 13}; }));
+
+    // The maker's service keeps its own totals; its buckets show none here.
+    BucketConfig maker = bucket;
+    maker.id = Uuid::random();
+    maker.endpoint = *Url::parse("https://s3.corvane.example");
+    m_app->loadBucketUsage(maker);
+    EXPECT_EQ(m_app->bucketUsage(), std::nullopt);
+}
+
+TEST_F(AppStatePagingTest, ARefreshAfterTransfersSelectsWhatTheSelectedRowStandsFor) {
+    const BucketConfig made = test::createBucket(*m_server, "refresh");
+    test::putObjects(*m_server, made, {"doc.txt", "docs/x.txt"}, "one");
+    const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
+    m_app->switchBucket(bucket.id, "");
+    ASSERT_TRUE(waitUntilSettled());
+
+    TransferTask upload;
+    upload.id = Uuid::random();
+    upload.title = "new.txt";
+    upload.spec.value = UploadSpec{"/tmp/new.txt", ""};
+    upload.state = TransferState::succeeded;
+    upload.succeededObjectKey = "new.txt";
+    upload.completedAt = std::chrono::system_clock::now();
+    upload.bucketID = bucket.id;
+    AppStateTestAccess::setTasks(m_app->transfers(), {upload});
+    test::putObjects(*m_server, made, {"new.txt"});
+
+    struct Case {
+        std::string selected;
+        std::vector<std::string> selectedAfter;
+    };
+    const std::vector<Case> cases{
+        {upload.placeholderKey(), {"new.txt"}},                // the row of a finished upload
+        {"docs/", {"docs/"}},                                  // a folder
+        {"upload:" + Uuid::random().toString(), {}},           // the row of a task dismissed since
+        {"upload:not-a-task", {}},                             // not a row: kept as a key, not listed
+    };
+    for (const Case& c : cases) {
+        m_app->setSelectedObjectKeys({c.selected});
+        m_app->refreshAfterTransfers();
+        ASSERT_TRUE(waitUntilSettled());
+        EXPECT_EQ(std::vector<std::string>(m_app->selectedObjectKeys().begin(), m_app->selectedObjectKeys().end()),
+                  c.selectedAfter)
+            << c.selected;
+    }
+
+    // Deferred while a name is edited in place.
+    m_app->setIsInlineRenaming(true);
+    QSignalSpy loading(m_app.get(), &AppState::isLoadingChanged);
+    m_app->refreshAfterTransfers();
+    EXPECT_TRUE(m_app->refreshAfterTransfersPending());
+    EXPECT_EQ(loading.count(), 0);
+    m_app->setIsInlineRenaming(false);
+    m_app->setRefreshAfterTransfersPending(false);
+
+    // The inspected object is shown afresh only when the server's copy changed.
+    const InlinePreviewState loadingDoc = InlinePreviewState::loading("doc.txt");
+    m_app->setSelectedObjectKeys({"doc.txt"});
+    m_app->refreshAfterTransfers();
+    ASSERT_TRUE(waitUntilSettled());
+    QTest::qWait(100);
+    EXPECT_NE(m_app->inlinePreviewState(), loadingDoc);
+    test::putObjects(*m_server, made, {"doc.txt"}, "two, longer");
+    m_app->refreshAfterTransfers();
+    ASSERT_TRUE(waitUntilSettled());
+    EXPECT_TRUE(waitFor([&] { return m_app->inlinePreviewState() == loadingDoc; }));
+}
+
+// ---- Without a server ----
+
+class AppStateRunnerTest : public test::AppStateFixture {
+protected:
+    static std::function<QCoro::Task<>()> sleeping(std::chrono::milliseconds duration) {
+        return [duration]() -> QCoro::Task<> { co_await stoppableSleep(duration, {}); };
+    }
+};
+
+TEST_F(AppStateRunnerTest, TheStateStaysBusyUntilItsLastOperationEnds) {
+    const QString ready = L10n::t(QStringLiteral("status_ready"));
+    startDetached(m_state->run(QStringLiteral("first"), sleeping(200ms)));
+    startDetached(m_state->run(QStringLiteral("second"), sleeping(800ms)));
+    EXPECT_EQ(m_state->statusText(), QStringLiteral("second"));
+    EXPECT_TRUE(m_state->isLoading());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_state->statusText() == ready; }, 5000));
+    EXPECT_TRUE(m_state->isLoading()) << "the second operation still runs";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_state->isLoading(); }, 5000));
+    EXPECT_EQ(m_state->statusText(), ready);
+}
+
+TEST_F(AppStateRunnerTest, AFailureBecomesOneErrorToastAndACancellationNone) {
+    QSignalSpy toasts(m_state.get(), &AppState::toastRequested);
+    std::function<QCoro::Task<>()> failing = []() -> QCoro::Task<> {
+        co_await stoppableSleep(10ms, {});
+        throw S3Error::missingSecret();
+    };
+    std::function<QCoro::Task<>()> cancelled = []() -> QCoro::Task<> {
+        co_await stoppableSleep(10ms, {});
+        throw CancelledError();
+    };
+    EXPECT_TRUE(test::finishWithin(m_state->run(QStringLiteral("failing"), failing)));
+    EXPECT_TRUE(test::finishWithin(m_state->run(QStringLiteral("cancelled"), cancelled)));
+    ASSERT_EQ(toasts.count(), 1);
+    const auto toast = toasts.front().front().value<ToastMessage>();
+    EXPECT_EQ(toast.kind, ToastKind::error);
+    EXPECT_EQ(toast.text, QString::fromStdString(S3Error::missingSecret().errorDescription()));
+    EXPECT_FALSE(m_state->isLoading());
+    EXPECT_EQ(m_state->statusText(), L10n::t(QStringLiteral("status_ready")));
+}
+
+TEST_F(AppStateRunnerTest, TheInspectorFollowsTheSelection) {
+    const Uuid bucket = Uuid::random();
+    AppStateTestAccess::showListing(*m_state, bucket, bucket, "", {{"a.txt", 1}, {"b.txt", 2}}, {{"docs/"}});
+    const auto inspect = [&](KeySet selection) {
+        m_state->setSelectedObjectKeys(std::move(selection));
+        EXPECT_TRUE(test::finishWithin(m_state->refreshInspector()));
+        return m_state->inlinePreviewState();
+    };
+    EXPECT_EQ(inspect({}), InlinePreviewState::empty());
+    EXPECT_EQ(inspect({"docs/"}), InlinePreviewState::folder());
+    EXPECT_EQ(inspect({"a.txt", "docs/"}), InlinePreviewState::empty());
+    EXPECT_EQ(inspect({"a.txt"}), InlinePreviewState::loading("a.txt"));
+
+    // With the preview pane hidden another object leaves the inspector as it was.
+    AppStateTestAccess::setShowingPreview(*m_state, false);
+    EXPECT_EQ(inspect({"b.txt"}), InlinePreviewState::loading("a.txt"));
+}
+
+}  // namespace
+}  // namespace tarn
