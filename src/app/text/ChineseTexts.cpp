@@ -293,6 +293,7 @@ constexpr TextEntry kTexts[] = {
     {"generate_link", "生成链接"},
     {"share_link_unavailable", "无法生成链接（检查参数/域名）"},
     {"copy_upload_id", "复制 Upload ID"},
+    {"history_empty", "暂无操作记录"},
 };
 
 }  // namespace

@@ -295,6 +295,7 @@ constexpr TextEntry kTexts[] = {
     {"generate_link", "Generate Link"},
     {"share_link_unavailable", "Cannot generate link (check params / domain)"},
     {"copy_upload_id", "Copy Upload ID"},
+    {"history_empty", "No operations yet"},
 };
 
 }  // namespace
