@@ -296,6 +296,8 @@ public:
     const std::string& pendingUploadDirectory() const { return m_pendingUploadDirectory; }
     const KeySet& pendingUploadExistingKeys() const { return m_pendingUploadExistingKeys; }
     const std::optional<Uuid>& pendingUploadBucketID() const { return m_pendingUploadBucketID; }
+    // Forgets the upload that waited for a decision about existing keys.
+    void clearPendingUpload();
 
     const std::vector<MultipartUpload>& multipartUploads() const { return m_multipartUploads; }
     const KeySet& selectedUploadIDs() const { return m_selectedUploadIDs; }
@@ -510,9 +512,6 @@ private:
         field = std::move(value);
         emit(this->*changed)();
     }
-
-    // Forgets the upload that waited for a decision about existing keys.
-    void clearPendingUpload();
 
     // The one pending history flush: waits historyFlushDelay, then writes.
     QCoro::Task<> flushHistoryLater(std::stop_token stop);

@@ -1,6 +1,8 @@
 #include "ui/window/WindowContentFactory.h"
 
+#include "ui/sheets/SheetPresenter.h"
 #include "ui/views/TintedBlurView.h"
+#include "ui/window/TripleSplitView.h"
 
 #include <QWidget>
 
@@ -24,6 +26,11 @@ QWidget* makeInspector(AppState&)
     return new QWidget();
 }
 
+QObject* makeSheetPresenter(AppState& state, TripleSplitView& content)
+{
+    return new SheetPresenter(state, &content, &content);
+}
+
 }  // namespace
 
 WindowContentFactory WindowContentFactory::standard()
@@ -32,8 +39,8 @@ WindowContentFactory WindowContentFactory::standard()
     factory.sidebar = makeSidebar;
     factory.browser = makeBrowser;
     factory.inspector = makeInspector;
-    // No sheets and no toolbar yet: nothing to make.
-    factory.sheetPresenter = nullptr;
+    factory.sheetPresenter = makeSheetPresenter;
+    // No toolbar yet: nothing to make.
     factory.toolbar = nullptr;
     return factory;
 }

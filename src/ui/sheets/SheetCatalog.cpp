@@ -1,0 +1,148 @@
+#include "ui/sheets/SheetCatalog.h"
+
+#include "app/state/AppState.h"
+#include "app/state/UiServices.h"
+#include "app/text/L10n.h"
+#include "ui/sheets/HistorySheet.h"
+#include "ui/sheets/SheetPresenter.h"
+#include "ui/sheets/TextInputSheet.h"
+
+#include <QPointer>
+
+#include <array>
+
+namespace tarn {
+namespace {
+
+constexpr std::array<SheetCatalog::Flag, sheetKindCount> kFlags{{
+    {SheetKind::newFolder, "newFolder", &AppState::showingNewFolder, &AppState::setShowingNewFolder,
+     &AppState::showingNewFolderChanged},
+    {SheetKind::renameMove, "renameMove", &AppState::showingRenameMove, &AppState::setShowingRenameMove,
+     &AppState::showingRenameMoveChanged},
+    {SheetKind::editMetadata, "editMetadata", &AppState::showingEditMetadata, &AppState::setShowingEditMetadata,
+     &AppState::showingEditMetadataChanged},
+    {SheetKind::history, "history", &AppState::showingHistory, &AppState::setShowingHistory,
+     &AppState::showingHistoryChanged},
+    {SheetKind::appSettings, "appSettings", &AppState::showingAppSettings, &AppState::setShowingAppSettings,
+     &AppState::showingAppSettingsChanged},
+    {SheetKind::bucketEditor, "bucketEditor", &AppState::showingBucketEditor, &AppState::setShowingBucketEditor,
+     &AppState::showingBucketEditorChanged},
+    {SheetKind::addBucket, "addBucket", &AppState::showingAddBucketEditor, &AppState::setShowingAddBucketEditor,
+     &AppState::showingAddBucketEditorChanged},
+    {SheetKind::multipart, "multipart", &AppState::showingTempFiles, &AppState::setShowingTempFiles,
+     &AppState::showingTempFilesChanged},
+    {SheetKind::share, "share", &AppState::showingShareSheet, &AppState::setShowingShareSheet,
+     &AppState::showingShareSheetChanged},
+    {SheetKind::uploadConflict, "uploadConflict", &AppState::showingUploadConflict,
+     &AppState::setShowingUploadConflict, &AppState::showingUploadConflictChanged},
+}};
+
+constexpr bool flagsFollowKinds()
+{
+    for (std::size_t i = 0; i < kFlags.size(); ++i) {
+        if (static_cast<std::size_t>(kFlags[i].kind) != i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(flagsFollowKinds(), "one flag per sheet kind, in the order of SheetKind");
+
+// A text sheet's confirmation reaches the state through the presenter that made it,
+// and does nothing once that presenter is gone (the window content was rebuilt).
+using TextOperation = std::function<void(const QString&)> SheetOperations::*;
+
+std::function<void(const QString&)> throughPresenter(SheetPresenter& presenter, TextOperation operation)
+{
+    return [presenter = QPointer<SheetPresenter>(&presenter), operation](const QString& text) {
+        if (presenter && presenter->operations().*operation) {
+            (presenter->operations().*operation)(text);
+        }
+    };
+}
+
+std::function<void()> beepOf(AppState& state)
+{
+    return [&state] { state.ui().beep(); };
+}
+
+QWidget* makeNewFolderSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    return new TextInputSheet(L10n::t(QStringLiteral("new_folder")), L10n::t(QStringLiteral("folder_name")), QString(),
+                              L10n::t(QStringLiteral("create")),
+                              throughPresenter(presenter, &SheetOperations::createFolder), std::move(close),
+                              beepOf(presenter.state()));
+}
+
+QWidget* makeRenameMoveSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    // The key proposed when the sheet opens; later changes do not reach an open sheet.
+    const QString initial = QString::fromStdString(presenter.state().moveDestinationKey());
+    return new TextInputSheet(L10n::t(QStringLiteral("rename_move")), L10n::t(QStringLiteral("destination_key")),
+                              initial, L10n::t(QStringLiteral("move")),
+                              throughPresenter(presenter, &SheetOperations::moveSelectedObject), std::move(close),
+                              beepOf(presenter.state()));
+}
+
+QWidget* makeHistorySheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    AppState& state = presenter.state();
+    // Entries of the last moments still wait in the state's buffer; written first,
+    // the list shows the operation that just ended too.
+    state.flushHistory();
+    return new HistorySheet(state.config().history, std::move(close));
+}
+
+}  // namespace
+
+std::span<const SheetCatalog::Flag> SheetCatalog::flags()
+{
+    return kFlags;
+}
+
+const SheetCatalog::Flag& SheetCatalog::flag(SheetKind kind)
+{
+    return kFlags[static_cast<std::size_t>(kind)];
+}
+
+void SheetCatalog::close(AppState& state, SheetKind kind)
+{
+    switch (kind) {
+    case SheetKind::uploadConflict:
+        // Closed without a decision, the parked upload is dropped: nothing is uploaded.
+        state.clearPendingUpload();
+        state.setShowingUploadConflict(false);
+        return;
+    case SheetKind::addBucket:
+        state.setShowingAddBucketEditor(false);
+        state.setEditingProfileID(std::nullopt);
+        return;
+    default:
+        // The bucket form keeps editingBucket: its openers set it anew each time.
+        (state.*flag(kind).setShowing)(false);
+        return;
+    }
+}
+
+SheetFactory SheetCatalog::factory(SheetKind kind)
+{
+    switch (kind) {
+    case SheetKind::newFolder:
+        return makeNewFolderSheet;
+    case SheetKind::renameMove:
+        return makeRenameMoveSheet;
+    case SheetKind::history:
+        return makeHistorySheet;
+    case SheetKind::editMetadata:
+    case SheetKind::appSettings:
+    case SheetKind::bucketEditor:
+    case SheetKind::addBucket:
+    case SheetKind::multipart:
+    case SheetKind::share:
+    case SheetKind::uploadConflict:
+        break;
+    }
+    return {};
+}
+
+}  // namespace tarn

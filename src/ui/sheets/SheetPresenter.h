@@ -1,0 +1,100 @@
+#pragma once
+
+#include "ui/sheets/SheetCatalog.h"
+#include "ui/sheets/SheetKind.h"
+#include "ui/sheets/SheetOperations.h"
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+namespace tarn {
+
+class AppState;
+class SheetOverlayView;
+
+// Turns the state's sheet flags into sheets over the window's content. A flag that
+// turns true shows its sheet on a dimmed layer over the host, a flag that turns false
+// removes it; nothing else opens or closes a sheet. Flag changes arrive through the
+// event loop, in order, repeats dropped, so a sheet is never removed inside one of
+// its own handlers. Several sheets stack, the newest on top.
+//
+// While a sheet is shown, the keyboard and the mouse belong to the topmost one:
+// nothing beneath it in the host (lower sheets included) receives keys, clicks,
+// shortcuts or drops, and the focus cannot move there. Escape and a click on the
+// dimmed area run the sheet's close action, like its Cancel button. Windows of their
+// own (the transfer panel, alerts) are not affected.
+//
+// The delete flag opens a window-modal alert instead, which deletes exactly what was
+// selected when it opened.
+class SheetPresenter : public QObject {
+    Q_OBJECT
+
+public:
+    // The host is the window's content; it must outlive the presenter or be destroyed
+    // with its sheets. The current value of every flag is applied on the next turn
+    // of the event loop.
+    SheetPresenter(AppState& state, QWidget* host, QObject* parent = nullptr);
+    ~SheetPresenter() override;
+
+    AppState& state() const { return m_state; }
+    QWidget* host() const { return m_host; }
+
+    const SheetOperations& operations() const { return m_operations; }
+    void setOperations(SheetOperations operations);
+
+    // Replaces the catalog's sheet of one flag; an empty factory shows nothing.
+    void setFactory(SheetKind kind, SheetFactory factory);
+
+    // The sheets on screen, bottom to top.
+    std::vector<SheetKind> shownSheets() const;
+    // The sheet shown for a flag and the dimmed layer that carries it; null when none.
+    QWidget* sheet(SheetKind kind) const;
+    SheetOverlayView* overlay(SheetKind kind) const;
+    // The delete confirmation while it is open.
+    QMessageBox* deleteAlert() const { return m_deleteAlert; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Shown {
+        SheetKind kind;
+        QPointer<SheetOverlayView> overlay;
+        QPointer<QWidget> sheet;
+        // Where the focus was in this sheet when another one covered it.
+        QPointer<QWidget> focusWhenCovered;
+    };
+
+    // Calls apply with the current value of a flag and then with every change of it.
+    void follow(void (AppState::*changed)(), bool (AppState::*isShowing)() const, bool& published,
+                std::function<void(bool)> apply);
+    void apply(SheetKind kind, bool showing);
+    void present(SheetKind kind);
+    void dismiss(SheetKind kind);
+    void presentDeleteConfirm();
+
+    std::vector<Shown>::const_iterator find(SheetKind kind) const;
+    void focusTop();
+    bool isBeneathTop(QObject* receiver) const;
+    bool isBeneathTopWidget(const QWidget* widget) const;
+    void updateInputGuard();
+
+    AppState& m_state;
+    QPointer<QWidget> m_host;
+    SheetOperations m_operations;
+    std::array<SheetFactory, sheetKindCount> m_factories;
+    // The last value published of each flag, to drop repeats.
+    std::array<bool, sheetKindCount> m_published{};
+    bool m_deleteConfirmPublished = false;
+    std::vector<Shown> m_shown;  // bottom to top
+    QPointer<QWidget> m_focusBeforeSheets;
+    QPointer<QMessageBox> m_deleteAlert;
+    bool m_guardingInput = false;
+};
+
+}  // namespace tarn

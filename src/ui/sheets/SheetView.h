@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ui/views/TintedBlurView.h"
+
+#include <QPointer>
+#include <QPushButton>
+
+#include <functional>
+#include <initializer_list>
+
+class QBoxLayout;
+class QLabel;
+
+namespace tarn {
+
+// The surface and the keys the sheets share: a tinted panel (the presenter rounds,
+// borders and shadows it), an 18-pixel title, buttons at the trailing end of a row,
+// and Return on the one default button, wherever the keyboard focus is in the sheet.
+// Escape is left to the dimmed layer around the sheet, which closes it.
+class SheetView : public TintedBlurView {
+    Q_OBJECT
+
+public:
+    static constexpr qreal tintAlpha = 0.85;
+    static constexpr int inset = 24;
+
+    explicit SheetView(QWidget* parent = nullptr);
+
+    // The button Return presses while it is enabled; it is drawn as the default.
+    void setDefaultButton(QPushButton* button);
+    QPushButton* defaultButton() const { return m_defaultButton; }
+
+protected:
+    QLabel* makeTitle(const QString& text);
+    QLabel* makeLabel(const QString& text, int pixelSize, bool secondary);
+    QPushButton* makeButton(const QString& title, std::function<void()> action);
+    // A spacer, then the buttons, 10 pixels apart.
+    static QBoxLayout* makeButtonRow(std::initializer_list<QPushButton*> buttons);
+
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QPointer<QPushButton> m_defaultButton;
+};
+
+}  // namespace tarn
