@@ -14,12 +14,14 @@
 #include "ui/transfers/TransferPanelWindow.h"
 #include "ui/transfers/TransferRowContent.h"
 #include "ui/transfers/TransferRowDelegate.h"
+#include "ui/window/MainWindow.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -415,6 +417,46 @@ TEST_F(TransferPanelTest, RowButtonsReachTheQueue)
     // Cancel on a failed row removes it.
     click(list, row, RowButton::cancel);
     EXPECT_TRUE(center().tasks().empty());
+}
+
+TEST_F(TransferPanelTest, ClosingHidesThePanelAndTheMainWindowStillEndsTheProgram)
+{
+    AppDelegate& delegate = launch();
+    TransferCenter& queue = delegate.state().transfers();
+    TransferTask failed = task(TransferKind::download, TransferState::failed, "lost.bin");
+    queue.append(failed);
+    ASSERT_TRUE(queue.hasUnacknowledgedFailure());
+
+    // The window layer's controls ask through the main window.
+    EXPECT_EQ(delegate.transferPanel(), nullptr);
+    delegate.window()->showTransferPanel();
+    test::settle();
+    TransferPanelWindow* panel = delegate.transferPanel();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->size(), TransferPanelWindow::defaultSize);
+    EXPECT_EQ(panel->minimumSize(), TransferPanelWindow::minimumWindowSize);
+    EXPECT_FALSE(queue.hasUnacknowledgedFailure()) << "the panel shows the failure";
+
+    EXPECT_TRUE(panel->close());
+    test::settle();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(delegate.transferPanel(), panel) << "kept, to be shown again";
+    delegate.showTransferPanel();
+    EXPECT_TRUE(panel->isVisible());
+
+    // A change of language builds the panel again in place, in the new language.
+    const QString before = panel->windowTitle();
+    delegate.state().setLanguageCode(delegate.state().languageCode() == "en" ? "zh" : "en");
+    test::settle();
+    EXPECT_EQ(delegate.transferPanel(), panel);
+    EXPECT_NE(panel->windowTitle(), before);
+    EXPECT_EQ(panel->windowTitle(), L10n::t(QStringLiteral("transfers_title")));
+    EXPECT_EQ(panel->panel()->clearButton()->text(), L10n::t(QStringLiteral("clear_finished")));
+
+    // The open panel does not keep the program alive.
+    QTimer::singleShot(0, delegate.window(), [&delegate] { delegate.window()->close(); });
+    EXPECT_EQ(test::execUntilQuit(), 0);
 }
 
 class TransferPanelLook : public TransferPanelTest, public ::testing::WithParamInterface<const char*> {};
