@@ -65,28 +65,34 @@ QSize BrandProgressBar::minimumSizeHint() const
 void BrandProgressBar::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    paint(painter, trackRect(), m_fraction);
+}
+
+void BrandProgressBar::paint(QPainter& painter, const QRectF& track, double fraction)
+{
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
 
-    const QRectF track = trackRect().adjusted(0.5, 0.5, -0.5, -0.5);
     painter.setPen(QPen(TarnTheme::color(ThemeColor::brand, 0.2), 1));
     painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(track, kRadius, kRadius);
+    painter.drawRoundedRect(track.adjusted(0.5, 0.5, -0.5, -0.5), kRadius, kRadius);
 
-    const QRectF bar = barRect();
-    if (bar.width() <= 0) {
-        return;
+    QRectF bar = track;
+    bar.setWidth(track.width() * clamp(fraction));
+    if (bar.width() > 0) {
+        painter.setPen(Qt::NoPen);
+        // The glow: rings of the brand colour fading outwards, about 3 pixels wide.
+        for (int ring = kGlowReach; ring >= 1; --ring) {
+            const qreal spread = ring;
+            QPainterPath glow;
+            glow.addRoundedRect(bar.adjusted(-spread, -spread, spread, spread), kRadius + spread, kRadius + spread);
+            painter.fillPath(glow, TarnTheme::color(ThemeColor::brand, 0.8 * 0.18 / ring));
+        }
+        QPainterPath fill;
+        fill.addRoundedRect(bar, kRadius, kRadius);
+        painter.fillPath(fill, TarnTheme::brand());
     }
-    painter.setPen(Qt::NoPen);
-    // The glow: rings of the brand colour fading outwards, about 3 pixels wide.
-    for (int ring = kGlowReach; ring >= 1; --ring) {
-        const qreal spread = ring;
-        QPainterPath glow;
-        glow.addRoundedRect(bar.adjusted(-spread, -spread, spread, spread), kRadius + spread, kRadius + spread);
-        painter.fillPath(glow, TarnTheme::color(ThemeColor::brand, 0.8 * 0.18 / ring));
-    }
-    QPainterPath fill;
-    fill.addRoundedRect(bar, kRadius, kRadius);
-    painter.fillPath(fill, TarnTheme::brand());
+    painter.restore();
 }
 
 }  // namespace tarn

@@ -3,6 +3,8 @@
 #include <QRectF>
 #include <QWidget>
 
+class QPainter;
+
 namespace tarn {
 
 // The thin brand-coloured progress bar of the status bar and the transfer rows: a
@@ -22,6 +24,10 @@ public:
 
     QRectF trackRect() const;
     QRectF barRect() const;
+
+    // Draws the bar's look into a 4-pixel-high track rectangle: what the widget
+    // paints, for views that draw many bars themselves (a list's rows).
+    static void paint(QPainter& painter, const QRectF& track, double fraction);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -3,9 +3,11 @@
 #include "app/state/AppState.h"
 #include "app/state/Async.h"
 #include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
 #include "core/config/ConfigStore.h"
 #include "core/config/KeychainSecretStore.h"
 #include "core/storage/S3Client.h"
+#include "ui/transfers/TransferPanelWindow.h"
 #include "ui/window/EditCommandRouter.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/TripleSplitView.h"
@@ -33,7 +35,9 @@ AppDelegate::AppDelegate(WindowContentFactory factory, QObject* parent)
 
 AppDelegate::~AppDelegate()
 {
-    // The window's panes hold the state, and the state holds the desktop services.
+    // The window's panes and the transfer panel hold the state, and the state holds
+    // the desktop services.
+    m_transferPanel.reset();
     m_window.reset();
     m_state->setUiServices(nullptr);
 }
@@ -47,6 +51,7 @@ void AppDelegate::launch()
     m_window = std::make_unique<MainWindow>();
     m_uiServices.setDialogParent(m_window.get());
     connect(m_window.get(), &MainWindow::closing, this, &AppDelegate::quit);
+    connect(m_window.get(), &MainWindow::transferPanelRequested, this, &AppDelegate::showTransferPanel);
     setupMainMenu();
     installContent();
     m_window->restoreSavedGeometry();
@@ -78,6 +83,17 @@ void AppDelegate::shutdown()
     if (m_window) {
         m_window->saveGeometryNow();
     }
+}
+
+void AppDelegate::showTransferPanel()
+{
+    if (!m_transferPanel) {
+        // A window of its own, not a child of the main window: it stays an ordinary
+        // window beside it, neither above it nor minimised with it.
+        m_transferPanel = std::make_unique<TransferPanelWindow>(m_state->transfers());
+    }
+    m_transferPanel->present();
+    m_state->transfers().acknowledgeFailures();
 }
 
 void AppDelegate::setupMainMenu()
@@ -149,6 +165,11 @@ void AppDelegate::installContent()
         m_toolbar->setMovable(false);
         m_toolbar->setFloatable(false);
         m_window->addToolBar(Qt::TopToolBarArea, m_toolbar);
+    }
+
+    // The panel, once made, follows the language like the window's content.
+    if (m_transferPanel) {
+        m_transferPanel->rebuild();
     }
 
     if (placed) {

@@ -18,6 +18,7 @@ class ConfigStore;
 class KeychainSecretStore;
 class MainWindow;
 class S3Client;
+class TransferPanelWindow;
 
 // Owns the program's services, its state and its one window. It creates the
 // configuration store, the secret store, the storage client and the state, in that
@@ -44,6 +45,13 @@ public:
     QObject* sheetPresenter() const { return m_sheetPresenter; }
     QToolBar* toolbar() const { return m_toolbar; }
 
+    // Shows the transfer panel window, made on first use and kept (closing it only
+    // hides it), in front and with the focus; the failures it lists count as seen.
+    // Panes and the toolbar ask for it through MainWindow::showTransferPanel().
+    void showTransferPanel();
+    // Null until the panel is first shown.
+    TransferPanelWindow* transferPanel() const { return m_transferPanel.get(); }
+
     // Ends the program: writes what must outlive it, then leaves the event loop.
     // Safe to call more than once and from any path (the window, the menu, a signal).
     void quit();
@@ -67,6 +75,7 @@ private:
     std::unique_ptr<AppState> m_state;
     WidgetUiServices m_uiServices;
     std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<TransferPanelWindow> m_transferPanel;
     QPointer<TripleSplitView> m_content;
     QPointer<QObject> m_sheetPresenter;
     QPointer<QToolBar> m_toolbar;

@@ -36,6 +36,11 @@ void MainWindow::saveGeometryNow() const
     settings.setValue(geometryKey, saveGeometry());
 }
 
+void MainWindow::showTransferPanel()
+{
+    emit transferPanelRequested();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     saveGeometryNow();

@@ -26,9 +26,15 @@ public:
     bool restoreSavedGeometry();
     void saveGeometryNow() const;
 
+    // Shows the transfer panel window, for the controls of the panes and the toolbar
+    // (the status dot, for one), which reach this window through their window().
+    // The application delegate owns the panel and answers the request.
+    void showTransferPanel();
+
 signals:
     // The user closed the window: the program ends with it.
     void closing();
+    void transferPanelRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QSize>
+#include <QWidget>
+
+namespace tarn {
+
+class TransferCenter;
+class TransferPanelView;
+
+// The transfer panel's own window: an ordinary window beside the main one, 540 × 480
+// at first and never below 380 × 280. Closing it only hides it, and it never keeps
+// the program alive (the main window's close ends the program). Its owner keeps it
+// and shows it again on each request.
+class TransferPanelWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr QSize defaultSize{540, 480};
+    static constexpr QSize minimumWindowSize{380, 280};
+
+    explicit TransferPanelWindow(TransferCenter& center, QWidget* parent = nullptr);
+
+    TransferPanelView* panel() const { return m_panel; }
+
+    // Shows the window (restored if it was minimised), in front, with the focus.
+    void present();
+    // Builds the title and the content again in the current interface language,
+    // keeping the window where it is.
+    void rebuild();
+
+private:
+    TransferCenter& m_center;
+    TransferPanelView* m_panel = nullptr;  // a child, replaced by rebuild()
+};
+
+}  // namespace tarn
