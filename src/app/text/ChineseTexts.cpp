@@ -293,6 +293,16 @@ constexpr TextEntry kTexts[] = {
     {"generate_link", "生成链接"},
     {"share_link_unavailable", "无法生成链接（检查参数/域名）"},
     {"copy_upload_id", "复制 Upload ID"},
+    {"preview_truncated", "仅显示前 %@（共 %@），下载文件可查看全部内容。"},
+    {"open_with_default_app", "用默认应用打开"},
+    {"media_play", "播放"},
+    {"media_pause", "暂停"},
+    {"media_mute", "静音"},
+    {"media_unmute", "取消静音"},
+    {"media_full_screen", "全屏"},
+    {"media_exit_full_screen", "退出全屏"},
+    {"preview_zoom_in", "放大"},
+    {"preview_zoom_out", "缩小"},
 };
 
 }  // namespace

@@ -295,6 +295,16 @@ constexpr TextEntry kTexts[] = {
     {"generate_link", "Generate Link"},
     {"share_link_unavailable", "Cannot generate link (check params / domain)"},
     {"copy_upload_id", "Copy Upload ID"},
+    {"preview_truncated", "Showing the first %@ of %@. Download the file to see all of it."},
+    {"open_with_default_app", "Open with Default Application"},
+    {"media_play", "Play"},
+    {"media_pause", "Pause"},
+    {"media_mute", "Mute"},
+    {"media_unmute", "Unmute"},
+    {"media_full_screen", "Full Screen"},
+    {"media_exit_full_screen", "Exit Full Screen"},
+    {"preview_zoom_in", "Zoom In"},
+    {"preview_zoom_out", "Zoom Out"},
 };
 
 }  // namespace
