@@ -5,9 +5,14 @@
 #include "ui/preview/MediaPreview.h"
 
 #include <QAudioOutput>
+#include <QFile>
+#include <QHash>
+#include <QHostAddress>
 #include <QMediaPlayer>
 #include <QPointer>
 #include <QSlider>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QToolButton>
 #include <QVideoFrame>
@@ -16,12 +21,77 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace tarn {
 namespace {
 
 using test::PreviewTestFiles;
+
+// Serves one file over HTTP on the loopback address, with byte ranges, as a storage
+// service serves a presigned link (without the TLS).
+class OneFileHttpServer {
+public:
+    explicit OneFileHttpServer(QByteArray body)
+        : m_body(std::move(body))
+    {
+        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost));
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { answer(socket); });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+
+    QUrl url(const QString& name) const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1/%2?X-Amz-Signature=0123").arg(m_server.serverPort()).arg(name));
+    }
+    int requests() const { return m_requests; }
+
+private:
+    void answer(QTcpSocket* socket)
+    {
+        QByteArray& request = m_pending[socket];
+        request += socket->readAll();
+        const qsizetype end = request.indexOf("\r\n\r\n");
+        if (end < 0) {
+            return;
+        }
+        ++m_requests;
+        const QByteArray head = request.left(end).toLower();
+        m_pending.remove(socket);
+        qint64 first = 0;
+        qint64 last = m_body.size() - 1;
+        const qsizetype range = head.indexOf("range: bytes=");
+        if (range >= 0) {
+            const QByteArray spec = head.mid(range + 13, head.indexOf("\r\n", range) - range - 13);
+            const QList<QByteArray> ends = spec.split('-');
+            first = ends.value(0).toLongLong();
+            if (ends.size() > 1 && !ends[1].isEmpty()) {
+                last = std::min(last, ends[1].toLongLong());
+            }
+        }
+        const QByteArray part = m_body.mid(first, last - first + 1);
+        QByteArray response = range >= 0 ? "HTTP/1.1 206 Partial Content\r\n" : "HTTP/1.1 200 OK\r\n";
+        response += "Content-Type: video/webm\r\nAccept-Ranges: bytes\r\nConnection: close\r\n";
+        response += "Content-Length: " + QByteArray::number(part.size()) + "\r\n";
+        if (range >= 0) {
+            response += "Content-Range: bytes " + QByteArray::number(first) + "-" + QByteArray::number(last) + "/" +
+                        QByteArray::number(m_body.size()) + "\r\n";
+        }
+        socket->write(response + "\r\n" + part);
+        socket->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+    QByteArray m_body;
+    QHash<QTcpSocket*, QByteArray> m_pending;
+    int m_requests = 0;
+};
 
 // The player plays through GStreamer under the offscreen platform: with no sound
 // device it still runs on the pipeline's clock, and a video's frames reach its sink.
@@ -96,6 +166,23 @@ TEST_F(MediaPreviewTest, AVideoShowsItsFramesWhilePlaying)
     EXPECT_EQ(frameSize, QSize(80, 60));
     // The picture itself cannot be grabbed offscreen; the grab shows the control bar.
     test::saveGrab(m_pane.get());
+}
+
+TEST_F(MediaPreviewTest, AVideoStreamsFromAWebLink)
+{
+    QFile clip(test::mediaClipPath());
+    ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
+    OneFileHttpServer server(clip.readAll());
+    MediaPreview* media = open(server.url(QStringLiteral("bucket/clips/ball.webm")), QStringLiteral("film"));
+    ASSERT_TRUE(loaded(media)) << media->errorText().toStdString();
+    EXPECT_GE(server.requests(), 1);
+    EXPECT_TRUE(media->player()->hasVideo());
+    int frames = 0;
+    QObject::connect(media->videoWidget()->videoSink(), &QVideoSink::videoFrameChanged, media, [&frames] { ++frames; });
+    media->player()->play();
+    ASSERT_TRUE(QTest::qWaitFor([media] { return media->player()->position() >= 500; }, 5000))
+        << "position " << media->player()->position() << " " << media->errorText().toStdString();
+    EXPECT_GT(frames, 2);
 }
 
 TEST_F(MediaPreviewTest, FullScreenTakesThePictureAndTheControlsAlongAndComesBack)

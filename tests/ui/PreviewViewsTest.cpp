@@ -13,6 +13,7 @@
 #include "ui/theme/TarnTheme.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QLocale>
 #include <QMovie>
 #include <QPdfDocument>
@@ -184,6 +185,23 @@ TEST_F(PreviewViewsTest, AnHtmlPageRunsNothingAndFetchesNothing)
     EXPECT_EQ(opened[0], QUrl(QStringLiteral("https://example.com/q3")));
     EXPECT_EQ(browser->source(), QUrl());
     test::saveGrab(m_pane.get());
+}
+
+TEST_F(PreviewViewsTest, AnImageEmbeddedInAPageMayNotUnpackIntoAHugeOne)
+{
+    // A few hundred kilobytes of PNG that would decode into 67 MB.
+    QImage huge(4100, 4100, QImage::Format_RGB32);
+    huge.fill(Qt::transparent);
+    QByteArray png;
+    QBuffer buffer(&png);
+    ASSERT_TRUE(huge.save(&buffer, "PNG"));
+    ASSERT_LT(png.size(), 400 * 1024);
+    const QString path = m_files.write(QStringLiteral("bomb.html"),
+                                       "<p>Small page</p><img src=\"data:image/png;base64," + png.toBase64() + "\">");
+    auto* page = place(new WebPreview(path, false, {}), 420);
+    ASSERT_TRUE(waitLoaded(page));
+    QApplication::processEvents();
+    EXPECT_EQ(page->browser()->refusedResources().size(), 1);
 }
 
 TEST_F(PreviewViewsTest, APdfShowsAllItsPagesFittedToTheWidth)

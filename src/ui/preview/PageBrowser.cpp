@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QImageReader>
 #include <QTextDocument>
 
 #include <utility>
@@ -11,6 +12,10 @@
 namespace tarn {
 
 namespace {
+
+// An image carried in the page is decoded while the page is laid out, on the
+// interface thread: a few bytes must not unpack into hundreds of megabytes.
+constexpr qint64 kMaxEmbeddedPixels = 4096 * 4096;
 
 // The image a data: URL carries, when it carries one.
 QImage embeddedImage(const QUrl& url)
@@ -30,6 +35,17 @@ QImage embeddedImage(const QUrl& url)
         payload = QByteArray::fromBase64(payload);
     }
     QBuffer buffer(&payload);
+    if (!buffer.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    {
+        QImageReader probe(&buffer);
+        const QSize size = probe.size();
+        if (!size.isValid() || static_cast<qint64>(size.width()) * size.height() > kMaxEmbeddedPixels) {
+            return {};
+        }
+    }
+    buffer.seek(0);
     return ImageDecoder::decode(buffer).image;
 }
 

@@ -15,8 +15,9 @@ namespace PreviewFile {
 
 // The most shown of a plain text file: a few seconds of scrolling at most to lay out.
 constexpr qint64 textDisplayCap = 4 * 1024 * 1024;
-// The most shown of a Markdown or HTML page, whose rich layout costs far more.
-constexpr qint64 pageDisplayCap = 1024 * 1024;
+// The most shown of a Markdown or HTML page, whose rich layout costs far more: about
+// a quarter of a second to lay out on the interface thread.
+constexpr qint64 pageDisplayCap = 512 * 1024;
 
 // The first bytes of a file, at most `cap` of them.
 struct Start {

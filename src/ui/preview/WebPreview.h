@@ -14,7 +14,7 @@ class PageBrowser;
 class PreviewPages;
 
 // A Markdown or HTML file shown as a page. The file is read (and Markdown rendered
-// through the core's renderer) off the interface thread; only its first MiB is shown,
+// through the core's renderer) off the interface thread; only its first 512 KiB is shown,
 // with a note saying so. Markdown is drawn on the dark theme; an HTML page on white
 // paper, as its author would have seen it in a browser. The page runs nothing and
 // fetches nothing (PageBrowser).
