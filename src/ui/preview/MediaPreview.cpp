@@ -98,6 +98,8 @@ MediaPreview::MediaPreview(const QUrl& url, const QString& artworkIcon, QWidget*
 
 MediaPreview::~MediaPreview()
 {
+    // The pipeline stops before the picture it draws into goes with the deck.
+    m_player->stop();
     // A deck on the screen of its own belongs to nobody else.
     if (m_fullScreen) {
         delete m_deck;
