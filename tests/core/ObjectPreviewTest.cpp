@@ -147,6 +147,15 @@ TEST(ObjectPreview, ProbablyTextByStoredOrInferredType) {
     }
 }
 
+TEST(ObjectPreview, MainTypeDropsParametersCaseAndWhitespace) {
+    EXPECT_EQ(ObjectPreview::mainType("Video/MP4; codecs=\"avc1.42E01E\""), "video/mp4");
+    EXPECT_EQ(ObjectPreview::mainType(";;text/csv"), "text/csv");
+    EXPECT_EQ(ObjectPreview::mainType(" image/png ;q=1"), "image/png");
+    EXPECT_EQ(ObjectPreview::mainType(" ;image/png"), "");
+    EXPECT_EQ(ObjectPreview::mainType(";;"), "");
+    EXPECT_EQ(ObjectPreview::mainType(""), "");
+}
+
 TEST(ObjectPreview, GlintRenderableOnlyForItsZipContainers) {
     const TypedKey cases[] = {
         {"a.glintlive", "application/zip; charset=binary", true},

@@ -308,6 +308,16 @@ constexpr TextEntry kTexts[] = {
     {"refused_download_link", "无法保存“%@”：不会跟随下载文件夹中的符号链接"},
     {"refused_download_not_folder", "无法保存“%@”：需要文件夹的位置已有同名文件"},
     {"history_empty", "暂无操作记录"},
+    {"preview_truncated", "仅显示前 %@（共 %@），下载文件可查看全部内容。"},
+    {"open_with_default_app", "用默认应用打开"},
+    {"media_play", "播放"},
+    {"media_pause", "暂停"},
+    {"media_mute", "静音"},
+    {"media_unmute", "取消静音"},
+    {"media_full_screen", "全屏"},
+    {"media_exit_full_screen", "退出全屏"},
+    {"preview_zoom_in", "放大"},
+    {"preview_zoom_out", "缩小"},
 };
 
 }  // namespace

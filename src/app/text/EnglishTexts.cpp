@@ -310,6 +310,16 @@ constexpr TextEntry kTexts[] = {
     {"refused_download_link", "“%@” cannot be saved: a symbolic link in the download folder is not followed"},
     {"refused_download_not_folder", "“%@” cannot be saved: a file stands where a folder is needed"},
     {"history_empty", "No operations yet"},
+    {"preview_truncated", "Showing the first %@ of %@. Download the file to see all of it."},
+    {"open_with_default_app", "Open with Default Application"},
+    {"media_play", "Play"},
+    {"media_pause", "Pause"},
+    {"media_mute", "Mute"},
+    {"media_unmute", "Unmute"},
+    {"media_full_screen", "Full Screen"},
+    {"media_exit_full_screen", "Exit Full Screen"},
+    {"preview_zoom_in", "Zoom In"},
+    {"preview_zoom_out", "Zoom Out"},
 };
 
 }  // namespace

@@ -12,26 +12,6 @@ namespace {
 
 constexpr std::string_view octetStream = "application/octet-stream";
 
-// The media type without its parameters: "Text/Plain; charset=utf-8" -> "text/plain".
-// Empty pieces are skipped, so ";text/plain" still names text/plain. Header
-// whitespace around the type is dropped: "application/json ; charset=utf-8" is a
-// valid header and still JSON.
-std::string mainType(std::string_view contentType) {
-    const std::string lowered = AsciiCase::lowercased(contentType);
-    std::string_view rest = lowered;
-    while (!rest.empty()) {
-        const std::size_t semicolon = rest.find(';');
-        std::string_view piece = rest.substr(0, semicolon);
-        rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
-        if (piece.empty()) continue;
-        const std::size_t first = piece.find_first_not_of(" \t");
-        if (first == std::string_view::npos) return {};
-        piece = piece.substr(first, piece.find_last_not_of(" \t") - first + 1);
-        return std::string(piece);
-    }
-    return lowered;
-}
-
 bool hasExtensionIn(std::string_view key, const ExtensionSet& set) {
     return set.contains(fileExtension(key));
 }
@@ -88,6 +68,25 @@ const std::unordered_set<std::string_view>& textApplicationTypes() {
         "application/x-www-form-urlencoded",
     };
     return set;
+}
+
+// Empty pieces are skipped, so ";text/plain" still names text/plain. Header
+// whitespace around the type is dropped: "application/json ; charset=utf-8" is a
+// valid header and still JSON.
+std::string mainType(std::string_view contentType) {
+    const std::string lowered = AsciiCase::lowercased(contentType);
+    std::string_view rest = lowered;
+    while (!rest.empty()) {
+        const std::size_t semicolon = rest.find(';');
+        std::string_view piece = rest.substr(0, semicolon);
+        rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
+        if (piece.empty()) continue;
+        const std::size_t first = piece.find_first_not_of(" \t");
+        if (first == std::string_view::npos) return {};
+        piece = piece.substr(first, piece.find_last_not_of(" \t") - first + 1);
+        return std::string(piece);
+    }
+    return {};
 }
 
 std::string fileName(std::string_view key) {

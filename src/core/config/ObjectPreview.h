@@ -25,6 +25,10 @@ const ExtensionSet& glintSpecialExtensions();
 // Content types outside "text/" whose bodies are still readable text.
 const std::unordered_set<std::string_view>& textApplicationTypes();
 
+// The media type without its parameters, trimmed and lower-cased:
+// "Video/MP4; codecs=avc1" -> "video/mp4"; "" when no type is left.
+std::string mainType(std::string_view contentType);
+
 // The last path component; trailing "/" are ignored, so a folder key gives the
 // folder's name ("a/b/" -> "b"). A key of only "/" gives "/", the empty key "".
 std::string fileName(std::string_view key);

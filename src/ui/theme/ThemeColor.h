@@ -34,6 +34,8 @@ enum class ThemeColor {
     selectedSideItem,                       // the chosen page in a sheet's side list
     skeletonBar,
     sheetShadow,
+    pageBackground,                         // the paper an HTML document is shown on, as a browser would
+    pageText,                               // the text colour such a document starts from
 };
 
 }  // namespace tarn

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "ui/preview/ImageDecoder.h"
+#include "ui/preview/StoppablePreview.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QMovie;
+
+namespace tarn {
+
+class ImageCanvas;
+class ImageZoomBar;
+class OverlayScrollView;
+class PreviewPages;
+
+// An image, decoded off the interface thread (upright, at most 4,096 pixels on its
+// longer side), fitted to the view and zoomable from 1 to 8 times: with the pill in
+// the corner, Ctrl and the wheel, a pinch, or a double click; dragging pans a zoomed
+// image. Animated images play. An image no decoder of this machine can read shows
+// the "unsupported" text.
+class ImagePreview : public QWidget, public StoppablePreview {
+    Q_OBJECT
+
+public:
+    static constexpr qreal minimumZoom = 1;
+    static constexpr qreal maximumZoom = 8;
+
+    explicit ImagePreview(const QString& path, QWidget* parent = nullptr);
+
+    bool isLoaded() const { return m_loaded; }
+    bool showsFailure() const;
+    // The frame shown, as decoded.
+    QImage shownImage() const;
+    bool isAnimated() const { return m_movie != nullptr; }
+    QMovie* movie() const { return m_movie; }
+    // The failure text, empty while the image is shown.
+    QString failureText() const;
+
+    qreal zoom() const;
+    // Zooms keeping the image point under `anchor` (viewport coordinates) in place;
+    // without an anchor, the centre of the view.
+    void setZoom(qreal zoom, QPoint anchor = QPoint(-1, -1));
+
+    void stopMedia() override;
+
+signals:
+    void loaded();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void present(const DecodedImage& decoded, const QString& path);
+    void placeZoomBar();
+
+    OverlayScrollView* m_scroll;
+    ImageCanvas* m_canvas;
+    PreviewPages* m_pages;
+    ImageZoomBar* m_zoomBar;
+    QMovie* m_movie = nullptr;
+    QPointer<QObject> m_pendingDecode;
+    QPoint m_dragStart;
+    QPoint m_dragScroll;
+    bool m_dragging = false;
+    bool m_loaded = false;
+};
+
+}  // namespace tarn

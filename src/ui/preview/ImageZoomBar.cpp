@@ -1,0 +1,80 @@
+#include "ui/preview/ImageZoomBar.h"
+
+#include "app/text/L10n.h"
+#include "ui/icons/MingCute.h"
+#include "ui/theme/TarnTheme.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolButton>
+
+#include <cmath>
+
+namespace tarn {
+
+namespace {
+
+QToolButton* zoomButton(const QString& icon, const QString& toolTipKey, QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setIcon(MingCute::icon(icon, TarnTheme::color(ThemeColor::label)));
+    button->setIconSize(MingCute::iconSize(13));
+    button->setAutoRaise(true);
+    button->setToolTip(L10n::t(toolTipKey));
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+}  // namespace
+
+ImageZoomBar::ImageZoomBar(QWidget* parent)
+    : QWidget(parent)
+    , m_out(zoomButton(QStringLiteral("minus.magnifyingglass"), QStringLiteral("preview_zoom_out"), this))
+    , m_value(new QLabel(this))
+    , m_in(zoomButton(QStringLiteral("plus.magnifyingglass"), QStringLiteral("preview_zoom_in"), this))
+{
+    m_value->setFont(TarnTheme::font(11));
+    m_value->setAlignment(Qt::AlignCenter);
+    // Wide enough for "800%", so the buttons do not move while zooming.
+    m_value->setMinimumWidth(QFontMetrics(m_value->font()).horizontalAdvance(QStringLiteral("800%")) + 4);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(0);
+    layout->addWidget(m_out);
+    layout->addWidget(m_value);
+    layout->addWidget(m_in);
+    connect(m_out, &QToolButton::clicked, this, &ImageZoomBar::zoomOutClicked);
+    connect(m_in, &QToolButton::clicked, this, &ImageZoomBar::zoomInClicked);
+    setZoom(1, 1, 8);
+}
+
+void ImageZoomBar::setZoom(qreal zoom, qreal minimum, qreal maximum)
+{
+    m_value->setText(QStringLiteral("%1%").arg(std::lround(zoom * 100)));
+    m_out->setEnabled(zoom > minimum);
+    m_in->setEnabled(zoom < maximum);
+}
+
+QString ImageZoomBar::zoomText() const
+{
+    return m_value->text();
+}
+
+void ImageZoomBar::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath pill;
+    const QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    pill.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
+    QColor fill = TarnTheme::color(ThemeColor::toolTipBackground);
+    fill.setAlphaF(0.92f);
+    painter.fillPath(pill, fill);
+    painter.setPen(QPen(TarnTheme::color(ThemeColor::hairlineBorder), 1));
+    painter.drawPath(pill);
+}
+
+}  // namespace tarn

@@ -1,0 +1,311 @@
+#include "app/text/L10n.h"
+#include "ui/PreviewTestFiles.h"
+#include "ui/UiTestSupport.h"
+#include "ui/preview/CircularProgressView.h"
+#include "ui/preview/FileCardPreview.h"
+#include "ui/preview/ImagePreview.h"
+#include "ui/preview/PageBrowser.h"
+#include "ui/preview/PdfPreview.h"
+#include "ui/preview/PreviewFile.h"
+#include "ui/preview/PreviewNote.h"
+#include "ui/preview/TextPreview.h"
+#include "ui/preview/WebPreview.h"
+#include "ui/theme/TarnTheme.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QLocale>
+#include <QMovie>
+#include <QPdfDocument>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <vector>
+
+namespace tarn {
+namespace {
+
+using test::PreviewTestFiles;
+
+// Views in the pane, shown, so that they lay out and paint as in the window.
+class PreviewViewsTest : public ::testing::Test {
+protected:
+    template <class View>
+    View* place(View* view, int height)
+    {
+        view->setFixedHeight(height);
+        m_pane.reset(test::makePreviewPane(view));
+        m_pane->show();
+        return view;
+    }
+
+    void TearDown() override { L10n::setLanguageCode(QStringLiteral("zh")); }
+
+    PreviewTestFiles m_files;
+    std::unique_ptr<QWidget> m_pane;
+};
+
+template <class View>
+bool waitLoaded(View* view)
+{
+    return QTest::qWaitFor([view] { return view->isLoaded(); }, 5000);
+}
+
+TEST_F(PreviewViewsTest, TextIsShownMonospacedAndAFileNotInUtf8ShowsTheFailureText)
+{
+    L10n::setLanguageCode(QStringLiteral("en"));
+    const QString source = m_files.write(QStringLiteral("main.cpp"),
+                                         "// Reads the configuration and starts the window.\n"
+                                         "#include <QApplication>\n\n"
+                                         "int main(int argc, char** argv)\n{\n"
+                                         "    QApplication application(argc, argv);\n"
+                                         "    const char* greeting = \"\xE4\xBD\xA0\xE5\xA5\xBD\";  // hello\n"
+                                         "    return application.exec();\n}\n");
+    auto* text = place(new TextPreview(source), 380);
+    ASSERT_TRUE(waitLoaded(text));
+    EXPECT_FALSE(text->showsFailure());
+    EXPECT_TRUE(text->shownText().contains(QStringLiteral("\u4F60\u597D")));
+    EXPECT_TRUE(text->noteText().isEmpty());
+    test::saveGrab(m_pane.get());
+
+    auto* latin1 = place(new TextPreview(m_files.write(QStringLiteral("old.txt"), QByteArray("caf\xE9", 4))), 380);
+    ASSERT_TRUE(waitLoaded(latin1));
+    EXPECT_TRUE(latin1->showsFailure());
+    EXPECT_EQ(latin1->shownText(), L10n::t(QStringLiteral("preview_text_failed")));
+    test::saveGrab(m_pane.get(), QStringLiteral("failure"));
+}
+
+TEST_F(PreviewViewsTest, ALargeTextShowsItsStartWithANote)
+{
+    L10n::setLanguageCode(QStringLiteral("en"));
+    QByteArray lines;
+    for (int i = 0; lines.size() <= PreviewFile::textDisplayCap; ++i) {
+        lines += "2026-12-10T17:03:08Z INFO upload part " + QByteArray::number(i) + " of photos/2024/summer.mov done\n";
+    }
+    auto* text = place(new TextPreview(m_files.write(QStringLiteral("server.log"), lines)), 380);
+    ASSERT_TRUE(waitLoaded(text));
+    EXPECT_FALSE(text->showsFailure());
+    EXPECT_LE(text->shownText().size(), PreviewFile::textDisplayCap);
+    EXPECT_TRUE(text->noteText().startsWith(QStringLiteral("Showing the first 4 MB of 4"))) << text->noteText().toStdString();
+    test::saveGrab(m_pane.get());
+
+    L10n::setLanguageCode(QStringLiteral("zh"));
+    EXPECT_TRUE(PreviewNote::truncationText(1024, 4096).contains(QStringLiteral("1 KB")));
+    auto* chinese = place(new TextPreview(m_files.path(QStringLiteral("server.log"))), 380);
+    ASSERT_TRUE(waitLoaded(chinese));
+    EXPECT_TRUE(chinese->noteText().startsWith(QStringLiteral("仅显示前 4 MB"))) << chinese->noteText().toStdString();
+    test::saveGrab(m_pane.get(), QStringLiteral("zh"));
+}
+
+TEST_F(PreviewViewsTest, MarkdownRendersHeadingsReadablyOnTheDarkTheme)
+{
+    const QString path = m_files.write(QStringLiteral("README.md"),
+                                       "# Tarn Manager\n\n"
+                                       "A desktop client for **S3-compatible** storage, with `previews` of *many* kinds.\n\n"
+                                       "## 安装\n\n"
+                                       "- Debian 12 and Qt 6.4\n- GStreamer for audio and video\n\n"
+                                       "> Objects in a bucket are untrusted: a preview never runs them.\n\n"
+                                       "See [the guide](https://example.com/guide) or ![logo](logo.png).\n\n"
+                                       "```\nscripts/test -L ui\n```\n");
+    m_files.png(QStringLiteral("logo.png"), QSize(8, 8));
+    auto* page = place(new WebPreview(path, true, {}), 420);
+    ASSERT_TRUE(waitLoaded(page));
+    QTextDocument* document = page->browser()->document();
+    std::vector<int> headingLevels;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block.blockFormat().headingLevel() > 0) {
+            headingLevels.push_back(block.blockFormat().headingLevel());
+            // Light text on the dark pane, not the page's own dark text for light backgrounds.
+            EXPECT_GT(block.charFormat().foreground().color().lightness(), 180) << block.text().toStdString();
+            // And in the interface's font, which draws Chinese and Latin alike.
+            EXPECT_EQ(block.begin().fragment().charFormat().fontFamilies().toStringList(),
+                      QStringList{TarnTheme::fontFamily()});
+        }
+    }
+    EXPECT_EQ(headingLevels, (std::vector<int>{1, 2}));
+    EXPECT_TRUE(document->toPlainText().contains(QStringLiteral("Tarn Manager")));
+    // The image beside the file is not read: the page may come from anywhere.
+    EXPECT_EQ(page->browser()->refusedResources(), page->browser()->requestedResources());
+    EXPECT_EQ(page->browser()->refusedResources().size(), 1);
+    test::saveGrab(m_pane.get());
+}
+
+TEST_F(PreviewViewsTest, AnHtmlPageRunsNothingAndFetchesNothing)
+{
+    m_files.png(QStringLiteral("beside.png"), QSize(16, 16));
+    m_files.write(QStringLiteral("style.css"), "p { color: red; }");
+    // A one-pixel PNG carried in the page itself.
+    const QByteArray embedded = "data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk"
+                                "+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==";
+    const QString path = m_files.write(
+        QStringLiteral("report.html"),
+        "<html><head><title>Report</title><script>document.write('ran')</script>"
+        "<style>@import url(style.css); @import url(file:///etc/hosts);</style></head><body>"
+        "<h1>Quarterly report</h1><p>Prepared for the team. <a href=\"https://example.com/q3\">Details</a>, "
+        "<a href=\"file:///etc/passwd\">local</a>, <a href=\"javascript:alert(1)\">script</a>.</p>"
+        "<img src=\"file:///etc/passwd\"><img src=\"http://127.0.0.1:9/track.png\" width=\"20\" height=\"20\">"
+        "<img src=\"beside.png\"><img src=\"" + embedded + "\" width=\"12\" height=\"12\">"
+        "<script>alert('ran')</script><p>End of report.</p></body></html>");
+    std::vector<QUrl> opened;
+    auto* page = place(new WebPreview(path, false, [&opened](const QUrl& url) { opened.push_back(url); }), 420);
+    ASSERT_TRUE(waitLoaded(page));
+    QApplication::processEvents();
+    PageBrowser* browser = page->browser();
+    const QString text = browser->document()->toPlainText();
+    EXPECT_TRUE(text.contains(QStringLiteral("Quarterly report")));
+    EXPECT_FALSE(text.contains(QStringLiteral("ran")));
+    EXPECT_FALSE(text.contains(QStringLiteral("root:")));
+
+    const QList<QUrl> expectedRefused{QUrl(QStringLiteral("style.css")), QUrl(QStringLiteral("file:///etc/hosts")),
+                                      QUrl(QStringLiteral("file:///etc/passwd")),
+                                      QUrl(QStringLiteral("http://127.0.0.1:9/track.png")),
+                                      QUrl(QStringLiteral("beside.png"))};
+    for (const QUrl& url : expectedRefused) {
+        EXPECT_TRUE(browser->refusedResources().contains(url)) << url.toString().toStdString();
+    }
+    // Refused once each, not at every layout; only the embedded image was served.
+    EXPECT_EQ(browser->refusedResources().size(), expectedRefused.size());
+    EXPECT_EQ(browser->requestedResources().size(), expectedRefused.size() + 1);
+    EXPECT_EQ(browser->requestedResources().last().scheme(), QStringLiteral("data"));
+
+    // Links open in the browser only when clicked, and only for the web.
+    EXPECT_TRUE(opened.empty());
+    emit browser->anchorClicked(QUrl(QStringLiteral("file:///etc/passwd")));
+    emit browser->anchorClicked(QUrl(QStringLiteral("javascript:alert(1)")));
+    emit browser->anchorClicked(QUrl(QStringLiteral("https://example.com/q3")));
+    emit browser->anchorClicked(QUrl(QStringLiteral("HTTP://example.com/upper")));
+    ASSERT_EQ(opened.size(), 2U);
+    EXPECT_EQ(opened[0], QUrl(QStringLiteral("https://example.com/q3")));
+    EXPECT_EQ(browser->source(), QUrl());
+    test::saveGrab(m_pane.get());
+}
+
+TEST_F(PreviewViewsTest, AnImageEmbeddedInAPageMayNotUnpackIntoAHugeOne)
+{
+    // A few hundred kilobytes of PNG that would decode into 67 MB.
+    QImage huge(4100, 4100, QImage::Format_RGB32);
+    huge.fill(Qt::transparent);
+    QByteArray png;
+    QBuffer buffer(&png);
+    ASSERT_TRUE(huge.save(&buffer, "PNG"));
+    ASSERT_LT(png.size(), 400 * 1024);
+    const QString path = m_files.write(QStringLiteral("bomb.html"),
+                                       "<p>Small page</p><img src=\"data:image/png;base64," + png.toBase64() + "\">");
+    auto* page = place(new WebPreview(path, false, {}), 420);
+    ASSERT_TRUE(waitLoaded(page));
+    QApplication::processEvents();
+    EXPECT_EQ(page->browser()->refusedResources().size(), 1);
+}
+
+TEST_F(PreviewViewsTest, APdfShowsAllItsPagesFittedToTheWidth)
+{
+    auto* pdf = place(new PdfPreview(m_files.pdf(QStringLiteral("manual.pdf"), 3)), 460);
+    EXPECT_FALSE(pdf->showsFailure());
+    EXPECT_EQ(pdf->document()->status(), QPdfDocument::Status::Ready);
+    EXPECT_EQ(pdf->document()->pageCount(), 3);
+    // Rendering happens in the background; give it a moment before the grab.
+    QTest::qWait(400);
+    test::saveGrab(m_pane.get());
+
+    auto* broken = place(new PdfPreview(m_files.write(QStringLiteral("broken.pdf"), "%PDF-1.4 nothing else")), 460);
+    EXPECT_TRUE(broken->showsFailure());
+}
+
+TEST_F(PreviewViewsTest, ImagesFitZoomAndAnimate)
+{
+    auto* image = place(new ImagePreview(m_files.png(QStringLiteral("photo.png"), QSize(640, 480))), 340);
+    ASSERT_TRUE(waitLoaded(image));
+    EXPECT_EQ(image->shownImage().size(), QSize(640, 480));
+    EXPECT_FALSE(image->isAnimated());
+    EXPECT_DOUBLE_EQ(image->zoom(), 1.0);
+    test::saveGrab(m_pane.get());
+    image->setZoom(20);
+    EXPECT_DOUBLE_EQ(image->zoom(), 8.0);
+    image->setZoom(0.2);
+    EXPECT_DOUBLE_EQ(image->zoom(), 1.0);
+    image->setZoom(2);
+    test::saveGrab(m_pane.get(), QStringLiteral("zoomed"));
+
+    auto* rotated = place(new ImagePreview(m_files.jpegWithOrientation(QStringLiteral("p.jpg"), QSize(300, 200), 6)), 340);
+    ASSERT_TRUE(waitLoaded(rotated));
+    EXPECT_EQ(rotated->shownImage().size(), QSize(200, 300));
+    test::saveGrab(m_pane.get(), QStringLiteral("rotated"));
+
+    auto* animated = place(new ImagePreview(m_files.animatedGif(QStringLiteral("blink.gif"), QSize(60, 40))), 340);
+    ASSERT_TRUE(waitLoaded(animated));
+    ASSERT_TRUE(animated->isAnimated());
+    EXPECT_EQ(animated->movie()->state(), QMovie::Running);
+    const QRgb first = animated->shownImage().pixel(0, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return animated->shownImage().pixel(0, 0) != first; }, 2000));
+    animated->stopMedia();
+    EXPECT_EQ(animated->movie()->state(), QMovie::NotRunning);
+
+    L10n::setLanguageCode(QStringLiteral("en"));
+    auto* heic = place(new ImagePreview(m_files.write(QStringLiteral("x.heic"), QByteArray("\0\0\0\x18" "ftypheic", 12))), 340);
+    ASSERT_TRUE(waitLoaded(heic));
+    EXPECT_TRUE(heic->showsFailure());
+    EXPECT_EQ(heic->failureText(), L10n::t(QStringLiteral("preview_unsupported")));
+}
+
+TEST_F(PreviewViewsTest, TheFileCardOffersTheDefaultApplication)
+{
+    L10n::setLanguageCode(QStringLiteral("en"));
+    std::vector<std::filesystem::path> opened;
+    FileCardPreview::File file;
+    file.key = "backups/2024/site-backup.zip";
+    file.mimeType = "application/zip";
+    file.size = 5 * 1024 * 1024 + 300 * 1024;
+    file.localCopy = "/tmp/preview/site-backup.zip";
+    auto* card = place(new FileCardPreview(file, [&opened](const std::filesystem::path& path) { opened.push_back(path); }),
+                       240);
+    EXPECT_EQ(card->nameText(), QStringLiteral("site-backup.zip"));
+    EXPECT_TRUE(card->detailText().endsWith(QStringLiteral(" · 5.3 MB"))) << card->detailText().toStdString();
+    ASSERT_NE(card->openButton(), nullptr);
+    EXPECT_EQ(card->openButton()->text(), QStringLiteral("Open with Default Application"));
+    card->openButton()->click();
+    EXPECT_EQ(opened, std::vector<std::filesystem::path>{file.localCopy});
+    test::saveGrab(m_pane.get());
+
+    // In Chinese (the program sets the default locale with the language), the type's
+    // description comes from the system's type database in Chinese too.
+    L10n::setLanguageCode(QStringLiteral("zh"));
+    const QLocale previousLocale;
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China));
+    file.key = "photos/raw/IMG_0042.CR3";
+    file.mimeType = "application/zip";
+    auto* chinese = place(new FileCardPreview(file, [](const std::filesystem::path&) {}), 240);
+    EXPECT_TRUE(chinese->detailText().contains(QStringLiteral("归档"))) << chinese->detailText().toStdString();
+    test::saveGrab(m_pane.get(), QStringLiteral("zh"));
+    QLocale::setDefault(previousLocale);
+
+    file.localCopy.clear();
+    auto* remote = place(new FileCardPreview(file, [](const std::filesystem::path&) {}), 240);
+    EXPECT_EQ(remote->openButton(), nullptr);
+    EXPECT_EQ(FileCardPreview::typeDescription("application/x-no-such-type"), QStringLiteral("application/x-no-such-type"));
+}
+
+TEST_F(PreviewViewsTest, TheDownloadRingShowsWholePercents)
+{
+    auto* ring = place(new CircularProgressView(), 200);
+    EXPECT_EQ(ring->text(), QStringLiteral("0%"));
+    ring->apply(0.456);
+    EXPECT_EQ(ring->text(), QStringLiteral("45%"));
+    test::saveGrab(m_pane.get());
+    ring->apply(1.7);
+    EXPECT_EQ(ring->text(), QStringLiteral("100%"));
+    EXPECT_DOUBLE_EQ(ring->fraction(), 1.0);
+    ring->apply(-1);
+    EXPECT_EQ(ring->text(), QStringLiteral("0%"));
+    ring->apply(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(ring->text(), QStringLiteral("100%"));
+}
+
+}  // namespace
+}  // namespace tarn
