@@ -429,6 +429,39 @@ public:
     // PNG; else none.
     static std::optional<ClipboardImage> clipboardImageData(const QMimeData& mimeData);
 
+    // ---- Accounts and the settings hand-overs (AppStateAccounts.cpp) ----
+
+    // Keyring writes of these operations run one at a time, in the order they were
+    // asked for, off the main thread: a removal's clean-up never deletes a secret that
+    // an add asked for later has just stored.
+
+    // Adds the buckets and keys the add-account sheet has verified: merged into the
+    // profile of the same account (the host in any letter case, the region and the
+    // access key ID), whose spelling of the endpoint names the secret, or a new
+    // profile. The secret is stored first; when that fails the toast says so and
+    // nothing changes. Then saves, closes the sheet and shows the last of the new
+    // buckets.
+    QCoro::Task<> addProfile(std::string name, std::vector<std::string> bucketNames, std::string endpoint,
+                             std::string region, std::string accessKeyID, std::string secretAccessKey);
+    // The profile's name afterwards: `newName` trimmed and made unique among the other
+    // profiles, the old name when the text is blank, the same, or the save failed (the
+    // rename is then undone), and `newName` itself for an unknown profile.
+    std::string renameProfile(const Uuid& id, const std::string& newName);
+    // `base`, or the first of "base (2)", "base (3)", ... that no profile is named.
+    std::string uniqueProfileName(const std::string& base) const;
+    // Removes the account with what only it used: its buckets' settings and
+    // favourites, then (once the configuration is saved) its secret unless another
+    // profile shares it, its buckets' CDN token keys and private folders. A failed
+    // save undoes everything and is a toast.
+    QCoro::Task<> removeProfile(Uuid id);
+
+    // A sheet that hands over to another closes at once; the next opens this much later.
+    static constexpr std::chrono::milliseconds sheetHandOverDelay{250};
+    // Settings to the history (written first), to a new account, to an account's editor.
+    void openHistoryFromSettings();
+    void startAddingProfileFromSettings();
+    void startEditingProfileFromSettings(const Uuid& id);
+
 signals:
     void configChanged();
     void languageCodeChanged();
@@ -513,6 +546,16 @@ private:
 
     // Forgets the upload that waited for a decision about existing keys.
     void clearPendingUpload();
+
+    // The keyring writes of the account operations, in order (see above).
+    template <class F>
+    QCoro::Task<std::invoke_result_t<std::remove_reference_t<F>&>> inKeyringOrder(F&& work) {
+        return tarn::inBackground(m_keyringWrites, std::forward<F>(work));
+    }
+    // A line of the debug log, written only while debug logging is on.
+    void debugLog(const std::string& line) const;
+    // Opens the sheet whose flag `show` sets, sheetHandOverDelay from now.
+    QCoro::Task<> showAfterHandOver(void (AppState::*show)(bool));
 
     // The one pending history flush: waits historyFlushDelay, then writes.
     QCoro::Task<> flushHistoryLater(std::stop_token stop);
@@ -657,6 +700,8 @@ private:
     DesktopNotifier m_notifier;
     std::unique_ptr<UiServices> m_headlessUi;
     UiServices* m_ui;
+    // One thread: the keyring writes of the account operations, in order.
+    QThreadPool m_keyringWrites;
     // Blocking core calls run here; declared last so that it is destroyed first,
     // waiting for its work while everything that work may touch still exists.
     QThreadPool m_workers;
