@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/state/Async.h"
+#include "app/state/BucketForm.h"
 #include "app/state/ClipboardImage.h"
 #include "app/state/DesktopNotifier.h"
 #include "app/state/FavoriteDirectoryItem.h"
@@ -462,6 +463,17 @@ public:
     void startAddingProfileFromSettings();
     void startEditingProfileFromSettings(const Uuid& id);
 
+    // ---- The bucket form (AppStateBucketForm.cpp) ----
+
+    // The form for a bucket, with the CDN token keys the keyring stores (read off the
+    // main thread); a key that could not be read is left none.
+    QCoro::Task<BucketForm> makeBucketForm(BucketConfig bucket);
+    // Stores the form's display name and CDN domains, and their token keys in the
+    // keyring: a typed key is stored, an emptied one or one of a removed domain
+    // deleted, one the form holds no text for left alone. Then saves, closes the form
+    // and shows the bucket.
+    QCoro::Task<> saveBucket(BucketForm form);
+
 signals:
     void configChanged();
     void languageCodeChanged();
@@ -556,6 +568,11 @@ private:
     void debugLog(const std::string& line) const;
     // Opens the sheet whose flag `show` sets, sheetHandOverDelay from now.
     QCoro::Task<> showAfterHandOver(void (AppState::*show)(bool));
+    // The bucket form's token keys, written before its settings change (blocking).
+    // `previous` are the bucket's domains before the save. The first failure's
+    // description, if any.
+    static std::optional<std::string> persistCDNKeys(KeychainSecretStore& store, const BucketForm& form,
+                                                     const Uuid& bucketID, const std::vector<PublicDomain>& previous);
 
     // The one pending history flush: waits historyFlushDelay, then writes.
     QCoro::Task<> flushHistoryLater(std::stop_token stop);
