@@ -5,6 +5,7 @@
 #include "app/state/ClipboardImage.h"
 #include "app/state/DesktopNotifier.h"
 #include "app/state/FavoriteDirectoryItem.h"
+#include "app/state/ImportedConfig.h"
 #include "app/state/InlinePreviewState.h"
 #include "app/state/KeySet.h"
 #include "app/state/ListingIndex.h"
@@ -34,6 +35,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -474,6 +476,28 @@ public:
     // and shows the bucket.
     QCoro::Task<> saveBucket(BucketForm form);
 
+    // ---- Configuration import and export (AppStateImportExport.cpp) ----
+
+    // Writes the configuration (history included, no secret) to a file the user
+    // chooses.
+    QCoro::Task<> exportConfig();
+    // Replaces the configuration by a file the user chooses, of any schema, after the
+    // user confirms; the current file is kept as config.json.before-import.bak.
+    QCoro::Task<> importConfig();
+    // The file as a configuration at the current schema; none when it holds no
+    // account or comes from a newer schema. Throws what decoding throws.
+    static std::optional<ImportedConfig> parseImportedConfig(std::string_view bytes);
+    // Moves each CDN token key to the bucket ID the migration gave its bucket. An old
+    // item is deleted only once its key is stored under the new name. Blocking;
+    // failures are silent.
+    static void applyCDNKeyMoves(KeychainSecretStore& store, const std::vector<CDNKeyMove>& moves);
+
+    // ---- Bucket sync (AppStateSync.cpp) ----
+
+    // Lists every account's buckets and merges them into the configuration; returns
+    // at once while a sync runs.
+    QCoro::Task<> syncAllBuckets();
+
 signals:
     void configChanged();
     void languageCodeChanged();
@@ -568,6 +592,12 @@ private:
     void debugLog(const std::string& line) const;
     // Opens the sheet whose flag `show` sets, sheetHandOverDelay from now.
     QCoro::Task<> showAfterHandOver(void (AppState::*show)(bool));
+    // Import steps: the user's confirmation; the replacement (file first, memory after),
+    // which throws what the backup or the save throws; the closing report of the
+    // secrets this computer lacks for the new configuration.
+    QCoro::Task<bool> confirmImport(std::size_t accountCount);
+    QCoro::Task<> applyImportedConfig(AppConfig config, std::vector<CDNKeyMove> cdnMoves);
+    QCoro::Task<> reportImportResult();
     // The bucket form's token keys, written before its settings change (blocking).
     // `previous` are the bucket's domains before the save. The first failure's
     // description, if any.
