@@ -60,6 +60,7 @@ AppState::AppState(ConfigStore& configStore, KeychainSecretStore& secretStore, S
       m_ui(m_headlessUi.get()) {
     registerMetaTypes();
     m_workers.setMaxThreadCount(std::max(minimumWorkerThreads, QThread::idealThreadCount()));
+    m_keyringWrites.setMaxThreadCount(1);
     // Entries recorded in the last moments before quitting would otherwise wait for
     // a flush that never comes.
     if (QCoreApplication* application = QCoreApplication::instance()) {
@@ -73,6 +74,7 @@ AppState::~AppState() {
         stop->request_stop();
     }
     if (m_transfers) m_transfers->stopAll();
+    m_keyringWrites.waitForDone();
     m_workers.waitForDone();
     flushHistoryAtExit();
 }

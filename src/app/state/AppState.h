@@ -1,9 +1,11 @@
 #pragma once
 
 #include "app/state/Async.h"
+#include "app/state/BucketForm.h"
 #include "app/state/ClipboardImage.h"
 #include "app/state/DesktopNotifier.h"
 #include "app/state/FavoriteDirectoryItem.h"
+#include "app/state/ImportedConfig.h"
 #include "app/state/InlinePreviewState.h"
 #include "app/state/KeySet.h"
 #include "app/state/ListingIndex.h"
@@ -33,6 +35,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -431,6 +434,72 @@ public:
     // PNG; else none.
     static std::optional<ClipboardImage> clipboardImageData(const QMimeData& mimeData);
 
+    // ---- Accounts and the settings hand-overs (AppStateAccounts.cpp) ----
+
+    // Keyring writes of these operations run one at a time, in the order they were
+    // asked for, off the main thread: a removal's clean-up never deletes a secret that
+    // an add asked for later has just stored.
+
+    // Adds the buckets and keys the add-account sheet has verified: merged into the
+    // profile of the same account (the host in any letter case, the region and the
+    // access key ID), whose spelling of the endpoint names the secret, or a new
+    // profile. The secret is stored first; when that fails the toast says so and
+    // nothing changes. Then saves, closes the sheet and shows the last of the new
+    // buckets.
+    QCoro::Task<> addProfile(std::string name, std::vector<std::string> bucketNames, std::string endpoint,
+                             std::string region, std::string accessKeyID, std::string secretAccessKey);
+    // The profile's name afterwards: `newName` trimmed and made unique among the other
+    // profiles, the old name when the text is blank, the same, or the save failed (the
+    // rename is then undone), and `newName` itself for an unknown profile.
+    std::string renameProfile(const Uuid& id, const std::string& newName);
+    // `base`, or the first of "base (2)", "base (3)", ... that no profile is named.
+    std::string uniqueProfileName(const std::string& base) const;
+    // Removes the account with what only it used: its buckets' settings and
+    // favourites, then (once the configuration is saved) its secret unless another
+    // profile shares it, its buckets' CDN token keys and private folders. A failed
+    // save undoes everything and is a toast.
+    QCoro::Task<> removeProfile(Uuid id);
+
+    // A sheet that hands over to another closes at once; the next opens this much later.
+    static constexpr std::chrono::milliseconds sheetHandOverDelay{250};
+    // Settings to the history (written first), to a new account, to an account's editor.
+    void openHistoryFromSettings();
+    void startAddingProfileFromSettings();
+    void startEditingProfileFromSettings(const Uuid& id);
+
+    // ---- The bucket form (AppStateBucketForm.cpp) ----
+
+    // The form for a bucket, with the CDN token keys the keyring stores (read off the
+    // main thread); a key that could not be read is left none.
+    QCoro::Task<BucketForm> makeBucketForm(BucketConfig bucket);
+    // Stores the form's display name and CDN domains, and their token keys in the
+    // keyring: a typed key is stored, an emptied one or one of a removed domain
+    // deleted, one the form holds no text for left alone. Then saves, closes the form
+    // and shows the bucket.
+    QCoro::Task<> saveBucket(BucketForm form);
+
+    // ---- Configuration import and export (AppStateImportExport.cpp) ----
+
+    // Writes the configuration (history included, no secret) to a file the user
+    // chooses.
+    QCoro::Task<> exportConfig();
+    // Replaces the configuration by a file the user chooses, of any schema, after the
+    // user confirms; the current file is kept as config.json.before-import.bak.
+    QCoro::Task<> importConfig();
+    // The file as a configuration at the current schema; none when it holds no
+    // account or comes from a newer schema. Throws what decoding throws.
+    static std::optional<ImportedConfig> parseImportedConfig(std::string_view bytes);
+    // Moves each CDN token key to the bucket ID the migration gave its bucket. An old
+    // item is deleted only once its key is stored under the new name. Blocking;
+    // failures are silent.
+    static void applyCDNKeyMoves(KeychainSecretStore& store, const std::vector<CDNKeyMove>& moves);
+
+    // ---- Bucket sync (AppStateSync.cpp) ----
+
+    // Lists every account's buckets and merges them into the configuration; returns
+    // at once while a sync runs.
+    QCoro::Task<> syncAllBuckets();
+
 signals:
     void configChanged();
     void languageCodeChanged();
@@ -512,6 +581,27 @@ private:
         field = std::move(value);
         emit(this->*changed)();
     }
+
+    // The keyring writes of the account operations, in order (see above).
+    template <class F>
+    QCoro::Task<std::invoke_result_t<std::remove_reference_t<F>&>> inKeyringOrder(F&& work) {
+        return tarn::inBackground(m_keyringWrites, std::forward<F>(work));
+    }
+    // A line of the debug log, written only while debug logging is on.
+    void debugLog(const std::string& line) const;
+    // Opens the sheet whose flag `show` sets, sheetHandOverDelay from now.
+    QCoro::Task<> showAfterHandOver(void (AppState::*show)(bool));
+    // Import steps: the user's confirmation; the replacement (file first, memory after),
+    // which throws what the backup or the save throws; the closing report of the
+    // secrets this computer lacks for the new configuration.
+    QCoro::Task<bool> confirmImport(std::size_t accountCount);
+    QCoro::Task<> applyImportedConfig(AppConfig config, std::vector<CDNKeyMove> cdnMoves);
+    QCoro::Task<> reportImportResult();
+    // The bucket form's token keys, written before its settings change (blocking).
+    // `previous` are the bucket's domains before the save. The first failure's
+    // description, if any.
+    static std::optional<std::string> persistCDNKeys(KeychainSecretStore& store, const BucketForm& form,
+                                                     const Uuid& bucketID, const std::vector<PublicDomain>& previous);
 
     // The one pending history flush: waits historyFlushDelay, then writes.
     QCoro::Task<> flushHistoryLater(std::stop_token stop);
@@ -656,6 +746,8 @@ private:
     DesktopNotifier m_notifier;
     std::unique_ptr<UiServices> m_headlessUi;
     UiServices* m_ui;
+    // One thread: the keyring writes of the account operations, in order.
+    QThreadPool m_keyringWrites;
     // Blocking core calls run here; declared last so that it is destroyed first,
     // waiting for its work while everything that work may touch still exists.
     QThreadPool m_workers;

@@ -1,0 +1,207 @@
+#include "app/state/AppState.h"
+
+#include "app/state/UiServices.h"
+#include "app/text/L10n.h"
+#include "core/config/AtomicFile.h"
+#include "core/config/ConfigJson.h"
+#include "core/config/ConfigStore.h"
+#include "core/config/KeychainSecretStore.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace tarn {
+
+namespace {
+
+QString jsonFilter() { return QStringLiteral("JSON (*.json)"); }
+
+// A secret this computer has: stored, readable and not empty.
+bool hasSecret(const KeychainSecretStore& store, const std::string& account) {
+    try {
+        const std::optional<std::string> secret = store.secret(account);
+        return secret && !secret->empty();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// What an imported configuration lacks on this computer, by the names the user knows.
+struct MissingSecrets {
+    std::vector<std::string> accounts;  // profile names
+    std::vector<std::string> buckets;   // display names of buckets missing a CDN token key
+};
+
+QString joinedNames(const std::vector<std::string>& names) {
+    QStringList list;
+    for (const std::string& name : names) list.push_back(QString::fromStdString(name));
+    return list.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
+QCoro::Task<> AppState::exportConfig() {
+    const QPointer<AppState> self(this);
+    const QString title = L10n::t(QStringLiteral("export_config"));
+    const QString proposedName = QStringLiteral("TarnManager-config.json");
+    const QStringList filters{jsonFilter()};
+    const std::optional<std::filesystem::path> target = co_await m_ui->chooseSaveFile(title, proposedName, filters);
+    if (!self || !target) co_return;
+
+    // Entries still buffered belong in the file too.
+    flushHistory();
+    try {
+        auto write = [path = *target, bytes = ConfigJson::encodeAppConfig(m_config)] {
+            AtomicFile::replace(path, bytes);
+        };
+        co_await inBackground(write);
+    } catch (const std::exception& error) {
+        if (self) sendToast({QString::fromUtf8(error.what()), ToastKind::error});
+        co_return;
+    }
+    if (self) sendToast({L10n::t(QStringLiteral("export_done")), ToastKind::info});
+}
+
+QCoro::Task<> AppState::importConfig() {
+    const QPointer<AppState> self(this);
+    const UiServices::FileChoice choice(L10n::t(QStringLiteral("import_config")), false, QStringList{jsonFilter()});
+    const std::vector<std::filesystem::path> files = co_await m_ui->chooseFiles(choice);
+    if (!self || files.empty()) co_return;
+
+    std::optional<ImportedConfig> imported;
+    try {
+        auto read = [file = files.front()] {
+            std::optional<std::string> bytes = AtomicFile::readIfExists(file, ConfigStore::maxFileBytes);
+            if (!bytes) {
+                throw std::filesystem::filesystem_error("cannot read the configuration", file,
+                                                        std::make_error_code(std::errc::no_such_file_or_directory));
+            }
+            return parseImportedConfig(*bytes);
+        };
+        std::optional<ImportedConfig> parsed = co_await inBackground(read);
+        imported = std::move(parsed);
+    } catch (const std::exception& error) {
+        if (self) sendToast({QString::fromUtf8(error.what()), ToastKind::error});
+        co_return;
+    }
+    if (!self) co_return;
+    if (!imported) {
+        sendToast({L10n::t(QStringLiteral("import_invalid")), ToastKind::error});
+        co_return;
+    }
+
+    const bool confirmed = co_await confirmImport(imported->config.profiles.size());
+    if (!self || !confirmed) co_return;
+    try {
+        co_await applyImportedConfig(std::move(imported->config), std::move(imported->cdnMoves));
+    } catch (const std::exception& error) {
+        if (self) sendToast({QString::fromUtf8(error.what()), ToastKind::error});
+    }
+}
+
+std::optional<ImportedConfig> AppState::parseImportedConfig(std::string_view bytes) {
+    ConfigStore::RawLoad raw = ConfigStore::interpret(bytes);
+    ImportedConfig imported;
+    if (auto* current = std::get_if<AppConfig>(&raw); current && current->schemaVersion > 1) {
+        imported.config = std::move(*current);
+    } else {
+        MigrationResult migrated = current ? ConfigMigrator::upgradeToAccountScopedBucketIDs(*current)
+                                           : ConfigMigrator::migrate(std::get<LegacyAppConfig>(raw));
+        imported.config = std::move(migrated.config);
+        imported.cdnMoves = std::move(migrated.cdnMoves);
+    }
+    // A newer program's file may mean what this one cannot know.
+    if (imported.config.profiles.empty() || imported.config.schemaVersion > AppConfig::currentSchemaVersion) {
+        return std::nullopt;
+    }
+    return imported;
+}
+
+QCoro::Task<bool> AppState::confirmImport(std::size_t accountCount) {
+    const UiServices::Alert alert(UiServices::Alert::Style::warning, L10n::t(QStringLiteral("import_confirm_title")),
+                                  L10n::t(QStringLiteral("import_confirm_message"), accountCount),
+                                  L10n::t(QStringLiteral("import_confirm_button")), L10n::t(QStringLiteral("cancel")));
+    co_return co_await m_ui->showAlert(alert);
+}
+
+QCoro::Task<> AppState::applyImportedConfig(AppConfig config, std::vector<CDNKeyMove> cdnMoves) {
+    // The buffered history joins the configuration that the backup keeps.
+    flushHistory();
+    // The file first: should either step fail, nothing has changed in memory.
+    m_configStore.backupBeforeImport();
+    m_configStore.save(config);
+
+    // Memory follows at once, so that no later save (a history flush, a setting) can
+    // write the replaced configuration back while the keyring is busy below.
+    setConfig(std::move(config));
+    setLanguageCode(m_config.languageCode);
+    m_client.setLogger(m_config.debugLogging ? makeFileLogger() : S3Client::Logger());
+    setShowingAppSettings(false);
+    const std::vector<BucketConfig> all = allBuckets();
+    switchBucket(all.empty() ? std::nullopt : std::optional(all.front().id), "");
+
+    const QPointer<AppState> self(this);
+    if (!cdnMoves.empty()) {
+        auto moveKeys = [&store = m_secretStore, moves = std::move(cdnMoves)] { applyCDNKeyMoves(store, moves); };
+        co_await inKeyringOrder(moveKeys);
+        if (!self) co_return;
+    }
+    startDetached(syncAllBuckets());
+    co_await reportImportResult();
+}
+
+QCoro::Task<> AppState::reportImportResult() {
+    const QPointer<AppState> self(this);
+    auto findMissing = [&store = m_secretStore, profiles = m_config.profiles, buckets = allBuckets()] {
+        MissingSecrets missing;
+        for (const StorageProfile& profile : profiles) {
+            if (!hasSecret(store, KeychainSecretStore::accountSecretAccount(profile.endpoint, profile.region,
+                                                                            profile.accessKeyID))) {
+                missing.accounts.push_back(profile.name);
+            }
+        }
+        for (const BucketConfig& bucket : buckets) {
+            for (const PublicDomain& domain : bucket.publicDomains) {
+                if (domain.hasCDNAuthKey && !hasSecret(store, KeychainSecretStore::cdnAccount(bucket.id, domain.id))) {
+                    missing.buckets.push_back(bucket.displayName);
+                    break;
+                }
+            }
+        }
+        return missing;
+    };
+    const MissingSecrets missing = co_await inBackground(findMissing);
+    if (!self) co_return;
+    if (missing.accounts.empty() && missing.buckets.empty()) {
+        sendToast({L10n::t(QStringLiteral("import_done")), ToastKind::info});
+        co_return;
+    }
+    QStringList paragraphs;
+    if (!missing.accounts.empty()) {
+        paragraphs.push_back(L10n::t(QStringLiteral("import_missing_accounts"), joinedNames(missing.accounts)));
+    }
+    if (!missing.buckets.empty()) {
+        paragraphs.push_back(L10n::t(QStringLiteral("import_missing_cdn"), joinedNames(missing.buckets)));
+    }
+    const UiServices::Alert alert(UiServices::Alert::Style::warning, L10n::t(QStringLiteral("import_missing_title")),
+                                  paragraphs.join(QStringLiteral("\n\n")));
+    co_await m_ui->showAlert(alert);
+}
+
+void AppState::applyCDNKeyMoves(KeychainSecretStore& store, const std::vector<CDNKeyMove>& moves) {
+    for (const CDNKeyMove& move : moves) {
+        const std::string from = KeychainSecretStore::cdnAccount(move.oldBucketID, move.domainID);
+        const std::string to = KeychainSecretStore::cdnAccount(move.newBucketID, move.domainID);
+        try {
+            const std::optional<std::string> key = store.secret(from);
+            if (!key || key->empty() || from == to) continue;
+            store.save(*key, to);
+            // Only once the key is safe under its new name.
+            store.deleteSecret(from);
+        } catch (const std::exception&) {
+            // The old item still holds the key; a later import or start can move it.
+        }
+    }
+}
+
+}  // namespace tarn
