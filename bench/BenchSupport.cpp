@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <fstream>
 #include <random>
 #include <string>
@@ -23,6 +24,12 @@ double processCpuSeconds() {
         return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
     };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 void resetPeakMemory() {

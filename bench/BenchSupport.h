@@ -9,6 +9,9 @@ namespace tarn::bench {
 // CPU time of the whole process (all threads, user and kernel) so far, in seconds.
 double processCpuSeconds();
 
+// CPU time of the calling thread so far, in seconds.
+double threadCpuSeconds();
+
 // Starts a new peak-memory measurement: the peak resident size drops to the current
 // one, so what earlier benchmarks of the program used does not count.
 void resetPeakMemory();

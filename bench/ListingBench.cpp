@@ -1,3 +1,4 @@
+#include "BenchSupport.h"
 #include "S3TestBuckets.h"
 #include "TestEnvironment.h"
 
@@ -6,17 +7,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <ctime>
 
 namespace {
 
 constexpr int kFolderSize = 10000;
-
-double threadCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
 
 // One bucket with a folder of 10,000 objects, made once per run of the program.
 const tarn::BucketConfig& folderBucket(const tarn::test::S3TestServer& server) {
@@ -49,10 +43,10 @@ void BM_ListFolder10000(benchmark::State& state) {
     double cpu = 0;
     double wall = 0;
     for (auto _ : state) {
-        const double cpuStart = threadCpuSeconds();
+        const double cpuStart = tarn::bench::threadCpuSeconds();
         const auto wallStart = std::chrono::steady_clock::now();
         const std::vector<tarn::ObjectItem> objects = client.listObjects(bucket, credentials, "folder/");
-        cpu += threadCpuSeconds() - cpuStart;
+        cpu += tarn::bench::threadCpuSeconds() - cpuStart;
         wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
         if (objects.size() != kFolderSize) state.SkipWithError("the folder did not list in full");
         benchmark::DoNotOptimize(objects);

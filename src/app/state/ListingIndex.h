@@ -3,7 +3,7 @@
 #include "core/config/StorageModels.h"
 
 #include <cstddef>
-#include <unordered_set>
+#include <limits>
 #include <vector>
 
 namespace tarn {
@@ -13,6 +13,11 @@ namespace tarn {
 // scan of the whole folder. It holds positions in the listing, not copies of the
 // keys, and follows the listing as it grows; whoever replaces the listing's contents
 // calls reset(). Main thread only, like the listing it serves.
+//
+// The table is flat (open addressing, each slot a key's hash and its position): a
+// lookup usually costs one cache miss and reads a key only when the hashes agree,
+// and growing never reads a key. Node-based sets cost several misses per lookup,
+// which at this size was most of the main thread's share of paging.
 template <class Entry>
 class ListingIndex {
 public:
@@ -28,19 +33,19 @@ public:
     void reset();
 
 private:
-    // Not noexcept on purpose: the standard set then keeps each entry's hash, so
-    // growing it never hashes a key a second time.
-    struct KeyHash {
-        const std::vector<Entry>* entries;
-        std::size_t operator()(std::size_t position) const;
-    };
-    struct SameKey {
-        const std::vector<Entry>* entries;
-        bool operator()(std::size_t left, std::size_t right) const;
+    static constexpr std::size_t none = std::numeric_limits<std::size_t>::max();
+    struct Slot {
+        std::size_t hash = 0;
+        std::size_t position = none;
     };
 
+    // Records the entry at `position`; false when an earlier entry has its key.
+    bool insert(std::size_t position);
+    void grow();
+
     std::vector<Entry>& m_entries;
-    std::unordered_set<std::size_t, KeyHash, SameKey> m_positions;
+    std::vector<Slot> m_slots;  // a power of two in size, at most half full
+    std::size_t m_used = 0;
     std::size_t m_indexed = 0;  // the entries before this position have been indexed
 };
 
