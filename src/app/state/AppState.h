@@ -2,6 +2,7 @@
 
 #include "app/state/Async.h"
 #include "app/state/ClipboardImage.h"
+#include "app/state/ConnectionTestOutcome.h"
 #include "app/state/DesktopNotifier.h"
 #include "app/state/FavoriteDirectoryItem.h"
 #include "app/state/InlinePreviewState.h"
@@ -75,7 +76,8 @@ using BucketUsageCache = std::unordered_map<Uuid, BucketUsage>;
 // The operations live in one source file per concern: AppState.cpp (construction,
 // configuration, language, events), AppStateListing.cpp, AppStateNavigation.cpp,
 // AppStatePaging.cpp, AppStateRefresh.cpp, AppStateSelection.cpp,
-// AppStateSheets.cpp, AppStateDerived.cpp and AppStateServices.cpp.
+// AppStateSheets.cpp, AppStateDerived.cpp, AppStateServices.cpp, AppStateStartup.cpp
+// and AppStateSync.cpp.
 class AppState : public QObject {
     Q_OBJECT
 
@@ -358,6 +360,24 @@ public:
     // the bucket sync; once per process, later calls return at once.
     QCoro::Task<> loadIfNeeded();
 
+    // ---- Bucket sync and connection test (AppStateSync.cpp) ----
+
+    // A sync starts this long after the previous one has ended.
+    static constexpr std::chrono::milliseconds bucketSyncInterval{std::chrono::seconds(60)};
+    // Syncs now and then again bucketSyncInterval after each sync has ended; a
+    // second call replaces the running timer.
+    void startSyncTimer();
+    // Lists the buckets of every account that has a stored secret, one account after
+    // another, and writes the changed bucket lists into the configuration (by profile
+    // ID, into the configuration as it is once all listings are in; saved only when a
+    // list changed). An account whose listing fails keeps its list. A selected bucket
+    // that is gone gives way to the first bucket. Returns at once while a sync runs.
+    // (Virtual so that tests of the timer can watch it.)
+    virtual QCoro::Task<> syncAllBuckets();
+    // Lists the root folder of the bucket (every page) under the "Loading" status and
+    // toasts the result: "connection_ok", or the error's description.
+    QCoro::Task<ConnectionTestOutcome> testConnection(BucketConfig bucket);
+
     // ---- Reloads after changes (AppStateRefresh.cpp) ----
 
     // Lists the current folder again and recounts the bucket's usage, at once.
@@ -554,6 +574,11 @@ private:
     // Whether usage figures are never counted for the bucket (the maker's service).
     static bool hasServiceUsage(const BucketConfig& bucket);
 
+    // The sync's steps (AppStateSync.cpp).
+    QCoro::Task<> runSyncTimer(std::stop_token stop);
+    void reselectAfterSync();
+    QCoro::Task<> checkConnection(BucketConfig bucket, std::shared_ptr<ConnectionTestOutcome> outcome);
+
     ConfigStore& m_configStore;
     KeychainSecretStore& m_secretStore;
     S3Client& m_client;
@@ -646,6 +671,7 @@ private:
     // Bucket sync, transfers and history.
     bool m_isSyncingBuckets = false;
     std::stop_source m_syncStop;
+    std::chrono::milliseconds m_syncInterval = bucketSyncInterval;
     std::unique_ptr<TransferCenter> m_transfers;
     bool m_refreshAfterTransfersPending = false;
     std::vector<OperationHistoryEntry> m_historyBuffer;  // newest first
