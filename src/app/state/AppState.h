@@ -11,6 +11,7 @@
 #include "app/state/MetadataPair.h"
 #include "app/state/PathItem.h"
 #include "app/state/ToastMessage.h"
+#include "core/config/ConfigMigrator.h"
 #include "core/config/ConfigModels.h"
 #include "core/config/IsoDate.h"
 #include "core/config/PrivateFolder.h"
@@ -28,10 +29,12 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <unordered_map>
@@ -357,8 +360,15 @@ public:
     // ---- Start-up (AppStateStartup.cpp) ----
 
     // Reads the configuration and the keyring, opens the first bucket and starts
-    // the bucket sync; once per process, later calls return at once.
+    // the bucket sync; once per process, later calls return at once. A file that
+    // cannot be read is kept aside (its copy's path is told in an error toast) and
+    // start-up ends there, on the defaults.
     QCoro::Task<> loadIfNeeded();
+    // Moves the CDN token keys of buckets whose ID changed to their new items, off
+    // the main thread. A key is moved only when it could be read and its new item
+    // could be read too (absent or not): an unreadable item is never deleted nor
+    // overwritten. Returns the old items that were left in place for that reason.
+    QCoro::Task<std::set<std::string>> applyCDNKeyMoves(std::vector<CDNKeyMove> moves);
 
     // ---- Bucket sync and connection test (AppStateSync.cpp) ----
 
@@ -574,6 +584,10 @@ private:
     // Whether usage figures are never counted for the bucket (the maker's service).
     static bool hasServiceUsage(const BucketConfig& bucket);
 
+    // Start-up's steps (AppStateStartup.cpp). Accounts in `spared` hold a secret
+    // start-up could not read or copy: the clean-up leaves them for a later start.
+    void keepUnreadableConfig(const std::exception& readError);
+    QCoro::Task<> migrateAndCleanupSecrets(std::set<std::string> spared);
     // The sync's steps (AppStateSync.cpp).
     QCoro::Task<> runSyncTimer(std::stop_token stop);
     void reselectAfterSync();

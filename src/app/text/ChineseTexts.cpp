@@ -307,6 +307,8 @@ constexpr TextEntry kTexts[] = {
     {"refused_download_name", "无法保存“%@”：它在此处不是可用的文件名"},
     {"refused_download_link", "无法保存“%@”：不会跟随下载文件夹中的符号链接"},
     {"refused_download_not_folder", "无法保存“%@”：需要文件夹的位置已有同名文件"},
+    {"config_unreadable_kept", "无法读取配置文件（%@）。原文件已原样保留为 %@，程序将以无账号的状态启动。修复该副本后，在设置中导入即可找回账号。"},
+    {"config_unreadable_not_kept", "无法读取配置文件（%@），也无法将其另存（%@）。请在更改任何设置前修复该文件：保存更改会覆盖它。"},
 };
 
 }  // namespace

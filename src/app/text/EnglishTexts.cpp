@@ -309,6 +309,8 @@ constexpr TextEntry kTexts[] = {
     {"refused_download_name", "“%@” cannot be saved: it is not a usable file name here"},
     {"refused_download_link", "“%@” cannot be saved: a symbolic link in the download folder is not followed"},
     {"refused_download_not_folder", "“%@” cannot be saved: a file stands where a folder is needed"},
+    {"config_unreadable_kept", "The configuration file could not be read (%@). It has been kept unchanged as %@, and the program starts without accounts. Repair that copy and import it in Settings to get your accounts back."},
+    {"config_unreadable_not_kept", "The configuration file could not be read (%@), nor could it be set aside (%@). Repair it before you change any setting: saving a change would replace it."},
 };
 
 }  // namespace
