@@ -3,6 +3,7 @@
 #include "app/state/AppState.h"
 #include "app/transfers/TransferCenter.h"
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -37,6 +38,11 @@ struct AppStateTestAccess {
     }
 
     static void setShowingPreview(AppState& state, bool showing) { state.setShowingPreview(showing); }
+
+    // The pause of the bucket sync's timer, shortened so a test sees several rounds.
+    static void setSyncInterval(AppState& state, std::chrono::milliseconds interval) {
+        state.m_syncInterval = interval;
+    }
 
     static const std::vector<std::string>& backStack(const AppState& state) { return state.m_backStack; }
     static const std::vector<std::string>& forwardStack(const AppState& state) { return state.m_forwardStack; }

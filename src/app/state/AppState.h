@@ -3,6 +3,7 @@
 #include "app/state/Async.h"
 #include "app/state/BucketForm.h"
 #include "app/state/ClipboardImage.h"
+#include "app/state/ConnectionTestOutcome.h"
 #include "app/state/DesktopNotifier.h"
 #include "app/state/FavoriteDirectoryItem.h"
 #include "app/state/ImportedConfig.h"
@@ -12,6 +13,7 @@
 #include "app/state/MetadataPair.h"
 #include "app/state/PathItem.h"
 #include "app/state/ToastMessage.h"
+#include "core/config/ConfigMigrator.h"
 #include "core/config/ConfigModels.h"
 #include "core/config/IsoDate.h"
 #include "core/config/PrivateFolder.h"
@@ -29,10 +31,12 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -78,7 +82,8 @@ using BucketUsageCache = std::unordered_map<Uuid, BucketUsage>;
 // The operations live in one source file per concern: AppState.cpp (construction,
 // configuration, language, events), AppStateListing.cpp, AppStateNavigation.cpp,
 // AppStatePaging.cpp, AppStateRefresh.cpp, AppStateSelection.cpp,
-// AppStateSheets.cpp, AppStateDerived.cpp and AppStateServices.cpp.
+// AppStateSheets.cpp, AppStateDerived.cpp, AppStateServices.cpp, AppStateStartup.cpp
+// and AppStateSync.cpp.
 class AppState : public QObject {
     Q_OBJECT
 
@@ -360,8 +365,33 @@ public:
     // ---- Start-up (AppStateStartup.cpp) ----
 
     // Reads the configuration and the keyring, opens the first bucket and starts
-    // the bucket sync; once per process, later calls return at once.
+    // the bucket sync; once per process, later calls return at once. A file that
+    // cannot be read is kept aside (its copy's path is told in an error toast) and
+    // start-up ends there, on the defaults.
     QCoro::Task<> loadIfNeeded();
+    // Moves the CDN token keys of buckets whose ID changed to their new items, off
+    // the main thread. A key is moved only when it could be read and its new item
+    // could be read too (absent or not): an unreadable item is never deleted nor
+    // overwritten. Returns the old items that were left in place for that reason.
+    QCoro::Task<std::set<std::string>> applyCDNKeyMoves(std::vector<CDNKeyMove> moves);
+
+    // ---- Bucket sync and connection test (AppStateSync.cpp) ----
+
+    // A sync starts this long after the previous one has ended.
+    static constexpr std::chrono::milliseconds bucketSyncInterval{std::chrono::seconds(60)};
+    // Syncs now and then again bucketSyncInterval after each sync has ended; a
+    // second call replaces the running timer.
+    void startSyncTimer();
+    // Lists the buckets of every account that has a stored secret, one account after
+    // another, and writes the changed bucket lists into the configuration (by profile
+    // ID, into the configuration as it is once all listings are in; saved only when a
+    // list changed). An account whose listing fails keeps its list. A selected bucket
+    // that is gone gives way to the first bucket. Returns at once while a sync runs.
+    // (Virtual so that tests of the timer can watch it.)
+    virtual QCoro::Task<> syncAllBuckets();
+    // Lists the root folder of the bucket (every page) under the "Loading" status and
+    // toasts the result: "connection_ok", or the error's description.
+    QCoro::Task<ConnectionTestOutcome> testConnection(BucketConfig bucket);
 
     // ---- Reloads after changes (AppStateRefresh.cpp) ----
 
@@ -489,16 +519,6 @@ public:
     // The file as a configuration at the current schema; none when it holds no
     // account or comes from a newer schema. Throws what decoding throws.
     static std::optional<ImportedConfig> parseImportedConfig(std::string_view bytes);
-    // Moves each CDN token key to the bucket ID the migration gave its bucket. An old
-    // item is deleted only once its key is stored under the new name. Blocking;
-    // failures are silent.
-    static void applyCDNKeyMoves(KeychainSecretStore& store, const std::vector<CDNKeyMove>& moves);
-
-    // ---- Bucket sync (AppStateSync.cpp) ----
-
-    // Lists every account's buckets and merges them into the configuration; returns
-    // at once while a sync runs.
-    QCoro::Task<> syncAllBuckets();
 
 signals:
     void configChanged();
@@ -643,6 +663,15 @@ private:
     // Whether usage figures are never counted for the bucket (the maker's service).
     static bool hasServiceUsage(const BucketConfig& bucket);
 
+    // Start-up's steps (AppStateStartup.cpp). Accounts in `spared` hold a secret
+    // start-up could not read or copy: the clean-up leaves them for a later start.
+    void keepUnreadableConfig(const std::exception& readError);
+    QCoro::Task<> migrateAndCleanupSecrets(std::set<std::string> spared);
+    // The sync's steps (AppStateSync.cpp).
+    QCoro::Task<> runSyncTimer(std::stop_token stop);
+    void reselectAfterSync();
+    QCoro::Task<> checkConnection(BucketConfig bucket, std::shared_ptr<ConnectionTestOutcome> outcome);
+
     ConfigStore& m_configStore;
     KeychainSecretStore& m_secretStore;
     S3Client& m_client;
@@ -735,6 +764,7 @@ private:
     // Bucket sync, transfers and history.
     bool m_isSyncingBuckets = false;
     std::stop_source m_syncStop;
+    std::chrono::milliseconds m_syncInterval = bucketSyncInterval;
     std::unique_ptr<TransferCenter> m_transfers;
     bool m_refreshAfterTransfersPending = false;
     std::vector<OperationHistoryEntry> m_historyBuffer;  // newest first

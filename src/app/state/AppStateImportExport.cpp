@@ -142,8 +142,7 @@ QCoro::Task<> AppState::applyImportedConfig(AppConfig config, std::vector<CDNKey
 
     const QPointer<AppState> self(this);
     if (!cdnMoves.empty()) {
-        auto moveKeys = [&store = m_secretStore, moves = std::move(cdnMoves)] { applyCDNKeyMoves(store, moves); };
-        co_await inKeyringOrder(moveKeys);
+        co_await applyCDNKeyMoves(std::move(cdnMoves));
         if (!self) co_return;
     }
     startDetached(syncAllBuckets());
@@ -186,22 +185,6 @@ QCoro::Task<> AppState::reportImportResult() {
     const UiServices::Alert alert(UiServices::Alert::Style::warning, L10n::t(QStringLiteral("import_missing_title")),
                                   paragraphs.join(QStringLiteral("\n\n")));
     co_await m_ui->showAlert(alert);
-}
-
-void AppState::applyCDNKeyMoves(KeychainSecretStore& store, const std::vector<CDNKeyMove>& moves) {
-    for (const CDNKeyMove& move : moves) {
-        const std::string from = KeychainSecretStore::cdnAccount(move.oldBucketID, move.domainID);
-        const std::string to = KeychainSecretStore::cdnAccount(move.newBucketID, move.domainID);
-        try {
-            const std::optional<std::string> key = store.secret(from);
-            if (!key || key->empty() || from == to) continue;
-            store.save(*key, to);
-            // Only once the key is safe under its new name.
-            store.deleteSecret(from);
-        } catch (const std::exception&) {
-            // The old item still holds the key; a later import or start can move it.
-        }
-    }
 }
 
 }  // namespace tarn

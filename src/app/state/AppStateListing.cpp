@@ -147,6 +147,9 @@ void AppState::showBucket(std::optional<Uuid> bucketID) {
 void AppState::updateRecentBucket() {
     if (!m_selectedBucketID) return;
     std::vector<Uuid>& recent = m_config.recentBucketIDs;
+    // Opening the most recent bucket again changes nothing, so the file is left as it
+    // is (start-up opens it, and must not rewrite a file it did not need to change).
+    if (!recent.empty() && recent.front() == *m_selectedBucketID) return;
     std::erase(recent, *m_selectedBucketID);
     recent.insert(recent.begin(), *m_selectedBucketID);
     if (recent.size() > maxRecentBuckets) recent.resize(maxRecentBuckets);
