@@ -295,7 +295,7 @@ constexpr TextEntry kTexts[] = {
     {"copy_upload_id", "复制 Upload ID"},
     {"transfer_runner_missing", "此版本暂不支持这类传输"},
     {"unknown_error", "发生未知错误"},
-    {"delete_objects_refused", "%d 个对象未能删除（共 %d 个），首个：%@"},
+    {"delete_objects_refused", "%d 个对象未能删除（共 %d 个），包括：%@"},
     {"file_too_large", "文件过大，无法上传（%@）；单个对象最大 %@"},
     {"file_too_large_single_request", "文件过大，无法通过单次请求上传（%@）；单次请求最多 %@"},
     {"response_too_large", "存储服务的应答超过 %@，未继续读取"},
@@ -307,6 +307,8 @@ constexpr TextEntry kTexts[] = {
     {"refused_download_name", "无法保存“%@”：它在此处不是可用的文件名"},
     {"refused_download_link", "无法保存“%@”：不会跟随下载文件夹中的符号链接"},
     {"refused_download_not_folder", "无法保存“%@”：需要文件夹的位置已有同名文件"},
+    {"choose_download_folder", "选择下载到的文件夹"},
+    {"refused_download_folder_in_way", "无法保存“%@”：需要文件的位置已有同名文件夹"},
 };
 
 }  // namespace

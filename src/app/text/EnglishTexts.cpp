@@ -297,7 +297,7 @@ constexpr TextEntry kTexts[] = {
     {"copy_upload_id", "Copy Upload ID"},
     {"transfer_runner_missing", "This kind of transfer cannot run in this version"},
     {"unknown_error", "An unknown error occurred"},
-    {"delete_objects_refused", "%d of %d objects were not deleted, first: %@"},
+    {"delete_objects_refused", "%d of %d objects were not deleted, including: %@"},
     {"file_too_large", "The file is too large to upload (%@); an object holds at most %@"},
     {"file_too_large_single_request", "The file is too large to upload in one request (%@); one request carries at most %@"},
     {"response_too_large", "The storage answer is larger than %@ and was not read"},
@@ -309,6 +309,8 @@ constexpr TextEntry kTexts[] = {
     {"refused_download_name", "“%@” cannot be saved: it is not a usable file name here"},
     {"refused_download_link", "“%@” cannot be saved: a symbolic link in the download folder is not followed"},
     {"refused_download_not_folder", "“%@” cannot be saved: a file stands where a folder is needed"},
+    {"choose_download_folder", "Choose a Folder to Download Into"},
+    {"refused_download_folder_in_way", "“%@” cannot be saved: a folder stands where the file should go"},
 };
 
 }  // namespace
