@@ -339,7 +339,13 @@ TEST_F(TransferFailureTextTest, RefusalsSayWhatWasRefused) {
         {[&] { client.createFolder("", "", bucket, credentials); }, "A name cannot be empty"},
         {[] { throw DeleteObjectsError({{"a.txt", "AccessDenied", std::nullopt}, {"b.txt", std::nullopt, std::nullopt}},
                                        2500); },
-         "2 of 2500 objects were not deleted, first: a.txt (AccessDenied)"},
+         "2 of 2500 objects were not deleted, including: a.txt (AccessDenied), b.txt"},
+        {[] {
+             throw DeleteObjectsError({{"a", std::nullopt, "Busy"}, {"b", "AccessDenied", std::nullopt},
+                                       {"c", std::nullopt, std::nullopt}, {"d", std::nullopt, std::nullopt}},
+                                      4);
+         },
+         "4 of 4 objects were not deleted, including: a (Busy), b (AccessDenied), c …"},
         {[] { throw FileTooLargeError(6LL << 30, 5LL << 30, FileTooLargeError::Limit::singleRequest); },
          "The file is too large to upload in one request (" + ByteFormatter::string(6LL << 30) +
              "); one request carries at most " + ByteFormatter::string(5LL << 30)},

@@ -517,6 +517,13 @@ struct FaultProxy::Shared {
                       stopFd())) {
             return false;
         }
+        if (decision.action == Action::CutAnswer && framing == Framing::Length) {
+            // A server that fails half-way through an answer it has announced whole.
+            relayExact(server, client.fd.get(), std::min<std::uint64_t>(length, decision.fault.afterBodyBytes),
+                       stopFd());
+            resetConnection(client.fd);
+            return false;
+        }
         bool whole = true;
         switch (framing) {
         case Framing::None: break;
@@ -556,7 +563,8 @@ struct FaultProxy::Shared {
             const std::uint64_t held = std::min<std::uint64_t>(decision.fault.afterBodyBytes, request.bodyLength);
             std::string heldBody;
             switch (decision.action) {
-            case Action::Forward: break;
+            case Action::Forward:
+            case Action::CutAnswer: break;
             case Action::DropMidBody:
                 relayExact(client, -1, held, stopFd());
                 resetConnection(client.fd);

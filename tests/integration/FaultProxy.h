@@ -32,6 +32,8 @@ public:
         Stall,               // read `afterBodyBytes` of the body, then read nothing until released
         ServiceUnavailable,  // 503 "SlowDown" with "Retry-After", not forwarded
         InternalError,       // 500 "InternalError", not forwarded
+        CutAnswer,           // forward, pass on `afterBodyBytes` of an answer with a
+                             // Content-Length, then reset the connection
     };
 
     // `times` for a rule that breaks every matching request.
@@ -42,7 +44,7 @@ public:
         std::string targetContains;  // substring of the request target, e.g. "partNumber=3"
         Action action = Action::Forward;
         int times = 1;                   // matching requests that get the fault; kAlways for all
-        std::size_t afterBodyBytes = 0;  // DropMidBody, Stall (capped at the body's length)
+        std::size_t afterBodyBytes = 0;  // DropMidBody, Stall (capped at the body's length), CutAnswer
         int retryAfterSeconds = 1;       // ServiceUnavailable
     };
 

@@ -4,6 +4,7 @@
 #include "app/state/BucketForm.h"
 #include "app/state/ClipboardImage.h"
 #include "app/state/ConnectionTestOutcome.h"
+#include "app/state/DeleteRequest.h"
 #include "app/state/DesktopNotifier.h"
 #include "app/state/FavoriteDirectoryItem.h"
 #include "app/state/ImportedConfig.h"
@@ -519,6 +520,29 @@ public:
     // The file as a configuration at the current schema; none when it holds no
     // account or comes from a newer schema. Throws what decoding throws.
     static std::optional<ImportedConfig> parseImportedConfig(std::string_view bytes);
+    // ---- Deletes, downloads, new folders and opening objects (AppStateDeletes.cpp,
+    //      AppStateDownloads.cpp, AppStateFolders.cpp) ----
+
+    // The delete of what is selected now, for the confirmation to show and to perform
+    // later; none when nothing is selected.
+    std::optional<DeleteRequest> makeDeleteRequest() const;
+    // Queues one delete task for the request and returns at once; clears the
+    // selection when the request belongs to the bucket shown.
+    void performDelete(const DeleteRequest& request);
+    // Asks for a local folder and queues one download per selected object and
+    // folder; ends once they are queued, or at once when the chooser is cancelled.
+    QCoro::Task<> downloadSelectedObjects();
+    // Creates the folder `name` (trimmed, UTF-8) inside the folder shown and selects
+    // it once listed; returns at once. An invalid name gets the "invalid_name" toast.
+    void createFolder(const std::string& name);
+    // Whether a typed name may be one piece of a key: not empty, no "/", not "." or "..".
+    static bool isValidEntryName(std::string_view name);
+    // Downloads the first selected object into the private folder and hands it to the
+    // desktop's default application; failures become error toasts.
+    QCoro::Task<> openSelectedObject();
+    // The bucket's preview cache in the private folder, made (private) when missing.
+    // Throws PrivateFolderError or std::filesystem::filesystem_error.
+    std::filesystem::path previewCacheFolder(const BucketConfig& bucket) const;
 
 signals:
     void configChanged();
@@ -662,6 +686,11 @@ private:
     QCoro::Task<> countBucketUsage(BucketConfig bucket, std::stop_token stop);
     // Whether usage figures are never counted for the bucket (the maker's service).
     static bool hasServiceUsage(const BucketConfig& bucket);
+    // The creation of a folder marker under run(), then the reload that selects it.
+    QCoro::Task<> createFolderIn(BucketConfig bucket, std::string name, std::string prefix);
+    QCoro::Task<> putFolderMarker(BucketConfig bucket, std::string name, std::string prefix, bool* created);
+    // The opening of one object, run under run().
+    QCoro::Task<> downloadAndOpen(BucketConfig bucket, std::string key);
 
     // Start-up's steps (AppStateStartup.cpp). Accounts in `spared` hold a secret
     // start-up could not read or copy: the clean-up leaves them for a later start.

@@ -295,7 +295,7 @@ constexpr TextEntry kTexts[] = {
     {"copy_upload_id", "复制 Upload ID"},
     {"transfer_runner_missing", "此版本暂不支持这类传输"},
     {"unknown_error", "发生未知错误"},
-    {"delete_objects_refused", "%d 个对象未能删除（共 %d 个），首个：%@"},
+    {"delete_objects_refused", "%d 个对象未能删除（共 %d 个），包括：%@"},
     {"file_too_large", "文件过大，无法上传（%@）；单个对象最大 %@"},
     {"file_too_large_single_request", "文件过大，无法通过单次请求上传（%@）；单次请求最多 %@"},
     {"response_too_large", "存储服务的应答超过 %@，未继续读取"},
@@ -320,6 +320,8 @@ constexpr TextEntry kTexts[] = {
     {"preview_zoom_out", "缩小"},
     {"config_unreadable_kept", "无法读取配置文件（%@）。原文件已原样保留为 %@，程序将以无账号的状态启动。修复该副本后，在设置中导入即可找回账号。"},
     {"config_unreadable_not_kept", "无法读取配置文件（%@），也无法将其另存（%@）。请在更改任何设置前修复该文件：保存更改会覆盖它。"},
+    {"choose_download_folder", "选择下载到的文件夹"},
+    {"refused_download_folder_in_way", "无法保存“%@”：需要文件的位置已有同名文件夹"},
 };
 
 }  // namespace

@@ -297,7 +297,7 @@ constexpr TextEntry kTexts[] = {
     {"copy_upload_id", "Copy Upload ID"},
     {"transfer_runner_missing", "This kind of transfer cannot run in this version"},
     {"unknown_error", "An unknown error occurred"},
-    {"delete_objects_refused", "%d of %d objects were not deleted, first: %@"},
+    {"delete_objects_refused", "%d of %d objects were not deleted, including: %@"},
     {"file_too_large", "The file is too large to upload (%@); an object holds at most %@"},
     {"file_too_large_single_request", "The file is too large to upload in one request (%@); one request carries at most %@"},
     {"response_too_large", "The storage answer is larger than %@ and was not read"},
@@ -322,6 +322,8 @@ constexpr TextEntry kTexts[] = {
     {"preview_zoom_out", "Zoom Out"},
     {"config_unreadable_kept", "The configuration file could not be read (%@). It has been kept unchanged as %@, and the program starts without accounts. Repair that copy and import it in Settings to get your accounts back."},
     {"config_unreadable_not_kept", "The configuration file could not be read (%@), nor could it be set aside (%@). Repair it before you change any setting: saving a change would replace it."},
+    {"choose_download_folder", "Choose a Folder to Download Into"},
+    {"refused_download_folder_in_way", "“%@” cannot be saved: a folder stands where the file should go"},
 };
 
 }  // namespace

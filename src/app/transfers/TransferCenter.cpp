@@ -2,6 +2,7 @@
 
 #include "app/state/AppState.h"
 #include "app/text/L10n.h"
+#include "core/storage/S3Error.h"
 
 #include <QTimer>
 
@@ -114,6 +115,23 @@ std::optional<BucketConfig> TransferCenter::bucketOrFail(const Uuid& id) {
     }
     finishFailed(id, L10n::t(QStringLiteral("no_bucket")));
     return std::nullopt;
+}
+
+QCoro::Task<std::optional<TransferCenter::RunAccess>> TransferCenter::accessOrFail(Uuid id) {
+    std::optional<BucketConfig> found = bucketOrFail(id);
+    if (!found) co_return std::nullopt;
+    const QPointer<TransferCenter> self(this);
+    QCoro::Task<std::optional<std::string>> reading = m_app.resolvedSecret(*found);
+    std::optional<std::string> secret = co_await reading;
+    if (!self) co_return std::nullopt;
+    if (!secret) {
+        finishFailed(id, describe(std::make_exception_ptr(S3Error::missingSecret())));
+        co_return std::nullopt;
+    }
+    RunAccess access;
+    access.credentials = {found->accessKeyID, std::move(*secret)};
+    access.bucket = std::move(*found);
+    co_return access;
 }
 
 void TransferCenter::finishFailed(const Uuid& id, const QString& message) {

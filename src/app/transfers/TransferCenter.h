@@ -2,6 +2,7 @@
 
 #include "app/transfers/TransferTask.h"
 #include "core/config/ConfigModels.h"
+#include "core/config/StorageModels.h"
 
 #include <QObject>
 #include <QPointer>
@@ -11,8 +12,10 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <stop_token>
@@ -49,6 +52,12 @@ public:
     // request. It throws nothing; what escapes anyway fails the task.
     using Runner = std::function<QCoro::Task<>(Uuid id, TransferTask task, std::stop_token stop)>;
 
+    // What a runner works with: the task's bucket and the credentials of its account.
+    struct RunAccess {
+        BucketConfig bucket;
+        S3Credentials credentials;
+    };
+
     // The first failed file of an upload task and why it failed.
     struct FailedItem {
         QString name;
@@ -81,6 +90,10 @@ public:
     std::optional<BucketConfig> bucket(const TransferTask& task) const;
     // The task's bucket, or none after failing the task with "no_bucket".
     std::optional<BucketConfig> bucketOrFail(const Uuid& id);
+    // The task's bucket and its account's credentials, read off the main thread; none
+    // after failing the task with "no_bucket" or the missing secret's text, and none
+    // when the queue has gone meanwhile. How every runner begins.
+    QCoro::Task<std::optional<RunAccess>> accessOrFail(Uuid id);
     // Ends the task as failed with `message`; deletes and downloads also raise the
     // short bubble at the status dot.
     void finishFailed(const Uuid& id, const QString& message);
@@ -100,6 +113,20 @@ public:
     // Asks the running task and every clean-up in flight to stop; the state calls it
     // before it waits for its background work to end.
     void stopAll();
+
+    // ---- Drag-out downloads (TransferCenterDownload.cpp) ----
+
+    // Downloads the object, or every file under the folder prefix, to `destination`
+    // (the file or folder a drop target asked for) beside the queue: its task is added
+    // already running, is never queued, and runs in the caller's coroutine. Ends once
+    // everything is in place; otherwise fails the task and throws what stopped it.
+    // `bytesTotal` is the object's listed size and `lastModified` its listed date (a
+    // file of that size already at `destination` is kept only when not older); 0 and
+    // none when unknown. Stops when `stop` is requested or the state goes.
+    QCoro::Task<> runDragDownload(std::string remoteKey, std::filesystem::path destination, bool isFolder,
+                                  std::string title, std::int64_t bytesTotal, BucketConfig bucket,
+                                  S3Credentials credentials, std::optional<TimePoint> lastModified = std::nullopt,
+                                  std::stop_token stop = {});
 
     // ---- Queries for the views (TransferCenterQueries.cpp) ----
     // One pass over tasks() each. The pointers stay valid until the list changes.
@@ -168,6 +195,11 @@ private:
     QCoro::Task<> runDownload(Uuid id, TransferTask task, std::stop_token stop);
     QCoro::Task<> runDelete(Uuid id, TransferTask task, std::stop_token stop);
     QCoro::Task<> runRename(Uuid id, TransferTask task, std::stop_token stop);
+    // Deletes one folder marker, asking again after a 409 or 403 answer, which some
+    // servers give while the folder's last objects are still being removed
+    // (TransferCenterDelete.cpp).
+    QCoro::Task<> deleteFolderMarker(std::string key, BucketConfig bucket, S3Credentials credentials,
+                                     std::stop_token stop);
 
     AppState& m_app;
     std::vector<TransferTask> m_tasks;

@@ -28,6 +28,8 @@ namespace {
 
 // How much of an error body without a code a failure line shows.
 constexpr int kBodyCharacters = 120;
+// The keys a refused batch delete names: enough to recognise what went wrong.
+constexpr qsizetype kNamedDeleteFailures = 3;
 
 QString text(const char* key) { return L10n::t(QString::fromLatin1(key)); }
 QString utf8(const std::string& value) { return QString::fromStdString(value); }
@@ -101,19 +103,25 @@ QString refusalText(const RefusedInputError& error) {
     case RefusedInputError::Reason::downloadLink: return L10n::t(QStringLiteral("refused_download_link"), subject);
     case RefusedInputError::Reason::downloadNotFolder:
         return L10n::t(QStringLiteral("refused_download_not_folder"), subject);
+    case RefusedInputError::Reason::downloadFolderInTheWay:
+        return L10n::t(QStringLiteral("refused_download_folder_in_way"), subject);
     }
     return utf8(error.what());
 }
 
 QString deleteFailureText(const DeleteObjectsError& error) {
-    QString first;
-    if (!error.failures().empty()) {
-        const DeleteFailure& failure = error.failures().front();
-        first = utf8(failure.key);
-        if (const auto& reason = failure.code ? failure.code : failure.message) first += " (" + utf8(*reason) + ")";
+    QStringList named;
+    for (const DeleteFailure& failure : error.failures()) {
+        if (named.size() == kNamedDeleteFailures) {
+            named.back() += QStringLiteral(" …");
+            break;
+        }
+        QString entry = utf8(failure.key);
+        if (const auto& reason = failure.code ? failure.code : failure.message) entry += " (" + utf8(*reason) + ")";
+        named.append(entry);
     }
     return L10n::t(QStringLiteral("delete_objects_refused"), static_cast<qint64>(error.failures().size()),
-                   static_cast<qint64>(error.requested()), first);
+                   static_cast<qint64>(error.requested()), named.join(QStringLiteral(", ")));
 }
 
 // The error's own text, for the cause of an unreadable part.

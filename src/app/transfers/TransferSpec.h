@@ -2,8 +2,10 @@
 
 #include "app/state/UploadConflictMode.h"
 #include "app/transfers/TransferKind.h"
+#include "core/config/IsoDate.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -25,6 +27,9 @@ struct DownloadSpec {
     std::string remoteKey;
     std::filesystem::path destination;
     bool isFolder = false;
+    // An object's date as listed when it was queued: a local file of its size is
+    // taken for it only when not older. (A folder's files carry their own dates.)
+    std::optional<TimePoint> lastModified;
     bool operator==(const DownloadSpec&) const = default;
 };
 

@@ -20,6 +20,7 @@ public:
         downloadName,       // a key that cannot be a file name below the download folder
         downloadLink,       // a symbolic link where the download would go
         downloadNotFolder,  // a file where the download needs a folder
+        downloadFolderInTheWay,  // a folder where the download needs a file
     };
 
     // `subject`: the name, key or metadata name concerned ("" for emptyName);

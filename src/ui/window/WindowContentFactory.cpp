@@ -1,5 +1,7 @@
 #include "ui/window/WindowContentFactory.h"
 
+#include "app/state/AppState.h"
+#include "ui/sheets/SheetOperations.h"
 #include "ui/sheets/SheetPresenter.h"
 #include "ui/views/TintedBlurView.h"
 #include "ui/window/TripleSplitView.h"
@@ -28,7 +30,15 @@ QWidget* makeInspector(AppState&)
 
 QObject* makeSheetPresenter(AppState& state, TripleSplitView& content)
 {
-    return new SheetPresenter(state, &content, &content);
+    auto* presenter = new SheetPresenter(state, &content, &content);
+    // The state outlives every build of the content, so the operations may hold it.
+    SheetOperations operations;
+    operations.createFolder = [&state](const QString& name) { state.createFolder(name.toStdString()); };
+    operations.prepareDelete = SheetOperations::deleteThrough<DeleteRequest>(
+        [&state] { return state.makeDeleteRequest(); },
+        [&state](const DeleteRequest& request) { state.performDelete(request); });
+    presenter->setOperations(std::move(operations));
+    return presenter;
 }
 
 }  // namespace

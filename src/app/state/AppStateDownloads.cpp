@@ -1,0 +1,110 @@
+#include "app/state/AppState.h"
+
+#include "app/state/UiServices.h"
+#include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
+#include "core/config/ObjectPreview.h"
+#include "core/storage/S3Error.h"
+
+namespace tarn {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The place of `name` inside `folder`, joined as text: a name from a key that is
+// absolute, empty, "." or ".." must not turn into another folder here; it stays
+// visibly wrong, and the download refuses it naming its key.
+fs::path placeIn(const fs::path& folder, const std::string& name) { return fs::path(folder.native() + '/' + name); }
+
+// The name the rows show for the chosen folder.
+QString folderName(const fs::path& folder) {
+    const fs::path named = folder.has_filename() ? folder : folder.parent_path();
+    return QString::fromStdString(named.filename().string());
+}
+
+TransferTask downloadTask(std::string title, const QString& subtitle, DownloadSpec spec, std::int64_t bytesTotal,
+                          const Uuid& bucketID) {
+    TransferTask task;
+    task.id = Uuid::random();
+    task.title = std::move(title);
+    task.subtitle = subtitle;
+    task.isFolder = spec.isFolder;
+    task.spec.value = std::move(spec);
+    task.bytesTotal = bytesTotal;
+    task.bucketID = bucketID;
+    return task;
+}
+
+}  // namespace
+
+QCoro::Task<> AppState::downloadSelectedObjects() {
+    if (!m_listingBucketID || !selectedBucket()) co_return;
+    const std::vector<ObjectItem> objects = selectedObjects();
+    const std::vector<ObjectPrefix> folders = selectedPrefixes();
+    if (objects.empty() && folders.empty()) co_return;
+    const Uuid bucketID = *m_listingBucketID;
+
+    const QPointer<AppState> self(this);
+    const QString title = L10n::t(QStringLiteral("choose_download_folder"));
+    QCoro::Task<std::optional<fs::path>> choosing = ui().chooseFolder(title);
+    const std::optional<fs::path> chosen = co_await choosing;
+    if (!self || !chosen || chosen->empty()) co_return;
+
+    const QString subtitle = folderName(*chosen);
+    TransferCenter& queue = transfers();
+    for (const ObjectItem& item : objects) {
+        std::string name = ObjectPreview::fileName(item.key);
+        const fs::path destination = placeIn(*chosen, name);
+        queue.append(downloadTask(std::move(name), subtitle, DownloadSpec{item.key, destination, false, item.lastModified},
+                                  item.size, bucketID));
+        queue.pumpIfIdle();
+    }
+    for (const ObjectPrefix& folder : folders) {
+        std::string name = folder.displayName();
+        if (name.empty()) continue;
+        const fs::path destination = placeIn(*chosen, name);
+        queue.append(downloadTask(std::move(name), subtitle, DownloadSpec{folder.prefix, destination, true}, 0, bucketID));
+        queue.pumpIfIdle();
+    }
+    sendBubble(L10n::t(QStringLiteral("downloading_n_files"), objects.size() + folders.size()));
+}
+
+QCoro::Task<> AppState::openSelectedObject() {
+    std::optional<BucketConfig> bucket = selectedBucket();
+    if (!bucket) co_return;
+    const std::vector<ObjectItem> objects = selectedObjects();
+    if (objects.empty()) co_return;
+    std::function<QCoro::Task<>()> operation = [this, bucket = std::move(*bucket), key = objects.front().key] {
+        return downloadAndOpen(bucket, key);
+    };
+    const QString status = L10n::t(QStringLiteral("status_opening"));
+    co_await run(status, std::move(operation));
+}
+
+QCoro::Task<> AppState::downloadAndOpen(BucketConfig bucket, std::string key) {
+    const QPointer<AppState> self(this);
+    QCoro::Task<std::optional<std::string>> reading = resolvedSecret(bucket);
+    const std::optional<std::string> secret = co_await reading;
+    if (!self) co_return;
+    if (!secret) throw S3Error::missingSecret();
+    // Saved under the key's last piece in the bucket's own folder: opening the object
+    // again replaces the file in one step, so an application that has it open keeps
+    // reading the version it opened.
+    auto download = [&client = m_client, &folders = m_privateFolder, &bucket, &key, &secret,
+                     stop = m_lifetimeStop.get_token()] {
+        const fs::path folder = folders.openedObjectsFolder(bucket.id);
+        return client.downloadObject(key, bucket, S3Credentials{bucket.accessKeyID, *secret}, folder, std::nullopt, {},
+                                     stop);
+    };
+    const fs::path file = co_await inBackground(download);
+    if (!self) co_return;
+    ui().openWithDefaultApplication(file);
+    recordHistory(L10n::t(QStringLiteral("open")), QString::fromStdString(key), bucket.bucketName, true);
+}
+
+fs::path AppState::previewCacheFolder(const BucketConfig& bucket) const {
+    return m_privateFolder.previewCacheFolder(bucket.id);
+}
+
+}  // namespace tarn

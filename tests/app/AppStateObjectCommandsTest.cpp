@@ -1,0 +1,247 @@
+#include "AppStateFixture.h"
+#include "AppStateTestAccess.h"
+#include "ScriptedUiServices.h"
+#include "ServerAppStateFixture.h"
+#include "TestRecords.h"
+
+#include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
+#include "integration/S3TestBuckets.h"
+
+#include <QSignalSpy>
+
+#include <gmock/gmock.h>
+
+#include <fstream>
+
+using namespace std::chrono_literals;
+using tarn::test::finishWithin;
+using tarn::test::readFile;
+using tarn::test::ScriptedUiServices;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+
+const TimePoint listedAt = std::chrono::sys_days{std::chrono::year{2024} / 5 / 1};
+
+ObjectItem object(std::string key, std::int64_t size = 1) { return {std::move(key), size, listedAt}; }
+
+QString text(const char* key) { return L10n::t(QString::fromLatin1(key)); }
+
+// The state over the account "Work" showing media/photos/, with a queue whose
+// downloads and deletes only stand in the list: nothing reaches a network.
+class AppStateObjectCommandsTest : public test::AppStateFixture {
+protected:
+    AppStateObjectCommandsTest() {
+        const test::WorkAccount account = test::workAccount();
+        m_media = account.media;
+        m_logs = account.logs;
+        AppConfig config = m_state->config();
+        config.profiles = {account.profile};
+        m_state->setConfig(config);
+        m_state->setUiServices(&m_ui);
+        const TransferCenter::Runner idle = [](Uuid, TransferTask, std::stop_token) -> QCoro::Task<> { co_return; };
+        AppStateTestAccess::setRunner(m_state->transfers(), TransferKind::download, idle);
+        AppStateTestAccess::setRunner(m_state->transfers(), TransferKind::deletion, idle);
+        AppStateTestAccess::showListing(*m_state, m_media, m_media, "photos/",
+                                        {object("photos/2024/a.jpg", 10), object("photos/b.jpg", 20),
+                                         object("photos/c.jpg", 30)},
+                                        {{"photos/2024/"}, {"photos/old/"}});
+    }
+    ~AppStateObjectCommandsTest() override { m_state->setUiServices(nullptr); }
+
+    void select(KeySet keys) { m_state->setSelectedObjectKeys(std::move(keys)); }
+    const std::vector<TransferTask>& tasks() { return m_state->transfers().tasks(); }
+
+    ScriptedUiServices m_ui;
+    Uuid m_media;
+    Uuid m_logs;
+};
+
+TEST_F(AppStateObjectCommandsTest, ADeleteRequestTakesTheSelectionAndItsTitle) {
+    const struct Case {
+        KeySet selected;
+        QString title;
+        std::vector<std::string> objectKeys;
+        std::vector<std::string> folderPrefixes;
+    } cases[] = {
+        {{"photos/2024/a.jpg"}, QStringLiteral("a.jpg"), {"photos/2024/a.jpg"}, {}},
+        {{"photos/2024/"}, QStringLiteral("2024"), {}, {"photos/2024/"}},
+        {{"photos/b.jpg", "photos/c.jpg", "photos/old/"},
+         L10n::t(QStringLiteral("transfer_delete_title_multi"), 3),
+         {"photos/b.jpg", "photos/c.jpg"},
+         {"photos/old/"}},
+    };
+    for (const Case& c : cases) {
+        select(c.selected);
+        const std::optional<DeleteRequest> request = m_state->makeDeleteRequest();
+        ASSERT_TRUE(request);
+        EXPECT_EQ(request->bucketID, m_media);
+        EXPECT_EQ(request->title, c.title);
+        EXPECT_EQ(request->objectKeys, c.objectKeys);
+        EXPECT_EQ(request->folderPrefixes, c.folderPrefixes);
+    }
+
+    select({});
+    EXPECT_FALSE(m_state->makeDeleteRequest());
+    // A bucket just opened lists nothing yet, so nothing is selected.
+    AppStateTestAccess::showListing(*m_state, m_media, m_media, "", {});
+    select({"photos/b.jpg"});
+    EXPECT_FALSE(m_state->makeDeleteRequest());
+}
+
+TEST_F(AppStateObjectCommandsTest, PerformingADeleteQueuesOneTaskAndClearsTheSelectionOfItsBucket) {
+    select({"photos/b.jpg", "photos/c.jpg", "photos/old/"});
+    const DeleteRequest request = *m_state->makeDeleteRequest();
+    m_state->performDelete(request);
+
+    ASSERT_EQ(tasks().size(), 1u);
+    const TransferTask& task = tasks().front();
+    const DeleteSpec deleted{{"photos/b.jpg", "photos/c.jpg"}, {"photos/old/"}};
+    ASSERT_NE(task.spec.deletion(), nullptr);
+    EXPECT_EQ(*task.spec.deletion(), deleted);
+    EXPECT_EQ(task.title, request.title.toStdString());
+    EXPECT_EQ(task.subtitle, L10n::t(QStringLiteral("transfer_delete_subtitle"), 3));
+    EXPECT_TRUE(task.isFolder);
+    EXPECT_EQ(task.bucketID, m_media);
+    EXPECT_THAT(m_state->selectedObjectKeys(), IsEmpty());
+
+    // Made for media, performed while logs is shown: logs keeps its selection.
+    AppStateTestAccess::showListing(*m_state, m_logs, m_logs, "", {object("today.log")});
+    select({"today.log"});
+    m_state->performDelete(request);
+    ASSERT_EQ(tasks().size(), 2u);
+    EXPECT_EQ(tasks().back().bucketID, m_media);
+    EXPECT_THAT(m_state->selectedObjectKeys(), ElementsAre("today.log"));
+}
+
+TEST_F(AppStateObjectCommandsTest, DownloadingTheSelectionQueuesATaskPerObjectAndFolderIntoTheChosenFolder) {
+    select({"photos/b.jpg", "photos/2024/a.jpg", "photos/2024/"});
+    QSignalSpy bubbles(m_state.get(), &AppState::bubbleRequested);
+
+    // A cancelled chooser queues nothing.
+    EXPECT_TRUE(finishWithin(m_state->downloadSelectedObjects()));
+    EXPECT_THAT(tasks(), IsEmpty());
+    EXPECT_EQ(bubbles.count(), 0);
+
+    m_ui.folderChoices.push_back(fs::path("/home/me/Downloads"));
+    EXPECT_TRUE(finishWithin(m_state->downloadSelectedObjects()));
+    EXPECT_EQ(m_ui.folderChoicesShown.size(), 2u);
+    ASSERT_EQ(tasks().size(), 3u);
+    const struct Expected {
+        DownloadSpec spec;
+        std::string title;
+        std::int64_t bytesTotal;
+    } expected[] = {
+        {{"photos/2024/a.jpg", "/home/me/Downloads/a.jpg", false, listedAt}, "a.jpg", 10},
+        {{"photos/b.jpg", "/home/me/Downloads/b.jpg", false, listedAt}, "b.jpg", 20},
+        {{"photos/2024/", "/home/me/Downloads/2024", true, std::nullopt}, "2024", 0},
+    };
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(expected[i].title);
+        const TransferTask& task = tasks()[i];
+        ASSERT_NE(task.spec.download(), nullptr);
+        EXPECT_EQ(*task.spec.download(), expected[i].spec);
+        EXPECT_EQ(task.title, expected[i].title);
+        EXPECT_EQ(task.bytesTotal, expected[i].bytesTotal);
+        EXPECT_EQ(task.isFolder, expected[i].spec.isFolder);
+        EXPECT_EQ(task.subtitle, QStringLiteral("Downloads"));
+        EXPECT_EQ(task.bucketID, m_media);
+    }
+    ASSERT_EQ(bubbles.count(), 1);
+    EXPECT_EQ(bubbles.front().front().toString(), L10n::t(QStringLiteral("downloading_n_files"), 3));
+}
+
+TEST_F(AppStateObjectCommandsTest, AnEntryNameIsOnePieceOfAKey) {
+    for (const char* name : {"a", "new folder", " padded ", "...", ".hidden", "a.b", "名字"}) {
+        EXPECT_TRUE(AppState::isValidEntryName(name)) << name;
+    }
+    for (const char* name : {"", ".", "..", "a/b", "/", "a/"}) EXPECT_FALSE(AppState::isValidEntryName(name)) << name;
+}
+
+TEST_F(AppStateObjectCommandsTest, AnInvalidFolderNameIsRefusedWithAToastAndABlankOneSilently) {
+    QSignalSpy toasts(m_state.get(), &AppState::toastRequested);
+    for (const char* name : {"a/b", " .. ", "."}) {
+        m_state->createFolder(name);
+        ASSERT_EQ(toasts.count(), 1) << name;
+        EXPECT_EQ(toasts.takeFirst().front().value<ToastMessage>().text, text("invalid_name"));
+    }
+    m_state->createFolder(" \t\u3000 ");
+    EXPECT_EQ(toasts.count(), 0);
+    EXPECT_FALSE(m_state->isLoading());
+}
+
+class AppStateObjectCommandsServerTest : public test::ServerAppStateFixture {
+protected:
+    void SetUp() override {
+        ServerAppStateFixture::SetUp();
+        if (IsSkipped()) return;
+        m_app->setUiServices(&m_ui);
+    }
+    void TearDown() override {
+        if (m_app) m_app->setUiServices(nullptr);
+        ServerAppStateFixture::TearDown();
+    }
+
+    ScriptedUiServices m_ui;
+};
+
+TEST_F(AppStateObjectCommandsServerTest, ANewFolderIsCreatedTrimmedAndSelectedOnceListed) {
+    const BucketConfig made = test::createBucket(*m_server, "newfolder");
+    test::putObjects(*m_server, made, {"docs/a.txt"});
+    const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
+    m_app->switchBucket(bucket.id, "docs/");
+    ASSERT_TRUE(waitUntilSettled());
+
+    m_app->createFolder("  Reports 2024 \n");
+    ASSERT_TRUE(waitFor([&] { return shownPrefixes() == std::vector<std::string>{"docs/Reports 2024/"}; }));
+    ASSERT_TRUE(waitUntilSettled());
+    EXPECT_THAT(m_app->selectedObjectKeys(), ElementsAre("docs/Reports 2024/"));
+    EXPECT_EQ(m_app->revealKey(), std::optional<std::string>("docs/Reports 2024/"));
+    std::vector<std::string> stored;
+    for (const ObjectItem& item : m_client.listObjects(made, test::credentialsOf(*m_server), "")) {
+        stored.push_back(item.key);
+    }
+    EXPECT_THAT(stored, ElementsAre("docs/Reports 2024/", "docs/a.txt"));
+}
+
+TEST_F(AppStateObjectCommandsServerTest, OpeningAnObjectTwiceReplacesItsLocalFileInOneStep) {
+    const BucketConfig made = test::createBucket(*m_server, "open");
+    test::putObjects(*m_server, made, {"docs/readme.txt", "docs/other.txt"}, "first version");
+    const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
+    m_app->switchBucket(bucket.id, "docs/");
+    ASSERT_TRUE(waitUntilSettled());
+    m_app->setSelectedObjectKeys({"docs/readme.txt", "docs/other.txt"});
+
+    EXPECT_TRUE(finishWithin(m_app->openSelectedObject()));
+    const fs::path opened = m_app->privateFolder().openedObjectsFolder(bucket.id) / "other.txt";
+    ASSERT_THAT(m_ui.openedFiles, ElementsAre(opened)) << "only the first selected object is opened";
+    EXPECT_EQ(readFile(opened), "first version");
+    // An application that has the file open keeps what it opened.
+    std::ifstream reader(opened, std::ios::binary);
+
+    test::putObjects(*m_server, made, {"docs/other.txt"}, "second, longer version");
+    EXPECT_TRUE(finishWithin(m_app->openSelectedObject()));
+    EXPECT_THAT(m_ui.openedFiles, ElementsAre(opened, opened));
+    EXPECT_EQ(readFile(opened), "second, longer version");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(reader), {}), "first version");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(opened.parent_path())) names.push_back(entry.path().filename());
+    EXPECT_THAT(names, ::testing::UnorderedElementsAre("other.txt")) << "no staged file is left behind";
+    EXPECT_EQ(m_app->statusText(), text("status_ready"));
+
+    m_app->flushHistory();
+    ASSERT_EQ(m_app->config().history.size(), 2u);
+    EXPECT_EQ(m_app->config().history.front().action, text("open").toStdString());
+    EXPECT_EQ(m_app->config().history.front().detail, "docs/other.txt");
+
+    // The preview cache of the bucket lies inside its folder of opened objects.
+    EXPECT_EQ(m_app->previewCacheFolder(bucket), opened.parent_path() / "_preview");
+}
+
+}  // namespace
+}  // namespace tarn
