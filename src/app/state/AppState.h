@@ -328,6 +328,9 @@ public:
     std::vector<ObjectItem> selectedObjects() const;
     std::vector<ObjectPrefix> selectedPrefixes() const;
     std::optional<ObjectItem> inspectorObject() const;
+    // The ETag known for a key without asking the server: the shown details', else the
+    // listed object's, else the inspected object's; none when nothing knows one.
+    std::optional<std::string> knownETag(const std::string& key) const;
     std::optional<ObjectPrefix> inspectorPrefix() const;
     std::vector<ObjectItem> displayedObjects() const;
     // Whether a listed object is a row of its own (not the folder's or a sub-folder's

@@ -116,6 +116,17 @@ std::optional<ObjectItem> AppState::inspectorObject() const {
     return std::move(objects.front());
 }
 
+std::optional<std::string> AppState::knownETag(const std::string& key) const {
+    if (m_objectDetails && m_objectDetails->item.key == key && m_objectDetails->eTag) return m_objectDetails->eTag;
+    for (const ObjectItem& item : m_objects) {
+        if (item.key == key) return item.eTag;
+    }
+    if (const std::optional<ObjectItem> inspected = inspectorObject(); inspected && inspected->key == key) {
+        return inspected->eTag;
+    }
+    return std::nullopt;
+}
+
 std::optional<ObjectPrefix> AppState::inspectorPrefix() const {
     std::vector<ObjectPrefix> prefixes = selectedPrefixes();
     if (prefixes.size() != 1 || !selectedObjects().empty()) return std::nullopt;
