@@ -1,6 +1,7 @@
 #include "ui/window/WindowContentFactory.h"
 
 #include "ui/sheets/SheetPresenter.h"
+#include "ui/sidebar/SidebarView.h"
 #include "ui/views/TintedBlurView.h"
 #include "ui/window/TripleSplitView.h"
 
@@ -10,9 +11,9 @@ namespace tarn {
 
 namespace {
 
-QWidget* makeSidebar(AppState&)
+QWidget* makeSidebar(AppState& state)
 {
-    return WindowContentFactory::placeholderPane();
+    return new SidebarView(state);
 }
 
 QWidget* makeBrowser(AppState&)
