@@ -4,6 +4,7 @@
 #include "core/config/BucketIdentity.h"
 #include "core/config/Uuid.h"
 #include "ui/sidebar/SidebarView.h"
+#include "ui/window/MainToolbar.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/TripleSplitView.h"
 
@@ -122,6 +123,11 @@ void ContentFixture::useConfig(const AppConfig& config)
 SidebarView& ContentFixture::sidebar()
 {
     return *qobject_cast<SidebarView*>(m_content->sidebar());
+}
+
+MainToolbar& ContentFixture::toolbar()
+{
+    return *qobject_cast<MainToolbar*>(m_toolbar.data());
 }
 
 }  // namespace tarn::test

@@ -21,6 +21,7 @@
 
 namespace tarn {
 
+class MainToolbar;
 class SidebarView;
 
 namespace test {
@@ -39,10 +40,11 @@ struct SampleAccounts {
 };
 SampleAccounts sampleAccounts(bool withFavorites);
 
-// The window content as the program builds it, in a main window of the program's
-// default size, over a state of the test's own: its configuration in a temporary
-// folder, its secrets under a service of its own, its desktop scripted. The interface
-// is English unless a test builds in another language; the window is shown and active.
+// The window content as the program builds it (the panes, the commands, the toolbar
+// and the toasts), in a main window of the program's default size, over a state of
+// the test's own: its configuration in a temporary folder, its secrets under a service
+// of its own, its desktop scripted. The interface is English unless a test builds in
+// another language; the window is shown and active.
 class ContentFixture : public ::testing::Test {
 protected:
     ContentFixture();
@@ -58,6 +60,7 @@ protected:
     AppState& state() { return *m_state; }
     TripleSplitView& content() { return *m_content; }
     SidebarView& sidebar();
+    MainToolbar& toolbar();
     QMainWindow& window() { return *m_window; }
 
     QTemporaryDir m_folder;

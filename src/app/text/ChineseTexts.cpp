@@ -308,6 +308,8 @@ constexpr TextEntry kTexts[] = {
     {"refused_download_link", "无法保存“%@”：不会跟随下载文件夹中的符号链接"},
     {"refused_download_not_folder", "无法保存“%@”：需要文件夹的位置已有同名文件"},
     {"history_empty", "暂无操作记录"},
+    {"upload_files", "上传文件…"},
+    {"upload_folder", "上传文件夹…"},
 };
 
 }  // namespace

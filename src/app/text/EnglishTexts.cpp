@@ -310,6 +310,8 @@ constexpr TextEntry kTexts[] = {
     {"refused_download_link", "“%@” cannot be saved: a symbolic link in the download folder is not followed"},
     {"refused_download_not_folder", "“%@” cannot be saved: a file stands where a folder is needed"},
     {"history_empty", "No operations yet"},
+    {"upload_files", "Upload Files…"},
+    {"upload_folder", "Upload Folder…"},
 };
 
 }  // namespace

@@ -34,6 +34,9 @@ enum class ThemeColor {
     selectedSideItem,                       // the chosen page in a sheet's side list
     skeletonBar,
     sheetShadow,
+    controlFill,                            // toolbar buttons and segmented controls at rest
+    controlHoverFill,                       // laid over a segment under the pointer
+    controlPressedFill,                     // laid over a segment being pressed
 };
 
 }  // namespace tarn

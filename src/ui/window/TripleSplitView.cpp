@@ -4,6 +4,7 @@
 #include "ui/theme/Animations.h"
 #include "ui/window/InspectorContainer.h"
 #include "ui/window/SeparatorSplitter.h"
+#include "ui/window/WindowCommands.h"
 #include "ui/window/WindowContentFactory.h"
 
 #include <QEasingCurve>
@@ -36,6 +37,7 @@ TripleSplitView::TripleSplitView(AppState& state, const WindowContentFactory& fa
     , m_sidebar(makePane(factory.sidebar, state))
     , m_browser(makePane(factory.browser, state))
     , m_inspectorContainer(new InspectorContainer(factory.inspector ? factory.inspector(state) : nullptr))
+    , m_commands(new WindowCommands(state, this))
     , m_lastSelection(state.selectedObjectKeys())
 {
     auto* layout = new QVBoxLayout(this);

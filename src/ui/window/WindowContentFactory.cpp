@@ -3,6 +3,7 @@
 #include "ui/sheets/SheetPresenter.h"
 #include "ui/sidebar/SidebarView.h"
 #include "ui/views/TintedBlurView.h"
+#include "ui/window/MainToolbar.h"
 #include "ui/window/TripleSplitView.h"
 
 #include <QWidget>
@@ -32,6 +33,11 @@ QObject* makeSheetPresenter(AppState& state, TripleSplitView& content)
     return new SheetPresenter(state, &content, &content);
 }
 
+QToolBar* makeToolbar(AppState&, TripleSplitView& content)
+{
+    return new MainToolbar(*content.commands(), content);
+}
+
 }  // namespace
 
 WindowContentFactory WindowContentFactory::standard()
@@ -41,8 +47,7 @@ WindowContentFactory WindowContentFactory::standard()
     factory.browser = makeBrowser;
     factory.inspector = makeInspector;
     factory.sheetPresenter = makeSheetPresenter;
-    // No toolbar yet: nothing to make.
-    factory.toolbar = nullptr;
+    factory.toolbar = makeToolbar;
     return factory;
 }
 
