@@ -170,20 +170,19 @@ void SidebarView::syncSelection()
     if (!target.isValid() || !m_tree->isExpanded(target.parent())) {
         return;
     }
-    if (selection->isSelected(target) && selection->selectedRows().size() == 1) {
-        return;
-    }
-    {
-        const QScopedValueRollback<bool> guard(m_isSyncingSelection, true);
-        // The list scrolls by itself only to a bucket it did not show before: the
-        // same bucket chosen again after a rebuild keeps the list where it was.
-        const bool autoScroll = m_tree->hasAutoScroll();
-        m_tree->setAutoScroll(false);
-        selection->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        m_tree->setAutoScroll(autoScroll);
-    }
-    if (m_syncedBucketID != selected) {
-        m_tree->scrollTo(target);
+    if (!selection->isSelected(target) || selection->selectedRows().size() != 1) {
+        {
+            const QScopedValueRollback<bool> guard(m_isSyncingSelection, true);
+            // The list scrolls by itself only to a bucket it did not show before: the
+            // same bucket selected again after a rebuild keeps the list where it was.
+            const bool autoScroll = m_tree->hasAutoScroll();
+            m_tree->setAutoScroll(false);
+            selection->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            m_tree->setAutoScroll(autoScroll);
+        }
+        if (m_syncedBucketID != selected) {
+            m_tree->scrollTo(target);
+        }
     }
     m_syncedBucketID = selected;
 }
