@@ -146,7 +146,7 @@ TEST_F(MainToolbarTest, TheLeadingSpaceFollowsTheSidebarsWidth)
 {
     auto dividerInToolbar = [&] {
         const QWidget* sidebar = content().sidebar();
-        return toolbar().mapFromGlobal(sidebar->mapToGlobal(QPoint(sidebar->width(), 0))).x();
+        return toolbar().mapFrom(&window(), sidebar->mapTo(&window(), QPoint(sidebar->width(), 0))).x();
     };
     const int handle = content().splitter()->handleWidth();
     EXPECT_EQ(toolbar().leadingWidth(), dividerInToolbar() + handle);

@@ -82,7 +82,11 @@ void MainToolbar::followSidebar()
     // Up to and including the sidebar's divider, in the row's own coordinates.
     const QWidget* sidebar = m_content->sidebar();
     const QWidget* row = m_leading->parentWidget();
-    const QPoint edge = row->mapFromGlobal(sidebar->mapToGlobal(QPoint(sidebar->width(), 0)));
+    const QWidget* window = this->window();
+    if (sidebar->window() != window) {
+        return;
+    }
+    const QPoint edge = row->mapFrom(window, sidebar->mapTo(window, QPoint(sidebar->width(), 0)));
     const int width = std::max(0, edge.x() + m_content->splitter()->handleWidth() - m_leading->x());
     if (width != m_leading->width() || m_leading->minimumWidth() != width) {
         m_leading->setFixedWidth(width);
