@@ -322,6 +322,8 @@ constexpr TextEntry kTexts[] = {
     {"config_unreadable_not_kept", "无法读取配置文件（%@），也无法将其另存（%@）。请在更改任何设置前修复该文件：保存更改会覆盖它。"},
     {"choose_download_folder", "选择下载到的文件夹"},
     {"refused_download_folder_in_way", "无法保存“%@”：需要文件的位置已有同名文件夹"},
+    {"upload_files", "上传文件…"},
+    {"upload_folder", "上传文件夹…"},
 };
 
 }  // namespace

@@ -324,6 +324,8 @@ constexpr TextEntry kTexts[] = {
     {"config_unreadable_not_kept", "The configuration file could not be read (%@), nor could it be set aside (%@). Repair it before you change any setting: saving a change would replace it."},
     {"choose_download_folder", "Choose a Folder to Download Into"},
     {"refused_download_folder_in_way", "“%@” cannot be saved: a folder stands where the file should go"},
+    {"upload_files", "Upload Files…"},
+    {"upload_folder", "Upload Folder…"},
 };
 
 }  // namespace

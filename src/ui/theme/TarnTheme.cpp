@@ -45,6 +45,9 @@ constexpr std::array kTable{
     TarnTheme::Entry{ThemeColor::sheetShadow, "sheetShadow", 0.0f, 0.0f, 0.0f, 0.55f},
     TarnTheme::Entry{ThemeColor::pageBackground, "pageBackground", 1.0f, 1.0f, 1.0f, 1.0f},
     TarnTheme::Entry{ThemeColor::pageText, "pageText", 0.0f, 0.0f, 0.0f, 1.0f},
+    TarnTheme::Entry{ThemeColor::controlFill, "controlFill", 1.0f, 1.0f, 1.0f, 0.07f},
+    TarnTheme::Entry{ThemeColor::controlHoverFill, "controlHoverFill", 1.0f, 1.0f, 1.0f, 0.07f},
+    TarnTheme::Entry{ThemeColor::controlPressedFill, "controlPressedFill", 1.0f, 1.0f, 1.0f, 0.14f},
 };
 
 constexpr bool tableFollowsEnum()
@@ -57,7 +60,7 @@ constexpr bool tableFollowsEnum()
     return true;
 }
 static_assert(tableFollowsEnum(), "the colour table lists every role once, in the order of ThemeColor");
-static_assert(static_cast<std::size_t>(ThemeColor::pageText) + 1 == kTable.size(),
+static_assert(static_cast<std::size_t>(ThemeColor::controlPressedFill) + 1 == kTable.size(),
               "every role has a colour");
 
 // The label colours composited on the window, for the roles of Fusion that are

@@ -36,6 +36,9 @@ enum class ThemeColor {
     sheetShadow,
     pageBackground,                         // the paper an HTML document is shown on, as a browser would
     pageText,                               // the text colour such a document starts from
+    controlFill,                            // toolbar buttons and segmented controls at rest
+    controlHoverFill,                       // laid over a segment under the pointer
+    controlPressedFill,                     // laid over a segment being pressed
 };
 
 }  // namespace tarn

@@ -2,8 +2,10 @@
 
 #include "app/state/AppState.h"
 #include "ui/theme/Animations.h"
+#include "ui/window/FeedbackPresenter.h"
 #include "ui/window/InspectorContainer.h"
 #include "ui/window/SeparatorSplitter.h"
+#include "ui/window/WindowCommands.h"
 #include "ui/window/WindowContentFactory.h"
 
 #include <QEasingCurve>
@@ -36,6 +38,8 @@ TripleSplitView::TripleSplitView(AppState& state, const WindowContentFactory& fa
     , m_sidebar(makePane(factory.sidebar, state))
     , m_browser(makePane(factory.browser, state))
     , m_inspectorContainer(new InspectorContainer(factory.inspector ? factory.inspector(state) : nullptr))
+    , m_commands(new WindowCommands(state, this))
+    , m_feedback(new FeedbackPresenter(state, m_browser, this))
     , m_lastSelection(state.selectedObjectKeys())
 {
     auto* layout = new QVBoxLayout(this);

@@ -12,8 +12,10 @@ class QVariantAnimation;
 namespace tarn {
 
 class AppState;
+class FeedbackPresenter;
 class InspectorContainer;
 class SeparatorSplitter;
+class WindowCommands;
 struct WindowContentFactory;
 
 // The window's content: the sidebar, the object browser and the inspector side by
@@ -39,6 +41,10 @@ public:
     QWidget* sidebar() const { return m_sidebar; }
     QWidget* browser() const { return m_browser; }
     InspectorContainer* inspectorContainer() const { return m_inspectorContainer; }
+    // The commands of this build, shared by the toolbar, the menus and the panes.
+    WindowCommands* commands() const { return m_commands; }
+    // The toasts and bubbles of this build, over the browser pane.
+    FeedbackPresenter* feedback() const { return m_feedback; }
 
     // Opens or closes the inspector pane: to the container's current width, or to
     // nothing. Animated, it eases out over slideDuration from wherever the divider
@@ -68,6 +74,8 @@ private:
     QWidget* m_sidebar;
     QWidget* m_browser;
     InspectorContainer* m_inspectorContainer;
+    WindowCommands* m_commands;
+    FeedbackPresenter* m_feedback;
     QPointer<QVariantAnimation> m_slide;
     bool m_didSetInitial = false;
     KeySet m_lastSelection;

@@ -3,7 +3,9 @@
 #include "app/state/AppState.h"
 #include "ui/sheets/SheetOperations.h"
 #include "ui/sheets/SheetPresenter.h"
+#include "ui/sidebar/SidebarView.h"
 #include "ui/views/TintedBlurView.h"
+#include "ui/window/MainToolbar.h"
 #include "ui/window/TripleSplitView.h"
 
 #include <QWidget>
@@ -12,9 +14,9 @@ namespace tarn {
 
 namespace {
 
-QWidget* makeSidebar(AppState&)
+QWidget* makeSidebar(AppState& state)
 {
-    return WindowContentFactory::placeholderPane();
+    return new SidebarView(state);
 }
 
 QWidget* makeBrowser(AppState&)
@@ -41,6 +43,11 @@ QObject* makeSheetPresenter(AppState& state, TripleSplitView& content)
     return presenter;
 }
 
+QToolBar* makeToolbar(AppState&, TripleSplitView& content)
+{
+    return new MainToolbar(*content.commands(), content);
+}
+
 }  // namespace
 
 WindowContentFactory WindowContentFactory::standard()
@@ -50,8 +57,7 @@ WindowContentFactory WindowContentFactory::standard()
     factory.browser = makeBrowser;
     factory.inspector = makeInspector;
     factory.sheetPresenter = makeSheetPresenter;
-    // No toolbar yet: nothing to make.
-    factory.toolbar = nullptr;
+    factory.toolbar = makeToolbar;
     return factory;
 }
 
