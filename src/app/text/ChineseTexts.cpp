@@ -307,6 +307,8 @@ constexpr TextEntry kTexts[] = {
     {"refused_download_name", "无法保存“%@”：它在此处不是可用的文件名"},
     {"refused_download_link", "无法保存“%@”：不会跟随下载文件夹中的符号链接"},
     {"refused_download_not_folder", "无法保存“%@”：需要文件夹的位置已有同名文件"},
+    {"upload_choose_files", "选择要上传的文件"},
+    {"upload_choose_folder", "选择要上传的文件夹"},
 };
 
 }  // namespace

@@ -309,6 +309,8 @@ constexpr TextEntry kTexts[] = {
     {"refused_download_name", "“%@” cannot be saved: it is not a usable file name here"},
     {"refused_download_link", "“%@” cannot be saved: a symbolic link in the download folder is not followed"},
     {"refused_download_not_folder", "“%@” cannot be saved: a file stands where a folder is needed"},
+    {"upload_choose_files", "Choose Files to Upload"},
+    {"upload_choose_folder", "Choose a Folder to Upload"},
 };
 
 }  // namespace
