@@ -53,9 +53,21 @@ void ensureApplication() {
     static_cast<void>(application);
 }
 
-bool hasKeyring() {
-    const char* flag = std::getenv("TARN_TEST_KEYRING");
-    return flag != nullptr && *flag != '\0';
+// The test server, when it and a keyring for the account's secret are there (the
+// state reads secrets from the keyring only); else the benchmark is skipped.
+std::optional<tarn::test::S3TestServer> serverForUploads(benchmark::State& state) {
+    std::optional<tarn::test::S3TestServer> server = tarn::test::s3TestServer();
+    if (!server) {
+        state.SkipWithError("TARN_TEST_S3_ENDPOINT is not set; start an S3 server (as scripts/test does) to measure");
+        return std::nullopt;
+    }
+    const char* keyring = std::getenv("TARN_TEST_KEYRING");
+    if (keyring == nullptr || *keyring == '\0') {
+        state.SkipWithError("TARN_TEST_KEYRING is not set; run under scripts/lib/with-keyring to measure");
+        return std::nullopt;
+    }
+    ensureApplication();
+    return server;
 }
 
 // A folder of its own in the temporary folder, removed with the object.
@@ -214,16 +226,8 @@ std::optional<double> awsCliCpuSeconds(const tarn::test::S3TestServer& server, c
 // file (all threads) is what the program controls; aws_cli_cpu_ms_per_file is the
 // same upload by `aws s3 cp --recursive` when that command exists.
 void BM_UploadFolder1000(benchmark::State& state) {
-    const auto server = tarn::test::s3TestServer();
-    if (!server) {
-        state.SkipWithError("TARN_TEST_S3_ENDPOINT is not set; start an S3 server (as scripts/test does) to measure");
-        return;
-    }
-    if (!hasKeyring()) {
-        state.SkipWithError("TARN_TEST_KEYRING is not set; run under scripts/lib/with-keyring to measure");
-        return;
-    }
-    ensureApplication();
+    const std::optional<tarn::test::S3TestServer> server = serverForUploads(state);
+    if (!server) return;
     const ScratchFolder scratch;
     const fs::path folder = scratch.path() / "photos";
     fs::create_directories(folder);
@@ -270,16 +274,8 @@ BENCHMARK(BM_UploadFolder1000)->Unit(benchmark::kSecond)->UseRealTime()->Iterati
 // turns: runner_overhead is the ratio of their CPU times; the runner's peak memory
 // stays within the engine's budget.
 void BM_UploadRunner256MiB(benchmark::State& state) {
-    const auto server = tarn::test::s3TestServer();
-    if (!server) {
-        state.SkipWithError("TARN_TEST_S3_ENDPOINT is not set; start an S3 server (as scripts/test does) to measure");
-        return;
-    }
-    if (!hasKeyring()) {
-        state.SkipWithError("TARN_TEST_KEYRING is not set; run under scripts/lib/with-keyring to measure");
-        return;
-    }
-    ensureApplication();
+    const std::optional<tarn::test::S3TestServer> server = serverForUploads(state);
+    if (!server) return;
     const tarn::bench::BenchFile file(kLargeFileSize);
     UploadingState uploading(*server, "bench-runner");
     const tarn::S3Credentials credentials = tarn::test::credentialsOf(*server);
