@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QThreadPool>
 
 #include <QCoro/QCoroTask>
 
@@ -230,6 +231,10 @@ private:
     std::stop_source m_cleanupStop;
     // How the upload runner retries the parts of a multipart upload.
     PartRetryPolicy m_partRetryPolicy;
+    // The upload runner's requests, one after the other on one thread of their own,
+    // so that each reuses the connection the one before left open. Declared last: it
+    // waits for its work before anything that work reaches goes.
+    QThreadPool m_uploadThread;
 };
 
 template <class Change>

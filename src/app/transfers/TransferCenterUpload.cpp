@@ -201,7 +201,7 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
     const std::string directory = spec->directory;
     const UploadConflictMode mode = spec->conflictMode;
     auto scanning = [&source, &directory] { return scanSource(source, directory); };
-    ScannedSource scanned = co_await m_app.inBackground(scanning);
+    ScannedSource scanned = co_await inBackground(m_uploadThread, scanning);
     if (!self || stop.stop_requested()) co_return;
 
     // The keys a file must not take under `rename` (or that `skip` leaves alone): those
@@ -317,7 +317,7 @@ QCoro::Task<std::int64_t> TransferCenter::sendFile(UploadRun& run, const UploadI
         sent.whole = true;
         return sent;
     };
-    const Sent sent = co_await m_app.inBackground(single);
+    const Sent sent = co_await inBackground(m_uploadThread, single);
     if (!self) throw CancelledError();
     if (!sent.whole) {
         QCoro::Task<> parts = uploadMultipart(run, item, key, sent.size);
@@ -343,7 +343,7 @@ QCoro::Task<> TransferCenter::uploadMultipart(UploadRun& run, const UploadItem& 
                                                             MIMETypeDetector::contentType(item.fileURL), run.stop);
             return session;
         };
-        MultipartSession created = co_await m_app.inBackground(create);
+        MultipartSession created = co_await inBackground(m_uploadThread, create);
         if (!self) throw CancelledError();
         // Kept on the task before any part goes, so that a dismissal aborts it; a task
         // dismissed while it was being created is no longer there to keep it.
@@ -382,7 +382,7 @@ QCoro::Task<> TransferCenter::uploadMultipart(UploadRun& run, const UploadItem& 
         client.completeMultipartUpload(session.key, session.uploadId, std::move(parts), run.bucket, run.credentials,
                                        run.stop);
     };
-    co_await m_app.inBackground(send);
+    co_await inBackground(m_uploadThread, send);
     if (!self) throw CancelledError();
 }
 
