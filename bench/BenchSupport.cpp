@@ -1,5 +1,10 @@
 #include "BenchSupport.h"
 
+#include "core/config/ConfigModels.h"
+#include "core/storage/MultipartPlan.h"
+#include "core/storage/MultipartUploader.h"
+#include "core/storage/S3Client.h"
+
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -45,6 +50,16 @@ double peakMemoryMiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+void uploadInParts(S3Client& client, const BucketConfig& bucket, const S3Credentials& credentials,
+                   const std::string& key, const std::filesystem::path& file, std::int64_t size) {
+    const MultipartPlan plan = MultipartPlan::forSettings(size, AppConfig::defaultMultipartPartSizeMB);
+    const std::string uploadId = client.createMultipartUpload(key, bucket, credentials, std::nullopt);
+    const MultipartUploader uploader(client, bucket, credentials, key, uploadId, file, size, plan.partSize,
+                                     plan.concurrency);
+    const std::vector<UploadPart> parts = uploader.upload({}, {}, {});
+    client.completeMultipartUpload(key, uploadId, parts, bucket, credentials);
 }
 
 BenchFile::BenchFile(std::int64_t size)

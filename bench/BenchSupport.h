@@ -2,6 +2,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
+
+namespace tarn {
+class S3Client;
+struct BucketConfig;
+struct S3Credentials;
+}  // namespace tarn
 
 // What the storage benchmarks measure, and the files they move.
 namespace tarn::bench {
@@ -18,6 +25,11 @@ void resetPeakMemory();
 
 // The process's peak resident memory in MiB (VmHWM).
 double peakMemoryMiB();
+
+// One file through the core's multipart path at the program's default part size and
+// parallelism, as the queue would send it: create, parts, complete.
+void uploadInParts(S3Client& client, const BucketConfig& bucket, const S3Credentials& credentials,
+                   const std::string& key, const std::filesystem::path& file, std::int64_t size);
 
 // A file of random bytes in the temporary folder, written a MiB at a time so that
 // making it raises no peak; removed with the object.

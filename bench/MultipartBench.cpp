@@ -4,7 +4,6 @@
 
 #include "core/config/ConfigModels.h"
 #include "core/storage/MultipartPlan.h"
-#include "core/storage/MultipartUploader.h"
 #include "core/storage/S3Client.h"
 
 #include <benchmark/benchmark.h>
@@ -90,11 +89,7 @@ void BM_MultipartUpload256MiB(benchmark::State& state) {
     for (auto _ : state) {
         resetPeakMemory();
         const double cpuStart = processCpuSeconds();
-        const std::string uploadId = client.createMultipartUpload(kKey, bucket, credentials, std::nullopt);
-        const tarn::MultipartUploader uploader(client, bucket, credentials, kKey, uploadId, file.path(), kFileSize,
-                                               plan.partSize, plan.concurrency);
-        const std::vector<tarn::UploadPart> parts = uploader.upload({}, {}, {});
-        client.completeMultipartUpload(kKey, uploadId, parts, bucket, credentials);
+        tarn::bench::uploadInParts(client, bucket, credentials, kKey, file.path(), kFileSize);
         cpu += processCpuSeconds() - cpuStart;
         peak = std::max(peak, peakMemoryMiB());
 

@@ -64,6 +64,12 @@ struct AppStateTestAccess {
         transfers.m_runners[static_cast<std::size_t>(kind)] = runners[static_cast<std::size_t>(kind)];
     }
     static const std::deque<Uuid>& queue(const TransferCenter& transfers) { return transfers.m_queue; }
+    // How the upload runner retries parts: tests wait milliseconds, not seconds.
+    static void setPartRetryPolicy(TransferCenter& transfers, PartRetryPolicy policy) {
+        transfers.m_partRetryPolicy = std::move(policy);
+    }
+    // Where the state's desktop notifications go.
+    static void setNotifier(AppState& state, DesktopNotifier notifier) { state.m_notifier = std::move(notifier); }
     static const std::unordered_map<Uuid, std::size_t>& indexCache(const TransferCenter& transfers) {
         return transfers.m_indexCache;
     }

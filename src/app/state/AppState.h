@@ -15,6 +15,9 @@
 #include "app/state/PathItem.h"
 #include "app/state/ToastMessage.h"
 #include "core/config/ConfigMigrator.h"
+#include "app/state/UiServices.h"
+#include "app/state/UploadChooser.h"
+#include "app/state/UploadConflictMode.h"
 #include "core/config/ConfigModels.h"
 #include "core/config/IsoDate.h"
 #include "core/config/PrivateFolder.h"
@@ -53,7 +56,6 @@ class KeychainSecretStore;
 class RotatingLogFile;
 class TransferCenter;
 struct TransferTask;
-class UiServices;
 
 using BucketUsageCache = std::unordered_map<Uuid, BucketUsage>;
 
@@ -83,8 +85,8 @@ using BucketUsageCache = std::unordered_map<Uuid, BucketUsage>;
 // The operations live in one source file per concern: AppState.cpp (construction,
 // configuration, language, events), AppStateListing.cpp, AppStateNavigation.cpp,
 // AppStatePaging.cpp, AppStateRefresh.cpp, AppStateSelection.cpp,
-// AppStateSheets.cpp, AppStateDerived.cpp, AppStateServices.cpp, AppStateStartup.cpp
-// and AppStateSync.cpp.
+// AppStateSheets.cpp, AppStateDerived.cpp, AppStateServices.cpp, AppStateStartup.cpp,
+// AppStateSync.cpp, AppStateUploads.cpp and AppStatePaste.cpp.
 class AppState : public QObject {
     Q_OBJECT
 
@@ -305,8 +307,6 @@ public:
     const std::string& pendingUploadDirectory() const { return m_pendingUploadDirectory; }
     const KeySet& pendingUploadExistingKeys() const { return m_pendingUploadExistingKeys; }
     const std::optional<Uuid>& pendingUploadBucketID() const { return m_pendingUploadBucketID; }
-    // Forgets the upload that waited for a decision about existing keys.
-    void clearPendingUpload();
 
     const std::vector<MultipartUpload>& multipartUploads() const { return m_multipartUploads; }
     const KeySet& selectedUploadIDs() const { return m_selectedUploadIDs; }
@@ -546,6 +546,35 @@ public:
     // The bucket's preview cache in the private folder, made (private) when missing.
     // Throws PrivateFolderError or std::filesystem::filesystem_error.
     std::filesystem::path previewCacheFolder(const BucketConfig& bucket) const;
+    // ---- Uploads and upload conflicts (AppStateUploads.cpp) ----
+
+    // The upload command: asks for files, or for a folder (the desktop's chooser
+    // takes one kind at a time), and uploads them into the folder shown, asking
+    // about existing keys. Nothing without a selected bucket or when cancelled.
+    void upload(UploadChooser chooser);
+    // Uploads local files and folders into the folder shown. `replace` queues them at
+    // once; the other modes first look up which of their keys exist already.
+    void uploadFiles(std::vector<std::filesystem::path> files, UploadConflictMode mode);
+    // Queues the upload, or under `ask` with a key that exists parks it in the
+    // pending fields and opens the conflict sheet; under `skip` with nothing left,
+    // says how many files were skipped. The conflict sheet calls it with the pending
+    // fields and the user's choice. The files are looked at off the main thread.
+    void enqueueUploads(std::vector<std::filesystem::path> urls, std::string directory, UploadConflictMode mode,
+                        KeySet existingKeys, std::optional<Uuid> bucketID);
+    // Forgets the upload parked for the conflict sheet.
+    void clearPendingUpload();
+
+    // ---- Paste and drop (AppStatePaste.cpp) ----
+
+    // The paste command: what the clipboard holds, through the desktop services.
+    void pasteFromClipboard();
+    // Uploads what was pasted into the folder shown: its files (asking about
+    // existing keys), else its image, else its text, each written to a file of its
+    // own first and uploaded under a free name; a beep when there is nothing.
+    void paste(const UiServices::ClipboardContents& contents);
+    // Files dropped on the browser, as the window layer found them in the drop.
+    // False (refused) without a selected bucket or without files.
+    bool handleDrop(std::vector<std::filesystem::path> files);
 
 signals:
     void configChanged();
@@ -649,6 +678,18 @@ private:
     // description, if any.
     static std::optional<std::string> persistCDNKeys(KeychainSecretStore& store, const BucketForm& form,
                                                      const Uuid& bucketID, const std::vector<PublicDomain>& previous);
+    // The upload paths: the chooser, then the probe of existing keys, then the
+    // look at the files and the decision.
+    QCoro::Task<> chooseAndUpload(UploadChooser chooser, BucketConfig bucket, std::string directory);
+    QCoro::Task<> probeAndEnqueue(std::vector<std::filesystem::path> urls, BucketConfig bucket, std::string directory,
+                                  UploadConflictMode mode);
+    QCoro::Task<KeySet> probeExistingKeys(std::vector<std::filesystem::path> topLevel, std::string directory,
+                                          BucketConfig bucket);
+    QCoro::Task<> planAndEnqueue(std::vector<std::filesystem::path> urls, std::string directory,
+                                 UploadConflictMode mode, KeySet existingKeys, std::optional<Uuid> bucketID);
+    // Writes pasted bytes to a file of their own and uploads it under a free name.
+    void uploadClipboardData(QByteArray data, const std::string& fileExtension);
+    QCoro::Task<> uploadPastedFile(QByteArray data, std::string fileName, BucketConfig bucket, std::string directory);
 
     // The one pending history flush: waits historyFlushDelay, then writes.
     QCoro::Task<> flushHistoryLater(std::stop_token stop);

@@ -87,11 +87,4 @@ void AppState::closeAllSheets() {
     setShowingAbortConfirm(false);
 }
 
-void AppState::clearPendingUpload() {
-    setPendingUploadURLs({});
-    m_pendingUploadDirectory.clear();
-    m_pendingUploadExistingKeys.clear();
-    m_pendingUploadBucketID.reset();
-}
-
 }  // namespace tarn

@@ -324,6 +324,8 @@ constexpr TextEntry kTexts[] = {
     {"refused_download_folder_in_way", "无法保存“%@”：需要文件的位置已有同名文件夹"},
     {"upload_files", "上传文件…"},
     {"upload_folder", "上传文件夹…"},
+    {"upload_choose_files", "选择要上传的文件"},
+    {"upload_choose_folder", "选择要上传的文件夹"},
 };
 
 }  // namespace

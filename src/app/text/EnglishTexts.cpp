@@ -326,6 +326,8 @@ constexpr TextEntry kTexts[] = {
     {"refused_download_folder_in_way", "“%@” cannot be saved: a folder stands where the file should go"},
     {"upload_files", "Upload Files…"},
     {"upload_folder", "Upload Folder…"},
+    {"upload_choose_files", "Choose Files to Upload"},
+    {"upload_choose_folder", "Choose a Folder to Upload"},
 };
 
 }  // namespace

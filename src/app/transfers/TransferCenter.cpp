@@ -13,7 +13,9 @@
 namespace tarn {
 
 TransferCenter::TransferCenter(AppState& app)
-    : m_app(app), m_runners{uploadRunner(), downloadRunner(), deleteRunner(), renameRunner()} {}
+    : m_app(app), m_runners{uploadRunner(), downloadRunner(), deleteRunner(), renameRunner()} {
+    m_uploadThread.setMaxThreadCount(1);
+}
 
 TransferCenter::~TransferCenter() { stopAll(); }
 

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "app/transfers/TransferTask.h"
+#include "app/transfers/UploadItem.h"
+#include "app/transfers/UploadPlan.h"
 #include "core/config/ConfigModels.h"
 #include "core/config/StorageModels.h"
+#include "core/storage/PartRetryPolicy.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QThreadPool>
 
 #include <QCoro/QCoroTask>
 
@@ -17,10 +21,12 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stop_token>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace tarn {
@@ -127,6 +133,20 @@ public:
                                   std::string title, std::int64_t bytesTotal, BucketConfig bucket,
                                   S3Credentials credentials, std::optional<TimePoint> lastModified = std::nullopt,
                                   std::stop_token stop = {});
+    // ---- Uploads (TransferCenterUpload.cpp) ----
+
+    // A local file or folder handed for upload, and whether the caller found a folder.
+    using UploadSource = std::pair<std::filesystem::path, bool>;
+    // One waiting upload task per handed item that has files to send (under `skip`,
+    // files whose key is in `existingKeys` do not count), queued together in the
+    // handed order; then starts the queue. The items are expanded off the main
+    // thread, so the tasks appear a moment later. Nothing is reported.
+    void enqueueUploads(std::vector<UploadSource> items, std::string directory, UploadConflictMode mode,
+                        KeySet existingKeys, std::optional<Uuid> bucketID);
+    // The same for a plan already made for `directory`, `mode` and the existing keys
+    // (the state's conflict check makes one): at once.
+    void enqueuePlannedUploads(UploadPlan plan, const std::string& directory, UploadConflictMode mode,
+                               const std::optional<Uuid>& bucketID);
 
     // ---- Queries for the views (TransferCenterQueries.cpp) ----
     // One pass over tasks() each. The pointers stay valid until the list changes.
@@ -192,6 +212,26 @@ private:
     Runner deleteRunner();
     Runner renameRunner();
     QCoro::Task<> runUpload(Uuid id, TransferTask task, std::stop_token stop);
+    // The upload runner's parts (TransferCenterUpload.cpp).
+    struct UploadRun;
+    struct UploadProgress;
+    QCoro::Task<> scanAndEnqueueUploads(std::vector<UploadSource> items, std::string directory,
+                                        UploadConflictMode mode, KeySet existingKeys, std::optional<Uuid> bucketID);
+    // Sends one file, in one request or in parts, and returns its size.
+    QCoro::Task<std::int64_t> sendFile(UploadRun& run, const UploadItem& item, const std::string& key);
+    QCoro::Task<> uploadMultipart(UploadRun& run, const UploadItem& item, const std::string& key,
+                                  std::int64_t fileSize);
+    // Called on worker threads: hands a progress report of the run to the main
+    // thread, at most every so often.
+    void postUploadProgress(const UploadRun& run, int file, double fraction, std::int64_t bytesDone);
+    void appendUploadedPart(const Uuid& id, const UploadPart& part);
+    // Forgets the run's multipart session, on the task too; `abortIt` drops it on the
+    // server as well.
+    void dropUploadSession(UploadRun& run, bool abortIt);
+    void finishUpload(const Uuid& id, int failed, int fileCount, const std::optional<FailedItem>& first,
+                      const std::optional<std::string>& lastKey);
+    // Posts the round's notification once no other upload waits or runs.
+    void notifyUploadRoundIfDone(const Uuid& excluding);
     QCoro::Task<> runDownload(Uuid id, TransferTask task, std::stop_token stop);
     QCoro::Task<> runDelete(Uuid id, TransferTask task, std::stop_token stop);
     QCoro::Task<> runRename(Uuid id, TransferTask task, std::stop_token stop);
@@ -219,6 +259,12 @@ private:
     std::array<Runner, 4> m_runners;
     // Clean-ups run untracked; this stops them when the state goes.
     std::stop_source m_cleanupStop;
+    // How the upload runner retries the parts of a multipart upload.
+    PartRetryPolicy m_partRetryPolicy;
+    // The upload runner's requests, one after the other on one thread of their own,
+    // so that each reuses the connection the one before left open. Declared last: it
+    // waits for its work before anything that work reaches goes.
+    QThreadPool m_uploadThread;
 };
 
 template <class Change>

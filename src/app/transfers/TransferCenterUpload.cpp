@@ -1,12 +1,460 @@
 #include "app/transfers/TransferCenter.h"
 
+#include "app/state/AppState.h"
+#include "app/text/L10n.h"
+#include "app/transfers/SpeedMeter.h"
+#include "app/transfers/UploadScanner.h"
+#include "core/config/MIMETypeDetector.h"
+#include "core/config/UniqueKeyResolver.h"
+#include "core/storage/CancelledError.h"
+#include "core/storage/MultipartPlan.h"
+#include "core/storage/MultipartUploader.h"
+#include "core/storage/S3Error.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+
 namespace tarn {
 
-// Uploads have no runner yet, so their tasks fail with "transfer_runner_missing".
-// The runner is runUpload, defined in this file and bound here:
-//     return [this](Uuid id, TransferTask task, std::stop_token stop) {
-//         return runUpload(id, std::move(task), std::move(stop));
-//     };
-TransferCenter::Runner TransferCenter::uploadRunner() { return {}; }
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// Progress reaches the task list at most this often: a fast upload would otherwise
+// change the list thousands of times a second for views that redraw ten times.
+constexpr std::chrono::milliseconds kProgressInterval{100};
+
+// A file that the multipart path cannot open; it fails with "Unable to read file".
+struct UnreadableFile {};
+
+// What a run finds when it looks at its source again.
+struct ScannedSource {
+    std::vector<UploadItem> files;
+    bool sourceReadable = false;
+    // The one file's stamp, when there is exactly one: whether a saved multipart
+    // session still belongs to it.
+    std::optional<MultipartSession::FileStamp> stamp;
+};
+
+bool isReadable(const fs::path& path) { return ::access(path.c_str(), R_OK) == 0; }
+
+ScannedSource scanSource(const fs::path& source, const std::string& directory) {
+    ScannedSource scanned;
+    scanned.files = UploadScanner::items(source, directory);
+    scanned.sourceReadable = isReadable(source);
+    if (scanned.files.size() == 1) scanned.stamp = MultipartSession::FileStamp::of(scanned.files.front().fileURL);
+    return scanned;
+}
+
+// 0 when the size cannot be read: the file then goes in one request, which fails
+// with the reason.
+std::int64_t fileSize(const fs::path& file) {
+    struct stat status {};
+    if (::stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return 0;
+    return status.st_size;
+}
+
+// The largest file that goes in one request: the configured part size, which is at
+// least 10 MiB.
+std::int64_t singleRequestLimit(std::int64_t configuredMiB) {
+    const std::int64_t mib = std::clamp(configuredMiB, MultipartPlan::kMinConfiguredPartSizeMiB,
+                                        MultipartPlan::kMaxPartSize / MultipartPlan::kMiB);
+    return mib * MultipartPlan::kMiB;
+}
+
+// The local file's name, as the history and the failure text show it.
+QString localName(const fs::path& file) { return QFile::decodeName(QByteArray::fromStdString(file.filename().native())); }
+
+QString fileFailureText(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const UnreadableFile&) {
+        return L10n::t(QStringLiteral("file_unreadable"));
+    } catch (...) {
+        return TransferCenter::describe(error);
+    }
+}
+
+}  // namespace
+
+// The progress of one run as it reaches the task. Worker threads only pass the gate;
+// everything else is the main thread's. Shared with the reports still on their way,
+// which may arrive after the run has ended.
+struct TransferCenter::UploadProgress {
+    SpeedMeter meter;
+    // The file in flight: reports of an earlier file, late after its end, are dropped
+    // rather than move its row backwards.
+    int file = -1;
+    std::atomic<Clock::rep> lastReport{0};
+
+    // True for at most one report per interval, from any thread.
+    bool admit() {
+        const Clock::rep now = Clock::now().time_since_epoch().count();
+        Clock::rep last = lastReport.load(std::memory_order_relaxed);
+        const Clock::rep interval = std::chrono::duration_cast<Clock::duration>(kProgressInterval).count();
+        if (last != 0 && now - last < interval) return false;
+        return lastReport.compare_exchange_strong(last, now, std::memory_order_relaxed);
+    }
+};
+
+// What one upload run holds while it works.
+struct TransferCenter::UploadRun {
+    Uuid id;
+    BucketConfig bucket;
+    S3Credentials credentials;
+    std::stop_token stop;
+    // A run of one file may continue a saved session; a file of a folder starts its own.
+    bool oneFile = false;
+    std::optional<MultipartSession> session;
+    std::int64_t bytesBefore = 0;  // sizes of the files of this run sent so far
+    std::shared_ptr<UploadProgress> progress = std::make_shared<UploadProgress>();
+};
+
+TransferCenter::Runner TransferCenter::uploadRunner() {
+    return [this](Uuid id, TransferTask task, std::stop_token stop) {
+        return runUpload(id, std::move(task), std::move(stop));
+    };
+}
+
+void TransferCenter::enqueueUploads(std::vector<UploadSource> items, std::string directory, UploadConflictMode mode,
+                                    KeySet existingKeys, std::optional<Uuid> bucketID) {
+    startDetached(scanAndEnqueueUploads(std::move(items), std::move(directory), mode, std::move(existingKeys),
+                                        std::move(bucketID)));
+}
+
+QCoro::Task<> TransferCenter::scanAndEnqueueUploads(std::vector<UploadSource> items, std::string directory,
+                                                    UploadConflictMode mode, KeySet existingKeys,
+                                                    std::optional<Uuid> bucketID) {
+    QPointer<TransferCenter> self(this);
+    std::vector<fs::path> urls;
+    urls.reserve(items.size());
+    for (const UploadSource& item : items) urls.push_back(item.first);
+    auto planning = [&urls, &directory, mode, &existingKeys] {
+        return UploadPlan::make(urls, directory, mode, existingKeys);
+    };
+    UploadPlan plan = co_await m_app.inBackground(planning);
+    if (!self) co_return;
+    // The caller's finding names the task a folder or not.
+    for (UploadPlan::Entry& entry : plan.entries) entry.isFolder = items[entry.index].second;
+    enqueuePlannedUploads(std::move(plan), directory, mode, bucketID);
+}
+
+void TransferCenter::enqueuePlannedUploads(UploadPlan plan, const std::string& directory, UploadConflictMode mode,
+                                           const std::optional<Uuid>& bucketID) {
+    // A new round of uploads begins when the queue is idle.
+    if (!hasActive()) {
+        m_roundSucceeded = 0;
+        m_roundFailed = 0;
+    }
+    const QString subtitle = directory.empty() ? L10n::t(QStringLiteral("root")) : QString::fromStdString(directory);
+    for (UploadPlan::Entry& entry : plan.entries) {
+        TransferTask task;
+        task.id = Uuid::random();
+        // The name as keys spell it, so that keys built from the title match the
+        // keys of the files.
+        task.title = UploadScanner::keyName(entry.url.filename().native());
+        task.subtitle = subtitle;
+        task.isFolder = entry.isFolder;
+        task.spec = {UploadSpec{std::move(entry.url), directory, mode}};
+        task.unitsTotal = entry.fileCount;
+        task.bytesTotal = entry.bytes;
+        task.knownExistingKeys = std::move(entry.existingKeys);
+        task.bucketID = bucketID;
+        m_queue.push_back(task.id);
+        m_tasks.push_back(std::move(task));
+    }
+    // One change for the whole batch.
+    if (!plan.entries.empty()) notifyRearranged();
+    pumpIfIdle();
+}
+
+QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_token stop) {
+    const UploadSpec* spec = task.spec.upload();
+    if (spec == nullptr) co_return;
+    QPointer<TransferCenter> self(this);
+    std::optional<BucketConfig> bucket = bucketOrFail(id);
+    if (!bucket) co_return;
+
+    QCoro::Task<std::optional<std::string>> reading = m_app.resolvedSecret(*bucket);
+    const std::optional<std::string> secret = co_await reading;
+    if (!self || stop.stop_requested()) co_return;
+    if (!secret) {
+        finishFailed(id, describe(std::make_exception_ptr(S3Error::missingSecret())));
+        co_return;
+    }
+
+    UploadRun run;
+    run.id = id;
+    run.bucket = std::move(*bucket);
+    run.credentials = S3Credentials{run.bucket.accessKeyID, *secret};
+    run.stop = stop;
+
+    // Looked at anew: files may have come or gone since the task was queued.
+    const fs::path source = spec->sourceURL;
+    const std::string directory = spec->directory;
+    const UploadConflictMode mode = spec->conflictMode;
+    auto scanning = [&source, &directory] { return scanSource(source, directory); };
+    ScannedSource scanned = co_await inBackground(m_uploadThread, scanning);
+    if (!self || stop.stop_requested()) co_return;
+
+    // The keys a file must not take under `rename` (or that `skip` leaves alone): those
+    // known when it was queued, and what the bucket on screen shows now.
+    KeySet avoided = std::move(task.knownExistingKeys);
+    if (task.bucketID == m_app.selectedBucketID()) {
+        KeySet shown = m_app.existingKeysForUploadConflict(directory);
+        shown.insert(avoided.begin(), avoided.end());
+        avoided = std::move(shown);
+    }
+    std::vector<UploadItem> files = std::move(scanned.files);
+    if (mode == UploadConflictMode::skip) {
+        std::erase_if(files, [&avoided](const UploadItem& item) { return avoided.contains(item.key); });
+    }
+    run.oneFile = files.size() == 1;
+
+    if (task.multipart) {
+        if (!scanned.sourceReadable) {
+            finishFailed(id, L10n::t(QStringLiteral("file_unreadable")));
+            co_return;
+        }
+        // Only the same file, unchanged, continues where it stopped, and never onto a
+        // key that has been taken meanwhile.
+        run.session = std::move(task.multipart);
+        const bool resumable = run.oneFile && scanned.stamp &&
+                               run.session->canResume(files.front().key, *scanned.stamp, {}) &&
+                               !(mode == UploadConflictMode::rename && avoided.contains(run.session->key));
+        if (!resumable) dropUploadSession(run, true);
+    }
+
+    int failed = 0;
+    std::optional<FailedItem> firstFailure;
+    std::optional<std::string> lastKey;
+    for (std::size_t position = 0; position < files.size(); ++position) {
+        if (stop.stop_requested()) co_return;
+        const UploadItem& item = files[position];
+        std::string key = item.key;
+        if (run.session) {
+            key = run.session->key;
+        } else if (mode == UploadConflictMode::rename) {
+            key = UniqueKeyResolver::availableKey(item.key, avoided);
+        }
+        // Later files of the run never take it, whether this one arrives or not.
+        avoided.insert(key);
+        run.progress->file = static_cast<int>(position);
+        const Clock::time_point started = Clock::now();
+
+        std::int64_t size = 0;
+        std::optional<QString> failure;
+        try {
+            QCoro::Task<std::int64_t> sending = sendFile(run, item, key);
+            size = co_await sending;
+        } catch (...) {
+            if (self && !stop.stop_requested()) failure = fileFailureText(std::current_exception());
+        }
+        if (!self || stop.stop_requested()) co_return;
+
+        const int done = static_cast<int>(position) + 1;
+        if (failure) {
+            ++failed;
+            if (!firstFailure) firstFailure = FailedItem{localName(item.fileURL), *failure};
+            // A file of a folder has its own session; the next file must not find it.
+            if (!run.oneFile && run.session) dropUploadSession(run, true);
+            m_app.recordHistory(L10n::t(QStringLiteral("upload")), localName(item.fileURL), run.bucket.bucketName,
+                                false);
+            updateTask(id, [&](TransferTask& updated) {
+                updated.unitsDone = done;
+                updated.currentUnitFraction = 0;
+                updated.failedUnits = failed;
+                updated.bytesDone = run.bytesBefore;
+            });
+            continue;
+        }
+
+        if (!run.oneFile && run.session) dropUploadSession(run, false);
+        const std::chrono::duration<double> took = Clock::now() - started;
+        m_app.recordHistory(L10n::t(QStringLiteral("upload")), QString::fromStdString(key), run.bucket.bucketName, true,
+                            size, took.count());
+        run.bytesBefore += size;
+        updateTask(id, [&](TransferTask& updated) {
+            updated.unitsDone = done;
+            updated.currentUnitFraction = 0;
+            updated.failedUnits = failed;
+            updated.bytesDone = run.bytesBefore;
+        });
+        lastKey = std::move(key);
+    }
+    run.progress->file = -1;
+    finishUpload(id, failed, static_cast<int>(files.size()), firstFailure, lastKey);
+}
+
+QCoro::Task<std::int64_t> TransferCenter::sendFile(UploadRun& run, const UploadItem& item, const std::string& key) {
+    QPointer<TransferCenter> self(this);
+    const std::int64_t limit = singleRequestLimit(m_app.config().multipartPartSizeMB);
+    const bool hasSession = run.session.has_value();
+    const int file = run.progress->file;
+    const std::int64_t before = run.bytesBefore;
+    struct Sent {
+        std::int64_t size = 0;
+        bool whole = false;  // false: it goes in parts
+    };
+    // A small file is measured and sent in one trip to the worker thread.
+    auto single = [this, &client = m_app.client(), &run, &item, &key, limit, hasSession, file, before] {
+        Sent sent;
+        sent.size = fileSize(item.fileURL);
+        if (hasSession || sent.size > limit) return sent;
+        const std::int64_t size = sent.size;
+        const S3Client::FractionProgress onProgress = [this, &run, file, size, before](double fraction) {
+            const auto bytes = static_cast<std::int64_t>(fraction * static_cast<double>(size));
+            postUploadProgress(run, file, fraction, before + bytes);
+        };
+        client.upload(item.fileURL, run.bucket, run.credentials, key, onProgress, run.stop);
+        sent.whole = true;
+        return sent;
+    };
+    const Sent sent = co_await inBackground(m_uploadThread, single);
+    if (!self) throw CancelledError();
+    if (!sent.whole) {
+        QCoro::Task<> parts = uploadMultipart(run, item, key, sent.size);
+        co_await parts;
+    }
+    co_return sent.size;
+}
+
+QCoro::Task<> TransferCenter::uploadMultipart(UploadRun& run, const UploadItem& item, const std::string& key,
+                                              std::int64_t size) {
+    QPointer<TransferCenter> self(this);
+    if (!run.session) {
+        const std::int64_t configuredMiB = m_app.config().multipartPartSizeMB;
+        auto create = [&client = m_app.client(), &run, &item, &key, configuredMiB] {
+            if (!isReadable(item.fileURL)) throw UnreadableFile{};
+            MultipartSession session;
+            session.file = MultipartSession::FileStamp::of(item.fileURL);
+            session.partSize = MultipartPlan::forSettings(session.file.size, configuredMiB).partSize;
+            session.key = key;
+            session.itemKey = item.key;
+            // The type of the file's extension, as a single request carries it.
+            session.uploadId = client.createMultipartUpload(key, run.bucket, run.credentials,
+                                                            MIMETypeDetector::contentType(item.fileURL), run.stop);
+            return session;
+        };
+        MultipartSession created = co_await inBackground(m_uploadThread, create);
+        if (!self) throw CancelledError();
+        // Kept on the task before any part goes, so that a dismissal aborts it; a task
+        // dismissed while it was being created is no longer there to keep it.
+        const bool kept = !run.stop.stop_requested() && updateTask(run.id, [&created](TransferTask& task) {
+            task.multipart = created;
+            task.uploadedParts.clear();
+        });
+        if (!kept) {
+            abort(created, run.bucket);
+            throw CancelledError();
+        }
+        run.session = std::move(created);
+    }
+
+    std::vector<UploadPart> existing;
+    if (const std::optional<std::size_t> row = index(run.id)) existing = m_tasks[*row].uploadedParts;
+    const MultipartSession session = *run.session;
+    const PartRetryPolicy policy = m_partRetryPolicy;
+    const int file = run.progress->file;
+    const std::int64_t before = run.bytesBefore;
+    auto send = [this, &client = m_app.client(), &run, &item, &session, &existing, &policy, file, size, before] {
+        const MultipartUploader uploader(client, run.bucket, run.credentials, session.key, session.uploadId,
+                                         item.fileURL, session.file.size, session.partSize,
+                                         MultipartPlan::kMaxConcurrency, policy);
+        const MultipartUploader::ProgressHandler onProgress = [this, &run, file, size, before](std::int64_t bytes) {
+            const double fraction =
+                std::min(static_cast<double>(bytes) / static_cast<double>(std::max<std::int64_t>(size, 1)), 1.0);
+            postUploadProgress(run, file, fraction, before + bytes);
+        };
+        // Each stored part reaches the task before the run's result does (both are
+        // posted to the main thread, in this order), so a failure keeps them all.
+        const MultipartUploader::PartHandler onPart = [this, id = run.id](const UploadPart& part) {
+            QMetaObject::invokeMethod(this, [this, id, part] { appendUploadedPart(id, part); }, Qt::QueuedConnection);
+        };
+        std::vector<UploadPart> parts = uploader.upload(existing, onProgress, onPart, run.stop);
+        client.completeMultipartUpload(session.key, session.uploadId, std::move(parts), run.bucket, run.credentials,
+                                       run.stop);
+    };
+    co_await inBackground(m_uploadThread, send);
+    if (!self) throw CancelledError();
+}
+
+void TransferCenter::postUploadProgress(const UploadRun& run, int file, double fraction, std::int64_t bytesDone) {
+    if (!run.progress->admit()) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, id = run.id, progress = run.progress, file, fraction, bytesDone] {
+            if (progress->file != file) return;
+            updateTask(id, [&](TransferTask& task) {
+                task.currentUnitFraction = fraction;
+                task.bytesDone = bytesDone;
+                if (const std::optional<double> speed = progress->meter.sample(bytesDone)) task.speed = *speed;
+            });
+        },
+        Qt::QueuedConnection);
+}
+
+void TransferCenter::appendUploadedPart(const Uuid& id, const UploadPart& part) {
+    updateTask(id, [&part](TransferTask& task) { task.uploadedParts.push_back(part); });
+}
+
+void TransferCenter::dropUploadSession(UploadRun& run, bool abortIt) {
+    if (abortIt && run.session) abort(*run.session, run.bucket);
+    run.session.reset();
+    updateTask(run.id, [](TransferTask& task) {
+        task.multipart.reset();
+        task.uploadedParts.clear();
+    });
+}
+
+void TransferCenter::finishUpload(const Uuid& id, int failed, int fileCount, const std::optional<FailedItem>& first,
+                                  const std::optional<std::string>& lastKey) {
+    const TimePoint now = std::chrono::system_clock::now();
+    updateTask(id, [&](TransferTask& task) {
+        task.finishedAt = now;
+        task.speed = 0;
+        if (failed > 0) {
+            // The counters keep what the last file left.
+            task.state = TransferState::failed;
+            task.errorText = uploadFailureText(failed, fileCount, first);
+            return;
+        }
+        task.state = TransferState::succeeded;
+        task.unitsDone = task.unitsTotal;
+        task.bytesDone = task.bytesTotal;
+        if (task.unitsTotal == 1 && lastKey) {
+            task.succeededObjectKey = lastKey;
+            task.completedAt = now;
+        }
+    });
+    // Files of a task that failed in part may have arrived, but the listing is not
+    // reloaded for them.
+    if (failed == 0) {
+        ++m_roundSucceeded;
+        markListingStaleIfCurrent(id);
+    } else {
+        ++m_roundFailed;
+    }
+    notifyUploadRoundIfDone(id);
+}
+
+void TransferCenter::notifyUploadRoundIfDone(const Uuid& excluding) {
+    for (const TransferTask& task : m_tasks) {
+        if (task.id != excluding && task.kind() == TransferKind::upload && isActive(task.state)) return;
+    }
+    const char* body = m_roundFailed == 0     ? "upload_all_success"
+                       : m_roundSucceeded > 0 ? "upload_partial_failed"
+                                              : "upload_all_failed";
+    m_app.notify(L10n::t(QStringLiteral("upload")), L10n::t(QString::fromLatin1(body)));
+    m_roundSucceeded = 0;
+    m_roundFailed = 0;
+}
 
 }  // namespace tarn

@@ -17,18 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The handed path made absolute and standardised ("." and ".." resolved, no
-// closing "/"): its last component is the name the upload uses, and a closing "/"
-// would make the kernel follow a link that lstat and O_NOFOLLOW must see as a link.
-fs::path cleaned(const fs::path& url) {
-    std::error_code error;
-    fs::path path = fs::absolute(url, error);
-    if (error) path = url;
-    path = path.lexically_normal();
-    if (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
-    return path;
-}
-
 bool isHidden(const char* name) { return name[0] == '.'; }
 
 // One folder of the walk that is still being read. Its descriptor stays open while
@@ -114,6 +102,17 @@ UploadItem singleItem(const fs::path& path, std::string_view directory) {
 
 }  // namespace
 
+fs::path handedPath(const fs::path& url) {
+    std::error_code error;
+    fs::path path = fs::absolute(url, error);
+    if (error) path = url;
+    path = path.lexically_normal();
+    // A closing "/" would make the kernel follow a link that lstat and O_NOFOLLOW
+    // must see as a link.
+    if (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
+    return path;
+}
+
 std::string keyName(std::string_view fileName) {
     if (Utf8::isValid(fileName)) return std::string(fileName);
     std::string name;
@@ -133,7 +132,7 @@ std::string keyName(std::string_view fileName) {
 }
 
 std::vector<UploadItem> items(const fs::path& url, std::string_view directory) {
-    const fs::path path = cleaned(url);
+    const fs::path path = handedPath(url);
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0) return {singleItem(path, directory)};
     if (S_ISDIR(status.st_mode)) return folderItems(path, directory);
@@ -142,7 +141,7 @@ std::vector<UploadItem> items(const fs::path& url, std::string_view directory) {
 }
 
 std::vector<UploadItem> folderItems(const fs::path& folder, std::string_view directory) {
-    const fs::path root = cleaned(folder);
+    const fs::path root = handedPath(folder);
     const std::string name = keyName(root.filename().native());
     // The file system's root has no name of its own: its files go straight into the
     // directory rather than under a key starting with "/".

@@ -46,6 +46,10 @@ std::vector<UploadItem> items(const std::filesystem::path& url, std::string_view
 // The order is the file system's; nothing is sorted.
 std::vector<UploadItem> folderItems(const std::filesystem::path& folder, std::string_view directory);
 
+// The handed path as the scanner reads it: absolute, "." and ".." resolved, no
+// closing "/". Its last component is the name the upload goes by.
+std::filesystem::path handedPath(const std::filesystem::path& url);
+
 // The summed sizes of the items' files in bytes; a file whose size cannot be read
 // (or that is no longer a regular file) counts 0.
 std::int64_t totalBytes(const std::vector<UploadItem>& items);

@@ -1,0 +1,305 @@
+#include "AppStateTestAccess.h"
+#include "UploadFixture.h"
+
+#include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
+#include "core/config/MIMETypeDetector.h"
+#include "core/storage/MultipartPlan.h"
+#include "integration/FaultProxy.h"
+#include "integration/S3TestBuckets.h"
+
+#include <gmock/gmock.h>
+
+#include <algorithm>
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+using tarn::test::FaultProxy;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::SizeIs;
+
+namespace tarn {
+namespace {
+
+constexpr std::int64_t kPart = MultipartPlan::kMiB * AppConfig::defaultMultipartPartSizeMB;
+
+std::vector<std::string> containing(const std::vector<std::string>& requests, const std::string& text) {
+    std::vector<std::string> found;
+    std::copy_if(requests.begin(), requests.end(), std::back_inserter(found),
+                 [&](const std::string& request) { return request.find(text) != std::string::npos; });
+    return found;
+}
+
+std::vector<int> partNumbers(const std::vector<UploadPart>& parts) {
+    std::vector<int> numbers;
+    for (const UploadPart& part : parts) numbers.push_back(part.number);
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+// Uploads through a fault proxy in front of the server, which counts and breaks
+// requests.
+class UploadRunnerTest : public test::UploadFixture {
+protected:
+    void SetUp() override {
+        UploadFixture::SetUp();
+        if (IsSkipped()) return;
+        m_proxy = std::make_unique<FaultProxy>(m_server->endpoint);
+        m_proxied = m_proxy->start();
+    }
+    void TearDown() override {
+        if (m_proxy) m_proxy->releaseStalls();
+        UploadFixture::TearDown();
+        m_proxy.reset();
+    }
+
+    BucketConfig showProxiedBucket(const std::string& stem, const std::vector<std::string>& keys = {}) {
+        return showNewBucket(stem, keys, "", m_proxied);
+    }
+
+    // A file of three parts whose second part stalls until the part gives up; the
+    // other two are stored. Returns the failed task.
+    TransferTask failTheMiddlePart(const fs::path& file) {
+        PartRetryPolicy retries;
+        retries.maxAttempts = 1;
+        retries.stallTimeout = 3.0;  // the other parts finish long before
+        AppStateTestAccess::setPartRetryPolicy(m_app->transfers(), retries);
+        m_proxy->addRule({"PUT", "partNumber=2&", FaultProxy::Action::Stall, 1, 4096});
+        m_app->uploadFiles({file}, UploadConflictMode::replace);
+        EXPECT_TRUE(waitForFinishedTasks(1));
+        m_proxy->releaseStalls();
+        return tasks().at(0);
+    }
+
+    // Counts what goes to the server from now on.
+    std::size_t countFromNow() const { return m_proxy->forwardedRequests().size(); }
+    std::vector<std::string> requestsSince(std::size_t start) const {
+        const std::vector<std::string> all = m_proxy->forwardedRequests();
+        return {all.begin() + static_cast<std::ptrdiff_t>(start), all.end()};
+    }
+
+    std::unique_ptr<FaultProxy> m_proxy;
+    std::string m_proxied;
+};
+
+// Exactly the part size is one request; one byte more goes up in parts, with the
+// type of its extension.
+TEST_F(UploadRunnerTest, OnlyAFileLargerThanThePartSizeGoesUpInParts) {
+    showProxiedBucket("run-boundary");
+    const fs::path exact = localFileOfSize("exact.bin", kPart);
+    const fs::path larger = localFileOfSize("movie.mp4", kPart + 1);
+    const std::size_t start = countFromNow();
+
+    m_app->uploadFiles({exact, larger}, UploadConflictMode::replace);
+    ASSERT_TRUE(waitForFinishedTasks(2));
+    const std::vector<std::string> requests = requestsSince(start);
+    EXPECT_THAT(containing(requests, "exact.bin"), ElementsAre("PUT /exact.bin"));
+    EXPECT_THAT(containing(requests, "?uploads"), ElementsAre("POST /movie.mp4?uploads"));
+    EXPECT_THAT(containing(requests, "partNumber="), SizeIs(2));
+
+    const TransferTask& task = tasks()[1];
+    EXPECT_EQ(task.state, TransferState::succeeded);
+    ASSERT_TRUE(task.multipart);
+    EXPECT_EQ(task.multipart->partSize, kPart);
+    EXPECT_THAT(partNumbers(task.uploadedParts), ElementsAre(1, 2));
+    EXPECT_EQ(task.bytesDone, kPart + 1);
+
+    S3Client client;
+    const S3Credentials credentials = test::credentialsOf(*m_server);
+    const ObjectDetails movie = client.details(ObjectItem{"movie.mp4", kPart + 1}, m_serverBucket, credentials);
+    EXPECT_EQ(movie.contentType, MIMETypeDetector::contentType("movie.mp4"));
+    EXPECT_NE(movie.contentType, "application/octet-stream");
+    const std::vector<ObjectItem> stored = client.listObjects(m_serverBucket, credentials, "");
+    ASSERT_THAT(stored, SizeIs(2));
+    EXPECT_EQ(stored[0].size, kPart);
+    EXPECT_EQ(stored[1].size, kPart + 1);
+}
+
+// A large file of a folder goes in parts too (one request would be refused above
+// 5 GiB); its session is the file's own and is gone once the file is stored.
+TEST_F(UploadRunnerTest, ALargeFileOfAFolderGoesUpInPartsWithASessionOfItsOwn) {
+    showProxiedBucket("run-folder-large");
+    localFileOfSize("pack/large.bin", kPart + 1);
+    localFile("pack/small.txt", "small");
+    const std::size_t start = countFromNow();
+
+    m_app->uploadFiles({m_local.path() / "pack"}, UploadConflictMode::replace);
+    ASSERT_TRUE(waitForFinishedTasks(1));
+    const std::vector<std::string> requests = requestsSince(start);
+    EXPECT_THAT(containing(requests, "?uploads"), ElementsAre("POST /pack/large.bin?uploads"));
+    EXPECT_THAT(containing(requests, "PUT /pack/small.txt"), SizeIs(1));
+    EXPECT_EQ(tasks()[0].state, TransferState::succeeded);
+    EXPECT_FALSE(tasks()[0].multipart);
+    EXPECT_THAT(tasks()[0].uploadedParts, IsEmpty());
+    EXPECT_THAT(serverKeys(), ElementsAre("pack/large.bin", "pack/small.txt"));
+}
+
+TEST_F(UploadRunnerTest, ARetryAfterAFailedPartSendsOnlyTheMissingPart) {
+    showProxiedBucket("run-resume");
+    const fs::path file = localFileOfSize("video.mov", 2 * kPart + 5 * MultipartPlan::kMiB);
+    const TransferTask failed = failTheMiddlePart(file);
+    ASSERT_EQ(failed.state, TransferState::failed);
+    ASSERT_TRUE(failed.multipart);
+    EXPECT_THAT(partNumbers(failed.uploadedParts), ElementsAre(1, 3));
+    EXPECT_EQ(failed.errorText->contains(QStringLiteral("2")), true);
+    const std::string uploadId = failed.multipart->uploadId;
+
+    const std::size_t start = countFromNow();
+    m_app->transfers().retry(failed.id);
+    ASSERT_TRUE(waitForFinishedTasks(1));
+    EXPECT_EQ(tasks()[0].state, TransferState::succeeded) << tasks()[0].errorText->toStdString();
+    const std::vector<std::string> requests = requestsSince(start);
+    EXPECT_THAT(containing(requests, "?uploads"), IsEmpty());
+    const std::vector<std::string> parts = containing(requests, "partNumber=");
+    ASSERT_THAT(parts, SizeIs(1));
+    EXPECT_NE(parts[0].find("partNumber=2&uploadId=" + uploadId), std::string::npos) << parts[0];
+    EXPECT_EQ(serverObject("video.mov"), test::readFile(file));
+}
+
+TEST_F(UploadRunnerTest, AFileChangedSinceTheFailureStartsOverAndTheOldUploadIsDropped) {
+    showProxiedBucket("run-changed");
+    const fs::path file = localFileOfSize("video.mov", 2 * kPart + 5 * MultipartPlan::kMiB);
+    const TransferTask failed = failTheMiddlePart(file);
+    ASSERT_TRUE(failed.multipart);
+    const std::string oldUpload = failed.multipart->uploadId;
+    fs::last_write_time(file, fs::last_write_time(file) + 10s);
+
+    const std::size_t start = countFromNow();
+    m_app->transfers().retry(failed.id);
+    ASSERT_TRUE(waitForFinishedTasks(1));
+    EXPECT_EQ(tasks()[0].state, TransferState::succeeded);
+    ASSERT_TRUE(tasks()[0].multipart);
+    EXPECT_NE(tasks()[0].multipart->uploadId, oldUpload);
+    // The abort is sent beside the new upload, not awaited.
+    ASSERT_TRUE(waitFor([&] { return !containing(requestsSince(start), "DELETE").empty(); }));
+    const std::vector<std::string> requests = requestsSince(start);
+    EXPECT_THAT(containing(requests, "DELETE"), ElementsAre("DELETE /video.mov?uploadId=" + oldUpload));
+    EXPECT_THAT(containing(requests, "?uploads"), SizeIs(1));
+    EXPECT_THAT(containing(requests, "partNumber="), SizeIs(3));
+}
+
+TEST_F(UploadRunnerTest, ASavedSessionWhoseFileIsGoneFailsAtOnceWithoutAHistoryEntry) {
+    L10n::setLanguageCode(QStringLiteral("en"));
+    showProxiedBucket("run-gone-session");
+    const fs::path file = localFileOfSize("video.mov", 2 * kPart + 5 * MultipartPlan::kMiB);
+    const TransferTask failed = failTheMiddlePart(file);
+    const std::size_t entries = history().size();
+    fs::remove(file);
+
+    m_app->transfers().retry(failed.id);
+    ASSERT_TRUE(waitForFinishedTasks(1));
+    L10n::setLanguageCode(QStringLiteral("zh"));
+    EXPECT_EQ(tasks()[0].state, TransferState::failed);
+    EXPECT_EQ(tasks()[0].errorText, QStringLiteral("Unable to read file"));
+    EXPECT_THAT(history(), SizeIs(entries));
+}
+
+TEST_F(UploadRunnerTest, AMissingSourceFailsWithTheFilesName) {
+    showProxiedBucket("run-missing");
+    m_app->transfers().enqueueUploads({{m_local.path() / "gone.txt", false}}, "", UploadConflictMode::replace, {},
+                                      m_app->selectedBucketID());
+    ASSERT_TRUE(waitForFinishedTasks(1));
+    const TransferTask& task = tasks()[0];
+    EXPECT_EQ(task.state, TransferState::failed);
+    ASSERT_TRUE(task.errorText);
+    EXPECT_TRUE(task.errorText->contains(QStringLiteral("gone.txt"))) << task.errorText->toStdString();
+    const std::vector<OperationHistoryEntry> entries = history();
+    ASSERT_THAT(entries, SizeIs(1));
+    EXPECT_EQ(entries[0].detail, "gone.txt");
+    EXPECT_FALSE(entries[0].succeeded);
+}
+
+// One history entry per file: the key of a stored file, the local name of a failed one.
+TEST_F(UploadRunnerTest, AFolderWithOneFailedFileRecordsEveryFileAndNamesTheFailure) {
+    showProxiedBucket("run-history");
+    localFile("trip/a.txt", "aaaa");
+    localFile("trip/b.txt", "bb");
+    localFile("trip/c.txt", "cccccc");
+    m_proxy->addRule({"PUT", "/trip/b.txt", FaultProxy::Action::InternalError, FaultProxy::kAlways});
+
+    m_app->uploadFiles({m_local.path() / "trip"}, UploadConflictMode::replace);
+    ASSERT_TRUE(waitForFinishedTasks(1));
+    const TransferTask& task = tasks()[0];
+    EXPECT_EQ(task.state, TransferState::failed);
+    EXPECT_EQ(task.unitsDone, 3);
+    EXPECT_EQ(task.failedUnits, 1);
+    EXPECT_EQ(task.bytesDone, 10);
+    ASSERT_TRUE(task.errorText);
+    // The count and the first failed file, then its reason.
+    EXPECT_TRUE(task.errorText->startsWith(L10n::t(QStringLiteral("upload_failed_reason"), 1, "b.txt", "")))
+        << task.errorText->toStdString();
+
+    std::vector<std::pair<std::string, bool>> recorded;
+    for (const OperationHistoryEntry& entry : history()) {
+        EXPECT_EQ(entry.action, L10n::t(QStringLiteral("upload")).toStdString());
+        recorded.emplace_back(entry.detail, entry.succeeded);
+        EXPECT_EQ(entry.succeeded, entry.bytes.has_value() && entry.duration.has_value());
+    }
+    std::sort(recorded.begin(), recorded.end());
+    EXPECT_THAT(recorded, ElementsAre(std::pair<std::string, bool>{"b.txt", false},
+                                      std::pair<std::string, bool>{"trip/a.txt", true},
+                                      std::pair<std::string, bool>{"trip/c.txt", true}));
+    EXPECT_THAT(serverKeys(), ElementsAre("trip/a.txt", "trip/c.txt"));
+}
+
+TEST_F(UploadRunnerTest, DismissingAnUploadMidFileLeavesNoTraceAndDropsItsParts) {
+    if (!m_notifications.isServing()) GTEST_SKIP() << "no session bus; run scripts/test";
+    showProxiedBucket("run-dismiss");
+    m_proxy->addRule({"PUT", "partNumber=", FaultProxy::Action::Stall, FaultProxy::kAlways, 4096});
+    PartRetryPolicy patient;
+    patient.stallTimeout = 60;
+    AppStateTestAccess::setPartRetryPolicy(m_app->transfers(), patient);
+
+    m_app->uploadFiles({localFileOfSize("big.bin", kPart + 1)}, UploadConflictMode::replace);
+    // The upload needs the event loop to get there.
+    ASSERT_TRUE(waitFor([&] { return m_proxy->waitForStalls(1, 0ms); }));
+    const std::vector<TransferTask>& queued = m_app->transfers().tasks();
+    ASSERT_THAT(queued, SizeIs(1));
+    ASSERT_TRUE(queued[0].multipart);
+    m_app->transfers().dismiss(queued[0].id);
+    EXPECT_THAT(m_app->transfers().tasks(), IsEmpty());
+    ASSERT_TRUE(waitFor([&] { return !m_app->transfers().runningID(); }));
+
+    S3Client client;
+    const S3Credentials credentials = test::credentialsOf(*m_server);
+    EXPECT_TRUE(waitFor([&] {
+        return client.listMultipartUploads(m_serverBucket, credentials, std::nullopt, std::nullopt).uploads.empty();
+    })) << "the unfinished upload was left on the server";
+    QTest::qWait(300);
+    EXPECT_THAT(history(), IsEmpty());
+    EXPECT_THAT(m_notifications.received, IsEmpty());
+    EXPECT_THAT(serverKeys(), IsEmpty());
+}
+
+// One notification per round of uploads, when the last of them ends.
+TEST_F(UploadRunnerTest, ARoundOfUploadsEndsWithOneNotificationOfItsOutcome) {
+    if (!m_notifications.isServing()) GTEST_SKIP() << "no session bus; run scripts/test";
+    showProxiedBucket("run-round");
+    const auto expectRound = [&](const char* body) {
+        ASSERT_TRUE(waitFor([&] { return !m_notifications.received.isEmpty(); }));
+        QTest::qWait(200);
+        ASSERT_EQ(m_notifications.received.size(), 1);
+        EXPECT_EQ(m_notifications.received[0].summary, L10n::t(QStringLiteral("upload")));
+        EXPECT_EQ(m_notifications.received[0].body, L10n::t(QString::fromLatin1(body)));
+        m_notifications.received.clear();
+    };
+    const fs::path good = localFile("good.txt", "g");
+    const fs::path gone = m_local.path() / "gone.txt";
+
+    m_app->transfers().enqueueUploads({{good, false}, {gone, false}}, "", UploadConflictMode::replace, {},
+                                      m_app->selectedBucketID());
+    ASSERT_TRUE(waitForFinishedTasks(2));
+    expectRound("upload_partial_failed");
+
+    m_app->transfers().enqueueUploads({{good, false}}, "", UploadConflictMode::replace, {}, m_app->selectedBucketID());
+    ASSERT_TRUE(waitForFinishedTasks(3));
+    expectRound("upload_all_success");
+
+    m_app->transfers().enqueueUploads({{gone, false}}, "", UploadConflictMode::replace, {}, m_app->selectedBucketID());
+    ASSERT_TRUE(waitForFinishedTasks(4));
+    expectRound("upload_all_failed");
+}
+
+}  // namespace
+}  // namespace tarn
