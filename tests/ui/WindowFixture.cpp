@@ -1,5 +1,7 @@
 #include "ui/WindowFixture.h"
 
+#include <gtest/gtest.h>
+
 #include "app/state/AppState.h"
 #include "app/text/L10n.h"
 #include "core/config/ConfigStore.h"
@@ -9,6 +11,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QEvent>
 #include <QFile>
 #include <QSettings>
@@ -86,6 +90,14 @@ AppDelegate& WindowFixture::launch(WindowContentFactory factory)
     PreferredLanguage::applyStored();
     m_delegate = std::make_unique<AppDelegate>(std::move(factory));
     m_delegate->launch();
+    // Start-up ends after the keyring's answers, off the main thread; it then sets the
+    // stored language, so a test that changes the language must come after it.
+    QElapsedTimer waited;
+    waited.start();
+    while (!m_delegate->state().hasLoaded() && waited.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    }
+    EXPECT_TRUE(m_delegate->state().hasLoaded()) << "start-up did not end";
     settle();
     return *m_delegate;
 }

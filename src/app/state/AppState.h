@@ -373,6 +373,9 @@ public:
     // cannot be read is kept aside (its copy's path is told in an error toast) and
     // start-up ends there, on the defaults.
     QCoro::Task<> loadIfNeeded();
+    // Whether start-up has ended (loadFinished was sent): from then on the language,
+    // the accounts and the first bucket are the stored ones.
+    bool hasLoaded() const { return m_hasLoaded; }
     // Moves the CDN token keys of buckets whose ID changed to their new items, off
     // the main thread. A key is moved only when it could be read and its new item
     // could be read too (absent or not): an unreadable item is never deleted nor
@@ -578,6 +581,7 @@ public:
 
 signals:
     void configChanged();
+    void loadFinished();
     void languageCodeChanged();
     void selectedBucketIDChanged();
     void objectsChanged();
@@ -753,6 +757,7 @@ private:
     AppConfig m_config;
     std::string m_languageCode;
     bool m_didLoad = false;
+    bool m_hasLoaded = false;
 
     // Listing and navigation.
     std::optional<Uuid> m_selectedBucketID;

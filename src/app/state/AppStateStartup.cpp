@@ -154,6 +154,8 @@ QCoro::Task<> AppState::loadIfNeeded() {
         raw = m_configStore.loadRaw();
     } catch (const std::exception& error) {
         keepUnreadableConfig(error);
+        m_hasLoaded = true;
+        emit loadFinished();
         co_return;
     }
     std::vector<LegacySecretCopy> legacySecrets;
@@ -222,6 +224,8 @@ QCoro::Task<> AppState::loadIfNeeded() {
         switchBucket(buckets.empty() ? std::nullopt : std::optional<Uuid>(buckets.front().id), "");
     }
     startSyncTimer();
+    m_hasLoaded = true;
+    emit loadFinished();
 }
 
 void AppState::keepUnreadableConfig(const std::exception& readError) {
