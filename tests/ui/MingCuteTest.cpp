@@ -41,6 +41,7 @@ const QStringList kIconNamesInUse{
     QStringLiteral("gearshape"),
     QStringLiteral("info.circle.fill"),
     QStringLiteral("link"),
+    QStringLiteral("magnifyingglass"),
     QStringLiteral("minus.circle.fill"),
     QStringLiteral("pencil"),
     QStringLiteral("plus"),

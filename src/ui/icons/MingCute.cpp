@@ -55,6 +55,7 @@ const QHash<QString, QString>& glyphTable()
         {QStringLiteral("gearshape"), QStringLiteral("system/settings_3_line")},
         {QStringLiteral("info.circle.fill"), QStringLiteral("system/information_fill")},
         {QStringLiteral("link"), QStringLiteral("file/link_line")},
+        {QStringLiteral("magnifyingglass"), QStringLiteral("file/search_line")},
         {QStringLiteral("minus.circle.fill"), QStringLiteral("system/minus_circle_fill")},
         {QStringLiteral("pencil"), QStringLiteral("editor/pencil_line")},
         {QStringLiteral("plus"), QStringLiteral("system/add_line")},
