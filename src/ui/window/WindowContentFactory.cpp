@@ -1,5 +1,6 @@
 #include "ui/window/WindowContentFactory.h"
 
+#include "ui/browser/ObjectBrowserView.h"
 #include "ui/sheets/SheetPresenter.h"
 #include "ui/views/TintedBlurView.h"
 #include "ui/window/TripleSplitView.h"
@@ -15,9 +16,9 @@ QWidget* makeSidebar(AppState&)
     return WindowContentFactory::placeholderPane();
 }
 
-QWidget* makeBrowser(AppState&)
+QWidget* makeBrowser(AppState& state)
 {
-    return WindowContentFactory::placeholderPane();
+    return new ObjectBrowserView(state);
 }
 
 QWidget* makeInspector(AppState&)
