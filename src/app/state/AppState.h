@@ -325,6 +325,10 @@ public:
     // marker): the test behind displayedObjects, for readers that walk `objects`
     // without copying it.
     bool isDisplayedObject(const ObjectItem& item) const;
+    // Counts the replacements of `objects` and `prefixes` (a listing, a switch, a
+    // search), not the further pages appended to them: while it stays the same, an
+    // entry keeps its position, so a view may build only what a page added.
+    std::uint64_t listingGeneration() const { return m_listingGeneration; }
     bool isSearchingActive() const;
     std::string effectivePrefix(const std::string& prefix) const;
     QString deleteConfirmationMessage() const;
@@ -573,6 +577,7 @@ private:
     std::string m_navigationTarget;
     std::vector<ObjectItem> m_objects;
     std::vector<ObjectPrefix> m_prefixes;
+    std::uint64_t m_listingGeneration = 0;
     ListingIndex<ObjectItem> m_objectIndex{m_objects};
     ListingIndex<ObjectPrefix> m_prefixIndex{m_prefixes};
     std::string m_currentPrefix;

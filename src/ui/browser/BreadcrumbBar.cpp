@@ -41,6 +41,12 @@ bool BreadcrumbBar::eventFilter(QObject* watched, QEvent* event)
 
 void BreadcrumbBar::setItems(const std::vector<PathItem>& items)
 {
+    // The same path keeps its crumbs (the header is refreshed far more often than
+    // the folder changes).
+    if (items == m_items) {
+        return;
+    }
+    m_items = items;
     while (QLayoutItem* item = m_layout->takeAt(0)) {
         delete item->widget();
         delete item;

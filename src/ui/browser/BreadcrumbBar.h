@@ -43,6 +43,7 @@ protected:
 private:
     void placeStrip();
 
+    std::vector<PathItem> m_items;
     QWidget* m_strip;
     QHBoxLayout* m_layout;
 };

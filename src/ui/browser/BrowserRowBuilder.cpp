@@ -174,11 +174,12 @@ bool sameKey(const BrowserRow& a, const BrowserRow& b, const BrowserRowInputs& i
 // Keeps the first row of every key, in place. An open-addressing table of row
 // positions keyed by the rows' hashes: no allocation per row, and a key string is
 // compared only when two hashes meet.
-void removeRepeatedKeys(std::vector<BrowserRow>& rows, const BrowserRowInputs& inputs)
+void removeRepeatedKeys(std::vector<BrowserRow>& rows, const BrowserRowInputs& inputs, std::size_t& boundary)
 {
     if (rows.size() < 2) {
         return;
     }
+    std::size_t keptBeforeBoundary = 0;
     const std::size_t capacity = std::bit_ceil(rows.size() * 2);
     std::vector<std::uint32_t> positions(capacity, 0);  // kept position + 1; 0 is empty
     std::size_t kept = 0;
@@ -198,10 +199,84 @@ void removeRepeatedKeys(std::vector<BrowserRow>& rows, const BrowserRowInputs& i
         if (kept != i) {
             rows[kept] = rows[i];
         }
+        if (i < boundary) {
+            ++keptBeforeBoundary;
+        }
         positions[slot] = static_cast<std::uint32_t>(kept + 1);
         ++kept;
     }
     rows.resize(kept);
+    boundary = keptBeforeBoundary;
+}
+
+// What the tasks make of the listing: the uploads' rows (appended by taskEffects
+// when asked), the entries replacing uploads hide, and the entries being renamed.
+struct TaskEffects {
+    std::unordered_set<std::string> hiddenFolders;
+    std::unordered_set<std::string> hiddenObjects;
+    RenamesBySource renamed;
+    std::span<const TransferTask* const> renames;
+};
+
+TaskEffects taskEffects(const BrowserRowInputs& inputs, std::vector<BrowserRow>* uploadRows)
+{
+    TaskEffects effects;
+    effects.renames = inputs.renames;
+    for (const UploadCandidate& candidate : survivingUploads(inputs)) {
+        if (uploadRows != nullptr) {
+            uploadRows->push_back(placeholderRow(*candidate.shown));
+        }
+        // A replacing upload's row stands in for the folder or object it overwrites.
+        const UploadSpec* upload = candidate.upload->spec.upload();
+        if (upload != nullptr && upload->conflictMode == UploadConflictMode::replace) {
+            if (std::optional<std::string> replaced = candidate.upload->placeholderRealKey()) {
+                (candidate.upload->isFolder ? effects.hiddenFolders : effects.hiddenObjects)
+                    .insert(std::move(*replaced));
+            }
+        }
+    }
+    effects.renamed = renamesBySource(inputs.renames);
+    return effects;
+}
+
+void appendFolderRows(std::vector<BrowserRow>& rows, const BrowserRowInputs& inputs, const TaskEffects& effects,
+                      std::size_t first)
+{
+    for (std::size_t i = first; i < inputs.prefixes.size(); ++i) {
+        const std::string& prefix = inputs.prefixes[i].prefix;
+        if (!effects.hiddenFolders.empty() && effects.hiddenFolders.contains(prefix)) {
+            continue;
+        }
+        if (!effects.renamed.folders.empty()) {
+            if (const auto rename = effects.renamed.folders.find(prefix); rename != effects.renamed.folders.end()) {
+                rows.push_back(placeholderRow(*terminalRename(*rename->second, effects.renames)));
+                continue;
+            }
+        }
+        rows.push_back(listedRow(BrowserRow::Kind::folder, i, prefix));
+    }
+}
+
+void appendObjectRows(std::vector<BrowserRow>& rows, const BrowserRowInputs& inputs, const TaskEffects& effects,
+                      std::size_t first)
+{
+    for (std::size_t i = first; i < inputs.objects.size(); ++i) {
+        const std::string& key = inputs.objects[i].key;
+        // The folder's own marker object and the markers of folders below are no rows.
+        if (key == inputs.currentPrefix || key.ends_with('/')) {
+            continue;
+        }
+        if (!effects.hiddenObjects.empty() && effects.hiddenObjects.contains(key)) {
+            continue;
+        }
+        if (!effects.renamed.objects.empty()) {
+            if (const auto rename = effects.renamed.objects.find(key); rename != effects.renamed.objects.end()) {
+                rows.push_back(placeholderRow(*terminalRename(*rename->second, effects.renames)));
+                continue;
+            }
+        }
+        rows.push_back(listedRow(BrowserRow::Kind::object, i, key));
+    }
 }
 
 }  // namespace
@@ -248,63 +323,39 @@ const TransferTask* terminalRename(const TransferTask& task, std::span<const Tra
     }
 }
 
-std::vector<BrowserRow> build(const BrowserRowInputs& inputs)
+std::vector<BrowserRow> build(const BrowserRowInputs& inputs, std::size_t* objectsStart)
 {
     std::vector<BrowserRow> rows;
     rows.reserve(1 + inputs.uploads.size() + inputs.prefixes.size() + inputs.objects.size());
     if (!inputs.currentPrefix.empty()) {
         rows.push_back(parentRow());
     }
-
-    // Uploads, and the entries they replace: a replacing upload's row stands in for
-    // the folder or object it overwrites.
-    std::unordered_set<std::string> hiddenFolders;
-    std::unordered_set<std::string> hiddenObjects;
-    for (const UploadCandidate& candidate : survivingUploads(inputs)) {
-        rows.push_back(placeholderRow(*candidate.shown));
-        const UploadSpec* upload = candidate.upload->spec.upload();
-        if (upload != nullptr && upload->conflictMode == UploadConflictMode::replace) {
-            if (std::optional<std::string> replaced = candidate.upload->placeholderRealKey()) {
-                (candidate.upload->isFolder ? hiddenFolders : hiddenObjects).insert(std::move(*replaced));
-            }
-        }
+    const TaskEffects effects = taskEffects(inputs, &rows);
+    appendFolderRows(rows, inputs, effects, 0);
+    std::size_t start = rows.size();
+    appendObjectRows(rows, inputs, effects, 0);
+    removeRepeatedKeys(rows, inputs, start);
+    if (objectsStart != nullptr) {
+        *objectsStart = start;
     }
-
-    const RenamesBySource renamed = renamesBySource(inputs.renames);
-    for (std::size_t i = 0; i < inputs.prefixes.size(); ++i) {
-        const std::string& prefix = inputs.prefixes[i].prefix;
-        if (!hiddenFolders.empty() && hiddenFolders.contains(prefix)) {
-            continue;
-        }
-        if (!renamed.folders.empty()) {
-            if (const auto rename = renamed.folders.find(prefix); rename != renamed.folders.end()) {
-                rows.push_back(placeholderRow(*terminalRename(*rename->second, inputs.renames)));
-                continue;
-            }
-        }
-        rows.push_back(listedRow(BrowserRow::Kind::folder, i, prefix));
-    }
-
-    for (std::size_t i = 0; i < inputs.objects.size(); ++i) {
-        const std::string& key = inputs.objects[i].key;
-        // The folder's own marker object and the markers of folders below are no rows.
-        if (key == inputs.currentPrefix || key.ends_with('/')) {
-            continue;
-        }
-        if (!hiddenObjects.empty() && hiddenObjects.contains(key)) {
-            continue;
-        }
-        if (!renamed.objects.empty()) {
-            if (const auto rename = renamed.objects.find(key); rename != renamed.objects.end()) {
-                rows.push_back(placeholderRow(*terminalRename(*rename->second, inputs.renames)));
-                continue;
-            }
-        }
-        rows.push_back(listedRow(BrowserRow::Kind::object, i, key));
-    }
-
-    removeRepeatedKeys(rows, inputs);
     return rows;
+}
+
+Extension extend(const BrowserRowInputs& inputs, std::size_t firstPrefix, std::size_t firstObject,
+                 const std::unordered_set<Uuid>& shownTasks)
+{
+    const TaskEffects effects = taskEffects(inputs, nullptr);
+    Extension extension;
+    appendFolderRows(extension.folders, inputs, effects, firstPrefix);
+    appendObjectRows(extension.objects, inputs, effects, firstObject);
+    // A new entry being renamed may end in a task that a row shows already.
+    std::unordered_set<Uuid> shown = shownTasks;
+    for (std::vector<BrowserRow>* rows : {&extension.folders, &extension.objects}) {
+        std::erase_if(*rows, [&](const BrowserRow& row) {
+            return row.kind == BrowserRow::Kind::uploading && !shown.insert(row.taskID).second;
+        });
+    }
+    return extension;
 }
 
 std::string_view listedKey(const BrowserRow& row, const BrowserRowInputs& inputs)

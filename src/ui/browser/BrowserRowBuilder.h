@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace tarn {
@@ -34,7 +35,22 @@ struct BrowserRowInputs {
 // all. A key appears at most once, at its first place.
 namespace BrowserRowBuilder {
 
-std::vector<BrowserRow> build(const BrowserRowInputs& inputs);
+// With `objectsStart`, also where the rows of the objects begin (after the parent,
+// the uploads and the folders).
+std::vector<BrowserRow> build(const BrowserRowInputs& inputs, std::size_t* objectsStart = nullptr);
+
+// The rows a listing grown at its end adds to what build() made of it before, for the
+// same tasks: those of the prefixes from `firstPrefix` on (they go right before the
+// objects' rows) and of the objects from `firstObject` on (they go at the end). The
+// listing's own entries never repeat a key (a page adds only keys the listing does
+// not hold yet), so only placeholders can repeat one: `shownTasks` are the tasks the
+// rows show already.
+struct Extension {
+    std::vector<BrowserRow> folders;
+    std::vector<BrowserRow> objects;
+};
+Extension extend(const BrowserRowInputs& inputs, std::size_t firstPrefix, std::size_t firstObject,
+                 const std::unordered_set<Uuid>& shownTasks);
 
 // The task that ends the chain of renames starting at `task`: each step is the first
 // rename, not seen yet, whose source is what the previous step left behind.

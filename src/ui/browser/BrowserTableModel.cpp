@@ -317,6 +317,36 @@ bool BrowserTableModel::setRows(std::vector<BrowserRow> rows)
     return true;
 }
 
+void BrowserTableModel::insertBuiltRows(int position, std::vector<BrowserRow> rows)
+{
+    if (rows.empty() || position < 0 || position > rowCount()) {
+        return;
+    }
+    const int count = static_cast<int>(rows.size());
+    beginInsertRows({}, position, position + count - 1);
+    for (auto& [task, row] : m_placeholderRows) {
+        if (row >= position) {
+            row += count;
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        if (rows[static_cast<std::size_t>(i)].kind == BrowserRow::Kind::uploading) {
+            m_placeholderRows.emplace(rows[static_cast<std::size_t>(i)].taskID, position + i);
+        }
+    }
+    m_rows.insert(m_rows.begin() + position, std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    endInsertRows();
+}
+
+std::unordered_set<Uuid> BrowserTableModel::shownTasks() const
+{
+    std::unordered_set<Uuid> tasks;
+    for (const auto& [task, row] : m_placeholderRows) {
+        tasks.insert(task);
+    }
+    return tasks;
+}
+
 void BrowserTableModel::setClock(Clock clock)
 {
     m_clock = std::move(clock);

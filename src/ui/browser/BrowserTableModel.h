@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace tarn {
@@ -60,6 +61,10 @@ public:
 
     // Replaces the rows and announces the change; true when the signatures changed.
     bool setRows(std::vector<BrowserRow> rows);
+    // Inserts rows before `position` (the end: rowCount()) and announces them.
+    void insertBuiltRows(int position, std::vector<BrowserRow> rows);
+    // The tasks the placeholder rows show.
+    std::unordered_set<Uuid> shownTasks() const;
     const std::vector<BrowserRow>& rows() const { return m_rows; }
     const BrowserRow* rowAt(int row) const;
 

@@ -3,10 +3,14 @@
 #include "ui/views/TintedBlurView.h"
 
 #include "app/state/KeySet.h"
+#include "app/transfers/TransferState.h"
+#include "core/config/IsoDate.h"
+#include "core/config/Uuid.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QLabel;
 
@@ -14,6 +18,7 @@ namespace tarn {
 
 class AppState;
 class BrowserEventFilter;
+struct BrowserRowInputs;
 class BrowserHeader;
 class BrowserItemDelegate;
 class BrowserStatusBar;
@@ -105,7 +110,21 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // What the rows take of a task: a change of anything else (progress) leaves them.
+    struct TaskMark {
+        Uuid id;
+        bool isUpload = false;
+        TransferState state = TransferState::waiting;
+        std::optional<TimePoint> finishedAt;
+        std::optional<TimePoint> completedAt;
+        std::optional<std::string> succeededObjectKey;
+        bool operator==(const TaskMark&) const = default;
+    };
+
     void buildTable();
+    // The rows of a listing that only grew since the last build, or none (nothing
+    // done) when anything else changed; whether rows were added.
+    std::optional<bool> extendRows(const BrowserRowInputs& inputs, const std::vector<TaskMark>& tasks);
     void subscribe();
     void selectionChangedByUser();
     void placePlaceholder();
@@ -133,6 +152,19 @@ private:
     bool m_wasShown = false;
     // The selection last seen from the state, to drop a repeat of the same set.
     std::optional<KeySet> m_lastStateSelection;
+
+    // What the rows were last built from in full, so that a page that only adds to
+    // the listing adds only its own rows.
+    struct BuiltListing {
+        std::uint64_t generation = 0;
+        std::string prefix;
+        std::optional<Uuid> bucketID;
+        std::size_t prefixCount = 0;
+        std::size_t objectCount = 0;
+        std::size_t objectsStart = 0;  // the first row of an object
+        std::vector<TaskMark> tasks;
+    };
+    std::optional<BuiltListing> m_built;
 
     std::optional<std::string> m_editingKey;
     std::optional<std::string> m_editingSourceKey;

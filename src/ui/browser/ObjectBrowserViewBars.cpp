@@ -18,21 +18,34 @@
 
 namespace tarn {
 
+namespace {
+
+// Labels are set only when their text changes: a new text lays the header out again,
+// and the header is refreshed with every page of a large folder.
+void setTextIfChanged(WrappingLabel* label, const QString& text)
+{
+    if (label->text() != text) {
+        label->setText(text);
+    }
+}
+
+}  // namespace
+
 void ObjectBrowserView::refreshHeader()
 {
     const std::optional<BucketConfig> bucket = m_state.selectedBucket();
-    m_header->titleLabel()->setText(bucket ? QString::fromStdString(bucket->displayName)
-                                           : L10n::t(QStringLiteral("app_name")));
+    setTextIfChanged(m_header->titleLabel(),
+                     bucket ? QString::fromStdString(bucket->displayName) : L10n::t(QStringLiteral("app_name")));
     if (!bucket) {
-        m_header->usageLabel()->setText(QString());
+        setTextIfChanged(m_header->usageLabel(), QString());
     } else {
         const std::optional<BucketUsage>& usage = m_state.bucketUsage();
         const std::int64_t bytes = usage ? usage->totalBytes : 0;
         const auto count = usage ? usage->objectCount : static_cast<std::int64_t>(m_state.objects().size());
-        m_header->usageLabel()->setText(L10n::t(QStringLiteral("usage")) + QStringLiteral(": ") +
-                                        QString::fromStdString(ByteFormatter::string(bytes)) +
-                                        QStringLiteral(" · ") +
-                                        L10n::t(QStringLiteral("objects_count"), static_cast<long long>(count)));
+        setTextIfChanged(m_header->usageLabel(),
+                         L10n::t(QStringLiteral("usage")) + QStringLiteral(": ") +
+                             QString::fromStdString(ByteFormatter::string(bytes)) + QStringLiteral(" · ") +
+                             L10n::t(QStringLiteral("objects_count"), static_cast<long long>(count)));
     }
     // A search cleared elsewhere clears the field; an equal text is left alone, so the
     // caret stays where it is while the user types.

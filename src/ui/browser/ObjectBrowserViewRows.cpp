@@ -45,23 +45,35 @@ void ObjectBrowserView::reloadRows()
     BrowserRowInputs inputs = m_model->listing();
     inputs.uploads = uploads;
     inputs.renames = renames;
-    std::vector<BrowserRow> rows = BrowserRowBuilder::build(inputs);
-
-    // An inline rename whose row has gone ends with it.
-    if (m_editingKey) {
-        const std::size_t hash = BrowserRowBuilder::hashOf(*m_editingKey);
-        const bool present = std::any_of(rows.begin(), rows.end(), [&](const BrowserRow& row) {
-            return BrowserRowBuilder::hasKey(row, *m_editingKey, hash, inputs);
-        });
-        if (!present) {
-            setEditingSession(std::nullopt, std::nullopt, std::nullopt);
+    std::vector<TaskMark> marks;
+    marks.reserve(uploads.size() + renames.size());
+    for (const std::vector<const TransferTask*>* tasks : {&uploads, &renames}) {
+        for (const TransferTask* task : *tasks) {
+            marks.push_back({task->id, tasks == &uploads, task->state, task->finishedAt, task->completedAt,
+                             task->succeededObjectKey});
         }
     }
 
-    bool changed = false;
-    {
-        const QScopedValueRollback guard(m_isSyncingSelection, true);
-        changed = m_model->setRows(std::move(rows));
+    std::optional<bool> changed = extendRows(inputs, marks);
+    if (!changed) {
+        std::size_t objectsStart = 0;
+        std::vector<BrowserRow> rows = BrowserRowBuilder::build(inputs, &objectsStart);
+        // An inline rename whose row has gone ends with it.
+        if (m_editingKey) {
+            const std::size_t hash = BrowserRowBuilder::hashOf(*m_editingKey);
+            const bool present = std::any_of(rows.begin(), rows.end(), [&](const BrowserRow& row) {
+                return BrowserRowBuilder::hasKey(row, *m_editingKey, hash, inputs);
+            });
+            if (!present) {
+                setEditingSession(std::nullopt, std::nullopt, std::nullopt);
+            }
+        }
+        {
+            const QScopedValueRollback guard(m_isSyncingSelection, true);
+            changed = m_model->setRows(std::move(rows));
+        }
+        m_built = BuiltListing{m_state.listingGeneration(), m_state.currentPrefix(), m_state.selectedBucketID(),
+                               inputs.prefixes.size(), inputs.objects.size(), objectsStart, std::move(marks)};
     }
 
     const QString placeholder = placeholderText(m_state, m_model->rows().empty());
@@ -72,10 +84,35 @@ void ObjectBrowserView::reloadRows()
         placePlaceholder();
     }
 
-    if (changed) {
+    if (*changed) {
         QTimer::singleShot(0, this, &ObjectBrowserView::loadMoreIfNearBottom);
     }
     syncSelectionFromState();
+}
+
+std::optional<bool> ObjectBrowserView::extendRows(const BrowserRowInputs& inputs,
+                                                  const std::vector<TaskMark>& tasks)
+{
+    if (!m_built || m_built->generation != m_state.listingGeneration() || m_built->prefix != inputs.currentPrefix ||
+        m_built->bucketID != m_state.selectedBucketID() || m_built->tasks != tasks ||
+        inputs.prefixes.size() < m_built->prefixCount || inputs.objects.size() < m_built->objectCount) {
+        return std::nullopt;
+    }
+    if (inputs.prefixes.size() == m_built->prefixCount && inputs.objects.size() == m_built->objectCount) {
+        return false;  // the same listing and the same tasks: the same rows (progress changes none)
+    }
+    BrowserRowBuilder::Extension added =
+        BrowserRowBuilder::extend(inputs, m_built->prefixCount, m_built->objectCount, m_model->shownTasks());
+    const std::size_t folders = added.folders.size();
+    {
+        const QScopedValueRollback guard(m_isSyncingSelection, true);
+        m_model->insertBuiltRows(static_cast<int>(m_built->objectsStart), std::move(added.folders));
+        m_model->insertBuiltRows(m_model->rowCount(), std::move(added.objects));
+    }
+    m_built->objectsStart += folders;
+    m_built->prefixCount = inputs.prefixes.size();
+    m_built->objectCount = inputs.objects.size();
+    return true;
 }
 
 std::string ObjectBrowserView::rowKey(int row) const
