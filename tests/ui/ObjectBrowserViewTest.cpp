@@ -1,5 +1,6 @@
 #include "ui/UiTestSupport.h"
 #include "ui/browser/BreadcrumbBar.h"
+#include "ui/browser/BrowserRowBuilder.h"
 #include "ui/browser/BrowserHeader.h"
 #include "ui/browser/BrowserStatusBar.h"
 #include "ui/browser/BrowserTableModel.h"
@@ -340,6 +341,39 @@ TEST_F(ObjectBrowserViewTest, FurtherPagesAreInsertedNotReset)
     settle();
     EXPECT_EQ(reset.count(), 0);
     EXPECT_EQ(rowKeys()[1], "big/zz/");
+}
+
+TEST_F(ObjectBrowserViewTest, RowsAddedPageByPageAreTheRowsOfTheWholeListing)
+{
+    browser();
+    TransferCenter& transfers = m_state.transfers();
+    TransferTask replacing = test::transferTask({UploadSpec{"/tmp/b2.txt", "d/", UploadConflictMode::replace}},
+                                                TransferState::running, m_account.media, "b2.txt");
+    TransferTask renaming = test::transferTask({RenameSpec{"d/b5.txt", "d/z.txt", false}}, TransferState::running,
+                                               m_account.media, "z.txt");
+    transfers.append(replacing);
+    transfers.append(renaming);
+    show("d/", objectsNamed("d/", 3, "a"), {{"d/f1/"}});
+    refresh();
+
+    S3Listing page;
+    page.objects = objectsNamed("d/", 8, "b");
+    page.prefixes = {{"d/f2/"}};
+    AppStateTestAccess::appendPage(m_state, std::move(page));
+    settle();
+
+    const std::vector<const TransferTask*> uploads = transfers.uploadTasks("d/", m_account.media);
+    const std::vector<const TransferTask*> renames = transfers.renameTasks("d/", m_account.media);
+    BrowserRowInputs whole = browser().model()->listing();
+    whole.uploads = uploads;
+    whole.renames = renames;
+    std::vector<std::string> expected;
+    for (const BrowserRow& row : BrowserRowBuilder::build(whole)) {
+        expected.push_back(BrowserRowBuilder::key(row, whole));
+    }
+    EXPECT_EQ(rowKeys(), expected);
+    EXPECT_EQ(expected.size(), 1 + 1 + 2 + 3 + 7u);  // "..", the upload, two folders, a*, b* less b2
+    EXPECT_EQ(std::count(expected.begin(), expected.end(), renaming.placeholderKey()), 1);
 }
 
 TEST_F(ObjectBrowserViewTest, RevealScrollsToARowWithoutSelectingIt)

@@ -53,17 +53,6 @@ bool BrowserItemDelegate::isEmphasized(const QStyleOptionViewItem& option)
     return option.state.testFlag(QStyle::State_Selected) && option.state.testFlag(QStyle::State_Active) && focused;
 }
 
-QPixmap BrowserItemDelegate::icon(const QString& iconName, const QColor& color, qreal devicePixelRatio) const
-{
-    const QString key = iconName + QLatin1Char('|') + color.name(QColor::HexArgb) + QLatin1Char('|') +
-                        QString::number(devicePixelRatio);
-    auto found = m_icons.constFind(key);
-    if (found == m_icons.constEnd()) {
-        found = m_icons.insert(key, MingCute::pixmap(iconName, iconPointSize, color, devicePixelRatio));
-    }
-    return *found;
-}
-
 void BrowserItemDelegate::paintSelection(QPainter* painter, const QStyleOptionViewItem& option,
                                          const QModelIndex& index) const
 {
@@ -100,7 +89,7 @@ QRect BrowserItemDelegate::paintIconAndName(QPainter* painter, const QStyleOptio
     const QRect cell = option.rect;
     const QRect box(cell.left() + kIconLeading, cell.top() + (cell.height() - iconBox) / 2, iconBox, iconBox);
     const qreal ratio = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
-    const QPixmap pixmap = icon(iconName, iconColor, ratio);
+    const QPixmap pixmap = MingCute::pixmap(iconName, iconPointSize, iconColor, ratio);
     if (!pixmap.isNull()) {
         const QSizeF size = pixmap.deviceIndependentSize();
         painter->drawPixmap(QPointF(box.left() + (box.width() - size.width()) / 2,

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QHash>
-#include <QPixmap>
 #include <QStyledItemDelegate>
 
 namespace tarn {
@@ -40,10 +38,6 @@ protected:
     QRect paintIconAndName(QPainter* painter, const QStyleOptionViewItem& option, const QString& iconName,
                            const QColor& iconColor, const QString& name, const QColor& nameColor) const;
     void paintSecondaryText(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
-    QPixmap icon(const QString& iconName, const QColor& color, qreal devicePixelRatio) const;
-
-private:
-    mutable QHash<QString, QPixmap> m_icons;
 };
 
 }  // namespace tarn
