@@ -291,6 +291,37 @@ TEST_F(ObjectBrowserViewTest, ARunningUploadRowIsNotSelectableUntilItSucceeds)
     EXPECT_EQ(m_state.selectedObjectKeys(), KeySet{"upload:" + id.toString()});
 }
 
+TEST_F(ObjectBrowserViewTest, ProgressNeverReloadsTheTableCompletionRedrawsTheRow)
+{
+    show("", objectsNamed("", 3));
+    TransferTask& task = addUpload("", "movie.mp4", TransferState::running);
+    const Uuid id = task.id;
+    refresh();
+    BrowserTableModel* model = browser().model();
+    QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+    for (int step = 1; step <= 5; ++step) {
+        m_state.transfers().updateTask(id, [step](TransferTask& t) { t.bytesDone = step * 10; });
+        refresh();
+    }
+    EXPECT_EQ(reset.count() + inserted.count(), 0);
+    EXPECT_EQ(changed.count(), 5) << "the row redraws its progress, nothing else changes";
+    EXPECT_EQ(model->data(model->index(0, BrowserTableModel::sizeColumn)).toString(), QStringLiteral("50 / 100 B"));
+
+    changed.clear();
+    m_state.transfers().updateTask(id, [](TransferTask& t) {
+        t.state = TransferState::succeeded;
+        t.completedAt = std::chrono::system_clock::now();
+    });
+    changed.clear();
+    refresh();
+    EXPECT_EQ(reset.count() + inserted.count(), 0);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.at(0).at(0).value<QModelIndex>().row(), 0);
+    EXPECT_EQ(model->data(model->index(0, BrowserTableModel::sizeColumn)).toString(), QStringLiteral("100 B"));
+}
+
 TEST_F(ObjectBrowserViewTest, SelectionIsMirroredBothWaysWithoutAnEcho)
 {
     show("docs/", objectsNamed("docs/", 5), {{"docs/sub/"}});

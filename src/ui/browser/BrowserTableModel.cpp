@@ -7,6 +7,7 @@
 #include "app/transfers/TransferCenter.h"
 #include "core/config/ByteFormatter.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace tarn {
@@ -300,6 +301,17 @@ bool BrowserTableModel::setRows(std::vector<BrowserRow> rows)
     if (unchanged) {
         m_rows = std::move(rows);
         return false;
+    }
+    // The same rows, some of whose tasks completed: they are redrawn where they are.
+    const auto sameRow = [](const BrowserRow& a, const BrowserRow& b) {
+        return a.kind == b.kind && a.keyHash == b.keyHash && a.taskID == b.taskID;
+    };
+    if (before == after && std::equal(m_rows.begin() + static_cast<std::ptrdiff_t>(head),
+                                      m_rows.end() - static_cast<std::ptrdiff_t>(tail),
+                                      rows.begin() + static_cast<std::ptrdiff_t>(head), sameRow)) {
+        m_rows = std::move(rows);
+        emit dataChanged(index(static_cast<int>(head), 0), index(static_cast<int>(before - tail - 1), columns - 1));
+        return true;
     }
     if (head + tail == before) {
         beginInsertRows({}, static_cast<int>(head), static_cast<int>(after - tail - 1));

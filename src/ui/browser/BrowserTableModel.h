@@ -34,8 +34,8 @@ struct TransferTask;
 //
 // New rows are announced by what changed between the old and the new list of row
 // signatures: rows added in one place (a further page, a new upload) are an
-// insertion, rows gone from one place a removal, equal lists nothing at all, and
-// anything else a reset. A placeholder's task that changes in place (its progress)
+// insertion, rows gone from one place a removal, the same rows whose tasks completed
+// a redraw of those rows, equal lists nothing at all, and anything else a reset. A placeholder's task that changes in place (its progress)
 // redraws that row alone.
 class BrowserTableModel : public QAbstractTableModel {
     Q_OBJECT
