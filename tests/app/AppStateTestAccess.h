@@ -28,6 +28,14 @@ struct AppStateTestAccess {
 
     static void setSuppressSearchReload(AppState& state, bool suppress) { state.m_suppressSearchReload = suppress; }
 
+    // A further page of the listing on screen, merged as the paging merges it.
+    static void appendPage(AppState& state, S3Listing page) { state.appendPage(std::move(page)); }
+    static void setLoading(AppState& state, bool loading) { state.setIsLoading(loading); }
+    static void setBucketUsage(AppState& state, std::optional<BucketUsage> usage) {
+        state.setBucketUsage(std::move(usage));
+    }
+    static void setHasMoreObjects(AppState& state, bool hasMore) { state.setHasMoreObjects(hasMore); }
+
     // An upload waiting for the user's decision about keys that exist already.
     static void parkUpload(AppState& state, std::vector<std::filesystem::path> files, std::string directory,
                            KeySet existingKeys, std::optional<Uuid> bucketID) {

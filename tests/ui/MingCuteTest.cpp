@@ -47,6 +47,7 @@ const QStringList kIconNamesInUse{
     QStringLiteral("info.circle"),
     QStringLiteral("info.circle.fill"),
     QStringLiteral("link"),
+    QStringLiteral("magnifyingglass"),
     QStringLiteral("minus.circle.fill"),
     QStringLiteral("minus.magnifyingglass"),
     QStringLiteral("pause.fill"),

@@ -13,6 +13,7 @@
 #include "app/state/ListingIndex.h"
 #include "app/state/MetadataPair.h"
 #include "app/state/PathItem.h"
+#include "app/state/ShareLinkKind.h"
 #include "app/state/ToastMessage.h"
 #include "core/config/ConfigMigrator.h"
 #include "app/state/UiServices.h"
@@ -337,6 +338,10 @@ public:
     // marker): the test behind displayedObjects, for readers that walk `objects`
     // without copying it.
     bool isDisplayedObject(const ObjectItem& item) const;
+    // Counts the replacements of `objects` and `prefixes` (a listing, a switch, a
+    // search), not the further pages appended to them: while it stays the same, an
+    // entry keeps its position, so a view may build only what a page added.
+    std::uint64_t listingGeneration() const { return m_listingGeneration; }
     bool isSearchingActive() const;
     std::string effectivePrefix(const std::string& prefix) const;
     QString deleteConfirmationMessage() const;
@@ -420,6 +425,45 @@ public:
     // Prepares the object's preview; publishes only while the inspector's epoch is
     // still `epoch`.
     QCoro::Task<> loadInlinePreview(ObjectItem item, int epoch);
+    // Shows or hides the preview pane; showing it refreshes the inspector.
+    void togglePreviewPanel();
+
+    // ---- Rename and move (AppStateRename.cpp) ----
+
+    // Opens the rename/move sheet for the selection.
+    void startRenameMove();
+    // Queues the rename of one row, edited in place, to `newName` in its folder.
+    void renameInPlace(const std::string& newName, const std::string& sourceKey,
+                       std::optional<std::int64_t> knownSize);
+    // Closes the sheet and queues the move of the selection's first entry.
+    void moveSelectedObject(const std::string& destination);
+
+    // ---- Unfinished multipart uploads (AppStateMultipart.cpp) ----
+
+    // Resets the list, shows the sheet and loads the first page.
+    void openMultipartUploads();
+    void reloadMultipartUploads();
+    // Aborts the listed uploads whose IDs are selected, in list order.
+    void abortSelectedUploads();
+    // Aborts the given uploads, one after the other.
+    void abort(std::vector<MultipartUpload> uploads);
+
+    // ---- Share links (AppStateShare.cpp) ----
+
+    // The kind the share sheet preselects for the selected bucket (reads the keyring).
+    QCoro::Task<ShareOption> preferredShareOption();
+    // The link's absolute URL, or nothing when it cannot be made (reads the keyring
+    // for CDN token links).
+    QCoro::Task<std::optional<std::string>> shareLink(ShareLinkKind kind, ObjectItem object,
+                                                      std::optional<Uuid> domainID, std::int64_t expiresSeconds,
+                                                      std::int64_t maxRequests, std::int64_t cdnTTLSeconds);
+
+    // ---- Metadata editing (AppStateMetadata.cpp) ----
+
+    // Opens the metadata editor with the inspected object's user metadata.
+    void startEditMetadata();
+    // Writes the draft as the object's user metadata; returns at once.
+    void saveMetadata();
 
     // ---- Preferences and favourites (AppStatePreferences.cpp) ----
 
@@ -770,6 +814,7 @@ private:
     std::string m_navigationTarget;
     std::vector<ObjectItem> m_objects;
     std::vector<ObjectPrefix> m_prefixes;
+    std::uint64_t m_listingGeneration = 0;
     ListingIndex<ObjectItem> m_objectIndex{m_objects};
     ListingIndex<ObjectPrefix> m_prefixIndex{m_prefixes};
     std::string m_currentPrefix;

@@ -21,11 +21,13 @@ void AppState::setSelectedBucketID(std::optional<Uuid> selectedBucketID) {
 
 void AppState::setObjects(std::vector<ObjectItem> objects) {
     m_objectIndex.reset();
+    ++m_listingGeneration;
     publish(m_objects, std::move(objects), &AppState::objectsChanged);
 }
 
 void AppState::setPrefixes(std::vector<ObjectPrefix> prefixes) {
     m_prefixIndex.reset();
+    ++m_listingGeneration;
     publish(m_prefixes, std::move(prefixes), &AppState::prefixesChanged);
 }
 

@@ -61,6 +61,7 @@ const QHash<QString, QString>& glyphTable()
         {QStringLiteral("info.circle"), QStringLiteral("system/information_line")},
         {QStringLiteral("info.circle.fill"), QStringLiteral("system/information_fill")},
         {QStringLiteral("link"), QStringLiteral("file/link_line")},
+        {QStringLiteral("magnifyingglass"), QStringLiteral("file/search_line")},
         {QStringLiteral("minus.circle.fill"), QStringLiteral("system/minus_circle_fill")},
         {QStringLiteral("minus.magnifyingglass"), QStringLiteral("file/zoom_out_line")},
         {QStringLiteral("pause.fill"), QStringLiteral("media/pause_fill")},

@@ -35,6 +35,7 @@ constexpr std::array kTable{
     TarnTheme::Entry{ThemeColor::toolTipBackground, "toolTipBackground", 0.165f, 0.173f, 0.184f, 1.0f},
     TarnTheme::Entry{ThemeColor::systemRed, "systemRed", 1.0f, 0.36f, 0.33f, 1.0f},
     TarnTheme::Entry{ThemeColor::systemOrange, "systemOrange", 1.0f, 0.65f, 0.24f, 1.0f},
+    TarnTheme::Entry{ThemeColor::systemYellow, "systemYellow", 1.0f, 0.84f, 0.04f, 1.0f},
     TarnTheme::Entry{ThemeColor::systemGreen, "systemGreen", 0.30f, 0.82f, 0.45f, 1.0f},
     TarnTheme::Entry{ThemeColor::systemBlue, "systemBlue", 0.24f, 0.58f, 1.0f, 1.0f},
     TarnTheme::Entry{ThemeColor::overlayDim, "overlayDim", 0.0f, 0.0f, 0.0f, 0.32f},

@@ -26,6 +26,7 @@ enum class ThemeColor {
     toolTipBackground,
     systemRed,
     systemOrange,
+    systemYellow,                           // the status dot while work runs
     systemGreen,
     systemBlue,
     overlayDim,                             // the layer that dims the window under a sheet

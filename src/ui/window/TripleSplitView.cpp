@@ -1,6 +1,8 @@
 #include "ui/window/TripleSplitView.h"
 
 #include "app/state/AppState.h"
+#include "ui/browser/ObjectBrowserView.h"
+#include "ui/browser/StatusDotView.h"
 #include "ui/theme/Animations.h"
 #include "ui/window/FeedbackPresenter.h"
 #include "ui/window/InspectorContainer.h"
@@ -46,6 +48,10 @@ TripleSplitView::TripleSplitView(AppState& state, const WindowContentFactory& fa
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(m_splitter);
+    // Bubbles point at the browser's status dot when the browser has one.
+    if (auto* browser = qobject_cast<ObjectBrowserView*>(m_browser)) {
+        m_feedback->setBubbleAnchor(browser->statusDot());
+    }
 
     m_sidebar->setMinimumWidth(sidebarMinWidth);
     m_sidebar->setMaximumWidth(sidebarMaxWidth);

@@ -141,14 +141,20 @@ void WindowCommands::refresh()
 
 void WindowCommands::uploadFiles()
 {
-    // Becomes m_state.upload(UploadChooser::files) when the uploads land.
-    m_state.ui().beep();
+    if (!hasSelectedBucket()) {
+        m_state.ui().beep();
+        return;
+    }
+    m_state.upload(UploadChooser::files);
 }
 
 void WindowCommands::uploadFolder()
 {
-    // Becomes m_state.upload(UploadChooser::folder) when the uploads land.
-    m_state.ui().beep();
+    if (!hasSelectedBucket()) {
+        m_state.ui().beep();
+        return;
+    }
+    m_state.upload(UploadChooser::folder);
 }
 
 void WindowCommands::newFolder()
@@ -180,8 +186,11 @@ void WindowCommands::shareLink()
 
 void WindowCommands::renameMove()
 {
-    // Becomes m_state.startRenameMove() when renames and moves land.
-    m_state.ui().beep();
+    if (!hasSelection()) {
+        m_state.ui().beep();
+        return;
+    }
+    m_state.startRenameMove();
 }
 
 void WindowCommands::deleteSelection()
@@ -195,14 +204,16 @@ void WindowCommands::deleteSelection()
 
 void WindowCommands::openMultipartUploads()
 {
-    // Becomes m_state.openMultipartUploads() when the unfinished uploads land.
-    m_state.ui().beep();
+    if (!hasSelectedBucket()) {
+        m_state.ui().beep();
+        return;
+    }
+    m_state.openMultipartUploads();
 }
 
 void WindowCommands::toggleInspector()
 {
-    // Becomes m_state.togglePreviewPanel() when the inspector's data lands.
-    m_state.ui().beep();
+    m_state.togglePreviewPanel();
     // The switch shows the state's value, whatever the click did to it.
     action(Command::toggleInspector)->setChecked(m_state.showingPreview());
 }

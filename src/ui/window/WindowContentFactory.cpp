@@ -1,6 +1,7 @@
 #include "ui/window/WindowContentFactory.h"
 
 #include "app/state/AppState.h"
+#include "ui/browser/ObjectBrowserView.h"
 #include "ui/sheets/SheetOperations.h"
 #include "ui/sheets/SheetPresenter.h"
 #include "ui/sidebar/SidebarView.h"
@@ -19,9 +20,9 @@ QWidget* makeSidebar(AppState& state)
     return new SidebarView(state);
 }
 
-QWidget* makeBrowser(AppState&)
+QWidget* makeBrowser(AppState& state)
 {
-    return WindowContentFactory::placeholderPane();
+    return new ObjectBrowserView(state);
 }
 
 QWidget* makeInspector(AppState&)
@@ -36,6 +37,9 @@ QObject* makeSheetPresenter(AppState& state, TripleSplitView& content)
     // The state outlives every build of the content, so the operations may hold it.
     SheetOperations operations;
     operations.createFolder = [&state](const QString& name) { state.createFolder(name.toStdString()); };
+    operations.moveSelectedObject = [&state](const QString& destination) {
+        state.moveSelectedObject(destination.toStdString());
+    };
     operations.prepareDelete = SheetOperations::deleteThrough<DeleteRequest>(
         [&state] { return state.makeDeleteRequest(); },
         [&state](const DeleteRequest& request) { state.performDelete(request); });

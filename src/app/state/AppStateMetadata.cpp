@@ -1,0 +1,9 @@
+#include "app/state/AppState.h"
+
+namespace tarn {
+
+// Filled in with metadata editing.
+void AppState::startEditMetadata() {}
+void AppState::saveMetadata() {}
+
+}  // namespace tarn

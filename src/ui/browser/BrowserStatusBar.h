@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QWidget>
+
+#include <optional>
+
+namespace tarn {
+
+class BrandProgressBar;
+class BreadcrumbBar;
+class StatusDotView;
+
+// The bar below the object table, under a hairline: the status dot, the breadcrumb,
+// and while transfers run the aggregate progress, 160 pixels wide at the right end.
+class BrowserStatusBar : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int barHeight = 44;
+    static constexpr int progressWidth = 160;
+
+    explicit BrowserStatusBar(QWidget* parent = nullptr);
+
+    StatusDotView* dot() const { return m_dot; }
+    BreadcrumbBar* breadcrumb() const { return m_breadcrumb; }
+    BrandProgressBar* progressBar() const { return m_progress; }
+
+    // Shows the progress bar at a fraction, or (none) hides it and gives its room back.
+    void showProgress(std::optional<double> fraction);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    StatusDotView* m_dot;
+    BreadcrumbBar* m_breadcrumb;
+    BrandProgressBar* m_progress;
+};
+
+}  // namespace tarn

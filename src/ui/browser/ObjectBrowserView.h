@@ -1,0 +1,174 @@
+#pragma once
+
+#include "ui/views/TintedBlurView.h"
+
+#include "app/state/KeySet.h"
+#include "app/transfers/TransferState.h"
+#include "core/config/IsoDate.h"
+#include "core/config/Uuid.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QLabel;
+
+namespace tarn {
+
+class AppState;
+class BrowserEventFilter;
+struct BrowserRowInputs;
+class BrowserHeader;
+class BrowserItemDelegate;
+class BrowserStatusBar;
+class BrowserTableModel;
+class ObjectTableView;
+class StatusDotView;
+class ThrottledCall;
+
+// The centre pane: the listing of the current folder of the selected bucket. The
+// header (bucket name, usage, search) lies above the object table, the status bar
+// (status dot, breadcrumb, transfer progress) below it, and a centred text over the
+// table says when there is nothing to list. Everything shown is derived from the
+// state and its transfer queue; every action goes to the state.
+//
+// What it follows, and how often:
+// - a change of the listing, the folder, the bucket, the configuration, the loading
+//   flag or the search text rebuilds the rows and the header: a burst of them from one
+//   operation of the state in one rebuild, on the next turn of the event loop;
+// - the transfer queue rebuilds the rows at most every 200 ms and the status bar at
+//   most every 100 ms (progress reports arrive far more often; a placeholder row
+//   redraws its own progress in between);
+// - the selection is mirrored both ways with AppState::selectedObjectKeys, each side
+//   ignoring the echo of its own change;
+// - a reveal request scrolls to its row.
+// Toasts and bubbles are the window's: it anchors bubbles to statusDot().
+class ObjectBrowserView : public TintedBlurView {
+    Q_OBJECT
+
+public:
+    static constexpr int rowsThrottleMilliseconds = 200;
+    static constexpr int statusThrottleMilliseconds = 100;
+    // The next page is asked for once the end of the table is this many rows away.
+    static constexpr int loadMoreDistanceRows = 120;
+
+    explicit ObjectBrowserView(AppState& state, QWidget* parent = nullptr);
+    ~ObjectBrowserView() override;
+
+    AppState& state() const { return m_state; }
+    ObjectTableView* table() const { return m_table; }
+    BrowserTableModel* model() const { return m_model; }
+    BrowserItemDelegate* delegate() const { return m_delegate; }
+    BrowserHeader* header() const { return m_header; }
+    BrowserStatusBar* statusBar() const { return m_statusBar; }
+    // The anchor of the window's bubbles.
+    StatusDotView* statusDot() const;
+    QLabel* placeholderLabel() const { return m_placeholder; }
+
+    // ---- Rows and selection (ObjectBrowserViewRows.cpp) ----
+
+    // Builds the rows from the listing and the queue, reloads the table when their
+    // signatures changed, sets the placeholder text and mirrors the selection.
+    void reloadRows();
+    // Selects exactly the rows whose keys are selected in the state.
+    void syncSelectionFromState();
+    // Scrolls to the row of a key (rebuilding the rows once when it is not there yet)
+    // and clears the state's request; selects nothing.
+    void reveal(const std::string& key);
+    // Starts (with a key) or ends the inline-rename bookkeeping; ending it runs the
+    // listing refresh that waited for it.
+    void setEditingSession(std::optional<std::string> key, std::optional<std::string> sourceKey,
+                           std::optional<std::int64_t> sourceSize);
+    const std::optional<std::string>& editingKey() const { return m_editingKey; }
+    const std::optional<std::string>& editingSourceKey() const { return m_editingSourceKey; }
+    const std::optional<std::int64_t>& editingSourceSize() const { return m_editingSourceSize; }
+    // The key of a row; empty outside the rows.
+    std::string rowKey(int row) const;
+
+    // ---- Header, search and status bar (ObjectBrowserViewBars.cpp) ----
+
+    void refreshHeader();
+    void rebuildPath();
+    void crumbClicked(int index);
+    void searchChanged(const QString& text);
+    void setSearchExpanded(bool expanded);
+    // Asks for the next page when the end of the table is near.
+    void loadMoreIfNearBottom();
+    void refreshStatus();
+    // The status dot's click: shows the transfer panel; the failures are seen then.
+    void toggleTransferPanel();
+
+    // ---- Commands of the table (ObjectBrowserView.cpp) ----
+
+    // Delete, Ctrl+Delete, Ctrl+Backspace: the delete confirmation, when objects or
+    // folders are selected; nothing otherwise.
+    void requestDelete();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // What the rows take of a task: a change of anything else (progress) leaves them.
+    struct TaskMark {
+        Uuid id;
+        bool isUpload = false;
+        TransferState state = TransferState::waiting;
+        std::optional<TimePoint> finishedAt;
+        std::optional<TimePoint> completedAt;
+        std::optional<std::string> succeededObjectKey;
+        bool operator==(const TaskMark&) const = default;
+    };
+
+    void buildTable();
+    // The rows of a listing that only grew since the last build, or none (nothing
+    // done) when anything else changed; whether rows were added.
+    std::optional<bool> extendRows(const BrowserRowInputs& inputs, const std::vector<TaskMark>& tasks);
+    void subscribe();
+    void selectionChangedByUser();
+    void placePlaceholder();
+    void togglePreview();
+    bool canTogglePreview() const;
+
+    AppState& m_state;
+    BrowserHeader* m_header;
+    ObjectTableView* m_table;
+    BrowserTableModel* m_model;
+    BrowserItemDelegate* m_delegate;
+    BrowserStatusBar* m_statusBar;
+    QLabel* m_placeholder;
+    BrowserEventFilter* m_filter = nullptr;
+
+    ThrottledCall* m_listingRefresh;  // rows and header, once per burst of state changes
+    ThrottledCall* m_headerRefresh;   // the header alone (usage)
+    ThrottledCall* m_rowsThrottle;    // rows and header after queue changes
+    ThrottledCall* m_statusRefresh;   // status after the status text or loading flag
+    ThrottledCall* m_statusThrottle;  // status after queue changes
+
+    // True while the view itself changes the table's selection or rows: the table's
+    // selection changes are then not written back to the state.
+    bool m_isSyncingSelection = false;
+    bool m_wasShown = false;
+    // The selection last seen from the state, to drop a repeat of the same set.
+    std::optional<KeySet> m_lastStateSelection;
+
+    // What the rows were last built from in full, so that a page that only adds to
+    // the listing adds only its own rows.
+    struct BuiltListing {
+        std::uint64_t generation = 0;
+        std::string prefix;
+        std::optional<Uuid> bucketID;
+        std::size_t prefixCount = 0;
+        std::size_t objectCount = 0;
+        std::size_t objectsStart = 0;  // the first row of an object
+        std::vector<TaskMark> tasks;
+    };
+    std::optional<BuiltListing> m_built;
+
+    std::optional<std::string> m_editingKey;
+    std::optional<std::string> m_editingSourceKey;
+    std::optional<std::int64_t> m_editingSourceSize;
+};
+
+}  // namespace tarn

@@ -1,0 +1,121 @@
+#include "ui/browser/ObjectBrowserView.h"
+
+#include "ui/browser/BreadcrumbBar.h"
+#include "ui/browser/BrowserHeader.h"
+#include "ui/browser/BrowserStatusBar.h"
+#include "ui/browser/GlassSearchField.h"
+#include "ui/browser/ObjectTableView.h"
+#include "ui/browser/StatusDotView.h"
+#include "ui/views/WrappingLabel.h"
+#include "ui/window/MainWindow.h"
+
+#include "app/state/AppState.h"
+#include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
+#include "core/config/ByteFormatter.h"
+
+#include <QScrollBar>
+
+namespace tarn {
+
+namespace {
+
+// Labels are set only when their text changes: a new text lays the header out again,
+// and the header is refreshed with every page of a large folder.
+void setTextIfChanged(WrappingLabel* label, const QString& text)
+{
+    if (label->text() != text) {
+        label->setText(text);
+    }
+}
+
+}  // namespace
+
+void ObjectBrowserView::refreshHeader()
+{
+    const std::optional<BucketConfig> bucket = m_state.selectedBucket();
+    setTextIfChanged(m_header->titleLabel(),
+                     bucket ? QString::fromStdString(bucket->displayName) : L10n::t(QStringLiteral("app_name")));
+    if (!bucket) {
+        setTextIfChanged(m_header->usageLabel(), QString());
+    } else {
+        const std::optional<BucketUsage>& usage = m_state.bucketUsage();
+        const std::int64_t bytes = usage ? usage->totalBytes : 0;
+        const auto count = usage ? usage->objectCount : static_cast<std::int64_t>(m_state.objects().size());
+        setTextIfChanged(m_header->usageLabel(),
+                         L10n::t(QStringLiteral("usage")) + QStringLiteral(": ") +
+                             QString::fromStdString(ByteFormatter::string(bytes)) + QStringLiteral(" · ") +
+                             L10n::t(QStringLiteral("objects_count"), static_cast<long long>(count)));
+    }
+    // A search cleared elsewhere clears the field; an equal text is left alone, so the
+    // caret stays where it is while the user types.
+    GlassSearchField* search = m_header->searchField();
+    const QString searchText = QString::fromStdString(m_state.searchText());
+    if (search->text() != searchText) {
+        search->setText(searchText);
+    }
+    rebuildPath();
+}
+
+void ObjectBrowserView::rebuildPath()
+{
+    m_statusBar->breadcrumb()->setItems(m_state.pathItems());
+}
+
+void ObjectBrowserView::crumbClicked(int index)
+{
+    const std::vector<PathItem> items = m_state.pathItems();
+    if (index >= 0 && static_cast<std::size_t>(index) < items.size()) {
+        m_state.enterPrefix(items[static_cast<std::size_t>(index)].prefix);
+    }
+}
+
+void ObjectBrowserView::searchChanged(const QString& text)
+{
+    m_state.setSearchText(text.toStdString());
+}
+
+void ObjectBrowserView::setSearchExpanded(bool expanded)
+{
+    m_header->setSearchExpanded(expanded);
+}
+
+void ObjectBrowserView::loadMoreIfNearBottom()
+{
+    if (!m_state.hasMoreObjects()) {
+        return;
+    }
+    // The part of the table below what is shown, in pixels.
+    const QScrollBar* bar = m_table->verticalScrollBar();
+    const int below = bar->maximum() - bar->value();
+    if (below <= loadMoreDistanceRows * ObjectTableView::rowHeight) {
+        m_state.loadMoreObjects();
+    }
+}
+
+void ObjectBrowserView::refreshStatus()
+{
+    TransferCenter& transfers = m_state.transfers();
+    StatusDotView* dot = m_statusBar->dot();
+    const bool active = transfers.hasActive();
+    if (transfers.hasUnacknowledgedFailure()) {
+        dot->update(StatusDotView::Status::error);
+        dot->setToolTip(L10n::t(QStringLiteral("transfer_has_failure")));
+    } else {
+        dot->update(active || m_state.isLoading() ? StatusDotView::Status::busy : StatusDotView::Status::ready);
+        dot->setToolTip(m_state.statusText());
+    }
+    m_statusBar->showProgress(active ? std::optional<double>(transfers.aggregateFraction()) : std::nullopt);
+}
+
+void ObjectBrowserView::toggleTransferPanel()
+{
+    // The window's delegate owns the panel; outside a main window there is none to show.
+    if (auto* main = qobject_cast<MainWindow*>(window())) {
+        main->showTransferPanel();
+    }
+    m_state.transfers().acknowledgeFailures();
+    refreshStatus();
+}
+
+}  // namespace tarn

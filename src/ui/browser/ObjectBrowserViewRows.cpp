@@ -1,0 +1,215 @@
+#include "ui/browser/ObjectBrowserView.h"
+
+#include "ui/browser/BrowserRowBuilder.h"
+#include "ui/browser/BrowserTableModel.h"
+#include "ui/browser/ObjectTableView.h"
+
+#include "app/state/AppState.h"
+#include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
+
+#include <QItemSelection>
+#include <QLabel>
+#include <QScopedValueRollback>
+#include <QTimer>
+
+#include <unordered_set>
+
+namespace tarn {
+namespace {
+
+// The centre text: why the table is empty, or nothing.
+QString placeholderText(const AppState& state, bool noRows)
+{
+    if (!state.selectedBucketID()) {
+        return L10n::t(QStringLiteral("empty_message"));
+    }
+    if (state.isLoading() && state.objects().empty() && state.prefixes().empty()) {
+        return L10n::t(QStringLiteral("status_loading"));
+    }
+    if (noRows) {
+        return L10n::t(QStringLiteral("no_objects"));
+    }
+    return {};
+}
+
+}  // namespace
+
+void ObjectBrowserView::reloadRows()
+{
+    TransferCenter& transfers = m_state.transfers();
+    const std::vector<const TransferTask*> uploads =
+        transfers.uploadTasks(m_state.currentPrefix(), m_state.selectedBucketID());
+    const std::vector<const TransferTask*> renames =
+        transfers.renameTasks(m_state.currentPrefix(), m_state.selectedBucketID());
+    BrowserRowInputs inputs = m_model->listing();
+    inputs.uploads = uploads;
+    inputs.renames = renames;
+    std::vector<TaskMark> marks;
+    marks.reserve(uploads.size() + renames.size());
+    for (const std::vector<const TransferTask*>* tasks : {&uploads, &renames}) {
+        for (const TransferTask* task : *tasks) {
+            marks.push_back({task->id, tasks == &uploads, task->state, task->finishedAt, task->completedAt,
+                             task->succeededObjectKey});
+        }
+    }
+
+    std::optional<bool> changed = extendRows(inputs, marks);
+    if (!changed) {
+        std::size_t objectsStart = 0;
+        std::vector<BrowserRow> rows = BrowserRowBuilder::build(inputs, &objectsStart);
+        // An inline rename whose row has gone ends with it.
+        if (m_editingKey) {
+            const std::size_t hash = BrowserRowBuilder::hashOf(*m_editingKey);
+            const bool present = std::any_of(rows.begin(), rows.end(), [&](const BrowserRow& row) {
+                return BrowserRowBuilder::hasKey(row, *m_editingKey, hash, inputs);
+            });
+            if (!present) {
+                setEditingSession(std::nullopt, std::nullopt, std::nullopt);
+            }
+        }
+        {
+            const QScopedValueRollback guard(m_isSyncingSelection, true);
+            changed = m_model->setRows(std::move(rows));
+        }
+        m_built = BuiltListing{m_state.listingGeneration(), m_state.currentPrefix(), m_state.selectedBucketID(),
+                               inputs.prefixes.size(), inputs.objects.size(), objectsStart, std::move(marks)};
+    }
+
+    const QString placeholder = placeholderText(m_state, m_model->rows().empty());
+    m_placeholder->setText(placeholder);
+    m_placeholder->setVisible(!placeholder.isEmpty());
+    if (!placeholder.isEmpty()) {
+        m_placeholder->raise();
+        placePlaceholder();
+    }
+
+    if (*changed) {
+        QTimer::singleShot(0, this, &ObjectBrowserView::loadMoreIfNearBottom);
+    }
+    syncSelectionFromState();
+}
+
+std::optional<bool> ObjectBrowserView::extendRows(const BrowserRowInputs& inputs,
+                                                  const std::vector<TaskMark>& tasks)
+{
+    if (!m_built || m_built->generation != m_state.listingGeneration() || m_built->prefix != inputs.currentPrefix ||
+        m_built->bucketID != m_state.selectedBucketID() || m_built->tasks != tasks ||
+        inputs.prefixes.size() < m_built->prefixCount || inputs.objects.size() < m_built->objectCount) {
+        return std::nullopt;
+    }
+    if (inputs.prefixes.size() == m_built->prefixCount && inputs.objects.size() == m_built->objectCount) {
+        return false;  // the same listing and the same tasks: the same rows (progress changes none)
+    }
+    BrowserRowBuilder::Extension added =
+        BrowserRowBuilder::extend(inputs, m_built->prefixCount, m_built->objectCount, m_model->shownTasks());
+    const std::size_t folders = added.folders.size();
+    {
+        const QScopedValueRollback guard(m_isSyncingSelection, true);
+        m_model->insertBuiltRows(static_cast<int>(m_built->objectsStart), std::move(added.folders));
+        m_model->insertBuiltRows(m_model->rowCount(), std::move(added.objects));
+    }
+    m_built->objectsStart += folders;
+    m_built->prefixCount = inputs.prefixes.size();
+    m_built->objectCount = inputs.objects.size();
+    return true;
+}
+
+std::string ObjectBrowserView::rowKey(int row) const
+{
+    return m_model->key(row);
+}
+
+void ObjectBrowserView::syncSelectionFromState()
+{
+    const KeySet& keys = m_state.selectedObjectKeys();
+    const std::vector<BrowserRow>& rows = m_model->rows();
+    QItemSelection selection;
+    if (!keys.empty()) {
+        // The selected keys' hashes find their rows without a string per row; a
+        // matching hash is then confirmed on the key itself.
+        std::unordered_set<std::size_t> hashes;
+        hashes.reserve(keys.size());
+        for (const std::string& key : keys) {
+            hashes.insert(BrowserRowBuilder::hashOf(key));
+        }
+        const BrowserRowInputs listing = m_model->listing();
+        const int lastColumn = m_model->columnCount() - 1;
+        int runStart = -1;
+        auto closeRun = [&](int end) {
+            if (runStart >= 0) {
+                selection.select(m_model->index(runStart, 0), m_model->index(end, lastColumn));
+                runStart = -1;
+            }
+        };
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const BrowserRow& row = rows[i];
+            const bool selected =
+                hashes.contains(row.keyHash) && keys.contains(BrowserRowBuilder::key(row, listing));
+            if (selected && runStart < 0) {
+                runStart = static_cast<int>(i);
+            } else if (!selected) {
+                closeRun(static_cast<int>(i) - 1);
+            }
+        }
+        closeRun(static_cast<int>(rows.size()) - 1);
+    }
+
+    QItemSelectionModel* model = m_table->selectionModel();
+    if (selection.isEmpty() && !model->hasSelection()) {
+        return;
+    }
+    const QScopedValueRollback guard(m_isSyncingSelection, true);
+    model->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (!selection.isEmpty() && !model->isSelected(model->currentIndex())) {
+        // Keyboard navigation goes on from the selection.
+        model->setCurrentIndex(selection.first().topLeft(), QItemSelectionModel::NoUpdate);
+    }
+}
+
+void ObjectBrowserView::selectionChangedByUser()
+{
+    if (m_isSyncingSelection) {
+        return;
+    }
+    KeySet keys;
+    const QModelIndexList selected = m_table->selectionModel()->selectedRows();
+    keys.reserve(static_cast<std::size_t>(selected.size()));
+    for (const QModelIndex& index : selected) {
+        if (m_model->rowAt(index.row()) != nullptr) {
+            keys.insert(m_model->key(index.row()));
+        }
+    }
+    m_lastStateSelection = keys;
+    m_state.setSelectedObjectKeys(std::move(keys));
+}
+
+void ObjectBrowserView::reveal(const std::string& key)
+{
+    std::optional<int> row = m_model->findRow(key);
+    if (!row) {
+        reloadRows();
+        row = m_model->findRow(key);
+    }
+    m_state.setRevealKey(std::nullopt);
+    if (row) {
+        m_table->scrollTo(m_model->index(*row, 0), QAbstractItemView::EnsureVisible);
+    }
+}
+
+void ObjectBrowserView::setEditingSession(std::optional<std::string> key, std::optional<std::string> sourceKey,
+                                          std::optional<std::int64_t> sourceSize)
+{
+    const bool editing = key.has_value();
+    m_editingKey = std::move(key);
+    m_editingSourceKey = std::move(sourceKey);
+    m_editingSourceSize = sourceSize;
+    m_table->setAllowsNameEditing(editing);
+    m_state.setIsInlineRenaming(editing);
+    if (!editing && m_state.refreshAfterTransfersPending()) {
+        m_state.setRefreshAfterTransfersPending(false);
+        m_state.refreshAfterTransfers();
+    }
+}
+
+}  // namespace tarn

@@ -1,0 +1,97 @@
+#include "ui/browser/ObjectTableView.h"
+
+#include "ui/theme/TarnStyle.h"
+#include "ui/views/ClearTableHeaderView.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QScrollBar>
+
+namespace tarn {
+
+ObjectTableView::ObjectTableView(QWidget* parent)
+    : QTableView(parent)
+{
+    setHorizontalHeader(new ClearTableHeaderView(Qt::Horizontal, this));
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(rowHeight);
+    verticalHeader()->setDefaultSectionSize(rowHeight);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setAlternatingRowColors(false);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setTextElideMode(Qt::ElideRight);
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::StrongFocus);
+    // The rows lie on the pane's surface.
+    setAutoFillBackground(false);
+    viewport()->setAutoFillBackground(false);
+    // The scroll bar lies over the rows and shows while scrolling, as the other
+    // panes' do, also under another application style.
+    if (qobject_cast<TarnStyle*>(style()) == nullptr) {
+        static TarnStyle* const overlayStyle = new TarnStyle();  // lives as long as the program
+        verticalScrollBar()->setStyle(overlayStyle);
+    }
+}
+
+void ObjectTableView::copy()
+{
+    run(onCopy);
+}
+
+void ObjectTableView::paste()
+{
+    run(onPaste);
+}
+
+void ObjectTableView::run(const std::function<void()>& command)
+{
+    if (command) {
+        command();
+    }
+}
+
+void ObjectTableView::keyPressEvent(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool control = modifiers.testFlag(Qt::ControlModifier);
+    const int key = event->key();
+    if (control) {
+        const bool shift = modifiers.testFlag(Qt::ShiftModifier);
+        if (key == Qt::Key_Backspace || key == Qt::Key_Delete) {
+            run(onDelete);
+            event->accept();
+            return;
+        }
+        if ((key == Qt::Key_V || key == Qt::Key_C) && !shift) {
+            run(key == Qt::Key_V ? onPaste : onCopy);
+            event->accept();
+            return;
+        }
+    } else if (key == Qt::Key_Delete) {
+        run(onDelete);
+        event->accept();
+        return;
+    } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        run(onEnter);
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+bool ObjectTableView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    if (!m_allowsNameEditing) {
+        return false;
+    }
+    return QTableView::edit(index, trigger, event);
+}
+
+}  // namespace tarn

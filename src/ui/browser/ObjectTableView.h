@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QTableView>
+
+#include <functional>
+
+namespace tarn {
+
+// The object table: whole rows, several at a time, no grid, 28-pixel rows on the
+// pane's surface, with the browser's keys. Ctrl stands where another desktop has
+// Command: Delete, Ctrl+Delete and Ctrl+Backspace ask to delete the selection,
+// Ctrl+C copies, Ctrl+V pastes (the exact lower-case letters: Ctrl+Shift+V is no
+// paste), Return or Enter without Ctrl renames in place; everything else is the
+// table's own navigation. A key of these is taken even while its command is unset.
+//
+// No cell is edited by a click or a key of the table itself: only an inline-rename
+// session (allowsNameEditing) may open an editor.
+class ObjectTableView : public QTableView {
+    Q_OBJECT
+
+public:
+    static constexpr int rowHeight = 28;
+
+    explicit ObjectTableView(QWidget* parent = nullptr);
+
+    std::function<void()> onDelete;
+    std::function<void()> onPaste;
+    std::function<void()> onCopy;
+    std::function<void()> onEnter;
+
+    bool allowsNameEditing() const { return m_allowsNameEditing; }
+    void setAllowsNameEditing(bool allows) { m_allowsNameEditing = allows; }
+
+public slots:
+    // The Edit menu's commands reach the focused table through these.
+    void copy();
+    void paste();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+private:
+    static void run(const std::function<void()>& command);
+
+    bool m_allowsNameEditing = false;
+};
+
+}  // namespace tarn

@@ -1,0 +1,475 @@
+#include "ui/UiTestSupport.h"
+#include "ui/browser/BreadcrumbBar.h"
+#include "ui/browser/BrowserRowBuilder.h"
+#include "ui/browser/BrowserHeader.h"
+#include "ui/browser/BrowserStatusBar.h"
+#include "ui/browser/BrowserTableModel.h"
+#include "ui/browser/GlassSearchField.h"
+#include "ui/browser/ObjectBrowserView.h"
+#include "ui/browser/ObjectTableView.h"
+#include "ui/browser/StatusDotView.h"
+#include "ui/browser/ThrottledCall.h"
+#include "ui/theme/TarnTheme.h"
+#include "ui/views/BrandProgressBar.h"
+#include "ui/views/WrappingLabel.h"
+
+#include "app/AppStateTestAccess.h"
+#include "app/TestRecords.h"
+#include "app/state/AppState.h"
+#include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
+#include "core/config/ConfigStore.h"
+#include "core/config/KeychainSecretStore.h"
+#include "core/storage/S3Client.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tarn {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<ObjectItem> objectsNamed(const std::string& folder, int count, const char* stem = "file")
+{
+    std::vector<ObjectItem> objects;
+    for (int i = 0; i < count; ++i) {
+        objects.push_back({folder + stem + std::to_string(i) + ".txt", 1000 + i, std::chrono::system_clock::now()});
+    }
+    return objects;
+}
+
+void settle()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents();
+}
+
+// A browser over a state with one account ("Work": buckets media and logs) whose
+// listings the test puts in place itself; nothing reaches a server. English.
+class ObjectBrowserViewTest : public ::testing::Test {
+protected:
+    ObjectBrowserViewTest()
+        : m_store(std::filesystem::path(m_folder.filePath(QStringLiteral("config.json")).toStdString()))
+        , m_state(m_store, m_secrets, m_client)
+        , m_account(test::workAccount())
+    {
+        L10n::setLanguageCode(QStringLiteral("en"));
+        AppConfig config;
+        config.profiles.push_back(m_account.profile);
+        m_state.setConfig(config);
+    }
+
+    ~ObjectBrowserViewTest() override
+    {
+        m_browser.reset();
+        L10n::setLanguageCode(QStringLiteral("zh"));
+    }
+
+    ObjectBrowserView& browser()
+    {
+        if (!m_browser) {
+            m_browser = std::make_unique<ObjectBrowserView>(m_state);
+            m_browser->resize(900, 560);
+            m_browser->show();
+            QApplication::setActiveWindow(m_browser.get());
+            settle();
+        }
+        return *m_browser;
+    }
+
+    void show(std::string prefix, std::vector<ObjectItem> objects, std::vector<ObjectPrefix> prefixes = {})
+    {
+        AppStateTestAccess::showListing(m_state, m_account.media, m_account.media, std::move(prefix),
+                                        std::move(objects), std::move(prefixes));
+        settle();
+    }
+
+    TransferTask& addUpload(const std::string& directory, const std::string& title, TransferState state)
+    {
+        TransferTask task = test::transferTask({UploadSpec{"/tmp/" + title, directory, UploadConflictMode::ask}},
+                                               state, m_account.media, title);
+        task.bytesTotal = 100;
+        m_state.transfers().append(std::move(task));
+        return const_cast<TransferTask&>(m_state.transfers().tasks().back());
+    }
+
+    // Rebuilds the rows and the status now instead of at the end of their throttles.
+    void refresh()
+    {
+        browser().reloadRows();
+        browser().refreshStatus();
+    }
+
+    std::vector<std::string> rowKeys()
+    {
+        std::vector<std::string> keys;
+        for (int row = 0; row < browser().model()->rowCount(); ++row) {
+            keys.push_back(browser().rowKey(row));
+        }
+        return keys;
+    }
+
+    QPoint rowCentre(int row)
+    {
+        return browser().table()->visualRect(browser().model()->index(row, 0)).center();
+    }
+
+    QTemporaryDir m_folder;
+    ConfigStore m_store;
+    KeychainSecretStore m_secrets{"app.TarnManager.test." + Uuid::random().toString()};
+    S3Client m_client;
+    AppState m_state;
+    test::WorkAccount m_account;
+    std::unique_ptr<ObjectBrowserView> m_browser;
+};
+
+TEST_F(ObjectBrowserViewTest, PlaceholderSaysWhyTheTableIsEmpty)
+{
+    QLabel* placeholder = browser().placeholderLabel();
+    EXPECT_TRUE(placeholder->isVisible());
+    EXPECT_EQ(placeholder->text(), L10n::t(QStringLiteral("empty_message")));
+
+    AppStateTestAccess::setLoading(m_state, true);
+    show("", {});
+    // The loading text is the status bar's: the placeholder has no key of its own.
+    EXPECT_EQ(placeholder->text(), QStringLiteral("Loading objects..."));
+
+    AppStateTestAccess::setLoading(m_state, false);
+    settle();
+    EXPECT_EQ(placeholder->text(), QStringLiteral("No objects"));
+    EXPECT_TRUE(placeholder->isVisible());
+
+    // Below the root the parent row is always there.
+    show("docs/", {});
+    EXPECT_EQ(rowKeys(), std::vector<std::string>{".."});
+    EXPECT_FALSE(placeholder->isVisible());
+
+    show("", objectsNamed("", 2));
+    EXPECT_FALSE(placeholder->isVisible());
+    EXPECT_EQ(rowKeys(), (std::vector<std::string>{"file0.txt", "file1.txt"}));
+}
+
+TEST_F(ObjectBrowserViewTest, HeaderShowsTheBucketAndItsUsage)
+{
+    BrowserHeader* header = browser().header();
+    EXPECT_EQ(header->titleLabel()->text(), QStringLiteral("TarnManager"));
+    EXPECT_TRUE(header->usageLabel()->text().isEmpty());
+    EXPECT_EQ(header->searchField()->placeholderText(), QStringLiteral("Search"));
+
+    show("", objectsNamed("", 3));
+    EXPECT_EQ(header->titleLabel()->text(), QStringLiteral("media"));
+    EXPECT_EQ(header->usageLabel()->text(), QStringLiteral("Usage: 0 B · 3 objects"));
+
+    AppStateTestAccess::setBucketUsage(m_state, BucketUsage{1234, 5 * 1024 * 1024});
+    settle();
+    EXPECT_EQ(header->usageLabel()->text(), QStringLiteral("Usage: 5 MB · 1234 objects"));
+    test::saveGrab(header);
+}
+
+TEST_F(ObjectBrowserViewTest, BreadcrumbOfDepthThreeAndAClickOnItsRoot)
+{
+    show("photos/2024/", objectsNamed("photos/2024/", 2));
+    BreadcrumbBar* crumbs = browser().statusBar()->breadcrumb();
+    const QList<QToolButton*> buttons = crumbs->crumbs();
+    ASSERT_EQ(buttons.size(), 3);
+    EXPECT_EQ(crumbs->chevronCount(), 2);
+    EXPECT_EQ(buttons[0]->text(), QStringLiteral(" media"));
+    EXPECT_EQ(buttons[1]->text(), QStringLiteral(" photos"));
+    EXPECT_EQ(buttons[2]->text(), QStringLiteral(" 2024"));
+    test::saveGrab(browser().statusBar());
+
+    QTest::mouseClick(buttons[0], Qt::LeftButton);
+    // The root is entered as a new step of the history.
+    EXPECT_EQ(AppStateTestAccess::backStack(m_state), std::vector<std::string>{"photos/2024/"});
+}
+
+TEST_F(ObjectBrowserViewTest, StatusDotColoursAndItsClickAcknowledgingFailures)
+{
+    StatusDotView* dot = browser().statusDot();
+    EXPECT_EQ(dot->objectName(), QStringLiteral("statusDot"));
+    EXPECT_EQ(dot->status(), StatusDotView::Status::ready);
+    EXPECT_EQ(dot->color(), TarnTheme::brand());
+    EXPECT_EQ(dot->toolTip(), m_state.statusText());
+    const QImage ready = dot->grab().toImage();
+    EXPECT_PRED3(test::sameColor, ready.pixelColor(7, 7), TarnTheme::brand(), 2);
+
+    AppStateTestAccess::setLoading(m_state, true);
+    settle();
+    EXPECT_EQ(dot->status(), StatusDotView::Status::busy);
+    EXPECT_EQ(dot->color(), TarnTheme::color(ThemeColor::systemYellow));
+    AppStateTestAccess::setLoading(m_state, false);
+
+    TransferTask& running = addUpload("", "big.iso", TransferState::running);
+    running.bytesDone = 40;
+    TransferTask& failed = addUpload("", "broken.bin", TransferState::failed);
+    static_cast<void>(failed);
+    refresh();
+    EXPECT_EQ(dot->status(), StatusDotView::Status::error);
+    EXPECT_EQ(dot->toolTip(), QStringLiteral("Some tasks failed"));
+    EXPECT_PRED3(test::sameColor, dot->grab().toImage().pixelColor(7, 7), TarnTheme::color(ThemeColor::systemRed), 2);
+    EXPECT_TRUE(browser().statusBar()->progressBar()->isVisible());
+    EXPECT_EQ(browser().statusBar()->progressBar()->width(), BrowserStatusBar::progressWidth);
+
+    QTest::mouseClick(dot, Qt::LeftButton);
+    EXPECT_FALSE(m_state.transfers().hasUnacknowledgedFailure());
+    EXPECT_EQ(dot->status(), StatusDotView::Status::busy) << "the other transfer still runs";
+    test::saveGrab(browser().statusBar());
+}
+
+TEST_F(ObjectBrowserViewTest, ProgressBeyondItsEndsIsDrawnFullAndEmpty)
+{
+    browser();
+    BrowserStatusBar* bar = browser().statusBar();
+    TransferTask& task = addUpload("", "a.bin", TransferState::running);
+    task.bytesDone = -20;  // a fraction of -0.2
+    refresh();
+    BrandProgressBar* progress = bar->progressBar();
+    ASSERT_TRUE(progress->isVisible());
+    EXPECT_DOUBLE_EQ(progress->fraction(), -0.2);
+    EXPECT_EQ(progress->barRect().width(), 0);
+
+    // No task gives more than 1 (its fraction stops there); the bar itself is given 1.5
+    // once the view's own refreshes are through.
+    QTest::qWait(ObjectBrowserView::statusThrottleMilliseconds * 2);
+    bar->showProgress(1.5);
+    EXPECT_EQ(progress->barRect().width(), BrowserStatusBar::progressWidth);
+    const QImage drawn = progress->grab().toImage();
+    EXPECT_PRED3(test::sameColor, drawn.pixelColor(BrowserStatusBar::progressWidth - 4, 7), TarnTheme::brand(), 2);
+
+    m_state.transfers().updateTask(task.id, [](TransferTask& t) { t.state = TransferState::succeeded; });
+    refresh();
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_EQ(progress->width(), 0);
+}
+
+TEST_F(ObjectBrowserViewTest, DeleteKeysAskOnlyWithASelection)
+{
+    show("", objectsNamed("", 2), {{"folder/"}});
+    ObjectTableView* table = browser().table();
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Backspace, Qt::ControlModifier);
+    QTest::keyClick(table, Qt::Key_Delete);
+    EXPECT_FALSE(m_state.showingDeleteConfirm());
+
+    m_state.setSelectedObjectKeys({"folder/"});
+    settle();
+    QTest::keyClick(table, Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_TRUE(m_state.showingDeleteConfirm());
+
+    m_state.setShowingDeleteConfirm(false);
+    QTest::keyClick(table, Qt::Key_Delete);
+    EXPECT_TRUE(m_state.showingDeleteConfirm());
+}
+
+TEST_F(ObjectBrowserViewTest, ARunningUploadRowIsNotSelectableUntilItSucceeds)
+{
+    show("", objectsNamed("", 2));
+    TransferTask& task = addUpload("", "movie.mp4", TransferState::running);
+    const Uuid id = task.id;
+    refresh();
+    ASSERT_EQ(rowKeys().front(), task.placeholderKey());
+
+    QTest::mouseClick(browser().table()->viewport(), Qt::LeftButton, {}, rowCentre(0));
+    EXPECT_TRUE(m_state.selectedObjectKeys().empty());
+
+    m_state.transfers().updateTask(id, [](TransferTask& t) {
+        t.state = TransferState::succeeded;
+        t.completedAt = std::chrono::system_clock::now();
+        t.succeededObjectKey = "movie.mp4";
+    });
+    refresh();
+    QTest::mouseClick(browser().table()->viewport(), Qt::LeftButton, {}, rowCentre(0));
+    EXPECT_EQ(m_state.selectedObjectKeys(), KeySet{"upload:" + id.toString()});
+}
+
+TEST_F(ObjectBrowserViewTest, ProgressNeverReloadsTheTableCompletionRedrawsTheRow)
+{
+    show("", objectsNamed("", 3));
+    TransferTask& task = addUpload("", "movie.mp4", TransferState::running);
+    const Uuid id = task.id;
+    refresh();
+    BrowserTableModel* model = browser().model();
+    QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+    for (int step = 1; step <= 5; ++step) {
+        m_state.transfers().updateTask(id, [step](TransferTask& t) { t.bytesDone = step * 10; });
+        refresh();
+    }
+    EXPECT_EQ(reset.count() + inserted.count(), 0);
+    EXPECT_EQ(changed.count(), 5) << "the row redraws its progress, nothing else changes";
+    EXPECT_EQ(model->data(model->index(0, BrowserTableModel::sizeColumn)).toString(), QStringLiteral("50 / 100 B"));
+
+    changed.clear();
+    m_state.transfers().updateTask(id, [](TransferTask& t) {
+        t.state = TransferState::succeeded;
+        t.completedAt = std::chrono::system_clock::now();
+    });
+    changed.clear();
+    refresh();
+    EXPECT_EQ(reset.count() + inserted.count(), 0);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.at(0).at(0).value<QModelIndex>().row(), 0);
+    EXPECT_EQ(model->data(model->index(0, BrowserTableModel::sizeColumn)).toString(), QStringLiteral("100 B"));
+}
+
+TEST_F(ObjectBrowserViewTest, SelectionIsMirroredBothWaysWithoutAnEcho)
+{
+    show("docs/", objectsNamed("docs/", 5), {{"docs/sub/"}});
+    QSignalSpy written(&m_state, &AppState::selectedObjectKeysChanged);
+
+    m_state.setSelectedObjectKeys({"docs/file1.txt", "docs/file3.txt"});
+    settle();
+    const QModelIndexList rows = browser().table()->selectionModel()->selectedRows();
+    std::vector<int> selected;
+    for (const QModelIndex& index : rows) {
+        selected.push_back(index.row());
+    }
+    std::sort(selected.begin(), selected.end());
+    EXPECT_EQ(selected, (std::vector<int>{3, 5}));  // after ".." and the folder
+    EXPECT_EQ(written.count(), 1) << "the view's own selection change is not written back";
+
+    QTest::mouseClick(browser().table()->viewport(), Qt::LeftButton, {}, rowCentre(0));
+    EXPECT_EQ(m_state.selectedObjectKeys(), KeySet{".."});
+    QTest::mouseClick(browser().table()->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(1));
+    EXPECT_EQ(m_state.selectedObjectKeys(), (KeySet{"..", "docs/sub/"}));
+    EXPECT_EQ(written.count(), 3);
+}
+
+TEST_F(ObjectBrowserViewTest, FurtherPagesAreInsertedNotReset)
+{
+    show("big/", objectsNamed("big/", 1000, "a"));
+    BrowserTableModel* model = browser().model();
+    QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+    m_state.setSelectedObjectKeys({"big/a10.txt"});
+    settle();
+
+    S3Listing page;
+    page.objects = objectsNamed("big/", 1000, "b");
+    AppStateTestAccess::appendPage(m_state, std::move(page));
+    settle();
+    EXPECT_EQ(model->rowCount(), 2001);
+    EXPECT_EQ(reset.count(), 0);
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted.at(0).at(1).toInt(), 1001);
+    EXPECT_EQ(inserted.at(0).at(2).toInt(), 2000);
+    EXPECT_TRUE(browser().table()->selectionModel()->isRowSelected(11, {}));
+
+    // A folder of the next page joins the folders, above the objects.
+    S3Listing folders;
+    folders.prefixes = {{"big/zz/"}};
+    AppStateTestAccess::appendPage(m_state, std::move(folders));
+    settle();
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_EQ(rowKeys()[1], "big/zz/");
+}
+
+TEST_F(ObjectBrowserViewTest, RowsAddedPageByPageAreTheRowsOfTheWholeListing)
+{
+    browser();
+    TransferCenter& transfers = m_state.transfers();
+    TransferTask replacing = test::transferTask({UploadSpec{"/tmp/b2.txt", "d/", UploadConflictMode::replace}},
+                                                TransferState::running, m_account.media, "b2.txt");
+    TransferTask renaming = test::transferTask({RenameSpec{"d/b5.txt", "d/z.txt", false}}, TransferState::running,
+                                               m_account.media, "z.txt");
+    transfers.append(replacing);
+    transfers.append(renaming);
+    show("d/", objectsNamed("d/", 3, "a"), {{"d/f1/"}});
+    refresh();
+
+    S3Listing page;
+    page.objects = objectsNamed("d/", 8, "b");
+    page.prefixes = {{"d/f2/"}};
+    AppStateTestAccess::appendPage(m_state, std::move(page));
+    settle();
+
+    const std::vector<const TransferTask*> uploads = transfers.uploadTasks("d/", m_account.media);
+    const std::vector<const TransferTask*> renames = transfers.renameTasks("d/", m_account.media);
+    BrowserRowInputs whole = browser().model()->listing();
+    whole.uploads = uploads;
+    whole.renames = renames;
+    std::vector<std::string> expected;
+    for (const BrowserRow& row : BrowserRowBuilder::build(whole)) {
+        expected.push_back(BrowserRowBuilder::key(row, whole));
+    }
+    EXPECT_EQ(rowKeys(), expected);
+    EXPECT_EQ(expected.size(), 1 + 1 + 2 + 3 + 7u);  // "..", the upload, two folders, a*, b* less b2
+    EXPECT_EQ(std::count(expected.begin(), expected.end(), renaming.placeholderKey()), 1);
+}
+
+TEST_F(ObjectBrowserViewTest, RevealScrollsToARowWithoutSelectingIt)
+{
+    browser();
+    show("", objectsNamed("", 500));
+    m_state.setRevealKey(std::string("file480.txt"));
+    settle();
+    EXPECT_EQ(m_state.revealKey(), std::nullopt);
+    const QRect shown = browser().table()->visualRect(browser().model()->index(480, 0));
+    EXPECT_TRUE(browser().table()->viewport()->rect().intersects(shown));
+    EXPECT_TRUE(m_state.selectedObjectKeys().empty());
+
+    m_state.setRevealKey(std::string("absent.txt"));
+    settle();
+    EXPECT_EQ(m_state.revealKey(), std::nullopt);
+}
+
+TEST_F(ObjectBrowserViewTest, ScrollingNearTheEndAsksForTheNextPage)
+{
+    show("", objectsNamed("", 400));
+    AppStateTestAccess::setHasMoreObjects(m_state, true);
+    QSignalSpy loadingMore(&m_state, &AppState::isLoadingMoreChanged);
+    browser().table()->scrollToBottom();
+    settle();
+    EXPECT_GE(loadingMore.count(), 1);
+    EXPECT_TRUE(m_state.isLoadingMore());
+    m_state.cancelLoadMore();
+}
+
+TEST_F(ObjectBrowserViewTest, SearchFieldWidensWhileEditedAndCarriesItsText)
+{
+    GlassSearchField* field = browser().header()->searchField();
+    EXPECT_EQ(field->width(), BrowserHeader::collapsedSearchWidth);
+    field->setFocus();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return field->width() == BrowserHeader::expandedSearchWidth; }, 1000));
+
+    browser().table()->setFocus();
+    settle();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return field->width() == BrowserHeader::collapsedSearchWidth; }, 1000));
+}
+
+TEST(ThrottledCall, CoalescesABurstAndDeliversItsLastTrigger)
+{
+    int calls = 0;
+    ThrottledCall coalesced(0, [&] { ++calls; });
+    for (int i = 0; i < 5; ++i) {
+        coalesced.trigger();
+    }
+    EXPECT_EQ(calls, 0) << "never inside the trigger";
+    settle();
+    EXPECT_EQ(calls, 1);
+
+    calls = 0;
+    ThrottledCall throttled(50, [&] { ++calls; });
+    throttled.trigger();
+    settle();
+    EXPECT_EQ(calls, 1);
+    for (int i = 0; i < 5; ++i) {
+        throttled.trigger();
+        settle();
+    }
+    EXPECT_EQ(calls, 1) << "within the interval";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return calls == 2; }, 2000));
+}
+
+}  // namespace
+}  // namespace tarn
