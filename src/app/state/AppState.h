@@ -57,6 +57,7 @@ class KeychainSecretStore;
 class RotatingLogFile;
 class TransferCenter;
 struct TransferTask;
+struct RenameSpec;
 
 using BucketUsageCache = std::unordered_map<Uuid, BucketUsage>;
 
@@ -410,6 +411,8 @@ public:
     // Lists the current folder again and recounts the bucket's usage, at once.
     // (Virtual, as the two below: tests count what the transfer queue asks for.)
     virtual void reloadAfterMutation();
+    // Counts the selected bucket's usage again (the maker's service keeps its own).
+    void recountSelectedBucketUsage();
     // The reload the transfer queue asks for once it has drained after a task
     // changed the bucket on screen; deferred while an inline rename is open.
     virtual void refreshAfterTransfers();
@@ -783,6 +786,18 @@ private:
     QCoro::Task<> putFolderMarker(BucketConfig bucket, std::string name, std::string prefix, bool* created);
     // The opening of one object, run under run().
     QCoro::Task<> downloadAndOpen(BucketConfig bucket, std::string key);
+
+    // Renames and moves (AppStateRename.cpp). A rename task is queued only once its
+    // destination is known to be free: from what the state holds, or else by asking
+    // the server (probeAndQueueRename). `inPlace`: edited in the browser's row.
+    enum class DestinationState { free, taken, unknown };
+    DestinationState destinationState(const RenameSpec& rename) const;
+    QCoro::Task<> probeAndQueueRename(BucketConfig bucket, TransferTask task, bool inPlace);
+    void checkAndQueueRename(TransferTask task, bool inPlace);
+    void queueRename(TransferTask task, bool inPlace, const BucketConfig& bucket, bool select);
+    std::int64_t objectSizeForRename(const std::string& sourceKey) const;
+    void migratePreviewCache(const BucketConfig& bucket, const std::string& from, const std::string& to,
+                             std::int64_t size, const std::optional<std::string>& eTag) const;
 
     // Start-up's steps (AppStateStartup.cpp). Accounts in `spared` hold a secret
     // start-up could not read or copy: the clean-up leaves them for a later start.

@@ -326,6 +326,10 @@ constexpr TextEntry kTexts[] = {
     {"upload_folder", "上传文件夹…"},
     {"upload_choose_files", "选择要上传的文件"},
     {"upload_choose_folder", "选择要上传的文件夹"},
+    {"rename_destination_exists", "“%@”已存在。请换一个名称或目标位置：未进行任何重命名或移动。"},
+    {"move_into_itself", "不能将文件夹“%@”移动到其自身或其子文件夹中。"},
+    {"move_destinations_exist", "目标位置已有 %d 个同名对象，因此未移动或替换任何内容：%@"},
+    {"invalid_move_destination", "目标位置“%@”无效：不能包含空的路径段（如“//”或开头的“/”），也不能包含“.”或“..”。"},
 };
 
 }  // namespace

@@ -328,6 +328,10 @@ constexpr TextEntry kTexts[] = {
     {"upload_folder", "Upload Folder…"},
     {"upload_choose_files", "Choose Files to Upload"},
     {"upload_choose_folder", "Choose a Folder to Upload"},
+    {"rename_destination_exists", "“%@” already exists. Choose another name or destination: nothing was renamed or moved."},
+    {"move_into_itself", "The folder “%@” cannot be moved into itself or into one of its own folders."},
+    {"move_destinations_exist", "%d object(s) already exist at the destination, so nothing was moved or replaced: %@"},
+    {"invalid_move_destination", "Invalid destination “%@”: it cannot have empty parts (such as “//” or a leading “/”), nor parts that are “.” or “..”."},
 };
 
 }  // namespace
