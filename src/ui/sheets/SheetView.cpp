@@ -12,7 +12,12 @@
 namespace tarn {
 
 SheetView::SheetView(QWidget* parent)
-    : TintedBlurView(tintAlpha, parent)
+    : SheetView(tintAlpha, parent)
+{
+}
+
+SheetView::SheetView(qreal tint, QWidget* parent)
+    : TintedBlurView(tint, parent)
 {
     // The sheet takes the focus only when the presenter gives it; a click on its
     // background leaves the focus where it is (in a text field, typically).

@@ -25,6 +25,8 @@ public:
     static constexpr int inset = 24;
 
     explicit SheetView(QWidget* parent = nullptr);
+    // A surface of another darkness than the sheets' usual one.
+    SheetView(qreal tint, QWidget* parent);
 
     // The button Return presses while it is enabled; it is drawn as the default.
     void setDefaultButton(QPushButton* button);
