@@ -41,7 +41,6 @@ QVBoxLayout* pageLayout(QWidget* page)
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(kPageSpacing);
-    layout->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     return layout;
 }
 
@@ -78,6 +77,16 @@ QLabel* makeText(const QString& text, int pixelSize, bool secondary, QWidget* pa
     palette.setColor(QPalette::WindowText, TarnTheme::color(secondary ? ThemeColor::secondaryLabel : ThemeColor::label));
     label->setPalette(palette);
     return label;
+}
+
+QString cssColor(ThemeColor role)
+{
+    const QColor color = TarnTheme::color(role);
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(color.alpha());
 }
 
 int wholeMiB(std::int64_t bytes)
@@ -152,8 +161,6 @@ SettingsSheet::SettingsSheet(AppState& state, std::function<void()> onClose, QWi
 
     configureSteppers();
     select(Page::general);
-    // The keyboard starts in the category list.
-    setFocusProxy(m_sideItems.front());
 }
 
 QSize SettingsSheet::sizeHint() const
@@ -184,6 +191,10 @@ void SettingsSheet::select(Page page)
         old->deleteLater();
     }
     QWidget* shown = makePage(page);
+    // Rows keep their height at the top; the room left stays below them.
+    if (auto* rows = qobject_cast<QBoxLayout*>(shown->layout())) {
+        rows->addStretch(1);
+    }
     m_content->setWidget(shown);
     shown->setAutoFillBackground(false);
 }
@@ -248,6 +259,17 @@ QWidget* SettingsSheet::generalPage()
         const char* code;
         bool chosen;
     } choices[] = {{QString::fromUtf8("中文"), "zh", !english}, {QStringLiteral("English"), "en", english}};
+    // One control of two halves; the chosen half is filled with the accent.
+    const QString segments = QStringLiteral(
+        "QPushButton { background: %1; color: %2; border: 1px solid %3; padding: 4px 16px; }"
+        "QPushButton#zh { border-top-left-radius: 6px; border-bottom-left-radius: 6px; }"
+        "QPushButton#en { border-top-right-radius: 6px; border-bottom-right-radius: 6px; border-left: none; }"
+        "QPushButton:checked { background: %4; color: %5; }"
+        "QPushButton:focus { border-color: %6; }")
+        .arg(cssColor(ThemeColor::controlFill), cssColor(ThemeColor::secondaryLabel), cssColor(ThemeColor::separator),
+             cssColor(ThemeColor::selectedContentBackground), cssColor(ThemeColor::selectedText),
+             cssColor(ThemeColor::controlAccent));
+    languages->setStyleSheet(segments);
     for (const auto& choice : choices) {
         auto* button = new QPushButton(choice.title, languages);
         button->setObjectName(QString::fromLatin1(choice.code));
@@ -312,6 +334,7 @@ QWidget* SettingsSheet::accountRow(const StorageProfile& profile, QWidget* paren
     name->setObjectName(QStringLiteral("name"));
     name->setFont(TarnTheme::font(13));
     name->setColor(TarnTheme::color(ThemeColor::label));
+    name->setMinimumHeight(name->sizeHint().height());
     const QString host = QString::fromStdString(profile.endpoint.host().value_or(profile.endpoint.absoluteString()));
     const QString separator = QStringLiteral(" \u00B7 ");
     auto* detail = new WrappingLabel(host + separator + QString::fromStdString(profile.region) + separator +
@@ -320,6 +343,7 @@ QWidget* SettingsSheet::accountRow(const StorageProfile& profile, QWidget* paren
     detail->setObjectName(QStringLiteral("detail"));
     detail->setFont(TarnTheme::font(10));
     detail->setColor(TarnTheme::color(ThemeColor::secondaryLabel));
+    detail->setMinimumHeight(detail->sizeHint().height());
 
     auto* texts = new QVBoxLayout();
     texts->setContentsMargins(0, 0, 0, 0);

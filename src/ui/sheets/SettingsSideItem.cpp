@@ -51,7 +51,8 @@ void SettingsSideItem::click()
 
 void SettingsSideItem::paintEvent(QPaintEvent*)
 {
-    if (!m_chosen && !hasFocus()) {
+    const bool ring = hasFocus() && m_keyboardFocus;
+    if (!m_chosen && !ring) {
         return;
     }
     QPainter painter(this);
@@ -61,7 +62,7 @@ void SettingsSideItem::paintEvent(QPaintEvent*)
     if (m_chosen) {
         painter.fillPath(shape, TarnTheme::color(ThemeColor::selectedSideItem));
     }
-    if (hasFocus()) {
+    if (ring) {
         painter.setPen(QPen(TarnTheme::color(ThemeColor::controlAccent), 1));
         painter.drawPath(shape);
     }
@@ -91,6 +92,8 @@ void SettingsSideItem::keyPressEvent(QKeyEvent* event)
 
 void SettingsSideItem::focusInEvent(QFocusEvent* event)
 {
+    // The ring shows where the keyboard is, not where the pointer clicked.
+    m_keyboardFocus = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
     QWidget::focusInEvent(event);
     update();
 }

@@ -37,6 +37,7 @@ private:
     QLabel* m_label = nullptr;
     std::function<void()> m_onClick;
     bool m_chosen = false;
+    bool m_keyboardFocus = false;
 };
 
 }  // namespace tarn
