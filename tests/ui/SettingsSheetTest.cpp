@@ -1,4 +1,5 @@
 #include "ui/SheetFixture.h"
+#include "ui/WindowFixture.h"
 #include "ui/UiTestSupport.h"
 
 #include "app/text/L10n.h"
@@ -8,6 +9,7 @@
 #include "ui/sheets/SettingsSideItem.h"
 #include "ui/theme/MakerSite.h"
 #include "ui/views/WrappingLabel.h"
+#include "ui/window/MainWindow.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -307,6 +309,31 @@ TEST_F(SettingsSheetTest, AboutPageLinksToTheSiteOnlyWhenOneIsSet)
         settle();
         EXPECT_FALSE(state().showingAppSettings());
     }
+}
+
+// In the program, the language button belongs to the window content that the change
+// rebuilds: the rebuild waits for a later turn, and the settings close with it.
+class SettingsLanguageTest : public WindowFixture {};
+
+TEST_F(SettingsLanguageTest, ChoosingALanguageRebuildsTheWindowAfterTheClick)
+{
+    AppDelegate& delegate = launch();
+    delegate.state().setShowingAppSettings(true);
+    test::settle();
+    QPointer<SettingsSheet> sheet = delegate.window()->findChild<SettingsSheet*>();
+    ASSERT_FALSE(sheet.isNull());
+    const std::string before = delegate.state().languageCode();
+    const char* other = before == "en" ? "zh" : "en";
+    QPointer<QPushButton> button = sheet->page()->findChild<QPushButton*>(QString::fromLatin1(other));
+    ASSERT_FALSE(button.isNull());
+    button->click();
+    EXPECT_FALSE(button.isNull()) << "nothing is deleted inside the click";
+    EXPECT_EQ(delegate.state().languageCode(), other);
+    test::settle();
+    test::settle();
+    EXPECT_TRUE(sheet.isNull());
+    EXPECT_FALSE(delegate.state().showingAppSettings());
+    EXPECT_EQ(delegate.window()->findChild<SettingsSheet*>(), nullptr);
 }
 
 }  // namespace
