@@ -41,18 +41,6 @@ QStringList items(const QComboBox* popup)
     return texts;
 }
 
-StorageProfile makeProfile(const std::string& name, const std::string& endpoint, const std::string& region,
-                           const std::string& accessKeyID)
-{
-    StorageProfile profile;
-    profile.id = Uuid::random();
-    profile.name = name;
-    profile.endpoint = *Url::parse(endpoint);
-    profile.region = region;
-    profile.accessKeyID = accessKeyID;
-    profile.bucketNames = {"photos"};
-    return profile;
-}
 
 // The built-in table as both languages show it.
 TEST(StorageProviderTable, NamesRegionsAndEndpoints)

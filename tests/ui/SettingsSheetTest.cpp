@@ -31,18 +31,6 @@ using ::testing::ElementsAre;
 
 constexpr std::int64_t kMiB = 1048576;
 
-StorageProfile makeProfile(const std::string& name, const std::string& endpoint, const std::string& region,
-                           const std::string& accessKeyID, std::vector<std::string> buckets)
-{
-    StorageProfile profile;
-    profile.id = Uuid::random();
-    profile.name = name;
-    profile.endpoint = *Url::parse(endpoint);
-    profile.region = region;
-    profile.accessKeyID = accessKeyID;
-    profile.bucketNames = std::move(buckets);
-    return profile;
-}
 
 class SettingsSheetTest : public SheetFixture {
 protected:

@@ -68,17 +68,6 @@ QSpinBox* makeStepper(int minimum, int maximum, int step, QWidget* parent)
     return stepper;
 }
 
-QLabel* makeText(const QString& text, int pixelSize, bool secondary, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setFont(TarnTheme::font(pixelSize));
-    label->setTextFormat(Qt::PlainText);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, TarnTheme::color(secondary ? ThemeColor::secondaryLabel : ThemeColor::label));
-    label->setPalette(palette);
-    return label;
-}
-
 QString cssColor(ThemeColor role)
 {
     const QColor color = TarnTheme::color(role);
@@ -222,7 +211,7 @@ QWidget* SettingsSheet::labeledRow(const QString& title, QWidget* control, QWidg
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
-    layout->addWidget(makeText(title, 12, false, row));
+    layout->addWidget(makeLabel(title, 12, false, row));
     layout->addStretch(1);
     layout->addWidget(control);
     row->setFixedWidth(rowWidth);
@@ -490,10 +479,10 @@ QWidget* SettingsSheet::aboutPage()
     QVBoxLayout* layout = pageLayout(page);
     layout->setSpacing(8);
 
-    QLabel* name = makeText(L10n::t(QStringLiteral("app_name")), 22, false, page);
+    QLabel* name = makeLabel(L10n::t(QStringLiteral("app_name")), 22, false, page);
     name->setFont(TarnTheme::font(22, QFont::DemiBold));
     layout->addWidget(name);
-    layout->addWidget(makeText(L10n::t(QStringLiteral("about_tagline")), 12, true, page));
+    layout->addWidget(makeLabel(L10n::t(QStringLiteral("about_tagline")), 12, true, page));
 
     // Only a build that names the maker's site links to it.
     const QUrl site = MakerSite::url();

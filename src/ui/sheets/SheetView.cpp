@@ -40,9 +40,9 @@ QLabel* SheetView::makeTitle(const QString& text)
     return makeLabel(text, 18, false);
 }
 
-QLabel* SheetView::makeLabel(const QString& text, int pixelSize, bool secondary)
+QLabel* SheetView::makeLabel(const QString& text, int pixelSize, bool secondary, QWidget* parent)
 {
-    auto* label = new QLabel(text, this);
+    auto* label = new QLabel(text, parent != nullptr ? parent : this);
     label->setFont(TarnTheme::font(pixelSize));
     label->setTextFormat(Qt::PlainText);
     QPalette palette = label->palette();

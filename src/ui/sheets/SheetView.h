@@ -34,7 +34,8 @@ public:
 
 protected:
     QLabel* makeTitle(const QString& text);
-    QLabel* makeLabel(const QString& text, int pixelSize, bool secondary);
+    // A label of the sheet's, or of `parent` when one is given.
+    QLabel* makeLabel(const QString& text, int pixelSize, bool secondary, QWidget* parent = nullptr);
     QPushButton* makeButton(const QString& title, std::function<void()> action);
     // A spacer, then the buttons, 10 pixels apart.
     static QBoxLayout* makeButtonRow(std::initializer_list<QPushButton*> buttons);
