@@ -241,6 +241,7 @@ TEST_F(AddBucketSheetTest, GoodKeysAddTheAccountWithItsBuckets)
     EXPECT_TRUE(sheet->isChecking());
     EXPECT_FALSE(sheet->addButton()->isEnabled());
     EXPECT_TRUE(sheet->cancelButton()->isEnabled());
+    saveGrab(window(), QStringLiteral("checking"));
 
     ASSERT_TRUE(waitFor([&] { return !state().config().profiles.empty(); }));
     settle();
@@ -417,6 +418,15 @@ TEST_F(AddBucketSheetTest, EditingShowsTheAccountAndRenamesIt)
         settle();
         EXPECT_EQ(state().editingProfileID(), std::nullopt);
     }
+
+    L10n::setLanguageCode(QStringLiteral("zh"));
+    AddBucketSheet* chinese = open(templated.id);
+    ASSERT_NE(chinese, nullptr);
+    EXPECT_EQ(chinese->providerPopup()->currentText(), QString::fromUtf8("阿里云 OSS"));
+    saveGrab(window(), QStringLiteral("zh"));
+    chinese->cancelButton()->click();
+    settle();
+    L10n::setLanguageCode(QStringLiteral("en"));
 
     AddBucketSheet* sheet = open(other.id);
     ASSERT_NE(sheet, nullptr);

@@ -128,7 +128,7 @@ TEST_F(SettingsSheetTest, SteppersSnapAndStoreWhatTheyShow)
     EXPECT_EQ(preview->value(), 100);
     EXPECT_EQ(preview->text(), QStringLiteral("100 MB"));
     EXPECT_EQ(part->value(), 12);
-    saveGrab(window());
+    saveGrab(window(), QStringLiteral("en"));
 
     part->stepUp();
     EXPECT_EQ(state().config().multipartPartSizeMB, 15) << "12 + 5 is 17, stored on the grid";
@@ -185,10 +185,15 @@ TEST_F(SettingsSheetTest, AccountsPageListsEveryAccount)
     EXPECT_EQ(rowText(rows[0], "detail"), QStringLiteral("s3.example.com \u00B7 r1 \u00B7 2 buckets"));
     EXPECT_EQ(rowText(rows[1], "detail"), QStringLiteral("10.0.0.5 \u00B7 us-east-1 \u00B7 0 buckets"));
     saveGrab(window(), QStringLiteral("en"));
+    sheet->okButton()->click();
+    settle();
 
     L10n::setLanguageCode(QStringLiteral("zh"));
+    sheet = open();
+    ASSERT_NE(sheet, nullptr);
     sheet->sideItems()[1]->click();
     EXPECT_EQ(rowText(accountRows(sheet)[0], "detail"), QString::fromUtf8("s3.example.com \u00B7 r1 \u00B7 2 个桶"));
+    saveGrab(window(), QStringLiteral("zh"));
 }
 
 // Delete asks first; confirmed, the account leaves the configuration and the
