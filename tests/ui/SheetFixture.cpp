@@ -110,6 +110,20 @@ void SheetFixture::settle()
     QApplication::processEvents();
 }
 
+StorageProfile SheetFixture::makeProfile(const std::string& name, const std::string& endpoint,
+                                         const std::string& region, const std::string& accessKeyID,
+                                         std::vector<std::string> buckets)
+{
+    StorageProfile profile;
+    profile.id = Uuid::random();
+    profile.name = name;
+    profile.endpoint = *Url::parse(endpoint);
+    profile.region = region;
+    profile.accessKeyID = accessKeyID;
+    profile.bucketNames = std::move(buckets);
+    return profile;
+}
+
 void SheetFixture::makePresenter()
 {
     m_presenter = std::make_unique<SheetPresenter>(*m_state, m_window.get());

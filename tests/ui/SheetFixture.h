@@ -32,6 +32,11 @@ protected:
     // Makes a presenter over the window; its flags are applied by the next settle().
     void makePresenter();
 
+    // An account with one bucket name per entry of `buckets`.
+    static StorageProfile makeProfile(const std::string& name, const std::string& endpoint,
+                                      const std::string& region, const std::string& accessKeyID,
+                                      std::vector<std::string> buckets = {"photos"});
+
     AppState& state() { return *m_state; }
     SheetPresenter& presenter() { return *m_presenter; }
     QWidget* window() { return m_window.get(); }

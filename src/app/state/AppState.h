@@ -529,9 +529,11 @@ public:
     // access key ID), whose spelling of the endpoint names the secret, or a new
     // profile. The secret is stored first; when that fails the toast says so and
     // nothing changes. Then saves, closes the sheet and shows the last of the new
-    // buckets.
+    // buckets. `closeSheet` false leaves the sheets alone: the sheet that checked the
+    // keys was closed meanwhile, and the one open now is another.
     QCoro::Task<> addProfile(std::string name, std::vector<std::string> bucketNames, std::string endpoint,
-                             std::string region, std::string accessKeyID, std::string secretAccessKey);
+                             std::string region, std::string accessKeyID, std::string secretAccessKey,
+                             bool closeSheet = true);
     // The profile's name afterwards: `newName` trimmed and made unique among the other
     // profiles, the old name when the text is blank, the same, or the save failed (the
     // rename is then undone), and `newName` itself for an unknown profile.

@@ -3,7 +3,9 @@
 #include "app/state/AppState.h"
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
+#include "ui/sheets/AddBucketSheet.h"
 #include "ui/sheets/HistorySheet.h"
+#include "ui/sheets/SettingsSheet.h"
 #include "ui/sheets/SheetPresenter.h"
 #include "ui/sheets/TextInputSheet.h"
 
@@ -93,6 +95,18 @@ QWidget* makeHistorySheet(SheetPresenter& presenter, std::function<void()> close
     return new HistorySheet(state.config().history, std::move(close));
 }
 
+QWidget* makeSettingsSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    return new SettingsSheet(presenter.state(), std::move(close));
+}
+
+QWidget* makeAddBucketSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    // Add or edit, as the opener asked when it raised the flag.
+    AppState& state = presenter.state();
+    return new AddBucketSheet(state, state.editingProfileID(), std::move(close));
+}
+
 }  // namespace
 
 std::span<const SheetCatalog::Flag> SheetCatalog::flags()
@@ -133,10 +147,12 @@ SheetFactory SheetCatalog::factory(SheetKind kind)
         return makeRenameMoveSheet;
     case SheetKind::history:
         return makeHistorySheet;
-    case SheetKind::editMetadata:
     case SheetKind::appSettings:
-    case SheetKind::bucketEditor:
+        return makeSettingsSheet;
     case SheetKind::addBucket:
+        return makeAddBucketSheet;
+    case SheetKind::editMetadata:
+    case SheetKind::bucketEditor:
     case SheetKind::multipart:
     case SheetKind::share:
     case SheetKind::uploadConflict:
