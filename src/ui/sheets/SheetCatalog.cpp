@@ -6,6 +6,7 @@
 #include "ui/sheets/HistorySheet.h"
 #include "ui/sheets/SheetPresenter.h"
 #include "ui/sheets/TextInputSheet.h"
+#include "ui/sheets/UploadConflictSheet.h"
 
 #include <QPointer>
 
@@ -93,6 +94,11 @@ QWidget* makeHistorySheet(SheetPresenter& presenter, std::function<void()> close
     return new HistorySheet(state.config().history, std::move(close));
 }
 
+QWidget* makeUploadConflictSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    return new UploadConflictSheet(presenter.state(), std::move(close));
+}
+
 }  // namespace
 
 std::span<const SheetCatalog::Flag> SheetCatalog::flags()
@@ -133,13 +139,14 @@ SheetFactory SheetCatalog::factory(SheetKind kind)
         return makeRenameMoveSheet;
     case SheetKind::history:
         return makeHistorySheet;
+    case SheetKind::uploadConflict:
+        return makeUploadConflictSheet;
     case SheetKind::editMetadata:
     case SheetKind::appSettings:
     case SheetKind::bucketEditor:
     case SheetKind::addBucket:
     case SheetKind::multipart:
     case SheetKind::share:
-    case SheetKind::uploadConflict:
         break;
     }
     return {};
