@@ -3,6 +3,7 @@
 #include "app/state/AppState.h"
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
+#include "ui/sheets/EditMetadataSheet.h"
 #include "ui/sheets/HistorySheet.h"
 #include "ui/sheets/SheetPresenter.h"
 #include "ui/sheets/TextInputSheet.h"
@@ -94,6 +95,12 @@ QWidget* makeHistorySheet(SheetPresenter& presenter, std::function<void()> close
     return new HistorySheet(state.config().history, std::move(close));
 }
 
+QWidget* makeEditMetadataSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    AppState& state = presenter.state();
+    return new EditMetadataSheet(state, [&state] { state.saveMetadata(); }, std::move(close));
+}
+
 QWidget* makeUploadConflictSheet(SheetPresenter& presenter, std::function<void()> close)
 {
     return new UploadConflictSheet(presenter.state(), std::move(close));
@@ -139,9 +146,10 @@ SheetFactory SheetCatalog::factory(SheetKind kind)
         return makeRenameMoveSheet;
     case SheetKind::history:
         return makeHistorySheet;
+    case SheetKind::editMetadata:
+        return makeEditMetadataSheet;
     case SheetKind::uploadConflict:
         return makeUploadConflictSheet;
-    case SheetKind::editMetadata:
     case SheetKind::appSettings:
     case SheetKind::bucketEditor:
     case SheetKind::addBucket:
