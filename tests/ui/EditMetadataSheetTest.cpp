@@ -103,6 +103,10 @@ TEST_F(EditMetadataSheetTest, SaveWritesTheRowsInScreenOrderWithoutEmptyOnes)
     QTest::keyClicks(nullptr, QStringLiteral(" note "));
     QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Tab);
     QTest::keyClicks(nullptr, QStringLiteral("  two  words "));
+    QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), sheet->rows()[3].remove);
+    QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), sheet->addButton());  // the sheet's buttons come last
     sheet->addButton()->click();  // left empty: dropped
     // A key without a value and a value without a key both count.
     sheet->rows()[1].key->clear();

@@ -86,6 +86,10 @@ EditMetadataSheet::EditMetadataSheet(AppState& state, std::function<void()> save
     m_scrollArea->setWidget(m_rowsView);
     // Set after setWidget, which fills the background.
     m_rowsView->setAutoFillBackground(false);
+    // Tab goes from field to field, not to the area around them.
+    m_scrollArea->setFocusPolicy(Qt::NoFocus);
+    // Made before the buttons, the rows come first in the order of Tab.
+    rebuild(state.metadataDraft());
 
     m_addButton = new ClosureButton(QStringLiteral("  ") + L10n::t(QStringLiteral("metadata_add")), [this] { addRow(); },
                                     this);
@@ -115,7 +119,6 @@ EditMetadataSheet::EditMetadataSheet(AppState& state, std::function<void()> save
     layout->addWidget(m_addButton, 0, Qt::AlignLeft);
     layout->addWidget(buttons, 0, Qt::AlignLeft);
 
-    rebuild(state.metadataDraft());
     connect(&state, &AppState::objectDetailsChanged, this, &EditMetadataSheet::updateSaveButton);
     connect(&state, &AppState::selectedBucketIDChanged, this, &EditMetadataSheet::updateSaveButton);
     updateSaveButton();
@@ -170,6 +173,10 @@ EditMetadataSheet::Row EditMetadataSheet::makeRow(const MetadataPair& pair)
 void EditMetadataSheet::addRow()
 {
     Row row = makeRow(MetadataPair{Uuid::random(), {}, {}});
+    // Tab reaches the new row after the others, not after the sheet's buttons.
+    QWidget::setTabOrder(m_addButton->previousInFocusChain(), row.key);
+    QWidget::setTabOrder(row.key, row.value);
+    QWidget::setTabOrder(row.value, row.remove);
     m_rowsLayout->addWidget(row.view);
     m_rows.push_back(row);
     if (m_rows.size() == 1) {
