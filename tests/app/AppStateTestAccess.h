@@ -46,6 +46,10 @@ struct AppStateTestAccess {
     }
 
     static void setShowingPreview(AppState& state, bool showing) { state.setShowingPreview(showing); }
+    // The inspected object's details as their request publishes them.
+    static void setObjectDetails(AppState& state, std::optional<ObjectDetails> details) {
+        state.setObjectDetails(std::move(details));
+    }
 
     // The pause of the bucket sync's timer, shortened so a test sees several rounds.
     static void setSyncInterval(AppState& state, std::chrono::milliseconds interval) {

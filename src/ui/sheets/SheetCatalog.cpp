@@ -4,10 +4,12 @@
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
 #include "ui/sheets/AddBucketSheet.h"
+#include "ui/sheets/EditMetadataSheet.h"
 #include "ui/sheets/HistorySheet.h"
 #include "ui/sheets/SettingsSheet.h"
 #include "ui/sheets/SheetPresenter.h"
 #include "ui/sheets/TextInputSheet.h"
+#include "ui/sheets/UploadConflictSheet.h"
 
 #include <QPointer>
 
@@ -107,6 +109,17 @@ QWidget* makeAddBucketSheet(SheetPresenter& presenter, std::function<void()> clo
     return new AddBucketSheet(state, state.editingProfileID(), std::move(close));
 }
 
+QWidget* makeEditMetadataSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    AppState& state = presenter.state();
+    return new EditMetadataSheet(state, [&state] { state.saveMetadata(); }, std::move(close));
+}
+
+QWidget* makeUploadConflictSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    return new UploadConflictSheet(presenter.state(), std::move(close));
+}
+
 }  // namespace
 
 std::span<const SheetCatalog::Flag> SheetCatalog::flags()
@@ -147,15 +160,17 @@ SheetFactory SheetCatalog::factory(SheetKind kind)
         return makeRenameMoveSheet;
     case SheetKind::history:
         return makeHistorySheet;
+    case SheetKind::editMetadata:
+        return makeEditMetadataSheet;
+    case SheetKind::uploadConflict:
+        return makeUploadConflictSheet;
     case SheetKind::appSettings:
         return makeSettingsSheet;
     case SheetKind::addBucket:
         return makeAddBucketSheet;
-    case SheetKind::editMetadata:
     case SheetKind::bucketEditor:
     case SheetKind::multipart:
     case SheetKind::share:
-    case SheetKind::uploadConflict:
         break;
     }
     return {};
