@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QLabel>
 #include <QMediaPlayer>
 #include <QPointer>
@@ -225,6 +226,9 @@ TEST_F(InspectorViewTest, AnObjectShowsItsPreviewTilesDetailsAndShareLink)
         const QRect inPane(widget->mapTo(m_view, QPoint(0, 0)), widget->size());
         EXPECT_LE(inPane.right(), m_view->width()) << widget->metaObject()->className();
     }
+    // The pane paints nothing of its own: the container's surface shows around the cards.
+    const QImage image = m_container->grab().toImage();
+    EXPECT_TRUE(test::sameColor(image.pixelColor(4, image.height() - 4), m_container->surfaceColor(), 2));
     test::saveGrab(m_container.get());
 
     // The sheets open through the state's flags.

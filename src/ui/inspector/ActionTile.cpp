@@ -14,6 +14,7 @@ namespace {
 constexpr qreal kIconPointSize = 15;
 constexpr int kIconTitleSpacing = 3;
 constexpr int kTitlePixelSize = 10;
+constexpr int kSmallestTitlePixelSize = 8;
 constexpr qreal kCornerRadius = 8;
 
 }  // namespace
@@ -71,9 +72,18 @@ void ActionTile::paintEvent(QPaintEvent*)
     const QPixmap icon = MingCute::pixmap(m_iconName, kIconPointSize, color, devicePixelRatioF());
     painter.drawPixmap(QPoint((width() - iconSize.width()) / 2, top), icon);
     painter.setPen(color);
-    painter.setFont(font());
-    const QRect titleRect(4, top + iconSize.height() + kIconTitleSpacing, width() - 8, metrics.height());
-    painter.drawText(titleRect, Qt::AlignCenter, metrics.elidedText(text(), Qt::ElideRight, titleRect.width()));
+    const QRect titleRect(2, top + iconSize.height() + kIconTitleSpacing, width() - 4, metrics.height());
+    // A title a little too long for a narrow pane is set smaller before it is cut.
+    QFont titleFont = font();
+    for (int size = kTitlePixelSize; size > kSmallestTitlePixelSize; --size) {
+        if (QFontMetrics(titleFont).horizontalAdvance(text()) <= titleRect.width()) {
+            break;
+        }
+        titleFont.setPixelSize(size - 1);
+    }
+    painter.setFont(titleFont);
+    painter.drawText(titleRect, Qt::AlignCenter,
+                     QFontMetrics(titleFont).elidedText(text(), Qt::ElideRight, titleRect.width()));
 }
 
 void ActionTile::enterEvent(QEnterEvent* event)

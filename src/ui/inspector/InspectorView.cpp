@@ -78,10 +78,12 @@ InspectorView::InspectorView(AppState& state, PreviewActions actions, QWidget* p
     m_stack->setSpacing(kStackSpacing);
     // The cards start at the top; the room below them stays empty.
     m_stack->addStretch(1);
-    m_document->setAutoFillBackground(false);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setWidget(m_document);
+    // The container's surface shows through (a scroll area fills its widget's background).
+    m_document->setAutoFillBackground(false);
+    m_scroll->viewport()->setAutoFillBackground(false);
     m_root->setContentsMargins(0, 0, 0, 0);
     m_root->addWidget(m_scroll, 0, 0);
 
