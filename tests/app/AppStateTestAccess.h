@@ -46,9 +46,15 @@ struct AppStateTestAccess {
     }
 
     static void setShowingPreview(AppState& state, bool showing) { state.setShowingPreview(showing); }
-    // The inspected object's details as their request publishes them.
+    // What the inspector's refresh publishes for the inspected object.
     static void setObjectDetails(AppState& state, std::optional<ObjectDetails> details) {
         state.setObjectDetails(std::move(details));
+    }
+    static void setInlinePreviewState(AppState& state, InlinePreviewState preview) {
+        state.setInlinePreviewState(std::move(preview));
+    }
+    static void setPreviewDownloadFraction(AppState& state, double fraction) {
+        state.setPreviewDownloadFraction(fraction);
     }
 
     // The pause of the bucket sync's timer, shortened so a test sees several rounds.
