@@ -326,6 +326,7 @@ constexpr TextEntry kTexts[] = {
     {"upload_folder", "上传文件夹…"},
     {"upload_choose_files", "选择要上传的文件"},
     {"upload_choose_folder", "选择要上传的文件夹"},
+    {"metadata_not_loaded", "尚未读取到该对象的元数据，暂时无法编辑。请在详情显示后再试。"},
 };
 
 }  // namespace

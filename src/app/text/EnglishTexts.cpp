@@ -328,6 +328,7 @@ constexpr TextEntry kTexts[] = {
     {"upload_folder", "Upload Folder…"},
     {"upload_choose_files", "Choose Files to Upload"},
     {"upload_choose_folder", "Choose a Folder to Upload"},
+    {"metadata_not_loaded", "The metadata of this object has not been read yet, so it cannot be edited. Try again once its details show."},
 };
 
 }  // namespace
