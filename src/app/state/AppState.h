@@ -39,6 +39,7 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -448,8 +449,11 @@ public:
     void reloadMultipartUploads();
     // Aborts the listed uploads whose IDs are selected, in list order.
     void abortSelectedUploads();
-    // Aborts the given uploads, one after the other.
+    // Aborts the given uploads, one after the other, until one fails; only those
+    // aborted leave the list.
     void abort(std::vector<MultipartUpload> uploads);
+    // Appends the next page of the list, when there is one and none is loading.
+    void loadMoreMultipartUploads();
 
     // ---- Share links (AppStateShare.cpp) ----
 
@@ -463,9 +467,11 @@ public:
 
     // ---- Metadata editing (AppStateMetadata.cpp) ----
 
-    // Opens the metadata editor with the inspected object's user metadata.
+    // Opens the metadata editor with the inspected object's user metadata, once its
+    // details have been read (a toast says why not before).
     void startEditMetadata();
-    // Writes the draft as the object's user metadata; returns at once.
+    // Writes the draft as the user metadata of the object it was read from, while that
+    // object is still the inspected one; returns at once.
     void saveMetadata();
 
     // ---- Preferences and favourites (AppStatePreferences.cpp) ----
@@ -810,6 +816,33 @@ private:
     void reselectAfterSync();
     QCoro::Task<> checkConnection(BucketConfig bucket, std::shared_ptr<ConnectionTestOutcome> outcome);
 
+    // Inspector previews (AppStateInspector.cpp). Whether the object of `key` is still
+    // the one inspected under `epoch`: results of older refreshes are dropped.
+    bool isInspected(const std::string& key, int epoch) const;
+    bool looksLikeImage(const ObjectItem& item) const;
+    // Whether the bucket's server renders the image service's resized images; other
+    // servers ignore the request and send the whole original.
+    static bool hasImageService(const BucketConfig& bucket);
+    // The object's copy in the preview cache, downloaded unless a copy of its size is
+    // there; with `progressEpoch`, the download's progress is shown while current.
+    QCoro::Task<std::filesystem::path> previewObjectURL(ObjectItem item, BucketConfig bucket,
+                                                        std::optional<int> progressEpoch);
+    // The image service's resized image of the object, fetched anew into the cache.
+    QCoro::Task<std::filesystem::path> glintPreviewURL(ObjectItem item, BucketConfig bucket);
+    // Whether the image file decodes (off the main thread).
+    QCoro::Task<bool> decodesAsImage(std::filesystem::path file);
+    // The resized image as the preview of `item`, when it decodes; else "unsupported".
+    QCoro::Task<> showResizedImage(ObjectItem item, BucketConfig bucket, int epoch);
+    // Unfinished multipart uploads (AppStateMultipart.cpp): one page of the list (the
+    // first again with `reset`), and the aborts, which note each upload aborted.
+    QCoro::Task<> loadMultipartUploads(bool reset);
+    QCoro::Task<> abortUploads(BucketConfig bucket, std::vector<MultipartUpload> uploads);
+    QCoro::Task<> abortEach(BucketConfig bucket, std::vector<MultipartUpload> uploads,
+                            std::vector<std::string>* aborted, std::exception_ptr* failure);
+    // Metadata editing (AppStateMetadata.cpp): the write and the reload of the details.
+    QCoro::Task<> writeMetadata(BucketConfig bucket, ObjectItem object, std::map<std::string, std::string> metadata,
+                                std::optional<std::string> contentType);
+
     ConfigStore& m_configStore;
     KeychainSecretStore& m_secretStore;
     S3Client& m_client;
@@ -888,6 +921,9 @@ private:
     std::optional<BucketConfig> m_editingBucket;
     std::string m_moveDestinationKey;
     std::vector<MetadataPair> m_metadataDraft;
+    // The details the draft was read from, and their bucket: a save writes only there.
+    std::optional<ObjectDetails> m_metadataDraftSource;
+    std::optional<Uuid> m_metadataDraftBucketID;
     std::vector<std::filesystem::path> m_pendingUploadURLs;
     std::string m_pendingUploadDirectory;
     KeySet m_pendingUploadExistingKeys;
@@ -900,6 +936,7 @@ private:
     bool m_hasMoreUploads = false;
     std::optional<std::string> m_uploadsKeyMarker;
     std::optional<std::string> m_uploadsUploadIdMarker;
+    int m_uploadsLoad = 0;  // a page of an older load is dropped
 
     // Bucket sync, transfers and history.
     bool m_isSyncingBuckets = false;
