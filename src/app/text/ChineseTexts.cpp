@@ -326,6 +326,7 @@ constexpr TextEntry kTexts[] = {
     {"upload_folder", "上传文件夹…"},
     {"upload_choose_files", "选择要上传的文件"},
     {"upload_choose_folder", "选择要上传的文件夹"},
+    {"drag_out_preparing", "正在为其他应用准备 %d 个项目…"},
 };
 
 }  // namespace

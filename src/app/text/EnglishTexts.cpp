@@ -328,6 +328,7 @@ constexpr TextEntry kTexts[] = {
     {"upload_folder", "Upload Folder…"},
     {"upload_choose_files", "Choose Files to Upload"},
     {"upload_choose_folder", "Choose a Folder to Upload"},
+    {"drag_out_preparing", "Preparing %d item(s) for the other application…"},
 };
 
 }  // namespace
