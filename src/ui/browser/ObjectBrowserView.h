@@ -52,6 +52,11 @@ class ThrottledCall;
 //   ignoring the echo of its own change;
 // - a reveal request scrolls to its row.
 // Toasts and bubbles are the window's: it anchors bubbles to statusDot().
+//
+// What the user does in the table: a context menu per row, a double click that opens,
+// Return that renames in place, Ctrl+C and dragging out that hand folders and objects
+// to a file manager (downloaded only when it asks, see RemoteObjectsMimeData), Ctrl+V
+// and dropping local files on the pane, which upload into the folder shown.
 class ObjectBrowserView : public TintedBlurView {
     Q_OBJECT
 
