@@ -333,6 +333,7 @@ constexpr TextEntry kTexts[] = {
     {"move_destinations_exist", "%d object(s) already exist at the destination, so nothing was moved or replaced: %@"},
     {"invalid_move_destination", "Invalid destination “%@”: it cannot have empty parts (such as “//” or a leading “/”), nor parts that are “.” or “..”."},
     {"metadata_not_loaded", "The metadata of this object has not been read yet, so it cannot be edited. Try again once its details show."},
+    {"drag_out_preparing", "Preparing %d item(s) for the other application…"},
 };
 
 }  // namespace

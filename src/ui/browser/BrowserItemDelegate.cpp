@@ -2,16 +2,25 @@
 
 #include "ui/browser/BrowserRow.h"
 #include "ui/browser/BrowserTableModel.h"
+#include "ui/browser/PlaceholderCell.h"
 #include "ui/icons/MingCute.h"
 #include "ui/theme/TarnTheme.h"
 
 #include "ui/views/BrandProgressBar.h"
 
+#include "app/text/L10n.h"
 #include "app/transfers/TransferTask.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QFocusEvent>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
 
 namespace tarn {
 namespace {
@@ -23,13 +32,38 @@ constexpr int kTextTrailing = 6;
 constexpr qreal kSelectionRadius = 6;
 // The selection band is inset from the table's edges, as an inset table draws it.
 constexpr int kSelectionInset = 1;
-constexpr int kPlaceholderBarWidth = 80;
-constexpr int kPlaceholderBarTrailing = 10;
-constexpr int kPlaceholderBarGap = 8;
+constexpr qreal kPlaceholderCheckPointSize = 15;
+constexpr qreal kPlaceholderButtonPointSize = 13;
+constexpr int kEditorHeight = 22;
+// Set on an editor once its session has ended, so that it ends only once.
+constexpr char kEditorEnded[] = "tarnEditorEnded";
+constexpr char kEditorFilled[] = "tarnEditorFilled";
 
 BrowserRow::Kind kindOf(const QModelIndex& index)
 {
     return static_cast<BrowserRow::Kind>(index.data(BrowserTableModel::RowKindRole).toInt());
+}
+
+void drawIcon(QPainter* painter, const QString& iconName, qreal pointSize, const QColor& color, const QRect& box)
+{
+    const qreal ratio = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
+    const QPixmap pixmap = MingCute::pixmap(iconName, pointSize, color, ratio);
+    if (!pixmap.isNull()) {
+        const QSizeF size = pixmap.deviceIndependentSize();
+        painter->drawPixmap(QPointF(box.left() + (box.width() - size.width()) / 2,
+                                    box.top() + (box.height() - size.height()) / 2),
+                            pixmap);
+    }
+}
+
+// The placeholder task of a name cell, or none.
+const TransferTask* placeholderTask(const QModelIndex& index)
+{
+    if (index.column() != BrowserTableModel::nameColumn || kindOf(index) != BrowserRow::Kind::uploading) {
+        return nullptr;
+    }
+    const auto* model = qobject_cast<const BrowserTableModel*>(index.model());
+    return model != nullptr ? model->task(index.row()) : nullptr;
 }
 
 }  // namespace
@@ -88,14 +122,7 @@ QRect BrowserItemDelegate::paintIconAndName(QPainter* painter, const QStyleOptio
 {
     const QRect cell = option.rect;
     const QRect box(cell.left() + kIconLeading, cell.top() + (cell.height() - iconBox) / 2, iconBox, iconBox);
-    const qreal ratio = painter->device() != nullptr ? painter->device()->devicePixelRatioF() : 1.0;
-    const QPixmap pixmap = MingCute::pixmap(iconName, iconPointSize, iconColor, ratio);
-    if (!pixmap.isNull()) {
-        const QSizeF size = pixmap.deviceIndependentSize();
-        painter->drawPixmap(QPointF(box.left() + (box.width() - size.width()) / 2,
-                                    box.top() + (box.height() - size.height()) / 2),
-                            pixmap);
-    }
+    drawIcon(painter, iconName, iconPointSize, iconColor, box);
     const QRect text(box.right() + 1 + kIconGap, cell.top(), cell.right() - kTextTrailing - box.right() - kIconGap,
                      cell.height());
     painter->setFont(TarnTheme::font(13));
@@ -148,16 +175,7 @@ void BrowserItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
         // The name, then a smaller, dimmed " /" on the same baseline, lifted by one.
         const QRect text = paintIconAndName(painter, option, QStringLiteral("folder_2_line"), iconColor, name,
                                             nameColor);
-        const int used = painter->fontMetrics().horizontalAdvance(name);
-        if (used < text.width()) {
-            const int baseline = text.top() + (text.height() + painter->fontMetrics().ascent() -
-                                               painter->fontMetrics().descent()) / 2;
-            QColor slash = nameColor;
-            slash.setAlphaF(emphasized ? 0.6f : 0.5f * nameColor.alphaF());
-            painter->setFont(TarnTheme::font(11));
-            painter->setPen(slash);
-            painter->drawText(QPoint(text.left() + used, baseline - 1), QStringLiteral(" /"));
-        }
+        paintFolderSlash(painter, text, name, nameColor, emphasized);
         break;
     }
     case BrowserRow::Kind::uploading:
@@ -166,36 +184,235 @@ void BrowserItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     painter->restore();
 }
 
+void BrowserItemDelegate::paintFolderSlash(QPainter* painter, const QRect& text, const QString& name,
+                                           const QColor& nameColor, bool emphasized) const
+{
+    const int used = painter->fontMetrics().horizontalAdvance(name);
+    if (used >= text.width()) {
+        return;
+    }
+    const int baseline =
+        text.top() + (text.height() + painter->fontMetrics().ascent() - painter->fontMetrics().descent()) / 2;
+    QColor slash = nameColor;
+    slash.setAlphaF(emphasized ? 0.6f : 0.5f * nameColor.alphaF());
+    painter->setFont(TarnTheme::font(11));
+    painter->setPen(slash);
+    painter->drawText(QPoint(text.left() + used, baseline - 1), QStringLiteral(" /"));
+}
+
 void BrowserItemDelegate::paintPlaceholder(QPainter* painter, const QStyleOptionViewItem& option,
                                            const QModelIndex& index) const
 {
-    if (index.column() != BrowserTableModel::nameColumn) {
+    const TransferTask* task = placeholderTask(index);
+    if (task == nullptr) {
         paintSecondaryText(painter, option, index);
         return;
     }
     painter->save();
-    const QVariant state = index.data(BrowserTableModel::TaskStateRole);
-    const bool done = state.isValid() && static_cast<TransferState>(state.toInt()) == TransferState::succeeded;
+    const PlaceholderCell cell = PlaceholderCell::make(*task, option.rect);
+    const bool done = cell.look == PlaceholderCell::Look::succeeded;
     const bool emphasized = isEmphasized(option);
     const QColor nameColor = emphasized ? TarnTheme::color(ThemeColor::selectedText)
                              : done     ? TarnTheme::color(ThemeColor::label)
                                         : TarnTheme::color(ThemeColor::secondaryLabel);
-    const QColor iconColor = done ? TarnTheme::color(ThemeColor::secondaryLabel)
-                                  : TarnTheme::color(ThemeColor::tertiaryLabel);
-    const auto* model = qobject_cast<const BrowserTableModel*>(index.model());
-    const TransferTask* task = model != nullptr ? model->task(index.row()) : nullptr;
-    const bool folder = task != nullptr && task->isFolder;
+    const QColor iconColor = emphasized ? TarnTheme::color(ThemeColor::selectedText)
+                             : done     ? TarnTheme::color(ThemeColor::secondaryLabel)
+                                        : TarnTheme::color(ThemeColor::tertiaryLabel);
+
     QStyleOptionViewItem nameOption = option;
-    if (task != nullptr && !done) {
-        // Progress at the trailing end while the task has not succeeded.
-        const QRectF track(option.rect.right() - kPlaceholderBarTrailing - kPlaceholderBarWidth,
-                           option.rect.top() + (option.rect.height() - 4) / 2.0, kPlaceholderBarWidth, 4);
-        BrandProgressBar::paint(*painter, track, task->fraction());
-        nameOption.rect.setRight(static_cast<int>(track.left()) - kPlaceholderBarGap);
+    nameOption.rect.setRight(cell.trailingStart - PlaceholderCell::nameGap + kTextTrailing);
+    const QString name = index.data(Qt::DisplayRole).toString();
+    const QRect text = paintIconAndName(painter, nameOption,
+                                        task->isFolder ? QStringLiteral("folder_2_line")
+                                                       : QStringLiteral("document_line"),
+                                        iconColor, name, nameColor);
+    if (task->isFolder) {
+        paintFolderSlash(painter, text, name, nameColor, emphasized);
     }
-    paintIconAndName(painter, nameOption, folder ? QStringLiteral("folder_2_line") : QStringLiteral("document_line"),
-                     iconColor, index.data(Qt::DisplayRole).toString(), nameColor);
+
+    if (!cell.counter.isEmpty()) {
+        painter->setFont(TarnTheme::font(11));
+        painter->setPen(emphasized ? TarnTheme::color(ThemeColor::selectedText)
+                                   : TarnTheme::color(ThemeColor::tertiaryLabel));
+        painter->drawText(cell.counterRect, Qt::AlignRight | Qt::AlignVCenter, cell.counter);
+    }
+    if (cell.showsBar) {
+        BrandProgressBar::paint(*painter, cell.barRect, cell.fraction,
+                                cell.look == PlaceholderCell::Look::failed ? TarnTheme::color(ThemeColor::systemRed)
+                                                                           : TarnTheme::brand());
+    }
+    if (cell.showsCheck) {
+        drawIcon(painter, QStringLiteral("checkmark.circle"), kPlaceholderCheckPointSize, TarnTheme::brand(),
+                 cell.checkRect);
+    }
+    if (cell.showsButtons) {
+        const QColor buttonColor = TarnTheme::color(ThemeColor::label);
+        drawIcon(painter, QStringLiteral("arrow.clockwise"), kPlaceholderButtonPointSize, buttonColor,
+                 cell.retryRect);
+        drawIcon(painter, QStringLiteral("xmark.circle"), kPlaceholderButtonPointSize, buttonColor,
+                 cell.removeRect);
+    }
     painter->restore();
+}
+
+bool BrowserItemDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                                      const QModelIndex& index)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
+        type != QEvent::MouseButtonDblClick) {
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
+    }
+    const TransferTask* task = placeholderTask(index);
+    if (task == nullptr) {
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
+    }
+    const PlaceholderCell cell = PlaceholderCell::make(*task, option.rect);
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const QPoint at = mouse->position().toPoint();
+    if (!cell.showsButtons || mouse->button() != Qt::LeftButton ||
+        (!cell.retryRect.contains(at) && !cell.removeRect.contains(at))) {
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
+    }
+    // A press on a button selects nothing; its release acts.
+    if (type == QEvent::MouseButtonRelease) {
+        const Uuid id = task->id;
+        const std::function<void(const Uuid&)>& action = cell.retryRect.contains(at) ? onRetryTask : onRemoveTask;
+        if (action) {
+            action(id);
+        }
+    }
+    return true;
+}
+
+bool BrowserItemDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                                    const QModelIndex& index)
+{
+    if (event->type() == QEvent::ToolTip) {
+        if (const TransferTask* task = placeholderTask(index)) {
+            const PlaceholderCell cell = PlaceholderCell::make(*task, option.rect);
+            if (cell.showsButtons && (cell.retryRect.contains(event->pos()) || cell.removeRect.contains(event->pos()))) {
+                const bool retry = cell.retryRect.contains(event->pos());
+                QToolTip::showText(event->globalPos(), L10n::t(retry ? QStringLiteral("retry") : QStringLiteral("cancel")),
+                                   view, retry ? cell.retryRect : cell.removeRect);
+                return true;
+            }
+        }
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
+}
+
+QWidget* BrowserItemDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                           const QModelIndex& index) const
+{
+    Q_UNUSED(option)
+    Q_UNUSED(index)
+    auto* editor = new QLineEdit(parent);
+    editor->setFont(TarnTheme::font(13));
+    editor->setFrame(true);
+    auto* self = const_cast<BrowserItemDelegate*>(this);
+    // Typed or pasted: a name is one piece of a key and never holds a slash.
+    connect(editor, &QLineEdit::textEdited, self, [self, editor](const QString& text) {
+        if (!text.contains(QLatin1Char('/'))) {
+            return;
+        }
+        const int before = static_cast<int>(text.left(editor->cursorPosition()).count(QLatin1Char('/')));
+        const int cursor = editor->cursorPosition() - before;
+        QString cleaned = text;
+        cleaned.remove(QLatin1Char('/'));
+        editor->setText(cleaned);
+        editor->setCursorPosition(cursor);
+        if (self->onSlashRefused) {
+            self->onSlashRefused();
+        }
+    });
+    // Closed by the table itself (its rows rebuilt, another row made current): the
+    // session ends as a cancel.
+    connect(editor, &QObject::destroyed, self, [self](QObject* gone) {
+        if (!gone->property(kEditorEnded).toBool() && self->onRenameCancelled) {
+            self->onRenameCancelled();
+        }
+    });
+    return editor;
+}
+
+void BrowserItemDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
+    // Filled once: a redraw of the row (its task's progress) must not undo typing.
+    auto* field = qobject_cast<QLineEdit*>(editor);
+    if (field == nullptr || field->property(kEditorFilled).toBool()) {
+        return;
+    }
+    field->setProperty(kEditorFilled, true);
+    field->setText(index.data(Qt::EditRole).toString());
+}
+
+void BrowserItemDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
+{
+    // A rename is a transfer, started by whoever handles onRenameCommitted.
+    Q_UNUSED(editor)
+    Q_UNUSED(model)
+    Q_UNUSED(index)
+}
+
+void BrowserItemDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                               const QModelIndex& index) const
+{
+    Q_UNUSED(index)
+    const QRect cell = option.rect;
+    const int left = cell.left() + kIconLeading + iconBox + kIconGap - 3;
+    editor->setGeometry(left, cell.top() + (cell.height() - kEditorHeight) / 2,
+                        std::max(40, cell.right() - kTextTrailing - left), kEditorHeight);
+}
+
+void BrowserItemDelegate::endEditing(QLineEdit* editor, bool commit)
+{
+    if (editor->property(kEditorEnded).toBool()) {
+        return;
+    }
+    editor->setProperty(kEditorEnded, true);
+    if (commit) {
+        if (onRenameCommitted) {
+            onRenameCommitted(editor->text());
+        }
+    } else if (onRenameCancelled) {
+        onRenameCancelled();
+    }
+    emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+bool BrowserItemDelegate::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* editor = qobject_cast<QLineEdit*>(watched);
+    if (editor == nullptr) {
+        return QStyledItemDelegate::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            endEditing(editor, true);
+            return true;
+        case Qt::Key_Escape:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            endEditing(editor, false);
+            return true;
+        default:
+            return false;
+        }
+    }
+    if (event->type() == QEvent::FocusOut) {
+        // The field's own menu, or another window coming to the front, keep the edit.
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
+            !editor->property(kEditorEnded).toBool()) {
+            endEditing(editor, false);
+        }
+        return false;
+    }
+    return false;
 }
 
 }  // namespace tarn

@@ -1,6 +1,12 @@
 #pragma once
 
+#include "core/config/Uuid.h"
+
 #include <QStyledItemDelegate>
+
+#include <functional>
+
+class QLineEdit;
 
 namespace tarn {
 
@@ -10,7 +16,15 @@ class BrowserTableModel;
 // folder's with a smaller, dimmed " /", the parent row's ".." without), and the size
 // and date in the secondary colour. A selected row is one rounded band across its
 // cells, bright while the table has the focus in the active window. Placeholder rows
-// of uploads and renames go through paintPlaceholder(), which a subclass may replace.
+// of uploads and renames go through paintPlaceholder(), which a subclass may replace;
+// their retry and remove buttons are clicked through the delegate (onRetryTask,
+// onRemoveTask).
+//
+// The name editor of an inline rename is a plain field over the name. It never writes
+// into the model: Return or Enter hands its text to onRenameCommitted; Escape, Tab and
+// the focus moving elsewhere in the window give onRenameCancelled (leaving the field
+// does not commit, unlike Qt's default); either closes it. A "/" typed or pasted is
+// taken out at once and onSlashRefused is told.
 class BrowserItemDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
@@ -26,7 +40,26 @@ public:
     // Whether the row is drawn as the bright selection of the focused table.
     static bool isEmphasized(const QStyleOptionViewItem& option);
 
+    std::function<void(const Uuid&)> onRetryTask;
+    std::function<void(const Uuid&)> onRemoveTask;
+    std::function<void(const QString& name)> onRenameCommitted;
+    std::function<void()> onRenameCancelled;
+    std::function<void()> onSlashRefused;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
+    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override;
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
     // One cell of a placeholder row. This one draws the title with a dimmed icon, the
     // bytes sent of the total and the finishing date.
     virtual void paintPlaceholder(QPainter* painter, const QStyleOptionViewItem& option,
@@ -38,6 +71,13 @@ protected:
     QRect paintIconAndName(QPainter* painter, const QStyleOptionViewItem& option, const QString& iconName,
                            const QColor& iconColor, const QString& name, const QColor& nameColor) const;
     void paintSecondaryText(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
+    // The smaller, dimmed " /" after a folder's name drawn in `text`.
+    void paintFolderSlash(QPainter* painter, const QRect& text, const QString& name, const QColor& nameColor,
+                          bool emphasized) const;
+
+private:
+    // Ends the editor's session once: tells the browser, then closes it.
+    void endEditing(QLineEdit* editor, bool commit);
 };
 
 }  // namespace tarn

@@ -171,6 +171,57 @@ bool BrowserTableModel::isSelectable(int row) const
     return shown != nullptr && shown->state == TransferState::succeeded;
 }
 
+std::optional<QString> BrowserTableModel::editableName(int row) const
+{
+    const BrowserRow* found = rowAt(row);
+    if (found == nullptr) {
+        return std::nullopt;
+    }
+    switch (found->kind) {
+    case BrowserRow::Kind::object:
+        if (const ObjectItem* item = object(row)) {
+            std::string_view key = item->key;
+            const std::size_t slash = key.rfind('/');
+            return fromUtf8(slash == std::string_view::npos ? key : key.substr(slash + 1));
+        }
+        return std::nullopt;
+    case BrowserRow::Kind::folder:
+        if (const ObjectPrefix* folder = prefix(row)) {
+            return fromUtf8(folderName(folder->prefix));
+        }
+        return std::nullopt;
+    case BrowserRow::Kind::uploading:
+        if (const TransferTask* shown = task(row);
+            shown != nullptr && shown->state == TransferState::succeeded && shown->placeholderRealKey()) {
+            return fromUtf8(shown->title);
+        }
+        return std::nullopt;
+    case BrowserRow::Kind::parent:
+        break;
+    }
+    return std::nullopt;
+}
+
+bool BrowserTableModel::isRenamable(int row) const
+{
+    const BrowserRow* found = rowAt(row);
+    if (found == nullptr || found->kind == BrowserRow::Kind::parent) {
+        return false;
+    }
+    if (found->kind != BrowserRow::Kind::uploading) {
+        return true;
+    }
+    const TransferTask* shown = task(row);
+    return shown != nullptr && shown->state == TransferState::succeeded && shown->placeholderRealKey();
+}
+
+void BrowserTableModel::redrawRow(int row)
+{
+    if (rowAt(row) != nullptr) {
+        emit dataChanged(index(row, 0), index(row, columns - 1));
+    }
+}
+
 QString BrowserTableModel::sizeText(int index) const
 {
     switch (m_rows[static_cast<std::size_t>(index)].kind) {
@@ -180,7 +231,9 @@ QString BrowserTableModel::sizeText(int index) const
         }
         return {};
     case BrowserRow::Kind::uploading:
-        if (const TransferTask* shown = task(index); shown != nullptr && !shown->isFolder) {
+        // A folder's total is known once its files are counted.
+        if (const TransferTask* shown = task(index);
+            shown != nullptr && (!shown->isFolder || shown->bytesTotal > 0)) {
             return fromUtf8(shown->state == TransferState::succeeded
                                 ? ByteFormatter::string(shown->bytesTotal)
                                 : ByteFormatter::progressString(shown->bytesDone, shown->bytesTotal));
@@ -231,6 +284,11 @@ QVariant BrowserTableModel::data(const QModelIndex& index, int role) const
         default:
             return {};
         }
+    case Qt::EditRole:
+        if (index.column() == nameColumn) {
+            return editableName(index.row()).value_or(QString());
+        }
+        return {};
     case Qt::TextAlignmentRole:
         return static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter);
     case RowKindRole:
@@ -272,6 +330,13 @@ Qt::ItemFlags BrowserTableModel::flags(const QModelIndex& index) const
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
     if (isSelectable(index.row())) {
         result |= Qt::ItemIsSelectable;
+    }
+    const BrowserRow::Kind kind = m_rows[static_cast<std::size_t>(index.row())].kind;
+    if (kind == BrowserRow::Kind::folder || kind == BrowserRow::Kind::object) {
+        result |= Qt::ItemIsDragEnabled;
+    }
+    if (index.column() == nameColumn && isRenamable(index.row())) {
+        result |= Qt::ItemIsEditable;
     }
     return result;
 }

@@ -83,6 +83,13 @@ public:
     QString name(int row) const;
     // Folders, objects and the parent row; a placeholder once its task has succeeded.
     bool isSelectable(int row) const;
+    // The name an inline rename starts from: an object's or folder's own name (the
+    // last piece of its key), a finished placeholder's title; none for a row that
+    // cannot be renamed in place (the parent, a placeholder without a real key yet).
+    std::optional<QString> editableName(int row) const;
+    bool isRenamable(int row) const;
+    // Redraws the cells of a row (after an inline rename ended).
+    void redrawRow(int row);
 
     // The clock of the relative dates; the system clock unless a test sets one.
     void setClock(Clock clock);

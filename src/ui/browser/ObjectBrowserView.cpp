@@ -118,6 +118,9 @@ ObjectBrowserView::ObjectBrowserView(AppState& state, QWidget* parent)
 
 ObjectBrowserView::~ObjectBrowserView()
 {
+    // An editor closed while the children go must not reach this view any more.
+    m_delegate->onRenameCancelled = nullptr;
+    m_delegate->onRenameCommitted = nullptr;
     if (m_filter != nullptr) {
         qApp->removeEventFilter(m_filter);
     }
@@ -154,6 +157,7 @@ void ObjectBrowserView::buildTable()
     });
 
     m_table->onDelete = [this] { requestDelete(); };
+    installCommands();
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ObjectBrowserView::selectionChangedByUser);
     connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, this, &ObjectBrowserView::loadMoreIfNearBottom);

@@ -7,12 +7,19 @@
 #include "core/config/IsoDate.h"
 #include "core/config/Uuid.h"
 
+#include <QMenu>
+#include <QPointer>
+
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 class QLabel;
+
+class QMimeData;
 
 namespace tarn {
 
@@ -24,6 +31,7 @@ class BrowserItemDelegate;
 class BrowserStatusBar;
 class BrowserTableModel;
 class ObjectTableView;
+class RemoteObjectsMimeData;
 class StatusDotView;
 class ThrottledCall;
 
@@ -44,6 +52,11 @@ class ThrottledCall;
 //   ignoring the echo of its own change;
 // - a reveal request scrolls to its row.
 // Toasts and bubbles are the window's: it anchors bubbles to statusDot().
+//
+// What the user does in the table: a context menu per row, a double click that opens,
+// Return that renames in place, Ctrl+C and dragging out that hand folders and objects
+// to a file manager (downloaded only when it asks, see RemoteObjectsMimeData), Ctrl+V
+// and dropping local files on the pane, which upload into the folder shown.
 class ObjectBrowserView : public TintedBlurView {
     Q_OBJECT
 
@@ -105,9 +118,53 @@ public:
     // folders are selected; nothing otherwise.
     void requestDelete();
 
+    // ---- Menu, double click and inline rename (ObjectBrowserViewCommands.cpp) ----
+
+    // The context menu of a row (-1: the empty space below the rows), made afresh
+    // each time it opens; none when it has no item. A right-click on a row outside
+    // the selection selects only that row first; one inside it keeps the selection.
+    QMenu* contextMenuFor(int row);
+    // The menu last opened, while it is open.
+    QMenu* contextMenu() const { return m_contextMenu; }
+    // Opens a folder, the parent, an object or a finished folder upload.
+    void openRow(int row);
+    // Puts a key on the clipboard as plain text and says so in the status text.
+    void copyKey(const std::string& key);
+    // Return: an editable name over the selected row, its name before the extension
+    // selected; a beep when the row cannot be renamed in place.
+    void beginInlineRename();
+    // The editor's text when Return was pressed in it.
+    void commitInlineRename(const QString& name);
+    // Where a committed inline rename goes: the state's renameInPlace, unless a test
+    // records it instead.
+    std::function<void(const std::string& newName, const std::string& sourceKey, std::optional<std::int64_t> size)>
+        renameHandler;
+    // Escape, Tab, the focus leaving the editor, or the editor closed by the table.
+    void cancelInlineRename();
+    // Redraws the row of `key` and gives the keys back to the table, once the event
+    // that ended the edit is over.
+    void finishInlineEditing(std::optional<std::string> restoreKey);
+
+    // ---- Copy, paste, drag and drop (ObjectBrowserViewTransfer.cpp) ----
+
+    // What copying or dragging the rows offers other applications: the folders and
+    // objects among them with the bucket shown now; none when there are none.
+    // The caller owns it.
+    RemoteObjectsMimeData* makeMimeData(const std::vector<int>& rows) const;
+    // Ctrl+C: the selected folders and objects onto the clipboard; a beep without any.
+    void copySelectedToPasteboard();
+    // Ctrl+V: the clipboard's files, image or text uploaded into the folder shown.
+    // Objects copied from this program are not local files yet: a beep.
+    void paste();
+    // The local files a drop brings; none for a drop from this program or without files.
+    static std::vector<std::filesystem::path> droppedFiles(const QDropEvent& event);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // What the rows take of a task: a change of anything else (progress) leaves them.
@@ -130,6 +187,11 @@ private:
     void placePlaceholder();
     void togglePreview();
     bool canTogglePreview() const;
+    void installCommands();
+    void showContextMenu(const QPoint& position);
+    void startDrag();
+    // The selected rows, top to bottom.
+    std::vector<int> selectedRows() const;
 
     AppState& m_state;
     BrowserHeader* m_header;
@@ -165,6 +227,8 @@ private:
         std::vector<TaskMark> tasks;
     };
     std::optional<BuiltListing> m_built;
+
+    QPointer<QMenu> m_contextMenu;
 
     std::optional<std::string> m_editingKey;
     std::optional<std::string> m_editingSourceKey;

@@ -29,6 +29,9 @@ ObjectTableView::ObjectTableView(QWidget* parent)
     setTextElideMode(Qt::ElideRight);
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    setDragDropMode(QAbstractItemView::DragOnly);
+    setDefaultDropAction(Qt::CopyAction);
     // The rows lie on the pane's surface.
     setAutoFillBackground(false);
     viewport()->setAutoFillBackground(false);
@@ -88,10 +91,26 @@ void ObjectTableView::keyPressEvent(QKeyEvent* event)
 
 bool ObjectTableView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
-    if (!m_allowsNameEditing) {
-        return false;
+    if (m_allowsNameEditing) {
+        return QTableView::edit(index, trigger, event);
     }
-    return QTableView::edit(index, trigger, event);
+    // Clicks still reach the delegate (a placeholder's buttons), which opens no editor.
+    if (event != nullptr && index.isValid()) {
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        option.rect = visualRect(index);
+        QAbstractItemDelegate* delegate = itemDelegateForIndex(index);
+        if (delegate != nullptr && delegate->editorEvent(event, model(), option, index)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ObjectTableView::startDrag(Qt::DropActions supportedActions)
+{
+    Q_UNUSED(supportedActions)
+    run(onStartDrag);
 }
 
 }  // namespace tarn

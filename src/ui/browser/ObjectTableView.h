@@ -14,7 +14,9 @@ namespace tarn {
 // table's own navigation. A key of these is taken even while its command is unset.
 //
 // No cell is edited by a click or a key of the table itself: only an inline-rename
-// session (allowsNameEditing) may open an editor.
+// session (allowsNameEditing) may open an editor. Rows are dragged out through
+// onStartDrag, which makes the drag; the table itself takes no drop (the browser
+// around it does). Its context menu is asked for with customContextMenuRequested.
 class ObjectTableView : public QTableView {
     Q_OBJECT
 
@@ -27,6 +29,8 @@ public:
     std::function<void()> onPaste;
     std::function<void()> onCopy;
     std::function<void()> onEnter;
+    // A drag of the selected rows begins.
+    std::function<void()> onStartDrag;
 
     bool allowsNameEditing() const { return m_allowsNameEditing; }
     void setAllowsNameEditing(bool allows) { m_allowsNameEditing = allows; }
@@ -39,6 +43,7 @@ public slots:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
 
 private:
     static void run(const std::function<void()>& command);

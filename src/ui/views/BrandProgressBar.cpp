@@ -70,6 +70,11 @@ void BrandProgressBar::paintEvent(QPaintEvent*)
 
 void BrandProgressBar::paint(QPainter& painter, const QRectF& track, double fraction)
 {
+    paint(painter, track, fraction, TarnTheme::brand());
+}
+
+void BrandProgressBar::paint(QPainter& painter, const QRectF& track, double fraction, const QColor& fill)
+{
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
 
@@ -81,16 +86,18 @@ void BrandProgressBar::paint(QPainter& painter, const QRectF& track, double frac
     bar.setWidth(track.width() * clamp(fraction));
     if (bar.width() > 0) {
         painter.setPen(Qt::NoPen);
-        // The glow: rings of the brand colour fading outwards, about 3 pixels wide.
+        // The glow: rings of the fill colour fading outwards, about 3 pixels wide.
         for (int ring = kGlowReach; ring >= 1; --ring) {
             const qreal spread = ring;
             QPainterPath glow;
             glow.addRoundedRect(bar.adjusted(-spread, -spread, spread, spread), kRadius + spread, kRadius + spread);
-            painter.fillPath(glow, TarnTheme::color(ThemeColor::brand, 0.8 * 0.18 / ring));
+            QColor halo = fill;
+            halo.setAlphaF(static_cast<float>(fill.alphaF() * 0.8 * 0.18 / ring));
+            painter.fillPath(glow, halo);
         }
-        QPainterPath fill;
-        fill.addRoundedRect(bar, kRadius, kRadius);
-        painter.fillPath(fill, TarnTheme::brand());
+        QPainterPath filled;
+        filled.addRoundedRect(bar, kRadius, kRadius);
+        painter.fillPath(filled, fill);
     }
     painter.restore();
 }

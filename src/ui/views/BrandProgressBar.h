@@ -28,6 +28,8 @@ public:
     // Draws the bar's look into a 4-pixel-high track rectangle: what the widget
     // paints, for views that draw many bars themselves (a list's rows).
     static void paint(QPainter& painter, const QRectF& track, double fraction);
+    // The same with a fill of another colour (red for a failed transfer).
+    static void paint(QPainter& painter, const QRectF& track, double fraction, const QColor& fill);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

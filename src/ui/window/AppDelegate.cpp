@@ -7,6 +7,7 @@
 #include "core/config/ConfigStore.h"
 #include "core/config/KeychainSecretStore.h"
 #include "core/storage/S3Client.h"
+#include "ui/browser/DragOutStaging.h"
 #include "ui/transfers/TransferPanelWindow.h"
 #include "ui/window/EditCommandRouter.h"
 #include "ui/window/MainWindow.h"
@@ -47,6 +48,8 @@ void AppDelegate::launch()
     // The transfer panel and other windows must not keep the program alive: the
     // main window's close ends it.
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    // Objects staged for a paste or drop of an earlier run are no one's any more.
+    DragOutStaging::clean(m_state->privateFolder());
 
     m_window = std::make_unique<MainWindow>();
     m_uiServices.setDialogParent(m_window.get());
@@ -83,6 +86,7 @@ void AppDelegate::shutdown()
     if (m_window) {
         m_window->saveGeometryNow();
     }
+    DragOutStaging::clean(m_state->privateFolder());
 }
 
 void AppDelegate::showTransferPanel()

@@ -26,7 +26,9 @@ class TransferPanelWindow;
 // state and follows the interface language: each change to another language builds
 // the whole content again, in place, on a later turn of the event loop. Closing the
 // window ends the program (other windows, such as the transfer panel, do not keep it
-// alive), and at the end the buffered history is written.
+// alive), and at the end the buffered history is written. Objects staged for other
+// applications (copied or dragged out of the browser) are removed at launch and at
+// the end.
 class AppDelegate : public QObject {
     Q_OBJECT
 

@@ -1,0 +1,247 @@
+#include "ui/browser/RemoteObjectsMimeData.h"
+
+#include "ui/browser/DragOutStaging.h"
+
+#include "app/state/AppState.h"
+#include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
+#include "core/storage/S3Error.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QProgressDialog>
+#include <QWidget>
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <stop_token>
+#include <system_error>
+
+namespace tarn {
+
+namespace fs = std::filesystem;
+
+const QString RemoteObjectsMimeData::uriListFormat = QStringLiteral("text/uri-list");
+const QString RemoteObjectsMimeData::gnomeCopiedFilesFormat = QStringLiteral("x-special/gnome-copied-files");
+
+struct RemoteObjectsMimeData::Staging {
+    enum class Phase { idle, running, done };
+
+    QPointer<AppState> state;
+    BucketConfig bucket;
+    std::vector<Item> items;
+    std::vector<std::string> names;
+    QPointer<QWidget> dialogParent;
+
+    Phase phase = Phase::idle;
+    int runs = 0;
+    QList<QUrl> urls;
+    std::stop_source stop;
+    QPointer<QProgressDialog> dialog;
+};
+
+namespace {
+
+using Staging = std::shared_ptr<RemoteObjectsMimeData::Staging>;
+
+// Downloads every entry into a new staging folder and publishes the URLs (none after
+// a failure, which is an error toast unless the user cancelled).
+QCoro::Task<> stageItems(std::shared_ptr<RemoteObjectsMimeData::Staging> staging)
+{
+    using Phase = RemoteObjectsMimeData::Staging::Phase;
+    const QPointer<AppState> state = staging->state;
+    QString failureText;
+    QList<QUrl> urls;
+    std::optional<fs::path> folder;
+
+    const std::vector<BucketConfig> buckets = state ? state->allBuckets() : std::vector<BucketConfig>();
+    const bool bucketKnown = std::any_of(buckets.begin(), buckets.end(),
+                                         [&](const BucketConfig& bucket) { return bucket.id == staging->bucket.id; });
+    if (!state) {
+        staging->phase = Phase::done;
+        co_return;
+    }
+    if (!bucketKnown) {
+        failureText = L10n::t(QStringLiteral("no_bucket"));
+    } else {
+        QCoro::Task<std::optional<std::string>> reading = state->resolvedSecret(staging->bucket);
+        const std::optional<std::string> secret = co_await reading;
+        if (!state) {
+            staging->phase = Phase::done;
+            co_return;
+        }
+        if (!secret) {
+            failureText = TransferCenter::describe(std::make_exception_ptr(S3Error::missingSecret()));
+        } else {
+            const S3Credentials credentials{staging->bucket.accessKeyID, *secret};
+            std::exception_ptr failure;
+            try {
+                folder = DragOutStaging::makeFolder(state->privateFolder());
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            for (std::size_t i = 0; folder && !failure && i < staging->items.size(); ++i) {
+                const RemoteObjectsMimeData::Item& item = staging->items[i];
+                const fs::path destination = *folder / staging->names[i];
+                QCoro::Task<> download = state->transfers().runDragDownload(
+                    item.key, destination, item.isFolder, staging->names[i], item.size, staging->bucket, credentials,
+                    item.lastModified, staging->stop.get_token());
+                try {
+                    co_await download;
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+                if (!state) {
+                    staging->phase = Phase::done;
+                    co_return;
+                }
+                if (!failure) {
+                    urls.append(QUrl::fromLocalFile(QFile::decodeName(destination.c_str())));
+                    if (staging->dialog) {
+                        staging->dialog->setValue(static_cast<int>(i) + 1);
+                    }
+                }
+            }
+            if (failure && !staging->stop.get_token().stop_requested()) {
+                failureText = TransferCenter::describe(failure);
+            }
+            if (failure) {
+                urls.clear();
+            }
+        }
+    }
+    if (urls.isEmpty() && folder) {
+        std::error_code ignored;
+        fs::remove_all(*folder, ignored);
+    }
+    if (!failureText.isEmpty()) {
+        const ToastMessage toast{failureText, ToastKind::error};
+        state->sendToast(toast);
+    }
+    staging->urls = std::move(urls);
+    staging->phase = Phase::done;
+}
+
+}  // namespace
+
+RemoteObjectsMimeData::RemoteObjectsMimeData(AppState& state, BucketConfig bucket, std::vector<Item> items,
+                                             QWidget* dialogParent)
+    : m_staging(std::make_shared<Staging>())
+{
+    std::vector<DragOutStaging::Entry> entries;
+    entries.reserve(items.size());
+    for (const Item& item : items) {
+        entries.push_back({DragOutStaging::fileName(item.key, item.isFolder ? "folder" : "download"), item.isFolder});
+    }
+    m_staging->state = &state;
+    m_staging->bucket = std::move(bucket);
+    m_staging->items = std::move(items);
+    m_staging->names = DragOutStaging::uniqueNames(entries);
+    m_staging->dialogParent = dialogParent;
+}
+
+RemoteObjectsMimeData::~RemoteObjectsMimeData() = default;
+
+const BucketConfig& RemoteObjectsMimeData::bucket() const
+{
+    return m_staging->bucket;
+}
+
+const std::vector<RemoteObjectsMimeData::Item>& RemoteObjectsMimeData::items() const
+{
+    return m_staging->items;
+}
+
+const std::vector<std::string>& RemoteObjectsMimeData::fileNames() const
+{
+    return m_staging->names;
+}
+
+int RemoteObjectsMimeData::stagingRuns() const
+{
+    return m_staging->runs;
+}
+
+QStringList RemoteObjectsMimeData::formats() const
+{
+    return {uriListFormat, gnomeCopiedFilesFormat};
+}
+
+bool RemoteObjectsMimeData::hasFormat(const QString& mimeType) const
+{
+    return mimeType == uriListFormat || mimeType == gnomeCopiedFilesFormat;
+}
+
+QList<QUrl> RemoteObjectsMimeData::stagedUrls() const
+{
+    using Phase = Staging::Phase;
+    const std::shared_ptr<Staging> staging = m_staging;
+    if (staging->phase == Phase::idle) {
+        staging->phase = Phase::running;
+        ++staging->runs;
+        startDetached(stageItems(staging));
+    }
+    if (staging->phase == Phase::running) {
+        // The receiver waits for the answer; the window goes on painting meanwhile
+        // and the dialog (shown when it takes a moment) offers to give up.
+        std::unique_ptr<QProgressDialog> dialog;
+        if (!staging->dialog) {
+            QWidget* parent = staging->dialogParent ? staging->dialogParent->window() : nullptr;
+            dialog = std::make_unique<QProgressDialog>(parent);
+            dialog->setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+            dialog->setLabelText(L10n::t(QStringLiteral("drag_out_preparing"), staging->items.size()));
+            dialog->setCancelButtonText(L10n::t(QStringLiteral("cancel")));
+            dialog->setRange(0, static_cast<int>(staging->items.size()));
+            dialog->setAutoClose(false);
+            dialog->setAutoReset(false);
+            dialog->setMinimumDuration(300);
+            dialog->setValue(0);
+            QObject::connect(dialog.get(), &QProgressDialog::canceled, dialog.get(),
+                             [weak = std::weak_ptr<Staging>(staging)] {
+                                 if (const std::shared_ptr<Staging> running = weak.lock()) {
+                                     running->stop.request_stop();
+                                 }
+                             });
+            staging->dialog = dialog.get();
+        }
+        QEventLoop loop;
+        while (staging->phase == Phase::running) {
+            loop.processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    }
+    return staging->urls;
+}
+
+QVariant RemoteObjectsMimeData::retrieveData(const QString& mimeType, QMetaType type) const
+{
+    if (!hasFormat(mimeType)) {
+        return {};
+    }
+    const QPointer<RemoteObjectsMimeData> alive(const_cast<RemoteObjectsMimeData*>(this));
+    const QList<QUrl> urls = stagedUrls();
+    if (!alive || urls.isEmpty()) {
+        return {};
+    }
+    if (mimeType == gnomeCopiedFilesFormat) {
+        QByteArray text("copy");
+        for (const QUrl& url : urls) {
+            text += '\n' + url.toEncoded();
+        }
+        return text;
+    }
+    if (type.id() == QMetaType::QByteArray || type.id() == QMetaType::QString) {
+        QByteArray text;
+        for (const QUrl& url : urls) {
+            text += url.toEncoded() + "\r\n";
+        }
+        return text;
+    }
+    QVariantList list;
+    for (const QUrl& url : urls) {
+        list.append(url);
+    }
+    return list;
+}
+
+}  // namespace tarn
