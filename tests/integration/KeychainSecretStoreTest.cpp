@@ -247,8 +247,9 @@ TEST_F(KeychainSecretStoreTest, KeepsAPredecessorItemWhoseCopyFailed) {
 // The real service names: creating the default store leaves the predecessor's
 // items alone (it must cost nothing on the main thread); the explicit move, run
 // from several threads at once as start-up and an early caller might, moves them
-// once and returns to each caller only when they are there. Only this test uses
-// these names, and only with accounts of its own.
+// once and returns to each caller only when they are there. Only this test and the
+// program itself use these names (the window tests' program runs on a service of its
+// own), and only with accounts of its own.
 TEST_F(KeychainSecretStoreTest, DefaultStoreMovesThePredecessorsItemsWhenAsked) {
     const std::string predecessor(KeychainSecretStore::predecessorService);
     const std::string account = "s3acct|start.example.com|r|" + Uuid::random().toString();
@@ -258,6 +259,11 @@ TEST_F(KeychainSecretStoreTest, DefaultStoreMovesThePredecessorsItemsWhenAsked) 
     EXPECT_EQ(store.service(), "app.TarnManager.client");
     EXPECT_EQ(lookupWithSecretTool(predecessor, account), "from the predecessor");
     EXPECT_EQ(store.secret(account), std::nullopt);
+    // A store of another service (a tool's, a test's) leaves them where they are.
+    KeychainSecretStore other("app.TarnManager.test." + Uuid::random().toString());
+    other.migrateLegacyKeychainIfNeeded();
+    EXPECT_EQ(lookupWithSecretTool(predecessor, account), "from the predecessor");
+    EXPECT_EQ(other.secret(account), std::nullopt);
 
     std::vector<std::optional<std::string>> seen(4);
     {

@@ -6,6 +6,7 @@
 #include "app/text/L10n.h"
 #include "core/config/ConfigStore.h"
 #include "core/config/KeychainSecretStore.h"
+#include "core/config/Uuid.h"
 #include "core/storage/S3Client.h"
 #include "ui/window/PreferredLanguage.h"
 
@@ -88,7 +89,11 @@ AppDelegate& WindowFixture::launch(WindowContentFactory factory)
 {
     endDelegate();
     PreferredLanguage::applyStored();
-    m_delegate = std::make_unique<AppDelegate>(std::move(factory));
+    // A keyring service of the test's own: the default one is the program's, and its
+    // start-up would take over items other tests plant for the predecessor.
+    m_delegate = std::make_unique<AppDelegate>(
+        std::move(factory),
+        std::make_unique<KeychainSecretStore>("app.TarnManager.test." + Uuid::random().toString()));
     m_delegate->launch();
     // Start-up ends after the keyring's answers, off the main thread; it then sets the
     // stored language, so a test that changes the language must come after it.

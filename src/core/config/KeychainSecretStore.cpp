@@ -210,7 +210,11 @@ std::string KeychainSecretStore::cdnAccount(const Uuid& bucketID, const Uuid& do
 
 void KeychainSecretStore::migrateLegacyKeychainIfNeeded() {
     // call_once makes concurrent callers wait until the one running has finished.
-    std::call_once(m_predecessorMoved, [this] { moveItemsFrom(predecessorService); });
+    // Only the program's own service takes them over: a store of another service (a
+    // tool's, a test's) must not carry the user's items off where the program never looks.
+    std::call_once(m_predecessorMoved, [this] {
+        if (m_service == defaultService) moveItemsFrom(predecessorService);
+    });
 }
 
 void KeychainSecretStore::moveItemsFrom(std::string_view otherService) {

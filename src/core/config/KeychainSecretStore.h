@@ -55,7 +55,8 @@ public:
     // Bucket UUID + ":cdn:" + domain UUID.
     static std::string cdnAccount(const Uuid& bucketID, const Uuid& domainID);
 
-    // Moves the predecessor's items into this store's service, once per store. It
+    // Moves the predecessor's items into the default service, once per store (a store
+    // of another service moves nothing). It
     // can block for as long as the keyring takes (an unlock prompt, many items), so
     // start-up runs it off the main thread and waits for it before any secret is
     // read. Safe to call from any thread and more than once: a call while the move

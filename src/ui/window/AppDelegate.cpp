@@ -23,10 +23,16 @@
 namespace tarn {
 
 AppDelegate::AppDelegate(WindowContentFactory factory, QObject* parent)
+    : AppDelegate(std::move(factory), std::make_unique<KeychainSecretStore>(), parent)
+{
+}
+
+AppDelegate::AppDelegate(WindowContentFactory factory, std::unique_ptr<KeychainSecretStore> secretStore,
+                         QObject* parent)
     : QObject(parent)
     , m_factory(std::move(factory))
     , m_configStore(std::make_unique<ConfigStore>())
-    , m_secretStore(std::make_unique<KeychainSecretStore>())
+    , m_secretStore(std::move(secretStore))
     , m_client(std::make_unique<S3Client>())
     , m_state(std::make_unique<AppState>(*m_configStore, *m_secretStore, *m_client))
 {

@@ -34,6 +34,9 @@ class AppDelegate : public QObject {
 
 public:
     explicit AppDelegate(WindowContentFactory factory = WindowContentFactory::standard(), QObject* parent = nullptr);
+    // The same over a keyring service of the caller's (the program uses the default one).
+    AppDelegate(WindowContentFactory factory, std::unique_ptr<KeychainSecretStore> secretStore,
+                QObject* parent = nullptr);
     ~AppDelegate() override;
 
     void launch();
