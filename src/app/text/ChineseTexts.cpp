@@ -326,6 +326,16 @@ constexpr TextEntry kTexts[] = {
     {"upload_folder", "上传文件夹…"},
     {"upload_choose_files", "选择要上传的文件"},
     {"upload_choose_folder", "选择要上传的文件夹"},
+    {"cdn_auth_key_unreadable", "无法读取已保存的 Key"},
+    {"cdn_auth_key_unreadable_help", "密钥环未能给出已保存的 Key。除非在此输入新的 Key，保存时会保留原来的 Key。"},
+    {"cdn_auth_keys_loading", "正在读取已保存的 Key…"},
+    {"multipart_uploads_loading", "正在加载…"},
+    {"share_expiry_invalid", "请输入不小于 0 的整数秒数"},
+    {"share_expiry_effective", "有效期 %@"},
+    {"duration_days", "%d 天"},
+    {"duration_hours", "%d 小时"},
+    {"duration_minutes", "%d 分钟"},
+    {"duration_seconds", "%d 秒"},
 };
 
 }  // namespace

@@ -328,6 +328,16 @@ constexpr TextEntry kTexts[] = {
     {"upload_folder", "Upload Folder…"},
     {"upload_choose_files", "Choose Files to Upload"},
     {"upload_choose_folder", "Choose a Folder to Upload"},
+    {"cdn_auth_key_unreadable", "Stored key could not be read"},
+    {"cdn_auth_key_unreadable_help", "The keyring did not give the stored key. Saving keeps it as it is unless you type a new one here."},
+    {"cdn_auth_keys_loading", "Reading the stored keys…"},
+    {"multipart_uploads_loading", "Loading…"},
+    {"share_expiry_invalid", "Enter a whole number of seconds, 0 or more"},
+    {"share_expiry_effective", "Valid for %@"},
+    {"duration_days", "%d d"},
+    {"duration_hours", "%d h"},
+    {"duration_minutes", "%d min"},
+    {"duration_seconds", "%d s"},
 };
 
 }  // namespace

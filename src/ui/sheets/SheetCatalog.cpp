@@ -3,7 +3,10 @@
 #include "app/state/AppState.h"
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
+#include "ui/sheets/BucketFormSheet.h"
 #include "ui/sheets/HistorySheet.h"
+#include "ui/sheets/MultipartSheet.h"
+#include "ui/sheets/ShareSheet.h"
 #include "ui/sheets/SheetPresenter.h"
 #include "ui/sheets/TextInputSheet.h"
 
@@ -93,6 +96,27 @@ QWidget* makeHistorySheet(SheetPresenter& presenter, std::function<void()> close
     return new HistorySheet(state.config().history, std::move(close));
 }
 
+QWidget* makeBucketEditorSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    const std::optional<BucketConfig> bucket = presenter.state().editingBucket();
+    if (!bucket) {
+        // Nothing to edit: the flag goes down again, so the next opener can raise it.
+        close();
+        return nullptr;
+    }
+    return new BucketFormSheet(presenter.state(), *bucket, std::move(close));
+}
+
+QWidget* makeMultipartSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    return new MultipartSheet(presenter.state(), std::move(close));
+}
+
+QWidget* makeShareSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    return new ShareSheet(presenter.state(), std::move(close));
+}
+
 }  // namespace
 
 std::span<const SheetCatalog::Flag> SheetCatalog::flags()
@@ -133,12 +157,15 @@ SheetFactory SheetCatalog::factory(SheetKind kind)
         return makeRenameMoveSheet;
     case SheetKind::history:
         return makeHistorySheet;
+    case SheetKind::bucketEditor:
+        return makeBucketEditorSheet;
+    case SheetKind::multipart:
+        return makeMultipartSheet;
+    case SheetKind::share:
+        return makeShareSheet;
     case SheetKind::editMetadata:
     case SheetKind::appSettings:
-    case SheetKind::bucketEditor:
     case SheetKind::addBucket:
-    case SheetKind::multipart:
-    case SheetKind::share:
     case SheetKind::uploadConflict:
         break;
     }
