@@ -23,20 +23,9 @@ protected:
     BucketFormSheetTest()
     {
         makePresenter();
-        StorageProfile profile;
-        profile.id = Uuid::random();
-        profile.name = "Storage";
-        profile.endpoint = *Url::parse("https://s3.corvane.example");
-        profile.region = "auto";
-        profile.accessKeyID = "AKIDEXAMPLE";
-        profile.bucketNames = {"media"};
-        AppConfig config = state().config();
-        config.profiles = {profile};
-        state().setConfig(config);
-        m_bucketID = state().allBuckets().front().id;
-        config.bucketSettings[m_bucketID.toString()] = BucketSettings{
-            std::nullopt, {{m_first, "https", "cdn.example.com", true}, {m_second, "HTTP", "img.example.net", false}}};
-        state().setConfig(config);
+        m_bucketID = setOnlyBucket("https://s3.corvane.example", "media",
+                                   {{m_first, "https", "cdn.example.com", true}, {m_second, "HTTP", "img.example.net", false}})
+                         .id;
     }
 
     ~BucketFormSheetTest() override
@@ -69,6 +58,21 @@ protected:
             EXPECT_TRUE(QTest::qWaitFor([sheet] { return sheet->isLoaded(); }));
         }
         return sheet;
+    }
+
+    // The form comes with these domains (a key of none could not be read).
+    BucketFormSheet::Operations withForm(std::vector<PublicDomainForm> domains, std::string displayName = {})
+    {
+        BucketFormSheet::Operations operations = recordingSave();
+        operations.makeForm = [domains, displayName](BucketConfig bucket) -> QCoro::Task<BucketForm> {
+            BucketForm form;
+            form.id = bucket.id;
+            form.bucketName = bucket.bucketName;
+            form.displayName = displayName;
+            form.publicDomains = domains;
+            co_return form;
+        };
+        return operations;
     }
 
     // Saves nothing; keeps what Save handed over.
@@ -125,15 +129,8 @@ TEST_F(BucketFormSheetTest, ShowsTheStoredKeysAndKeepsTypedTextAcrossRowEdits)
 
 TEST_F(BucketFormSheetTest, AKeyThatCouldNotBeReadIsShownAsSuchAndKept)
 {
-    BucketFormSheet::Operations operations = recordingSave();
-    operations.makeForm = [this](BucketConfig bucket) -> QCoro::Task<BucketForm> {
-        BucketForm form;
-        form.id = bucket.id;
-        form.bucketName = bucket.bucketName;
-        form.publicDomains = {{m_first, "https", "cdn.example.com", std::nullopt},
-                              {m_second, "http", "img.example.net", "second-key"}};
-        co_return form;
-    };
+    const BucketFormSheet::Operations operations = withForm(
+        {{m_first, "https", "cdn.example.com", std::nullopt}, {m_second, "http", "img.example.net", "second-key"}});
     BucketFormSheet* sheet = open(operations);
     ASSERT_NE(sheet, nullptr);
     QLineEdit* unreadable = sheet->domainRows()[0].key;
@@ -191,16 +188,9 @@ TEST_F(BucketFormSheetTest, SaveStoresKeysAndSettingsAndCancelStoresNothing)
 
 TEST_F(BucketFormSheetTest, LookOverTheDimmedWindow)
 {
-    BucketFormSheet::Operations operations = recordingSave();
-    operations.makeForm = [this](BucketConfig bucket) -> QCoro::Task<BucketForm> {
-        BucketForm form;
-        form.id = bucket.id;
-        form.bucketName = bucket.bucketName;
-        form.displayName = "Media";
-        form.publicDomains = {{m_first, "https", "cdn.example.com", "key"},
-                              {m_second, "http", "img.example.net:8443", std::nullopt}};
-        co_return form;
-    };
+    const BucketFormSheet::Operations operations = withForm(
+        {{m_first, "https", "cdn.example.com", "key"}, {m_second, "http", "img.example.net:8443", std::nullopt}},
+        "Media");
     for (const QString& code : {QStringLiteral("zh"), QStringLiteral("en")}) {
         L10n::setLanguageCode(code);
         BucketFormSheet* sheet = open(operations);

@@ -86,20 +86,10 @@ protected:
     // with `selected` of its objects chosen.
     void showBucket(const std::string& endpoint, std::vector<std::string> selected)
     {
-        AppConfig config = state().config();
-        StorageProfile profile;
-        profile.id = Uuid::random();
-        profile.name = "Storage";
-        profile.endpoint = *Url::parse(endpoint);
-        profile.region = "auto";
-        profile.accessKeyID = "AKIDEXAMPLE";
-        profile.bucketNames = {"photos"};
-        config.profiles = {profile};
-        state().setConfig(config);
-        const Uuid bucketID = state().allBuckets().front().id;
-        config.bucketSettings[bucketID.toString()] =
-            BucketSettings{std::nullopt, {{m_first, "https", "cdn.example.com", false}, {m_second, "https", "img.example.net", true}}};
-        state().setConfig(config);
+        const Uuid bucketID = setOnlyBucket(endpoint, "photos",
+                                            {{m_first, "https", "cdn.example.com", false},
+                                             {m_second, "https", "img.example.net", true}})
+                                  .id;
         std::vector<ObjectItem> objects;
         for (const char* key : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) {
             objects.push_back(ObjectItem{key, 1024});
@@ -260,17 +250,7 @@ TEST_F(ShareSheetTest, AnExpiryThatIsNoLifetimeMakesNoLink)
 
 TEST_F(ShareSheetTest, ABucketWithoutDomainsOffersNone)
 {
-    AppConfig config;
-    StorageProfile profile;
-    profile.id = Uuid::random();
-    profile.name = "Storage";
-    profile.endpoint = *Url::parse("https://s3.other-cloud.example");
-    profile.region = "auto";
-    profile.accessKeyID = "AKIDEXAMPLE";
-    profile.bucketNames = {"logs"};
-    config.profiles = {profile};
-    state().setConfig(config);
-    const Uuid bucketID = state().allBuckets().front().id;
+    const Uuid bucketID = setOnlyBucket("https://s3.other-cloud.example", "logs").id;
     AppStateTestAccess::showListing(state(), bucketID, bucketID, "", {ObjectItem{"x.log", 10}});
     state().setSelectedObjectKeys({"x.log"});
     ShareSheet* sheet = open();

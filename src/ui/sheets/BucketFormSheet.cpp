@@ -193,6 +193,10 @@ BucketFormSheet::DomainRow BucketFormSheet::makeDomainRow(const PublicDomainForm
         row.key->setPlaceholderText(L10n::t(QStringLiteral("cdn_auth_key_unreadable")));
         row.key->setToolTip(L10n::t(QStringLiteral("cdn_auth_key_unreadable_help")));
         row.key->setObjectName(QStringLiteral("unreadableKey"));
+        // A warning, not the usual grey hint: the field is empty for another reason.
+        QPalette palette = row.key->palette();
+        palette.setColor(QPalette::PlaceholderText, TarnTheme::color(ThemeColor::systemOrange));
+        row.key->setPalette(palette);
     } else {
         row.key->setPlaceholderText(L10n::t(QStringLiteral("cdn_auth_key")));
     }

@@ -119,6 +119,10 @@ ShareSheet::ShareSheet(AppState& state, std::function<void()> onClose, Operation
     m_copyButton = makeButton(L10n::t(QStringLiteral("copy_all")), [this] { copyLink(); });
     m_closeButton = makeButton(L10n::t(QStringLiteral("close")), [this] { close(); });
     setDefaultButton(m_closeButton);
+    for (QPushButton* button : {m_generateButton, m_copyButton}) {
+        // Room around the longer titles, as the short ones get from the minimum width.
+        button->setMinimumWidth(button->sizeHint().width() + 16);
+    }
     auto* buttons = new QHBoxLayout();
     buttons->setContentsMargins(0, 0, 0, 0);
     buttons->setSpacing(10);
