@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,27 @@ TEST_F(BucketFormSheetTest, AKeyThatCouldNotBeReadIsShownAsSuchAndKept)
     sheet->saveButton()->click();
     ASSERT_EQ(m_saved.size(), 2U);
     EXPECT_EQ(m_saved[1].publicDomains[0].cdnAuthKey, "new-key");
+}
+
+TEST_F(BucketFormSheetTest, AFormThatCouldNotBeMadeStillEditsWithoutTouchingKeys)
+{
+    BucketFormSheet::Operations operations = recordingSave();
+    operations.makeForm = [](BucketConfig) -> QCoro::Task<BucketForm> {
+        throw std::runtime_error("the keyring is gone");
+        co_return BucketForm{};
+    };
+    BucketFormSheet* sheet = open(operations);
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->domainRows().size(), 2U);
+    EXPECT_EQ(sheet->domainRows()[1].key->placeholderText(), QStringLiteral("Stored key could not be read"));
+    sheet->displayNameField()->setText(QStringLiteral("Press kit"));
+    sheet->saveButton()->click();
+    ASSERT_EQ(m_saved.size(), 1U);
+    EXPECT_EQ(m_saved[0].id, m_bucketID);
+    EXPECT_EQ(m_saved[0].displayName, "Press kit");
+    ASSERT_EQ(m_saved[0].publicDomains.size(), 2U);
+    EXPECT_EQ(m_saved[0].publicDomains[0].cdnAuthKey, std::nullopt);
+    EXPECT_EQ(m_saved[0].publicDomains[1].cdnAuthKey, std::nullopt);
 }
 
 TEST_F(BucketFormSheetTest, SaveStoresKeysAndSettingsAndCancelStoresNothing)

@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <exception>
+#include <optional>
 #include <utility>
 
 namespace tarn {
@@ -117,12 +119,23 @@ BucketFormSheet::BucketFormSheet(AppState& state, const BucketConfig& bucket, st
 QCoro::Task<> BucketFormSheet::load(BucketConfig bucket)
 {
     const QPointer<BucketFormSheet> self(this);
-    QCoro::Task<BucketForm> making = m_operations.makeForm(std::move(bucket));
-    BucketForm form = co_await std::move(making);
+    std::optional<BucketForm> form;
+    try {
+        QCoro::Task<BucketForm> making = m_operations.makeForm(bucket);
+        form = co_await std::move(making);
+    } catch (const std::exception&) {
+    }
     if (!self) {
         co_return;
     }
-    showForm(std::move(form));
+    if (!form) {
+        // No key could be read: every row says so, and Save leaves the keys alone.
+        form = m_form;
+        for (const PublicDomain& domain : bucket.publicDomains) {
+            form->publicDomains.push_back(PublicDomainForm{domain.id, domain.scheme, domain.host, std::nullopt});
+        }
+    }
+    showForm(std::move(*form));
 }
 
 void BucketFormSheet::showForm(BucketForm form)

@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <exception>
 #include <string_view>
 #include <utility>
 
@@ -193,8 +194,13 @@ QWidget* ShareSheet::labeled(const QString& title, QWidget* control, QWidget* no
 QCoro::Task<> ShareSheet::preselect()
 {
     const QPointer<ShareSheet> self(this);
-    QCoro::Task<ShareOption> asking = m_operations.preferredOption();
-    const ShareOption option = co_await std::move(asking);
+    ShareOption option;
+    try {
+        QCoro::Task<ShareOption> asking = m_operations.preferredOption();
+        option = co_await std::move(asking);
+    } catch (const std::exception&) {
+        // Without a preference the sheet still works: the first kind, chosen by hand.
+    }
     if (!self) {
         co_return;
     }
@@ -342,9 +348,14 @@ QCoro::Task<> ShareSheet::makeLinks(int generation, std::vector<ObjectItem> obje
     const auto makeLink = m_operations.makeLink;
     QStringList lines;
     for (ObjectItem& object : objects) {
-        QCoro::Task<std::optional<std::string>> making =
-            makeLink(kind, std::move(object), domainID, expiresSeconds, maxRequests, cdnTTLSeconds);
-        const std::optional<std::string> link = co_await std::move(making);
+        std::optional<std::string> link;
+        try {
+            QCoro::Task<std::optional<std::string>> making =
+                makeLink(kind, std::move(object), domainID, expiresSeconds, maxRequests, cdnTTLSeconds);
+            link = co_await std::move(making);
+        } catch (const std::exception&) {
+            // That object's line says so; the others are still made.
+        }
         if (!self || m_generation != generation) {
             co_return;
         }
