@@ -63,6 +63,16 @@ TEST_F(AppStateAccountsTest, AddingAnAccountAgainMergesItsBuckets) {
     EXPECT_THAT(m_toasts, IsEmpty());
 }
 
+// The sheet that checked the keys was closed meanwhile and another is open: the
+// account is added, the open sheet stays.
+TEST_F(AppStateAccountsTest, AnAddForAClosedSheetLeavesTheOpenOne) {
+    m_state->setShowingAddBucketEditor(true);
+    ASSERT_TRUE(finishWithin(m_state->addProfile("Work", {"a"}, "https://s3.example.com", "r1", "AK1", "s", false)));
+    ASSERT_EQ(m_state->config().profiles.size(), 1u);
+    EXPECT_EQ(stored(accountOf("https://s3.example.com", "r1", "AK1")), "s");
+    EXPECT_TRUE(m_state->showingAddBucketEditor());
+}
+
 // The host in other letters is the same account: one profile, and the secret lands
 // where that profile's buckets look for it (the profile's own spelling).
 TEST_F(AppStateAccountsTest, AHostInOtherLettersIsTheSameAccount) {

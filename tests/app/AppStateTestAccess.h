@@ -46,6 +46,16 @@ struct AppStateTestAccess {
     }
 
     static void setShowingPreview(AppState& state, bool showing) { state.setShowingPreview(showing); }
+    // What the inspector's refresh publishes for the inspected object.
+    static void setObjectDetails(AppState& state, std::optional<ObjectDetails> details) {
+        state.setObjectDetails(std::move(details));
+    }
+    static void setInlinePreviewState(AppState& state, InlinePreviewState preview) {
+        state.setInlinePreviewState(std::move(preview));
+    }
+    static void setPreviewDownloadFraction(AppState& state, double fraction) {
+        state.setPreviewDownloadFraction(fraction);
+    }
 
     // The pause of the bucket sync's timer, shortened so a test sees several rounds.
     static void setSyncInterval(AppState& state, std::chrono::milliseconds interval) {

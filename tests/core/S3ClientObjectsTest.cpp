@@ -1,4 +1,5 @@
 #include "LoopbackHttpServer.h"
+#include "ScopedEnv.h"
 #include "TestFiles.h"
 
 #include "core/storage/CancelledError.h"
@@ -104,6 +105,24 @@ TEST(S3ClientObjectRequests, MoveCopiesAndDeletesTheSourceOnlyAfterTheCopySuccee
     LoopbackHttpServer server([](const RecordedRequest&) { return LoopbackHttpServer::answer(200, {}, copyResult); });
     S3Client().moveObject("same.txt", "same.txt", mediaBucket(server), credentials);
     EXPECT_TRUE(server.requests().empty());
+}
+
+TEST(S3ClientObjectRequests, OnlyTheMakersServiceIsAskedToMoveTheObjectItself) {
+    LoopbackHttpServer server([](const RecordedRequest&) { return LoopbackHttpServer::answer(200, {}, copyResult); });
+    // The maker's host does not resolve here: the loopback server stands in as the proxy.
+    const tarn::test::ScopedEnv proxy("http_proxy", server.endpoint().c_str());
+    const tarn::test::ScopedEnv noProxy("no_proxy", nullptr);
+    const tarn::test::ScopedEnv noProxyUpper("NO_PROXY", nullptr);
+    const tarn::BucketConfig bucket{
+        .bucketName = "media", .endpoint = *tarn::Url::parse("http://s3.corvane.example"), .region = "us-east-1"};
+
+    S3Client().moveObject("in dir/a.txt", "out/a.txt", bucket, credentials);
+    // One request: the service moves it, so no delete follows.
+    const std::vector<RecordedRequest> requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "PUT");
+    EXPECT_THAT(requests[0].target, HasSubstr("corvane.example/out/a.txt"));
+    EXPECT_EQ(headerOf(requests[0], "x-amz-copy-source"), "/media/in%20dir/a.txt?move=true");
 }
 
 TEST(S3ClientObjectRequests, KeysAreSentExactlyAndFolderNamesMustNameAFolder) {

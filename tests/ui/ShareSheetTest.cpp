@@ -3,6 +3,8 @@
 
 #include "app/AppStateTestAccess.h"
 #include "app/text/L10n.h"
+#include "core/config/KeychainSecretStore.h"
+#include "ui/sheets/SheetCatalog.h"
 #include "ui/sheets/ShareSheet.h"
 
 #include <QApplication>
@@ -261,6 +263,35 @@ TEST_F(ShareSheetTest, ABucketWithoutDomainsOffersNone)
     sheet->kindBox()->setCurrentIndex(static_cast<int>(ShareLinkKind::cdnAnonymous));
     waitReady(sheet);
     EXPECT_EQ(m_requests.back().domainID, std::nullopt);
+}
+
+// The sheet over the state's own links: the stored token key picks the kind and domain.
+TEST_F(ShareSheetTest, TheStateMakesTheLinks)
+{
+    presenter().setFactory(SheetKind::share, SheetCatalog::factory(SheetKind::share));
+    showBucket("https://s3.corvane.example", {"a.jpg", "c.jpg"});
+    const Uuid bucketID = *state().selectedBucketID();
+    const std::string account = KeychainSecretStore::cdnAccount(bucketID, m_second);
+    m_secretStore.save("token-key", account);
+    ShareSheet* sheet = open();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->selectedKind(), ShareLinkKind::cdnToken);
+    EXPECT_EQ(sheet->domainBox()->currentText(), QStringLiteral("img.example.net"));
+    QStringList lines = links(sheet).split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("https://img.example.net/a.jpg?"))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("https://img.example.net/c.jpg?"))) << lines[1].toStdString();
+
+    sheet->kindBox()->setCurrentIndex(static_cast<int>(ShareLinkKind::cdnAnonymous));
+    sheet->domainBox()->setCurrentIndex(0);
+    waitReady(sheet);
+    EXPECT_EQ(links(sheet), QStringLiteral("https://cdn.example.com/a.jpg\nhttps://cdn.example.com/c.jpg"));
+    // The first domain has no token key: no signed link can be made on it.
+    sheet->kindBox()->setCurrentIndex(static_cast<int>(ShareLinkKind::cdnToken));
+    waitReady(sheet);
+    EXPECT_EQ(links(sheet), QStringLiteral("Cannot generate link (check params / domain)\n"
+                                           "Cannot generate link (check params / domain)"));
+    m_secretStore.deleteSecret(account);
 }
 
 TEST_F(ShareSheetTest, ReturnCloses)

@@ -110,6 +110,20 @@ void SheetFixture::settle()
     QApplication::processEvents();
 }
 
+StorageProfile SheetFixture::makeProfile(const std::string& name, const std::string& endpoint,
+                                         const std::string& region, const std::string& accessKeyID,
+                                         std::vector<std::string> buckets)
+{
+    StorageProfile profile;
+    profile.id = Uuid::random();
+    profile.name = name;
+    profile.endpoint = *Url::parse(endpoint);
+    profile.region = region;
+    profile.accessKeyID = accessKeyID;
+    profile.bucketNames = std::move(buckets);
+    return profile;
+}
+
 void SheetFixture::makePresenter()
 {
     m_presenter = std::make_unique<SheetPresenter>(*m_state, m_window.get());
@@ -118,15 +132,8 @@ void SheetFixture::makePresenter()
 BucketConfig SheetFixture::setOnlyBucket(const std::string& endpoint, const std::string& bucketName,
                                        std::vector<PublicDomain> domains)
 {
-    StorageProfile profile;
-    profile.id = Uuid::random();
-    profile.name = "Storage";
-    profile.endpoint = *Url::parse(endpoint);
-    profile.region = "auto";
-    profile.accessKeyID = "AKIDEXAMPLE";
-    profile.bucketNames = {bucketName};
     AppConfig config = m_state->config();
-    config.profiles = {profile};
+    config.profiles = {makeProfile("Storage", endpoint, "auto", "AKIDEXAMPLE", {bucketName})};
     config.bucketSettings.clear();
     m_state->setConfig(config);
     const Uuid bucketID = m_state->allBuckets().front().id;

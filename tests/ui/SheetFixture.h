@@ -39,6 +39,11 @@ protected:
     BucketConfig setOnlyBucket(const std::string& endpoint, const std::string& bucketName,
                                std::vector<PublicDomain> domains = {});
 
+    // An account with one bucket name per entry of `buckets`.
+    static StorageProfile makeProfile(const std::string& name, const std::string& endpoint,
+                                      const std::string& region, const std::string& accessKeyID,
+                                      std::vector<std::string> buckets = {"photos"});
+
     AppState& state() { return *m_state; }
     SheetPresenter& presenter() { return *m_presenter; }
     QWidget* window() { return m_window.get(); }

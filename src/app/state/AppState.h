@@ -39,6 +39,7 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -57,6 +58,7 @@ class KeychainSecretStore;
 class RotatingLogFile;
 class TransferCenter;
 struct TransferTask;
+struct RenameSpec;
 
 using BucketUsageCache = std::unordered_map<Uuid, BucketUsage>;
 
@@ -410,6 +412,8 @@ public:
     // Lists the current folder again and recounts the bucket's usage, at once.
     // (Virtual, as the two below: tests count what the transfer queue asks for.)
     virtual void reloadAfterMutation();
+    // Counts the selected bucket's usage again (the maker's service keeps its own).
+    void recountSelectedBucketUsage();
     // The reload the transfer queue asks for once it has drained after a task
     // changed the bucket on screen; deferred while an inline rename is open.
     virtual void refreshAfterTransfers();
@@ -445,8 +449,11 @@ public:
     void reloadMultipartUploads();
     // Aborts the listed uploads whose IDs are selected, in list order.
     void abortSelectedUploads();
-    // Aborts the given uploads, one after the other.
+    // Aborts the given uploads, one after the other, until one fails; only those
+    // aborted leave the list.
     void abort(std::vector<MultipartUpload> uploads);
+    // Appends the next page of the list, when there is one and none is loading.
+    void loadMoreMultipartUploads();
 
     // ---- Share links (AppStateShare.cpp) ----
 
@@ -460,9 +467,11 @@ public:
 
     // ---- Metadata editing (AppStateMetadata.cpp) ----
 
-    // Opens the metadata editor with the inspected object's user metadata.
+    // Opens the metadata editor with the inspected object's user metadata, once its
+    // details have been read (a toast says why not before).
     void startEditMetadata();
-    // Writes the draft as the object's user metadata; returns at once.
+    // Writes the draft as the user metadata of the object it was read from, while that
+    // object is still the inspected one; returns at once.
     void saveMetadata();
 
     // ---- Preferences and favourites (AppStatePreferences.cpp) ----
@@ -526,9 +535,11 @@ public:
     // access key ID), whose spelling of the endpoint names the secret, or a new
     // profile. The secret is stored first; when that fails the toast says so and
     // nothing changes. Then saves, closes the sheet and shows the last of the new
-    // buckets.
+    // buckets. `closeSheet` false leaves the sheets alone: the sheet that checked the
+    // keys was closed meanwhile, and the one open now is another.
     QCoro::Task<> addProfile(std::string name, std::vector<std::string> bucketNames, std::string endpoint,
-                             std::string region, std::string accessKeyID, std::string secretAccessKey);
+                             std::string region, std::string accessKeyID, std::string secretAccessKey,
+                             bool closeSheet = true);
     // The profile's name afterwards: `newName` trimmed and made unique among the other
     // profiles, the old name when the text is blank, the same, or the save failed (the
     // rename is then undone), and `newName` itself for an unknown profile.
@@ -784,6 +795,18 @@ private:
     // The opening of one object, run under run().
     QCoro::Task<> downloadAndOpen(BucketConfig bucket, std::string key);
 
+    // Renames and moves (AppStateRename.cpp). A rename task is queued only once its
+    // destination is known to be free: from what the state holds, or else by asking
+    // the server (probeAndQueueRename). `inPlace`: edited in the browser's row.
+    enum class DestinationState { free, taken, unknown };
+    DestinationState destinationState(const RenameSpec& rename) const;
+    QCoro::Task<> probeAndQueueRename(BucketConfig bucket, TransferTask task, bool inPlace);
+    void checkAndQueueRename(TransferTask task, bool inPlace);
+    void queueRename(TransferTask task, bool inPlace, const BucketConfig& bucket, bool select);
+    std::int64_t objectSizeForRename(const std::string& sourceKey) const;
+    void migratePreviewCache(const BucketConfig& bucket, const std::string& from, const std::string& to,
+                             std::int64_t size, const std::optional<std::string>& eTag) const;
+
     // Start-up's steps (AppStateStartup.cpp). Accounts in `spared` hold a secret
     // start-up could not read or copy: the clean-up leaves them for a later start.
     void keepUnreadableConfig(const std::exception& readError);
@@ -792,6 +815,33 @@ private:
     QCoro::Task<> runSyncTimer(std::stop_token stop);
     void reselectAfterSync();
     QCoro::Task<> checkConnection(BucketConfig bucket, std::shared_ptr<ConnectionTestOutcome> outcome);
+
+    // Inspector previews (AppStateInspector.cpp). Whether the object of `key` is still
+    // the one inspected under `epoch`: results of older refreshes are dropped.
+    bool isInspected(const std::string& key, int epoch) const;
+    bool looksLikeImage(const ObjectItem& item) const;
+    // Whether the bucket's server renders the image service's resized images; other
+    // servers ignore the request and send the whole original.
+    static bool hasImageService(const BucketConfig& bucket);
+    // The object's copy in the preview cache, downloaded unless a copy of its size is
+    // there; with `progressEpoch`, the download's progress is shown while current.
+    QCoro::Task<std::filesystem::path> previewObjectURL(ObjectItem item, BucketConfig bucket,
+                                                        std::optional<int> progressEpoch);
+    // The image service's resized image of the object, fetched anew into the cache.
+    QCoro::Task<std::filesystem::path> glintPreviewURL(ObjectItem item, BucketConfig bucket);
+    // Whether the image file decodes (off the main thread).
+    QCoro::Task<bool> decodesAsImage(std::filesystem::path file);
+    // The resized image as the preview of `item`, when it decodes; else "unsupported".
+    QCoro::Task<> showResizedImage(ObjectItem item, BucketConfig bucket, int epoch);
+    // Unfinished multipart uploads (AppStateMultipart.cpp): one page of the list (the
+    // first again with `reset`), and the aborts, which note each upload aborted.
+    QCoro::Task<> loadMultipartUploads(bool reset);
+    QCoro::Task<> abortUploads(BucketConfig bucket, std::vector<MultipartUpload> uploads);
+    QCoro::Task<> abortEach(BucketConfig bucket, std::vector<MultipartUpload> uploads,
+                            std::vector<std::string>* aborted, std::exception_ptr* failure);
+    // Metadata editing (AppStateMetadata.cpp): the write and the reload of the details.
+    QCoro::Task<> writeMetadata(BucketConfig bucket, ObjectItem object, std::map<std::string, std::string> metadata,
+                                std::optional<std::string> contentType);
 
     ConfigStore& m_configStore;
     KeychainSecretStore& m_secretStore;
@@ -871,6 +921,9 @@ private:
     std::optional<BucketConfig> m_editingBucket;
     std::string m_moveDestinationKey;
     std::vector<MetadataPair> m_metadataDraft;
+    // The details the draft was read from, and their bucket: a save writes only there.
+    std::optional<ObjectDetails> m_metadataDraftSource;
+    std::optional<Uuid> m_metadataDraftBucketID;
     std::vector<std::filesystem::path> m_pendingUploadURLs;
     std::string m_pendingUploadDirectory;
     KeySet m_pendingUploadExistingKeys;
@@ -883,6 +936,7 @@ private:
     bool m_hasMoreUploads = false;
     std::optional<std::string> m_uploadsKeyMarker;
     std::optional<std::string> m_uploadsUploadIdMarker;
+    int m_uploadsLoad = 0;  // a page of an older load is dropped
 
     // Bucket sync, transfers and history.
     bool m_isSyncingBuckets = false;

@@ -62,7 +62,8 @@ std::string AppState::uniqueProfileName(const std::string& base) const {
 }
 
 QCoro::Task<> AppState::addProfile(std::string name, std::vector<std::string> bucketNames, std::string endpoint,
-                                   std::string region, std::string accessKeyID, std::string secretAccessKey) {
+                                   std::string region, std::string accessKeyID, std::string secretAccessKey,
+                                   bool closeSheet) {
     if (bucketNames.empty()) co_return;
     const std::optional<Url> url = Url::parse(endpoint);
     if (!url) {
@@ -124,7 +125,7 @@ QCoro::Task<> AppState::addProfile(std::string name, std::vector<std::string> bu
         const std::vector<BucketConfig> all = allBuckets();
         if (!all.empty()) shown = all.front().id;
     }
-    setShowingAddBucketEditor(false);
+    if (closeSheet) setShowingAddBucketEditor(false);
     showBucket(shown);
 }
 

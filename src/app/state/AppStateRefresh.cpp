@@ -16,6 +16,10 @@ constexpr std::string_view placeholderPrefix = "upload:";
 
 void AppState::reloadAfterMutation() {
     refreshDirectory();
+    recountSelectedBucketUsage();
+}
+
+void AppState::recountSelectedBucketUsage() {
     const std::optional<BucketConfig> bucket = selectedBucket();
     if (!bucket) return;
     // The maker's service keeps its own totals; any other bucket is counted again.

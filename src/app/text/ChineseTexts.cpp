@@ -336,6 +336,11 @@ constexpr TextEntry kTexts[] = {
     {"duration_hours", "%d 小时"},
     {"duration_minutes", "%d 分钟"},
     {"duration_seconds", "%d 秒"},
+    {"rename_destination_exists", "“%@”已存在。请换一个名称或目标位置：未进行任何重命名或移动。"},
+    {"move_into_itself", "不能将文件夹“%@”移动到其自身或其子文件夹中。"},
+    {"move_destinations_exist", "目标位置已有 %d 个同名对象，因此未移动或替换任何内容：%@"},
+    {"invalid_move_destination", "目标位置“%@”无效：不能包含空的路径段（如“//”或开头的“/”），也不能包含“.”或“..”。"},
+    {"metadata_not_loaded", "尚未读取到该对象的元数据，暂时无法编辑。请在详情显示后再试。"},
 };
 
 }  // namespace

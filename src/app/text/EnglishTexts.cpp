@@ -338,6 +338,11 @@ constexpr TextEntry kTexts[] = {
     {"duration_hours", "%d h"},
     {"duration_minutes", "%d min"},
     {"duration_seconds", "%d s"},
+    {"rename_destination_exists", "“%@” already exists. Choose another name or destination: nothing was renamed or moved."},
+    {"move_into_itself", "The folder “%@” cannot be moved into itself or into one of its own folders."},
+    {"move_destinations_exist", "%d object(s) already exist at the destination, so nothing was moved or replaced: %@"},
+    {"invalid_move_destination", "Invalid destination “%@”: it cannot have empty parts (such as “//” or a leading “/”), nor parts that are “.” or “..”."},
+    {"metadata_not_loaded", "The metadata of this object has not been read yet, so it cannot be edited. Try again once its details show."},
 };
 
 }  // namespace

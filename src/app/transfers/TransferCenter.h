@@ -235,6 +235,10 @@ private:
     QCoro::Task<> runDownload(Uuid id, TransferTask task, std::stop_token stop);
     QCoro::Task<> runDelete(Uuid id, TransferTask task, std::stop_token stop);
     QCoro::Task<> runRename(Uuid id, TransferTask task, std::stop_token stop);
+    // Moves one folder level and everything below it: its destination marker first,
+    // its objects, its sub-folders, its source marker last (TransferCenterRename.cpp).
+    struct FolderMove;
+    QCoro::Task<> moveFolder(FolderMove& move, std::string source, std::string destination);
     // Deletes one folder marker, asking again after a 409 or 403 answer, which some
     // servers give while the folder's last objects are still being removed
     // (TransferCenterDelete.cpp).

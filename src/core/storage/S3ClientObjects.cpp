@@ -128,9 +128,10 @@ void S3Client::moveObject(const std::string& from, const std::string& to, const 
         return;
     }
     // Other servers treat the move suffix as part of the key or ignore it, so the
-    // source goes only once its copy is known to exist.
-    copyObject(from, to, bucket, credentials, false, {}, stop);
-    deleteObject(from, bucket, credentials, std::move(stop));
+    // source goes only once its copy is known to exist. Once it does, a stop asked
+    // for meanwhile no longer holds the delete back: the object would stay twice.
+    copyObject(from, to, bucket, credentials, false, {}, std::move(stop));
+    deleteObject(from, bucket, credentials);
 }
 
 void S3Client::deleteObject(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,

@@ -50,6 +50,14 @@ FileCardPreview::FileCardPreview(File file, std::function<void(const std::filesy
                                    [open = std::move(openWithDefaultApplication), path = file.localCopy] { open(path); });
         m_open->setFont(TarnTheme::font(12));
         m_open->setCursor(Qt::PointingHandCursor);
+        // A quiet rounded button, like the inspector's tiles below the card.
+        m_open->setStyleSheet(
+            QStringLiteral("QPushButton{color:%1;background:%2;border:none;border-radius:6px;padding:5px 14px;}"
+                           "QPushButton:hover{background:%3;}QPushButton:pressed{background:%4;}")
+                .arg(PreviewLook::cssColor(TarnTheme::color(ThemeColor::label)),
+                     PreviewLook::cssColor(TarnTheme::color(ThemeColor::controlFill)),
+                     PreviewLook::cssColor(TarnTheme::color(ThemeColor::controlHoverFill, 0.14)),
+                     PreviewLook::cssColor(TarnTheme::color(ThemeColor::controlPressedFill, 0.2))));
         layout->addSpacing(8);
         layout->addWidget(m_open, 0, Qt::AlignHCenter);
     }

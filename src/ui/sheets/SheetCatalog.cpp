@@ -3,12 +3,16 @@
 #include "app/state/AppState.h"
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
+#include "ui/sheets/AddBucketSheet.h"
 #include "ui/sheets/BucketFormSheet.h"
+#include "ui/sheets/EditMetadataSheet.h"
 #include "ui/sheets/HistorySheet.h"
 #include "ui/sheets/MultipartSheet.h"
+#include "ui/sheets/SettingsSheet.h"
 #include "ui/sheets/ShareSheet.h"
 #include "ui/sheets/SheetPresenter.h"
 #include "ui/sheets/TextInputSheet.h"
+#include "ui/sheets/UploadConflictSheet.h"
 
 #include <QPointer>
 
@@ -117,6 +121,29 @@ QWidget* makeShareSheet(SheetPresenter& presenter, std::function<void()> close)
     return new ShareSheet(presenter.state(), std::move(close));
 }
 
+QWidget* makeSettingsSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    return new SettingsSheet(presenter.state(), std::move(close));
+}
+
+QWidget* makeAddBucketSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    // Add or edit, as the opener asked when it raised the flag.
+    AppState& state = presenter.state();
+    return new AddBucketSheet(state, state.editingProfileID(), std::move(close));
+}
+
+QWidget* makeEditMetadataSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    AppState& state = presenter.state();
+    return new EditMetadataSheet(state, [&state] { state.saveMetadata(); }, std::move(close));
+}
+
+QWidget* makeUploadConflictSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    return new UploadConflictSheet(presenter.state(), std::move(close));
+}
+
 }  // namespace
 
 std::span<const SheetCatalog::Flag> SheetCatalog::flags()
@@ -164,10 +191,13 @@ SheetFactory SheetCatalog::factory(SheetKind kind)
     case SheetKind::share:
         return makeShareSheet;
     case SheetKind::editMetadata:
-    case SheetKind::appSettings:
-    case SheetKind::addBucket:
+        return makeEditMetadataSheet;
     case SheetKind::uploadConflict:
-        break;
+        return makeUploadConflictSheet;
+    case SheetKind::appSettings:
+        return makeSettingsSheet;
+    case SheetKind::addBucket:
+        return makeAddBucketSheet;
     }
     return {};
 }

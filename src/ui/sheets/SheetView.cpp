@@ -12,7 +12,12 @@
 namespace tarn {
 
 SheetView::SheetView(QWidget* parent)
-    : TintedBlurView(tintAlpha, parent)
+    : SheetView(tintAlpha, parent)
+{
+}
+
+SheetView::SheetView(qreal tint, QWidget* parent)
+    : TintedBlurView(tint, parent)
 {
     // The sheet takes the focus only when the presenter gives it; a click on its
     // background leaves the focus where it is (in a text field, typically).
@@ -35,9 +40,9 @@ QLabel* SheetView::makeTitle(const QString& text)
     return makeLabel(text, 18, false);
 }
 
-QLabel* SheetView::makeLabel(const QString& text, int pixelSize, bool secondary)
+QLabel* SheetView::makeLabel(const QString& text, int pixelSize, bool secondary, QWidget* parent)
 {
-    auto* label = new QLabel(text, this);
+    auto* label = new QLabel(text, parent != nullptr ? parent : this);
     label->setFont(TarnTheme::font(pixelSize));
     label->setTextFormat(Qt::PlainText);
     QPalette palette = label->palette();

@@ -25,6 +25,8 @@ public:
     static constexpr int inset = 24;
 
     explicit SheetView(QWidget* parent = nullptr);
+    // A surface of another darkness than the sheets' usual one.
+    SheetView(qreal tint, QWidget* parent);
 
     // The button Return presses while it is enabled; it is drawn as the default.
     void setDefaultButton(QPushButton* button);
@@ -32,7 +34,8 @@ public:
 
 protected:
     QLabel* makeTitle(const QString& text);
-    QLabel* makeLabel(const QString& text, int pixelSize, bool secondary);
+    // A label of the sheet's, or of `parent` when one is given.
+    QLabel* makeLabel(const QString& text, int pixelSize, bool secondary, QWidget* parent = nullptr);
     QPushButton* makeButton(const QString& title, std::function<void()> action);
     // A spacer, then the buttons, 10 pixels apart.
     static QBoxLayout* makeButtonRow(std::initializer_list<QPushButton*> buttons);

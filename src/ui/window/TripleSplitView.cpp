@@ -74,6 +74,7 @@ TripleSplitView::TripleSplitView(AppState& state, const WindowContentFactory& fa
     connect(&m_state, &AppState::showingPreviewChanged, this,
             [this] { setInspector(m_state.showingPreview(), true); });
     connect(&m_state, &AppState::selectedObjectKeysChanged, this, &TripleSplitView::followSelection);
+    connect(this, &TripleSplitView::inspectorRefreshNeeded, this, [this] { startDetached(m_state.refreshInspector()); });
 }
 
 TripleSplitView::~TripleSplitView() = default;

@@ -2,6 +2,7 @@
 
 #include "app/state/AppState.h"
 #include "ui/browser/ObjectBrowserView.h"
+#include "ui/inspector/InspectorView.h"
 #include "ui/sheets/SheetOperations.h"
 #include "ui/sheets/SheetPresenter.h"
 #include "ui/sidebar/SidebarView.h"
@@ -25,10 +26,10 @@ QWidget* makeBrowser(AppState& state)
     return new ObjectBrowserView(state);
 }
 
-QWidget* makeInspector(AppState&)
+QWidget* makeInspector(AppState& state)
 {
-    // The container paints the pane's surface; an empty inspector adds nothing to it.
-    return new QWidget();
+    // The container paints the pane's surface; the inspector draws none of its own.
+    return new InspectorView(state);
 }
 
 QObject* makeSheetPresenter(AppState& state, TripleSplitView& content)

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QAbstractButton>
+
+namespace tarn {
+
+// One of the inspector's action tiles: an icon over a short title, the whole tile the
+// click target. A destructive tile (delete) is drawn in red.
+class ActionTile : public QAbstractButton {
+    Q_OBJECT
+
+public:
+    static constexpr int tileHeight = 52;
+
+    ActionTile(const QString& title, const QString& iconName, bool destructive, QWidget* parent = nullptr);
+
+    QString iconName() const { return m_iconName; }
+    bool isDestructive() const { return m_destructive; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    QString m_iconName;
+    bool m_destructive;
+    bool m_hovered = false;
+};
+
+}  // namespace tarn

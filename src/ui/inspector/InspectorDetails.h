@@ -1,0 +1,46 @@
+#pragma once
+
+#include "core/config/IsoDate.h"
+#include "core/config/StorageModels.h"
+
+#include <QLocale>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace tarn {
+
+// One line of the inspector's details card: a label, a value, and the text its copy
+// button puts on the clipboard (none: no button).
+struct DetailRow {
+    QString label;
+    QString value;
+    std::optional<QString> copyText;
+
+    bool operator==(const DetailRow&) const = default;
+};
+
+// What the details card lists, from what the state knows of the selection. Pure: the
+// pane builds its rows from these, and tests check them without a widget.
+namespace InspectorDetails {
+
+// An object: its full key (copyable), kind, content type (the stored one when the
+// details carry it, else the one its extension implies), size, storage class
+// ("STANDARD" when the listing names none), the date when it has one, the ETag when
+// one is known, then its user metadata by key in ascending order, labelled with the
+// keys themselves. Dates are written in `locale`: the system's, not the interface
+// language.
+std::vector<DetailRow> objectRows(const ObjectItem& object, const std::optional<ObjectDetails>& details,
+                                  const QLocale& locale = QLocale::system());
+
+// A folder: its prefix (copyable) and its kind.
+std::vector<DetailRow> folderRows(const ObjectPrefix& prefix);
+
+// A date in local time with the locale's abbreviated date ("Dec 10, 2026",
+// "2026年12月10日") and its short time.
+QString dateText(TimePoint date, const QLocale& locale);
+
+}  // namespace InspectorDetails
+
+}  // namespace tarn
