@@ -91,6 +91,11 @@ struct AppStateTestAccess {
     static const std::unordered_map<Uuid, std::size_t>& indexCache(const TransferCenter& transfers) {
         return transfers.m_indexCache;
     }
+    // The unfinished multipart uploads as a page load would leave them.
+    static void showMultipartUploads(AppState& state, std::vector<MultipartUpload> uploads, bool loading) {
+        state.setMultipartUploads(std::move(uploads));
+        state.setIsLoadingUploads(loading);
+    }
 };
 
 }  // namespace tarn

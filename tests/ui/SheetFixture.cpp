@@ -129,4 +129,19 @@ void SheetFixture::makePresenter()
     m_presenter = std::make_unique<SheetPresenter>(*m_state, m_window.get());
 }
 
+BucketConfig SheetFixture::setOnlyBucket(const std::string& endpoint, const std::string& bucketName,
+                                       std::vector<PublicDomain> domains)
+{
+    AppConfig config = m_state->config();
+    config.profiles = {makeProfile("Storage", endpoint, "auto", "AKIDEXAMPLE", {bucketName})};
+    config.bucketSettings.clear();
+    m_state->setConfig(config);
+    const Uuid bucketID = m_state->allBuckets().front().id;
+    if (!domains.empty()) {
+        config.bucketSettings[bucketID.toString()] = BucketSettings{std::nullopt, std::move(domains)};
+        m_state->setConfig(config);
+    }
+    return m_state->allBuckets().front();
+}
+
 }  // namespace tarn::test

@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class QLineEdit;
 class QTableView;
@@ -31,6 +33,11 @@ protected:
     static void settle();
     // Makes a presenter over the window; its flags are applied by the next settle().
     void makePresenter();
+
+    // Makes the configuration one account on `endpoint` holding one bucket with these
+    // CDN domains, and returns that bucket as the state sees it.
+    BucketConfig setOnlyBucket(const std::string& endpoint, const std::string& bucketName,
+                               std::vector<PublicDomain> domains = {});
 
     // An account with one bucket name per entry of `buckets`.
     static StorageProfile makeProfile(const std::string& name, const std::string& endpoint,

@@ -102,6 +102,7 @@ TEST_F(SheetPresenterTest, APresenterMadeWhileAFlagIsTrueShowsItsSheet)
 
 TEST_F(SheetPresenterTest, AFlagWithoutASheetShowsNothing)
 {
+    presenter().setFactory(SheetKind::share, {});
     state().setShowingShareSheet(true);
     settle();
     EXPECT_TRUE(presenter().shownSheets().empty());

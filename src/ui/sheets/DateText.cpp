@@ -1,5 +1,7 @@
 #include "ui/sheets/DateText.h"
 
+#include <chrono>
+
 namespace tarn::DateText {
 namespace {
 
@@ -56,6 +58,12 @@ QString abbreviatedDateShortTime(const QDateTime& dateTime, const QLocale& local
     const QDateTime local = dateTime.toLocalTime();
     return locale.toString(local, abbreviatedDateFormat(locale)) + QLatin1Char(' ') +
            locale.toString(local.time(), QLocale::ShortFormat);
+}
+
+QString abbreviatedDateShortTime(TimePoint date, const QLocale& locale)
+{
+    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(date.time_since_epoch());
+    return abbreviatedDateShortTime(QDateTime::fromMSecsSinceEpoch(milliseconds.count()), locale);
 }
 
 }  // namespace tarn::DateText

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <chrono>
 #include <utility>
 
 namespace tarn {
@@ -22,12 +21,6 @@ namespace {
 
 // A speed is shown only for a duration long enough to mean something.
 constexpr double kShortestTimedDuration = 0.01;
-
-QDateTime toDateTime(TimePoint date)
-{
-    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(date.time_since_epoch());
-    return QDateTime::fromMSecsSinceEpoch(milliseconds.count());
-}
 
 WrappingLabel* makeLineLabel(const QString& text, int pixelSize, ThemeColor color, QWidget* parent)
 {
@@ -135,7 +128,7 @@ QWidget* HistorySheet::makeRow(const OperationHistoryEntry& entry, const QLocale
     texts->addWidget(title);
     texts->addWidget(detail);
 
-    QLabel* date = makeLabel(DateText::abbreviatedDateShortTime(toDateTime(entry.date), locale), 10, true);
+    QLabel* date = makeLabel(DateText::abbreviatedDateShortTime(entry.date, locale), 10, true);
     date->setObjectName(QStringLiteral("date"));
 
     auto* layout = new QHBoxLayout(row);

@@ -4,9 +4,12 @@
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
 #include "ui/sheets/AddBucketSheet.h"
+#include "ui/sheets/BucketFormSheet.h"
 #include "ui/sheets/EditMetadataSheet.h"
 #include "ui/sheets/HistorySheet.h"
+#include "ui/sheets/MultipartSheet.h"
 #include "ui/sheets/SettingsSheet.h"
+#include "ui/sheets/ShareSheet.h"
 #include "ui/sheets/SheetPresenter.h"
 #include "ui/sheets/TextInputSheet.h"
 #include "ui/sheets/UploadConflictSheet.h"
@@ -97,6 +100,27 @@ QWidget* makeHistorySheet(SheetPresenter& presenter, std::function<void()> close
     return new HistorySheet(state.config().history, std::move(close));
 }
 
+QWidget* makeBucketEditorSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    const std::optional<BucketConfig> bucket = presenter.state().editingBucket();
+    if (!bucket) {
+        // Nothing to edit: the flag goes down again, so the next opener can raise it.
+        close();
+        return nullptr;
+    }
+    return new BucketFormSheet(presenter.state(), *bucket, std::move(close));
+}
+
+QWidget* makeMultipartSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    return new MultipartSheet(presenter.state(), std::move(close));
+}
+
+QWidget* makeShareSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    return new ShareSheet(presenter.state(), std::move(close));
+}
+
 QWidget* makeSettingsSheet(SheetPresenter& presenter, std::function<void()> close)
 {
     return new SettingsSheet(presenter.state(), std::move(close));
@@ -160,6 +184,12 @@ SheetFactory SheetCatalog::factory(SheetKind kind)
         return makeRenameMoveSheet;
     case SheetKind::history:
         return makeHistorySheet;
+    case SheetKind::bucketEditor:
+        return makeBucketEditorSheet;
+    case SheetKind::multipart:
+        return makeMultipartSheet;
+    case SheetKind::share:
+        return makeShareSheet;
     case SheetKind::editMetadata:
         return makeEditMetadataSheet;
     case SheetKind::uploadConflict:
@@ -168,10 +198,6 @@ SheetFactory SheetCatalog::factory(SheetKind kind)
         return makeSettingsSheet;
     case SheetKind::addBucket:
         return makeAddBucketSheet;
-    case SheetKind::bucketEditor:
-    case SheetKind::multipart:
-    case SheetKind::share:
-        break;
     }
     return {};
 }
