@@ -96,6 +96,7 @@ struct AppStateTestAccess {
         state.setMultipartUploads(std::move(uploads));
         state.setIsLoadingUploads(loading);
     }
+    static void setHasMoreUploads(AppState& state, bool hasMore) { state.setHasMoreUploads(hasMore); }
 };
 
 }  // namespace tarn

@@ -42,6 +42,7 @@ protected:
         presenter().setFactory(SheetKind::multipart, [this](SheetPresenter& presenter, std::function<void()> close) {
             MultipartSheet::Operations operations;
             operations.reload = [this] { ++m_reloads; };
+            operations.loadMore = [this] { ++m_pagesAsked; };
             operations.abortSelected = [this] { m_abortedSelection.push_back(state().selectedUploadIDs()); };
             operations.abort = [this](std::vector<MultipartUpload> uploads) { m_abortedAll.push_back(uploads); };
             return new MultipartSheet(presenter.state(), std::move(close), operations);
@@ -63,6 +64,7 @@ protected:
     }
 
     int m_reloads = 0;
+    int m_pagesAsked = 0;
     std::vector<KeySet> m_abortedSelection;
     std::vector<std::vector<MultipartUpload>> m_abortedAll;
 };
@@ -93,6 +95,31 @@ TEST_F(MultipartSheetTest, RowsAndCountFollowTheStateList)
 
     sheet->refreshButton()->click();
     EXPECT_EQ(m_reloads, 1);
+}
+
+TEST_F(MultipartSheetTest, TheNextPageIsAskedForOnlyNearTheEndOfTheList)
+{
+    std::vector<MultipartUpload> many;
+    for (int i = 0; i < 60; ++i) {
+        many.push_back(upload("parts/" + std::to_string(i) + ".bin", "u-" + std::to_string(i)));
+    }
+    MultipartSheet* sheet = open(many);
+    ASSERT_NE(sheet, nullptr);
+    settle();
+    EXPECT_EQ(m_pagesAsked, 0) << "no further page to ask for";
+
+    AppStateTestAccess::setHasMoreUploads(state(), true);
+    settle();
+    EXPECT_EQ(m_pagesAsked, 0) << "the end of the list is not in view";
+    sheet->table()->scrollToBottom();
+    settle();
+    EXPECT_GE(m_pagesAsked, 1);
+
+    // A list that fits whole asks at once.
+    const int asked = m_pagesAsked;
+    AppStateTestAccess::showMultipartUploads(state(), three(), false);
+    settle();
+    EXPECT_GT(m_pagesAsked, asked);
 }
 
 TEST_F(MultipartSheetTest, AbortSelectedHandsExactlyTheChosenUploadsToTheState)

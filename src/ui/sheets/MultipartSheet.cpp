@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -46,6 +47,9 @@ MultipartSheet::MultipartSheet(AppState& state, std::function<void()> onClose, O
 {
     if (!m_operations.reload) {
         m_operations.reload = [&state] { state.reloadMultipartUploads(); };
+    }
+    if (!m_operations.loadMore) {
+        m_operations.loadMore = [&state] { state.loadMoreMultipartUploads(); };
     }
     if (!m_operations.abortSelected) {
         m_operations.abortSelected = [&state] { state.abortSelectedUploads(); };
@@ -117,7 +121,22 @@ MultipartSheet::MultipartSheet(AppState& state, std::function<void()> onClose, O
 
     connect(&state, &AppState::multipartUploadsChanged, this, &MultipartSheet::showUploads);
     connect(&state, &AppState::isLoadingUploadsChanged, this, &MultipartSheet::showLoading);
+    connect(&state, &AppState::hasMoreUploadsChanged, this, &MultipartSheet::loadMoreIfNearBottom,
+            Qt::QueuedConnection);
+    connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, this, &MultipartSheet::loadMoreIfNearBottom);
     showUploads();
+}
+
+void MultipartSheet::loadMoreIfNearBottom()
+{
+    if (!m_state.hasMoreUploads() || m_state.isLoadingUploads()) {
+        return;
+    }
+    // In rows: the scroll bar counts items or pixels depending on the style.
+    const int lastVisible = m_table->rowAt(m_table->viewport()->height() - 1);
+    if (lastVisible < 0 || lastVisible >= m_table->rowCount() - 5) {
+        m_operations.loadMore();
+    }
 }
 
 QString MultipartSheet::initiatedText(const MultipartUpload& upload)
@@ -136,6 +155,8 @@ void MultipartSheet::showUploads()
         m_table->setItem(row, 1, cell(initiatedText(upload)));
     }
     showLoading();
+    // After the rows are laid out, so the scroll bar knows the list's new length.
+    QMetaObject::invokeMethod(this, &MultipartSheet::loadMoreIfNearBottom, Qt::QueuedConnection);
 }
 
 void MultipartSheet::showLoading()

@@ -31,6 +31,7 @@ public:
     // The state's operations the buttons end in; unset ones use the state's own.
     struct Operations {
         std::function<void()> reload;
+        std::function<void()> loadMore;  // the next page of the list
         std::function<void()> abortSelected;
         std::function<void(std::vector<MultipartUpload>)> abort;
     };
@@ -57,6 +58,8 @@ public:
 private:
     void showUploads();
     void showLoading();
+    // Asks for the next page once the list is scrolled near its end (or fits whole).
+    void loadMoreIfNearBottom();
     QCoro::Task<> confirmAbortAll(std::vector<MultipartUpload> uploads);
 
     AppState& m_state;
