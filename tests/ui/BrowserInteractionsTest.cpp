@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -466,6 +467,36 @@ TEST_F(BrowserInteractionsTest, InlineRenameSelectsTheNameAndOnlyReturnCommits)
     begin("..");
     EXPECT_EQ(m_ui.beeps, beeps + 1);
     EXPECT_FALSE(m_browser->editingKey().has_value());
+}
+
+// The whole path, without a stand-in: the typed name reaches the state, the queue
+// renames the object on the server and the folder lists it under its new name.
+TEST_F(BrowserInteractionsTest, AnInlineRenameEndsWithTheObjectUnderItsNewName)
+{
+    const BucketConfig bucket = bucketWith("inline", {{"docs/a.txt", "alpha"}, {"docs/keep.txt", "k"}});
+    makeBrowser();
+    open(bucket, "docs/");
+    m_app->setSelectedObjectKeys({"docs/a.txt"});
+    m_browser->table()->setFocus();
+    QTest::keyClick(m_browser->table(), Qt::Key_Return);
+    ASSERT_NE(editor(), nullptr);
+    editor()->selectAll();
+    QTest::keyClicks(editor(), QStringLiteral("b.txt"));
+    QTest::keyClick(editor(), Qt::Key_Return);
+
+    ASSERT_TRUE(waitFor([&] {
+        const std::vector<TransferTask>& tasks = m_app->transfers().tasks();
+        return !tasks.empty() && isFinished(tasks.front().state);
+    }));
+    EXPECT_EQ(m_app->transfers().tasks().front().state, TransferState::succeeded)
+        << m_app->transfers().tasks().front().errorText.value_or(QString()).toStdString();
+    ASSERT_TRUE(waitFor([&] {
+        const std::vector<std::string> keys = shownKeys();
+        return std::find(keys.begin(), keys.end(), "docs/b.txt") != keys.end();
+    }));
+    const std::vector<std::string> keys = shownKeys();
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), "docs/a.txt"), 0);
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), "docs/keep.txt"), 1);
 }
 
 TEST_F(BrowserInteractionsTest, CopiedObjectsDownloadOnceFromTheBucketOfTheCopy)
