@@ -2,7 +2,7 @@
 #include "ui/UiTestSupport.h"
 
 #include "app/text/L10n.h"
-#include "ui/sheets/DateText.h"
+#include "ui/views/DateText.h"
 #include "ui/sheets/HistorySheet.h"
 #include "ui/views/IconView.h"
 #include "ui/views/WrappingLabel.h"

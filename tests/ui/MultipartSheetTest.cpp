@@ -3,7 +3,7 @@
 
 #include "app/AppStateTestAccess.h"
 #include "app/text/L10n.h"
-#include "ui/sheets/DateText.h"
+#include "ui/views/DateText.h"
 #include "ui/sheets/MultipartSheet.h"
 #include "ui/views/SkeletonListView.h"
 

@@ -12,8 +12,6 @@ namespace tarn {
 
 namespace {
 
-// The longest lifetime of a presigned link: 7 days, the most Signature Version 4 allows.
-constexpr std::int64_t kMaxPresignedLifetime = 604800;
 // The maker's service serves a presigned link at most this many times when asked.
 constexpr std::int64_t kMaxLinkRequests = 100;
 constexpr std::string_view kMaxRequestsQueryItem = "x-corvane-max-requests";
@@ -75,8 +73,7 @@ QCoro::Task<std::optional<std::string>> AppState::shareLink(ShareLinkKind kind, 
             extraQuery.push_back(
                 {std::string(kMaxRequestsQueryItem), std::to_string(std::min(maxRequests, kMaxLinkRequests))});
         }
-        const std::int64_t lifetime =
-            expiresSeconds < 1 ? kMaxPresignedLifetime : std::min(expiresSeconds, kMaxPresignedLifetime);
+        const std::int64_t lifetime = effectivePresignedLifetime(expiresSeconds);
         std::optional<std::string> url;
         try {
             url = S3RequestBuilder::presignedDownloadURL(*bucket, object.key, S3Credentials{bucket->accessKeyID, *secret},

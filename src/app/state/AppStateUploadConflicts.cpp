@@ -1,5 +1,6 @@
 #include "app/state/AppState.h"
 
+#include "app/transfers/RenameRules.h"
 #include "app/transfers/TransferCenter.h"
 #include "core/config/PrefixNavigator.h"
 
@@ -14,11 +15,6 @@
 namespace tarn {
 
 namespace {
-
-std::string withTrailingSlash(std::string prefix) {
-    if (!prefix.ends_with('/')) prefix += '/';
-    return prefix;
-}
 
 // The key a succeeded upload created: the file's final key, or the folder's prefix.
 // Built like the uploads build their keys, so a target folder given without its
@@ -47,9 +43,9 @@ void applyRename(KeySet& keys, const RenameSpec& rename) {
         keys.insert(rename.destination);
         return;
     }
-    const std::string source = withTrailingSlash(rename.source);
+    const std::string source = RenameRules::folderPrefix(rename.source);
     std::erase_if(keys, [&source](const std::string& key) { return key.starts_with(source); });
-    keys.insert(withTrailingSlash(rename.destination));
+    keys.insert(RenameRules::folderPrefix(rename.destination));
 }
 
 // The clipboard's image types in order of preference, with the extension of each:

@@ -3,6 +3,7 @@
 #include "core/config/Uuid.h"
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -35,6 +36,17 @@ constexpr std::optional<ShareLinkKind> shareLinkKind(std::string_view raw)
         }
     }
     return std::nullopt;
+}
+
+// The longest lifetime of a presigned link: 7 days, the most Signature Version 4 allows.
+inline constexpr std::int64_t longestPresignedLifetime = 604800;
+
+// The lifetime a presigned link made for `requestedSeconds` really has: below 1 or
+// above the longest, the longest.
+constexpr std::int64_t effectivePresignedLifetime(std::int64_t requestedSeconds)
+{
+    return requestedSeconds < 1 || requestedSeconds > longestPresignedLifetime ? longestPresignedLifetime
+                                                                                 : requestedSeconds;
 }
 
 // The kind the share sheet preselects, with the public domain it uses.

@@ -2,6 +2,7 @@
 
 #include "app/state/AppState.h"
 #include "app/text/L10n.h"
+#include "app/transfers/RenameRules.h"
 #include "core/storage/S3Error.h"
 
 #include <QTimer>
@@ -209,8 +210,7 @@ void TransferCenter::clearFinished() {
 void TransferCenter::handleRenameCancel(const TransferTask& task) {
     const RenameSpec* rename = task.spec.rename();
     if (!task.isFolder || rename == nullptr || !rename->isFolder) return;
-    std::string marker = rename->destination;
-    if (!marker.ends_with('/')) marker += '/';
+    const std::string marker = RenameRules::folderPrefix(rename->destination);
     std::optional<BucketConfig> found = bucket(task);
     if (!found) return;
     if (task.unitsDone != 0) {

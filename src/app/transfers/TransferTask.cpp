@@ -1,17 +1,10 @@
 #include "app/transfers/TransferTask.h"
 
+#include "app/transfers/RenameRules.h"
+
 #include <algorithm>
 
 namespace tarn {
-
-namespace {
-
-std::string withTrailingSlash(std::string prefix) {
-    if (!prefix.ends_with('/')) prefix += '/';
-    return prefix;
-}
-
-}  // namespace
 
 double TransferTask::fraction() const {
     if (bytesTotal > 0) return std::min(1.0, static_cast<double>(bytesDone) / static_cast<double>(bytesTotal));
@@ -27,7 +20,7 @@ std::optional<std::string> TransferTask::placeholderRealKey() const {
         return succeededObjectKey ? *succeededObjectKey : upload->directory + title;
     }
     if (const auto* rename = spec.rename()) {
-        return rename->isFolder ? withTrailingSlash(rename->destination) : rename->destination;
+        return rename->isFolder ? RenameRules::folderPrefix(rename->destination) : rename->destination;
     }
     return std::nullopt;
 }

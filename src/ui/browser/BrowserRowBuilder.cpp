@@ -1,5 +1,7 @@
 #include "ui/browser/BrowserRowBuilder.h"
 
+#include "app/transfers/RenameRules.h"
+
 #include <bit>
 #include <functional>
 #include <unordered_map>
@@ -10,15 +12,6 @@ namespace {
 
 constexpr std::string_view kParentKey = "..";
 constexpr std::string_view kPlaceholderPrefix = "upload:";
-
-std::string withTrailingSlash(std::string_view prefix)
-{
-    std::string result(prefix);
-    if (!result.ends_with('/')) {
-        result += '/';
-    }
-    return result;
-}
 
 std::string placeholderKeyOf(const Uuid& id)
 {
@@ -61,7 +54,7 @@ bool continues(const TransferTask& candidate, const std::string& identity)
         return false;
     }
     if (candidate.isFolder) {
-        return rename->isFolder && withTrailingSlash(rename->source) == identity;
+        return rename->isFolder && RenameRules::folderPrefix(rename->source) == identity;
     }
     return !rename->isFolder && rename->source == identity;
 }
@@ -80,7 +73,7 @@ const TransferTask* renameAfterUpload(const TransferTask& upload, std::span<cons
         if (rename == nullptr) {
             continue;
         }
-        const bool sameSource = rename->isFolder ? withTrailingSlash(rename->source) == *made : rename->source == *made;
+        const bool sameSource = rename->isFolder ? RenameRules::folderPrefix(rename->source) == *made : rename->source == *made;
         if (sameSource && candidate->createdAt >= since) {
             return candidate;
         }
@@ -147,7 +140,7 @@ RenamesBySource renamesBySource(std::span<const TransferTask* const> renames)
             continue;
         }
         if (rename->isFolder) {
-            result.folders.try_emplace(withTrailingSlash(rename->source), task);
+            result.folders.try_emplace(RenameRules::folderPrefix(rename->source), task);
         } else {
             result.objects.try_emplace(rename->source, task);
         }
@@ -295,7 +288,7 @@ std::optional<std::string> renameDestIdentity(const TransferTask& task)
     if (rename == nullptr || !rename->isFolder) {
         return std::nullopt;
     }
-    return withTrailingSlash(rename->destination);
+    return RenameRules::folderPrefix(rename->destination);
 }
 
 const TransferTask* terminalRename(const TransferTask& task, std::span<const TransferTask* const> renames)

@@ -3,11 +3,7 @@
 #include "app/text/L10n.h"
 #include "core/config/ByteFormatter.h"
 #include "core/config/ObjectPreview.h"
-
-#include <QDateTime>
-#include <QRegularExpression>
-
-#include <chrono>
+#include "ui/views/DateText.h"
 
 namespace tarn::InspectorDetails {
 
@@ -16,24 +12,6 @@ namespace {
 QString text(const std::string& value)
 {
     return QString::fromStdString(value);
-}
-
-// The locale's long date without the weekday and with the month's short name: what
-// other desktops call the medium date. Qt offers only the short and the long one.
-QString abbreviatedDateFormat(const QLocale& locale)
-{
-    QString format = locale.dateFormat(QLocale::LongFormat);
-    // The weekday, with what joins it to the rest ("dddd, ", "dddd", " dddd").
-    static const QRegularExpression weekday(QStringLiteral("[,\\s]*dddd[,\\s]*"));
-    const QRegularExpressionMatch match = weekday.match(format);
-    if (match.hasMatch()) {
-        const bool atStart = match.capturedStart() == 0;
-        const bool atEnd = match.capturedEnd() == format.size();
-        format.replace(match.capturedStart(), match.capturedLength(),
-                       atStart || atEnd ? QString() : QStringLiteral(" "));
-    }
-    format.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
-    return format.trimmed();
 }
 
 }  // namespace
@@ -75,10 +53,7 @@ std::vector<DetailRow> folderRows(const ObjectPrefix& prefix)
 
 QString dateText(TimePoint date, const QLocale& locale)
 {
-    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(date.time_since_epoch()).count();
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(milliseconds).toLocalTime();
-    return locale.toString(local.date(), abbreviatedDateFormat(locale)) + QLatin1Char(' ') +
-           locale.toString(local.time(), QLocale::ShortFormat);
+    return DateText::abbreviatedDateShortTime(date, locale);
 }
 
 }  // namespace tarn::InspectorDetails

@@ -2,6 +2,7 @@
 
 #include "app/state/AppState.h"
 #include "ui/theme/TarnTheme.h"
+#include "ui/views/BrandProgressBar.h"
 
 #include <QPainter>
 
@@ -26,7 +27,7 @@ void CircularProgressView::follow(const AppState& state)
 
 void CircularProgressView::apply(double fraction)
 {
-    m_fraction = std::isnan(fraction) ? 1.0 : std::clamp(fraction, 0.0, 1.0);
+    m_fraction = BrandProgressBar::clamp(fraction);
     update();
 }
 

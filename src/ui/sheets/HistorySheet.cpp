@@ -2,7 +2,7 @@
 
 #include "app/text/L10n.h"
 #include "core/config/ByteFormatter.h"
-#include "ui/sheets/DateText.h"
+#include "ui/views/DateText.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/IconView.h"
 #include "ui/views/OverlayScrollView.h"

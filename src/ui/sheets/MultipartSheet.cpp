@@ -4,7 +4,7 @@
 #include "app/state/Async.h"
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
-#include "ui/sheets/DateText.h"
+#include "ui/views/DateText.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/ClearTableHeaderView.h"
 #include "ui/views/SkeletonListView.h"

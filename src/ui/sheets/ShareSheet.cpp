@@ -250,7 +250,7 @@ std::optional<std::int64_t> ShareSheet::wholeNumber(const QString& text)
 
 std::int64_t ShareSheet::effectiveLifetime(std::int64_t requestedSeconds)
 {
-    return requestedSeconds < 1 ? longestPresignedLifetime : std::min(requestedSeconds, longestPresignedLifetime);
+    return effectivePresignedLifetime(requestedSeconds);
 }
 
 QString ShareSheet::durationText(std::int64_t seconds)

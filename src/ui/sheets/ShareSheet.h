@@ -40,8 +40,6 @@ public:
     static constexpr int rowWidth = 520;
     static constexpr int labelWidth = 110;
     static constexpr int fieldWidth = 400;
-    // The longest a presigned link lives, and what 0 asks for.
-    static constexpr std::int64_t longestPresignedLifetime = 604800;
 
     // How the sheet reaches the state; unset ones use the state's own.
     struct Operations {

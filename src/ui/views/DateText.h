@@ -8,7 +8,7 @@
 
 namespace tarn {
 
-// Dates as the sheets list them, in the conventions of a locale.
+// Dates as the sheets and the inspector show them, in the conventions of a locale.
 namespace DateText {
 
 // The date with an abbreviated month and no weekday ("Jan 5, 2024", "2024年1月5日"),

@@ -1,4 +1,4 @@
-#include "ui/sheets/DateText.h"
+#include "ui/views/DateText.h"
 
 #include <chrono>
 
