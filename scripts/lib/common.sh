@@ -17,10 +17,12 @@ TARN_RUN_PACKAGES=(
 TARN_SERVER_PACKAGES=(python3 python3-venv)
 # What `scripts/run --demo` needs beyond that: the keyring on a bus of its own.
 TARN_DEMO_PACKAGES=(gnome-keyring dbus "${TARN_SERVER_PACKAGES[@]}")
-# What the tests and benchmarks need beyond that.
+# What the tests and benchmarks need beyond that, with the validators of the
+# installed desktop entry and AppStream file.
 TARN_TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   gnome-keyring libsecret-tools dbus
+  desktop-file-utils appstream
 )
 
 log() { printf '[tarn] %s\n' "$*" >&2; }
