@@ -123,11 +123,7 @@ bool writePhoto(const QString& file)
     }
     painter.end();
 
-    if (!image.save(file, "JPG", 82)) {
-        return false;
-    }
-    std::printf("wrote %s\n", qPrintable(file));
-    return true;
+    return image.save(file, "JPG", 82);
 }
 
 bool writeGuide(const QString& file)
@@ -167,22 +163,22 @@ bool writeGuide(const QString& file)
     const QRect page = painter.viewport();
     document.setPageSize(page.size());
     document.drawContents(&painter);
-    painter.end();
-    std::printf("wrote %s\n", qPrintable(file));
-    return true;
+    return painter.end();
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    QGuiApplication application(argc, argv);
     if (argc != 3) {
         std::fprintf(stderr, "usage: make-demo-samples PHOTO.jpg GUIDE.pdf\n");
         return 2;
     }
-    if (!writePhoto(QString::fromLocal8Bit(argv[1])) || !writeGuide(QString::fromLocal8Bit(argv[2]))) {
-        std::fprintf(stderr, "cannot write the samples\n");
+    const QGuiApplication application(argc, argv);
+    const QString photo = QString::fromLocal8Bit(argv[1]);
+    const QString guide = QString::fromLocal8Bit(argv[2]);
+    if (!writePhoto(photo) || !writeGuide(guide)) {
+        std::fprintf(stderr, "cannot write %s or %s\n", argv[1], argv[2]);
         return 1;
     }
     return 0;
