@@ -12,12 +12,17 @@ TARN_RUN_PACKAGES=(
   qt6-image-formats-plugins qt6-translations-l10n fonts-noto-cjk
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
 )
+# What the local S3 server (moto) needs when no python3 on PATH has it: Python, to
+# make the scripts' private environment for it (scripts/lib/s3-server.sh).
+TARN_SERVER_PACKAGES=(python3 python3-venv)
 # What `scripts/run --demo` needs beyond that: the keyring on a bus of its own.
-TARN_DEMO_PACKAGES=(gnome-keyring dbus)
-# What the tests and benchmarks need beyond that.
+TARN_DEMO_PACKAGES=(gnome-keyring dbus "${TARN_SERVER_PACKAGES[@]}")
+# What the tests and benchmarks need beyond that, with the validators of the
+# installed desktop entry and AppStream file.
 TARN_TEST_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   gnome-keyring libsecret-tools dbus
+  desktop-file-utils appstream
 )
 
 log() { printf '[tarn] %s\n' "$*" >&2; }

@@ -1,6 +1,7 @@
 #include "FinishWithin.h"
 #include "RecordingNotifications.h"
 
+#include "app/state/ApplicationId.h"
 #include "app/state/DesktopNotifier.h"
 
 #include <QDBusConnection>
@@ -37,6 +38,22 @@ TEST_F(DesktopNotifierTest, EachPostIsASeparateNotification) {
     EXPECT_EQ(server.received[1].summary, QStringLiteral("下载"));
     EXPECT_EQ(server.received[0].replacesId, 0u);
     EXPECT_EQ(server.received[1].replacesId, 0u);
+}
+
+// The notification server finds the program's name and icon through its installed
+// desktop entry, and shows its icon even where it does not look the entry up.
+TEST_F(DesktopNotifierTest, NotificationsNameTheDesktopEntryAndItsIcon) {
+    test::RecordingNotifications server(m_bus);
+    ASSERT_TRUE(server.isServing());
+    const DesktopNotifier notifier(server.service(), m_bus);
+
+    EXPECT_EQ(finishWithin(notifier.post(QStringLiteral("Upload"), QStringLiteral("All files uploaded"))), true);
+
+    ASSERT_EQ(server.received.size(), 1);
+    const std::string id = applicationId().toStdString();
+    EXPECT_EQ(server.received[0].hints.value(QStringLiteral("desktop-entry")).toString().toStdString(), id);
+    EXPECT_EQ(server.received[0].appIcon.toStdString(), id);
+    EXPECT_EQ(id, "app.tarnmanager.TarnManager");
 }
 
 TEST_F(DesktopNotifierTest, WithoutAServiceNothingHangsAndNothingFails) {

@@ -29,10 +29,10 @@ RecordingNotifications::~RecordingNotifications() {
     m_bus.unregisterService(m_service);
 }
 
-uint RecordingNotifications::Notify(const QString& appName, uint replacesId, const QString& /*appIcon*/,
+uint RecordingNotifications::Notify(const QString& appName, uint replacesId, const QString& appIcon,
                                     const QString& summary, const QString& body, const QStringList& /*actions*/,
-                                    const QVariantMap& /*hints*/, int /*expireTimeout*/) {
-    received.push_back({appName, replacesId, summary, body});
+                                    const QVariantMap& hints, int /*expireTimeout*/) {
+    received.push_back({appName, replacesId, appIcon, summary, body, hints});
     return static_cast<uint>(received.size());
 }
 

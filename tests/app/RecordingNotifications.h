@@ -20,8 +20,10 @@ public:
     struct Notification {
         QString appName;
         uint replacesId = 0;
+        QString appIcon;
         QString summary;
         QString body;
+        QVariantMap hints;
     };
     QList<Notification> received;
 

@@ -1,5 +1,7 @@
 #include "app/state/DesktopNotifier.h"
 
+#include "app/state/ApplicationId.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QStringList>
@@ -29,8 +31,12 @@ QCoro::Task<bool> DesktopNotifier::post(QString title, QString body) const {
                                                       QStringLiteral("org.freedesktop.Notifications"),
                                                       QStringLiteral("Notify"));
     // app_name, replaces_id (0: a new notification), app_icon, summary, body,
-    // actions, hints, expire_timeout (-1: the server's default).
-    call << QString::fromLatin1(applicationName) << 0u << QString() << title << body << QStringList() << QVariantMap()
+    // actions, hints, expire_timeout (-1: the server's default). The desktop entry
+    // lets the server show the installed program's name and icon and group its
+    // notifications; the icon, named as installed, serves the servers that do not
+    // look the entry up.
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), applicationId()}};
+    call << QString::fromLatin1(applicationName) << 0u << applicationId() << title << body << QStringList() << hints
          << -1;
     const QDBusPendingCall pending = bus.asyncCall(call, replyTimeoutMs);
     const QDBusMessage reply = co_await pending;

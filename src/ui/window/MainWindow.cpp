@@ -21,7 +21,15 @@ MainWindow::MainWindow(QWidget* parent)
 
 bool MainWindow::restoreSavedGeometry()
 {
-    const QByteArray saved = QSettings().value(geometryKey).toByteArray();
+    QByteArray saved = QSettings().value(geometryKey).toByteArray();
+    if (saved.isEmpty()) {
+        // Before the program took its application ID as its name, the place was kept
+        // in TarnManager.conf: read it there once, so an update keeps the window where
+        // the user left it. The next save writes the new file.
+        saved = QSettings(QCoreApplication::organizationName(), QStringLiteral("TarnManager"))
+                    .value(geometryKey)
+                    .toByteArray();
+    }
     if (!saved.isEmpty() && restoreGeometry(saved)) {
         return true;
     }
