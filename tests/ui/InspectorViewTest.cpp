@@ -27,6 +27,7 @@
 #include <QMediaPlayer>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -352,6 +353,49 @@ TEST_F(InspectorViewTest, HidingThePaneStopsThePlayerAndShowingItBuildsAgain)
     auto* again = qobject_cast<MediaPreview*>(m_view->previewContent());
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(again->player()->playbackState(), QMediaPlayer::StoppedState);
+}
+
+TEST_F(InspectorViewTest, ANewSelectionStartsAtTheTopAndTheSameOneKeepsItsPlace)
+{
+    // A pane short enough that one object's details scroll.
+    m_container->resize(InspectorContainer::initialWidth, 360);
+    settle();
+    ObjectDetails details;
+    for (int i = 0; i < 12; ++i) {
+        details.metadata.emplace("key-" + std::to_string(i), "value");
+    }
+    QScrollBar* bar = m_view->scrollView()->verticalScrollBar();
+    auto scrolledToTheEnd = [&] {
+        bar->setValue(bar->maximum());
+        settle();
+        return bar->value();
+    };
+
+    select({"docs/notes.txt"}, InlinePreviewState::loading("docs/notes.txt"), details);
+    ASSERT_GT(scrolledToTheEnd(), 0);
+    // The same object again (its preview or details arrive): the pane stays put.
+    const int kept = bar->value();
+    select({"docs/notes.txt"}, InlinePreviewState::unsupported(QStringLiteral("No preview")), details);
+    EXPECT_EQ(bar->value(), kept);
+
+    const struct {
+        const char* what;
+        KeySet keys;
+        InlinePreviewState preview;
+    } moves[] = {
+        {"another object", {"docs/report.pdf"}, InlinePreviewState::loading("docs/report.pdf")},
+        {"a folder", {"docs/2024/"}, InlinePreviewState::folder()},
+        {"another folder", {"docs/drafts/"}, InlinePreviewState::folder()},
+        {"an object again", {"docs/notes.txt"}, InlinePreviewState::loading("docs/notes.txt")},
+    };
+    for (const auto& move : moves) {
+        SCOPED_TRACE(move.what);
+        // Scrolled down as far as the pane goes (a folder's pane may not scroll at all).
+        scrolledToTheEnd();
+        select(move.keys, move.preview, details);
+        EXPECT_EQ(bar->value(), 0);
+    }
+    test::saveGrab(m_container.get());
 }
 
 TEST_F(InspectorViewTest, TheChineseAndEnglishPanesFitTheirTexts)
