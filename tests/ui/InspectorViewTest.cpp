@@ -9,6 +9,7 @@
 #include "ui/PreviewTestFiles.h"
 #include "ui/UiTestSupport.h"
 #include "ui/WindowFixture.h"
+#include "ui/icons/MingCute.h"
 #include "ui/inspector/ActionTile.h"
 #include "ui/inspector/InspectorView.h"
 #include "ui/inspector/MiddleElidedLabel.h"
@@ -22,6 +23,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QMediaPlayer>
@@ -396,6 +398,48 @@ TEST_F(InspectorViewTest, ANewSelectionStartsAtTheTopAndTheSameOneKeepsItsPlace)
         EXPECT_EQ(bar->value(), 0);
     }
     test::saveGrab(m_container.get());
+}
+
+TEST_F(InspectorViewTest, EveryTileTitleIsSetAtOneSizeAndALongOneWrapsOrIsCut)
+{
+    for (const char* language : {"zh", "en"}) {
+        SCOPED_TRACE(language);
+        L10n::setLanguageCode(QString::fromLatin1(language));
+        build();
+        select({"docs/notes.txt"}, InlinePreviewState::loading("docs/notes.txt"));
+        const QList<ActionTile*> tiles = m_view->actionTiles();
+        ASSERT_EQ(tiles.size(), 4);
+        for (ActionTile* tile : tiles) {
+            EXPECT_EQ(tile->font().pixelSize(), 10) << tile->text().toStdString();
+        }
+        ActionTile* renameMove = tile(L10n::t(QStringLiteral("rename_move")));
+        ASSERT_NE(renameMove, nullptr);
+        const QFontMetrics metrics(renameMove->font());
+        // Wide, narrow and far too narrow: the lines always fit the tile, across and
+        // down, and say the whole title unless an ellipsis ends them.
+        for (const int width : {renameMove->width(), 56, 40, 20}) {
+            SCOPED_TRACE(width);
+            const QStringList lines = renameMove->titleLines(width);
+            ASSERT_FALSE(lines.isEmpty());
+            EXPECT_LE(lines.size(), 2);
+            // Under the icon and its spacing.
+            EXPECT_LE(static_cast<int>(lines.size()) * metrics.height() + MingCute::iconSize(15).height() + 3,
+                      ActionTile::tileHeight);
+            for (const QString& line : lines) {
+                EXPECT_LE(metrics.horizontalAdvance(line), width - 4) << line.toStdString();
+            }
+            QString said = lines.join(QString());
+            said.remove(QLatin1Char(' '));
+            QString title = renameMove->text();
+            title.remove(QLatin1Char(' '));
+            if (!lines.last().endsWith(QChar(0x2026))) {
+                EXPECT_EQ(said, title);
+            }
+        }
+        EXPECT_EQ(renameMove->titleLines(56).size(), 2);
+        EXPECT_TRUE(renameMove->titleLines(20).last().endsWith(QChar(0x2026)));
+        test::saveGrab(m_container.get(), QString::fromLatin1(language));
+    }
 }
 
 TEST_F(InspectorViewTest, TheChineseAndEnglishPanesFitTheirTexts)
