@@ -101,6 +101,8 @@ void AppDelegate::showTransferPanel()
         // A window of its own, not a child of the main window: it stays an ordinary
         // window beside it, neither above it nor minimised with it.
         m_transferPanel = std::make_unique<TransferPanelWindow>(m_state->transfers());
+        // Where it first opens; afterwards the window stays where the user left it.
+        m_transferPanel->placeBeside(*m_window);
     }
     m_transferPanel->present();
     m_state->transfers().acknowledgeFailures();
