@@ -11,6 +11,7 @@
 #include "ui/transfers/TransferPanelWindow.h"
 #include "ui/window/EditCommandRouter.h"
 #include "ui/window/MainWindow.h"
+#include "ui/window/PreferredLanguage.h"
 #include "ui/window/TripleSplitView.h"
 
 #include <QAction>
@@ -204,6 +205,9 @@ void AppDelegate::followLanguage()
             return;
         }
         m_builtLanguage = m_state->languageCode();
+        // Qt's own texts (its dialogs, standard buttons) and the default locale follow
+        // now, not only at the next start.
+        PreferredLanguage::apply(QString::fromStdString(m_builtLanguage));
         if (m_rebuildPending) {
             return;
         }
