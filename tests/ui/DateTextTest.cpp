@@ -10,25 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <ctime>
 
 namespace tarn {
 namespace {
 
 using namespace std::chrono_literals;
-
-TimePoint local(int year, int month, int day, int hour, int minute, int second)
-{
-    std::tm parts{};
-    parts.tm_year = year - 1900;
-    parts.tm_mon = month - 1;
-    parts.tm_mday = day;
-    parts.tm_hour = hour;
-    parts.tm_min = minute;
-    parts.tm_sec = second;
-    parts.tm_isdst = -1;
-    return std::chrono::system_clock::from_time_t(std::mktime(&parts));
-}
 
 class DateTextTest : public ::testing::Test {
 protected:
@@ -50,11 +36,11 @@ TEST_F(DateTextTest, OneStyleInTheInterfaceLanguageWhereverADateIsWrittenInFull)
         TimePoint date;
         const char* expected;
     } cases[] = {
-        {"zh", local(2024, 1, 5, 15, 4, 59), "2024年1月5日 15:04"},
-        {"zh", local(2026, 12, 11, 1, 16, 20), "2026年12月11日 01:16"},
-        {"en", local(2024, 1, 5, 15, 4, 59), "Jan 5, 2024 15:04"},
-        {"en", local(2026, 12, 11, 1, 16, 20), "Dec 11, 2026 01:16"},
-        {"en", local(2010, 11, 10, 20, 48, 0), "Nov 10, 2010 20:48"},
+        {"zh", test::localTime(2024, 1, 5, 15, 4, 59), "2024年1月5日 15:04"},
+        {"zh", test::localTime(2026, 12, 11, 1, 16, 20), "2026年12月11日 01:16"},
+        {"en", test::localTime(2024, 1, 5, 15, 4, 59), "Jan 5, 2024 15:04"},
+        {"en", test::localTime(2026, 12, 11, 1, 16, 20), "Dec 11, 2026 01:16"},
+        {"en", test::localTime(2010, 11, 10, 20, 48, 0), "Nov 10, 2010 20:48"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.language) + " " + c.expected);
