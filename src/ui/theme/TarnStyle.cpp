@@ -94,12 +94,6 @@ int TarnStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidg
     if (hint == SH_ScrollBar_Transient) {
         return 1;
     }
-    if (hint == SH_ComboBox_Popup) {
-        // A pop-up button's list is a menu over the button, its choice ticked,
-        // rather than a list box dropped below it.
-        const auto* combo = qstyleoption_cast<const QStyleOptionComboBox*>(option);
-        return combo != nullptr && !combo->editable ? 1 : 0;
-    }
     return QProxyStyle::styleHint(hint, option, widget, returnData);
 }
 
