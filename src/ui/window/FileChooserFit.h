@@ -12,9 +12,10 @@ namespace tarn {
 // Left alone it opens at 600 × 416 with columns sized for Latin digits, so that in the
 // interface font sizes ("43.…KiB") and types ("纯…档") were cut, and it writes sizes
 // and dates in the system's conventions ("8 bytes", "11 Dec 2026 01:16:20") whatever
-// the interface language. Fitted, it opens wide enough for its columns, each column
-// grows to what it shows whenever a folder has been read (the user's own widths are
-// never narrowed), and sizes and dates are written as everywhere else in the window.
+// the interface language. Fitted, it opens wide enough for its columns, the size,
+// type and date columns grow to what they show whenever a folder has been read (never
+// narrower than the user made them; on a screen too small for all of it the names give
+// way), and sizes and dates are written as everywhere else in the window.
 class FileChooserFit : public QObject {
     Q_OBJECT
 
