@@ -9,6 +9,7 @@
 #include "ui/PreviewTestFiles.h"
 #include "ui/UiTestSupport.h"
 #include "ui/WindowFixture.h"
+#include "ui/icons/MingCute.h"
 #include "ui/inspector/ActionTile.h"
 #include "ui/inspector/InspectorView.h"
 #include "ui/inspector/MiddleElidedLabel.h"
@@ -22,11 +23,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QMediaPlayer>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -352,6 +355,91 @@ TEST_F(InspectorViewTest, HidingThePaneStopsThePlayerAndShowingItBuildsAgain)
     auto* again = qobject_cast<MediaPreview*>(m_view->previewContent());
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(again->player()->playbackState(), QMediaPlayer::StoppedState);
+}
+
+TEST_F(InspectorViewTest, ANewSelectionStartsAtTheTopAndTheSameOneKeepsItsPlace)
+{
+    // A pane short enough that one object's details scroll.
+    m_container->resize(InspectorContainer::initialWidth, 360);
+    settle();
+    ObjectDetails details;
+    for (int i = 0; i < 12; ++i) {
+        details.metadata.emplace("key-" + std::to_string(i), "value");
+    }
+    QScrollBar* bar = m_view->scrollView()->verticalScrollBar();
+    auto scrolledToTheEnd = [&] {
+        bar->setValue(bar->maximum());
+        settle();
+        return bar->value();
+    };
+
+    select({"docs/notes.txt"}, InlinePreviewState::loading("docs/notes.txt"), details);
+    ASSERT_GT(scrolledToTheEnd(), 0);
+    // The same object again (its preview or details arrive): the pane stays put.
+    const int kept = bar->value();
+    select({"docs/notes.txt"}, InlinePreviewState::unsupported(QStringLiteral("No preview")), details);
+    EXPECT_EQ(bar->value(), kept);
+
+    const struct {
+        const char* what;
+        KeySet keys;
+        InlinePreviewState preview;
+    } moves[] = {
+        {"another object", {"docs/report.pdf"}, InlinePreviewState::loading("docs/report.pdf")},
+        {"a folder", {"docs/2024/"}, InlinePreviewState::folder()},
+        {"another folder", {"docs/drafts/"}, InlinePreviewState::folder()},
+        {"an object again", {"docs/notes.txt"}, InlinePreviewState::loading("docs/notes.txt")},
+    };
+    for (const auto& move : moves) {
+        SCOPED_TRACE(move.what);
+        // Scrolled down as far as the pane goes (a folder's pane may not scroll at all).
+        scrolledToTheEnd();
+        select(move.keys, move.preview, details);
+        EXPECT_EQ(bar->value(), 0);
+    }
+    test::saveGrab(m_container.get());
+}
+
+TEST_F(InspectorViewTest, EveryTileTitleIsSetAtOneSizeAndALongOneWrapsOrIsCut)
+{
+    for (const char* language : {"zh", "en"}) {
+        SCOPED_TRACE(language);
+        L10n::setLanguageCode(QString::fromLatin1(language));
+        build();
+        select({"docs/notes.txt"}, InlinePreviewState::loading("docs/notes.txt"));
+        const QList<ActionTile*> tiles = m_view->actionTiles();
+        ASSERT_EQ(tiles.size(), 4);
+        for (ActionTile* tile : tiles) {
+            EXPECT_EQ(tile->font().pixelSize(), 10) << tile->text().toStdString();
+        }
+        ActionTile* renameMove = tile(L10n::t(QStringLiteral("rename_move")));
+        ASSERT_NE(renameMove, nullptr);
+        const QFontMetrics metrics(renameMove->font());
+        // Wide, narrow and far too narrow: the lines always fit the tile, across and
+        // down, and say the whole title unless an ellipsis ends them.
+        for (const int width : {renameMove->width(), 56, 40, 20}) {
+            SCOPED_TRACE(width);
+            const QStringList lines = renameMove->titleLines(width);
+            ASSERT_FALSE(lines.isEmpty());
+            EXPECT_LE(lines.size(), 2);
+            // Under the icon and its spacing.
+            EXPECT_LE(static_cast<int>(lines.size()) * metrics.height() + MingCute::iconSize(15).height() + 3,
+                      ActionTile::tileHeight);
+            for (const QString& line : lines) {
+                EXPECT_LE(metrics.horizontalAdvance(line), width - 4) << line.toStdString();
+            }
+            QString said = lines.join(QString());
+            said.remove(QLatin1Char(' '));
+            QString title = renameMove->text();
+            title.remove(QLatin1Char(' '));
+            if (!lines.last().endsWith(QChar(0x2026))) {
+                EXPECT_EQ(said, title);
+            }
+        }
+        EXPECT_EQ(renameMove->titleLines(56).size(), 2);
+        EXPECT_TRUE(renameMove->titleLines(20).last().endsWith(QChar(0x2026)));
+        test::saveGrab(m_container.get(), QString::fromLatin1(language));
+    }
 }
 
 TEST_F(InspectorViewTest, TheChineseAndEnglishPanesFitTheirTexts)

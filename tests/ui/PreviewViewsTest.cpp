@@ -12,8 +12,10 @@
 #include "ui/preview/WebPreview.h"
 #include "ui/theme/TarnTheme.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QBuffer>
+#include <QFontMetricsF>
 #include <QLocale>
 #include <QMovie>
 #include <QPdfDocument>
@@ -21,6 +23,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
@@ -134,6 +137,42 @@ TEST_F(PreviewViewsTest, MarkdownRendersHeadingsReadablyOnTheDarkTheme)
     // The image beside the file is not read: the page may come from anywhere.
     EXPECT_EQ(page->browser()->refusedResources(), page->browser()->requestedResources());
     EXPECT_EQ(page->browser()->refusedResources().size(), 1);
+    test::saveGrab(m_pane.get());
+}
+
+TEST_F(PreviewViewsTest, MarkdownLinesAreSpacedByTheirSizeAndTheTopHeadingsCarryARule)
+{
+    const QString path = m_files.write(QStringLiteral("notes.md"),
+                                       "# 旅行笔记\n\n"
+                                       "Photos from August, sorted by day, with a few words on each place we stayed "
+                                       "and how long the walk from the station took. 八月的照片，按日期整理。\n\n"
+                                       "## Day 1\n\n### Harbour\n\n- one\n- two\n");
+    auto* page = place(new WebPreview(path, true, {}), 320);
+    ASSERT_TRUE(waitLoaded(page));
+    QTextDocument* document = page->browser()->document();
+    document->documentLayout()->documentSize();
+    bool measured = false;
+    std::vector<int> ruled;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        const int level = block.blockFormat().headingLevel();
+        if (block.blockFormat().hasProperty(QTextFormat::BlockTrailingHorizontalRulerWidth)) {
+            ruled.push_back(level);
+        }
+        const QTextLayout* layout = block.layout();
+        if (level == 0 && layout->lineCount() >= 2) {
+            // 13-pixel text at a line height of 1.6: about 21 pixels from line to line.
+            const qreal spacing = layout->lineAt(1).y() - layout->lineAt(0).y();
+            EXPECT_NEAR(spacing, 13 * 1.6, 1.0);
+            measured = true;
+        }
+        if (level > 0) {
+            // A heading keeps its font's own spacing, not 1.3 times that.
+            EXPECT_LE(layout->lineAt(0).height(), QFontMetricsF(block.charFormat().font()).lineSpacing() + 1)
+                << block.text().toStdString();
+        }
+    }
+    EXPECT_TRUE(measured) << "the paragraph should wrap at this width";
+    EXPECT_EQ(ruled, (std::vector<int>{1, 2}));
     test::saveGrab(m_pane.get());
 }
 

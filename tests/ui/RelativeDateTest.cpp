@@ -6,26 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <ctime>
 
 namespace tarn {
 namespace {
 
 using namespace std::chrono_literals;
-
-// A local wall-clock time, so that the cases hold in any time zone.
-TimePoint local(int year, int month, int day, int hour, int minute, int second = 0)
-{
-    std::tm parts{};
-    parts.tm_year = year - 1900;
-    parts.tm_mon = month - 1;
-    parts.tm_mday = day;
-    parts.tm_hour = hour;
-    parts.tm_min = minute;
-    parts.tm_sec = second;
-    parts.tm_isdst = -1;
-    return std::chrono::system_clock::from_time_t(std::mktime(&parts));
-}
 
 class RelativeDateTest : public ::testing::Test {
 protected:
@@ -34,7 +19,7 @@ protected:
 
 TEST_F(RelativeDateTest, DatesInBothLanguages)
 {
-    const TimePoint now = local(2026, 3, 12, 0, 30);
+    const TimePoint now = test::localTime(2026, 3, 12, 0, 30);
     struct Case {
         const char* name;
         std::optional<TimePoint> date;
@@ -46,12 +31,12 @@ TEST_F(RelativeDateTest, DatesInBothLanguages)
         {"30 seconds in the future", now + 30s, "刚刚", "Just now"},
         {"59 seconds ago", now - 59s, "刚刚", "Just now"},
         {"59 minutes 59 seconds ago", now - 59min - 59s, "59 分钟前", "59 min ago"},
-        {"yesterday 23:59, 31 minutes ago", local(2026, 3, 11, 23, 59), "31 分钟前", "31 min ago"},
-        {"yesterday 22:00 across midnight", local(2026, 3, 11, 22, 0), "昨天 22点00分", "Yesterday 22:00"},
+        {"yesterday 23:59, 31 minutes ago", test::localTime(2026, 3, 11, 23, 59), "31 分钟前", "31 min ago"},
+        {"yesterday 22:00 across midnight", test::localTime(2026, 3, 11, 22, 0), "昨天 22点00分", "Yesterday 22:00"},
         {"exactly an hour ago", now - 1h, "昨天 23点30分", "Yesterday 23:30"},
-        {"two days back", local(2026, 3, 10, 9, 5), "前天 09点05分", "Mar 10, 2026 09:05"},
-        {"three days back", local(2026, 3, 9, 18, 45), "2026年3月9日 18:45", "Mar 9, 2026 18:45"},
-        {"last year", local(2025, 12, 31, 7, 3), "2025年12月31日 07:03", "Dec 31, 2025 07:03"},
+        {"two days back", test::localTime(2026, 3, 10, 9, 5), "前天 09点05分", "Mar 10, 2026 09:05"},
+        {"three days back", test::localTime(2026, 3, 9, 18, 45), "2026年3月9日 18:45", "Mar 9, 2026 18:45"},
+        {"last year", test::localTime(2025, 12, 31, 7, 3), "2025年12月31日 07:03", "Dec 31, 2025 07:03"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -64,11 +49,11 @@ TEST_F(RelativeDateTest, DatesInBothLanguages)
 
 TEST_F(RelativeDateTest, TodayShowsTheClock)
 {
-    const TimePoint now = local(2026, 7, 1, 15, 0);
+    const TimePoint now = test::localTime(2026, 7, 1, 15, 0);
     L10n::setLanguageCode(QStringLiteral("en"));
-    EXPECT_EQ(RelativeDate::format(local(2026, 7, 1, 8, 7), now), QStringLiteral("Today 08:07"));
+    EXPECT_EQ(RelativeDate::format(test::localTime(2026, 7, 1, 8, 7), now), QStringLiteral("Today 08:07"));
     L10n::setLanguageCode(QStringLiteral("zh"));
-    EXPECT_EQ(RelativeDate::format(local(2026, 7, 1, 8, 7), now), QStringLiteral("今天 08点07分"));
+    EXPECT_EQ(RelativeDate::format(test::localTime(2026, 7, 1, 8, 7), now), QStringLiteral("今天 08点07分"));
 }
 
 }  // namespace

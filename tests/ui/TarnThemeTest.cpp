@@ -24,7 +24,7 @@ TEST(TarnTheme, TableHoldsEveryRoleOnceWithAName)
         EXPECT_EQ(names.size(), index) << "twice: " << entry.name;
         EXPECT_EQ(TarnTheme::color(entry.role), QColor::fromRgbF(entry.red, entry.green, entry.blue, entry.alpha));
     }
-    EXPECT_EQ(index, static_cast<int>(ThemeColor::controlPressedFill) + 1);
+    EXPECT_EQ(index, static_cast<int>(ThemeColor::textOnAccent) + 1);
 }
 
 TEST(TarnTheme, BrandAndTintAreTheProductColours)

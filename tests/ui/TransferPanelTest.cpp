@@ -18,6 +18,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -459,6 +460,57 @@ TEST_F(TransferPanelTest, ClosingHidesThePanelAndTheMainWindowStillEndsTheProgra
     EXPECT_EQ(test::execUntilQuit(), 0);
 }
 
+TEST(TransferPanelPlace, FirstBesideTheMainWindowOrOverItsMiddleAndAlwaysOnTheScreen)
+{
+    const QSize panel(560, 520);
+    const int gap = TransferPanelWindow::gap;
+    const struct {
+        const char* name;
+        QRect main;
+        QRect screen;
+        QPoint expected;
+    } cases[] = {
+        {"room on the right", QRect(0, 30, 1000, 700), QRect(0, 0, 2560, 1440), QPoint(1000 + gap, 30)},
+        {"room only on the left", QRect(1500, 100, 1000, 700), QRect(0, 0, 2560, 1440), QPoint(1500 - gap - 560, 100)},
+        // A main window that fills the screen (1240 × 800 on 1440 × 900): its middle.
+        {"no room", QRect(100, 50, 1240, 800), QRect(0, 0, 1440, 900), QPoint(100 + 620 - 280, 50 + 400 - 260)},
+        // Beside a window near the bottom: pulled up into the screen.
+        {"kept on the screen", QRect(0, 1000, 1000, 400), QRect(0, 0, 2560, 1440), QPoint(1000 + gap, 1440 - 520)},
+        // On a screen smaller than the panel: its top-left corner.
+        {"a tiny screen", QRect(0, 0, 500, 400), QRect(0, 0, 500, 400), QPoint(0, 0)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(TransferPanelWindow::firstPosition(c.main, panel, c.screen), c.expected);
+    }
+}
+
+TEST_F(TransferPanelTest, ThePanelFirstOpensByTheMainWindowThenWhereTheUserLeftIt)
+{
+    AppDelegate& delegate = launch();
+    delegate.window()->move(40, 30);
+    test::settle();
+    delegate.showTransferPanel();
+    test::settle();
+    TransferPanelWindow* panel = delegate.transferPanel();
+    ASSERT_NE(panel, nullptr);
+    const QRect mainFrame = delegate.window()->frameGeometry();
+    const QSize decorations = mainFrame.size() - delegate.window()->geometry().size();
+    EXPECT_EQ(panel->pos(), TransferPanelWindow::firstPosition(mainFrame, panel->size() + decorations,
+                                                               delegate.window()->screen()->availableGeometry()));
+    // Not left at the screen's corner over the main window's toolbar (the offscreen
+    // screen is smaller than the main window, so the panel lies over its middle).
+    EXPECT_TRUE(mainFrame.contains(panel->frameGeometry().center()));
+
+    panel->move(panel->pos() + QPoint(25, 15));
+    const QPoint left = panel->pos();
+    EXPECT_TRUE(panel->close());
+    test::settle();
+    delegate.showTransferPanel();
+    test::settle();
+    EXPECT_EQ(panel->pos(), left);
+}
+
 class TransferPanelLook : public TransferPanelTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(TransferPanelLook, GrabWithTasksInEveryState)
@@ -497,8 +549,17 @@ TEST_P(TransferPanelLook, GrabWithTasksInEveryState)
         const TransferRowDelegate::Layout parts = list.rowDelegate()->layout(rect, contentAt(model, row));
         EXPECT_TRUE(rect.contains(parts.title)) << row;
         EXPECT_TRUE(rect.contains(parts.detail)) << row;
-        EXPECT_LT(parts.title.bottom(), parts.bar.top()) << row;
-        EXPECT_LT(parts.bar.bottom(), parts.detail.top()) << row;
+        if (contentAt(model, row).showsProgress) {
+            EXPECT_LT(parts.title.bottom(), parts.bar.top()) << row;
+            EXPECT_LT(parts.bar.bottom(), parts.detail.top()) << row;
+        } else {
+            // No band is kept for a bar the row does not show: the detail follows the
+            // title closely, and the two sit in the middle of the row.
+            EXPECT_TRUE(parts.bar.isEmpty()) << row;
+            EXPECT_GT(parts.detail.top(), parts.title.bottom()) << row;
+            EXPECT_LE(parts.detail.top() - parts.title.bottom(), 4) << row;
+            EXPECT_NEAR(parts.title.top() - rect.top(), rect.bottom() - parts.detail.bottom(), 1) << row;
+        }
         EXPECT_EQ(rect.width(), list.viewport()->width()) << row;
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/config/IsoDate.h"
+
 #include <QColor>
 #include <QString>
 
@@ -34,6 +36,9 @@ int maximumAlpha(const QImage& image);
 
 // Whether two colours agree in every 8-bit channel within a tolerance (grabs round).
 bool sameColor(const QColor& a, const QColor& b, int tolerance = 1);
+
+// A local wall-clock time, so that date cases hold in any time zone.
+TimePoint localTime(int year, int month, int day, int hour, int minute, int second = 0);
 
 // Switches animations on or off for one scope and restores the previous setting.
 class ScopedAnimations {

@@ -3,21 +3,32 @@
 
 #include "app/FinishWithin.h"
 #include "ui/window/MainWindow.h"
+#include "ui/views/DateText.h"
+#include "ui/window/FileChooserFit.h"
 #include "ui/window/PreferredLanguage.h"
 #include "ui/window/WidgetUiServices.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QHash>
+#include <QHeaderView>
 #include <QImage>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 
 namespace tarn {
@@ -135,6 +146,72 @@ TEST_F(WidgetUiServicesTest, FileChoosersGiveTheChosenFilesOrNothing)
     const auto notSaved = finishWithin(std::move(saved));
     ASSERT_TRUE(notSaved.has_value());
     EXPECT_EQ(*notSaved, std::nullopt);
+}
+
+TEST_F(WidgetUiServicesTest, QtsOwnChooserSpeaksTheInterfaceLanguageAndFitsItsColumns)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("照片")));
+    std::ofstream(WidgetUiServices::toPath(folder.filePath(QStringLiteral("notes.txt")))) << std::string(44'000, 'a');
+    std::ofstream(WidgetUiServices::toPath(folder.filePath(QStringLiteral("第三季度报告.pdf")))) << "%PDF-1.4";
+    const struct {
+        const char* code;
+        const char* folderType;
+        const char* cancel;
+    } cases[] = {{"zh", "文件夹", "取消"}, {"en", "Folder", "Cancel"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        PreferredLanguage::apply(QString::fromLatin1(c.code));
+        QCoro::Task<std::vector<std::filesystem::path>> files =
+            services().chooseFiles(UiServices::FileChoice(QStringLiteral("Upload"), true));
+        auto* dialog = openDialog<QFileDialog>();
+        ASSERT_NE(dialog, nullptr);
+        // Without a desktop chooser (offscreen), Qt's own serves.
+        QTreeView* view = FileChooserFit::detailView(dialog);
+        ASSERT_NE(view, nullptr);
+        // As wide as the columns need, within the screen (the offscreen one is 800 wide).
+        EXPECT_GE(dialog->width(), std::min(860, dialog->screen()->availableGeometry().width() * 9 / 10));
+        // At opening every column it shows is in view.
+        EXPECT_LE(view->header()->length(), view->viewport()->width());
+
+        dialog->setDirectory(folder.path());
+        const QAbstractItemModel* shown = view->model();
+        // Once the folder is read, each column is as wide as its widest text.
+        const auto fitted = [view] {
+            for (int column = 1; column < view->header()->count(); ++column) {
+                if (view->header()->sectionSize(column) <
+                    static_cast<const QAbstractItemView*>(view)->sizeHintForColumn(column)) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shown->rowCount(view->rootIndex()) == 3 && fitted(); }, 5000));
+        // The rows, by name: the type in the interface language, sizes and dates as the
+        // window writes them.
+        QHash<QString, QStringList> rows;
+        for (int row = 0; row < shown->rowCount(view->rootIndex()); ++row) {
+            QStringList texts;
+            for (int column = 0; column < shown->columnCount(view->rootIndex()); ++column) {
+                texts.append(shown->index(row, column, view->rootIndex()).data().toString());
+            }
+            rows.insert(texts.constFirst(), texts);
+        }
+        ASSERT_EQ(rows.size(), 3);
+        EXPECT_EQ(rows.value(QStringLiteral("照片")).value(2), QString::fromUtf8(c.folderType));
+        const QStringList notes = rows.value(QStringLiteral("notes.txt"));
+        EXPECT_EQ(notes.value(1), QStringLiteral("43.0 KB"));
+        const QDateTime modified = QFileInfo(folder.filePath(QStringLiteral("notes.txt"))).lastModified();
+        EXPECT_EQ(notes.value(3), DateText::absolute(TimePoint(std::chrono::milliseconds(modified.toMSecsSinceEpoch()))));
+        QStringList buttons;
+        for (const QPushButton* button : dialog->findChildren<QPushButton*>()) {
+            buttons.append(button->text());
+        }
+        EXPECT_TRUE(buttons.contains(QString::fromUtf8(c.cancel))) << buttons.join(QLatin1Char('|')).toStdString();
+        test::saveGrab(dialog, QString::fromLatin1(c.code));
+        dialog->reject();
+        ASSERT_TRUE(finishWithin(std::move(files)).has_value());
+    }
 }
 
 TEST_F(WidgetUiServicesTest, TheClipboardGivesLocalFilesImagesAndText)

@@ -344,6 +344,8 @@ constexpr TextEntry kTexts[] = {
     {"invalid_move_destination", "Invalid destination “%@”: it cannot have empty parts (such as “//” or a leading “/”), nor parts that are “.” or “..”."},
     {"metadata_not_loaded", "The metadata of this object has not been read yet, so it cannot be edited. Try again once its details show."},
     {"drag_out_preparing", "Preparing %d item(s) for the other application…"},
+    {"file_type_drive", "Drive"},
+    {"file_type_file", "File"},
 };
 
 }  // namespace

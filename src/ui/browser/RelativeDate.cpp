@@ -1,6 +1,7 @@
 #include "ui/browser/RelativeDate.h"
 
 #include "app/text/L10n.h"
+#include "ui/views/DateText.h"
 
 #include <array>
 #include <chrono>
@@ -61,33 +62,6 @@ void appendClock(QString& text, const std::tm& local, bool chinese)
     }
 }
 
-// "yyyy年M月d日 HH:mm" or "MMM d, yyyy HH:mm" (English month abbreviations, whatever
-// the process locale).
-void appendDateTime(QString& text, const std::tm& local, bool chinese)
-{
-    static constexpr std::array<const char16_t*, 12> kMonths{u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun",
-                                                             u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
-    const int year = local.tm_year + 1900;
-    if (chinese) {
-        appendNumber(text, year);
-        text += QChar(u'年');
-        appendNumber(text, local.tm_mon + 1);
-        text += QChar(u'月');
-        appendNumber(text, local.tm_mday);
-        text += QChar(u'日');
-    } else {
-        text += QStringView(kMonths[static_cast<std::size_t>(local.tm_mon)]);
-        text += QChar(u' ');
-        appendNumber(text, local.tm_mday);
-        text += QStringLiteral(", ");
-        appendNumber(text, year);
-    }
-    text += QChar(u' ');
-    appendTwoDigits(text, local.tm_hour);
-    text += QChar(u':');
-    appendTwoDigits(text, local.tm_min);
-}
-
 }  // namespace
 
 QString RelativeDate::format(const std::optional<TimePoint>& date, TimePoint now)
@@ -126,10 +100,9 @@ QString RelativeDate::format(const std::optional<TimePoint>& date, TimePoint now
         text += L10n::t(kDayKeys[static_cast<std::size_t>(days)]);
         text += QChar(u' ');
         appendClock(text, local, chinese);
-    } else {
-        appendDateTime(text, local, chinese);
+        return text;
     }
-    return text;
+    return DateText::absolute(local, chinese);
 }
 
 }  // namespace tarn

@@ -6,6 +6,9 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
+
+#include <algorithm>
 
 namespace tarn {
 
@@ -14,7 +17,7 @@ namespace {
 constexpr qreal kIconPointSize = 15;
 constexpr int kIconTitleSpacing = 3;
 constexpr int kTitlePixelSize = 10;
-constexpr int kSmallestTitlePixelSize = 8;
+constexpr int kTitleInset = 2;
 constexpr qreal kCornerRadius = 8;
 
 }  // namespace
@@ -38,6 +41,31 @@ ActionTile::ActionTile(const QString& title, const QString& iconName, bool destr
 QSize ActionTile::sizeHint() const
 {
     return {QFontMetrics(font()).horizontalAdvance(text()) + 12, tileHeight};
+}
+
+QStringList ActionTile::titleLines(int width) const
+{
+    const int textWidth = std::max(1, width - 2 * kTitleInset);
+    const QFontMetrics metrics(font());
+    const int room = tileHeight - MingCute::iconSize(kIconPointSize).height() - kIconTitleSpacing;
+    const int maxLines = std::max(1, room / metrics.height());
+    QTextLayout layout(text(), font());
+    QTextOption wrapping;
+    wrapping.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(wrapping);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(textWidth);
+        if (lines.size() == maxLines - 1) {
+            // The last line there is room for takes the rest, cut if it must be.
+            lines.append(metrics.elidedText(text().mid(line.textStart()).trimmed(), Qt::ElideRight, textWidth));
+            break;
+        }
+        lines.append(text().mid(line.textStart(), line.textLength()).trimmed());
+    }
+    layout.endLayout();
+    return lines;
 }
 
 QSize ActionTile::minimumSizeHint() const
@@ -67,23 +95,19 @@ void ActionTile::paintEvent(QPaintEvent*)
     const QColor color = TarnTheme::color(m_destructive ? ThemeColor::systemRed : ThemeColor::label);
     const QSize iconSize = MingCute::iconSize(kIconPointSize);
     const QFontMetrics metrics(font());
-    const int contentHeight = iconSize.height() + kIconTitleSpacing + metrics.height();
-    const int top = (height() - contentHeight) / 2;
+    const QStringList lines = titleLines(width());
+    const int lineHeight = metrics.height();
+    const int contentHeight = iconSize.height() + kIconTitleSpacing + static_cast<int>(lines.size()) * lineHeight;
+    const int top = std::max(0, (height() - contentHeight) / 2);
     const QPixmap icon = MingCute::pixmap(m_iconName, kIconPointSize, color, devicePixelRatioF());
     painter.drawPixmap(QPoint((width() - iconSize.width()) / 2, top), icon);
     painter.setPen(color);
-    const QRect titleRect(2, top + iconSize.height() + kIconTitleSpacing, width() - 4, metrics.height());
-    // A title a little too long for a narrow pane is set smaller before it is cut.
-    QFont titleFont = font();
-    for (int size = kTitlePixelSize; size > kSmallestTitlePixelSize; --size) {
-        if (QFontMetrics(titleFont).horizontalAdvance(text()) <= titleRect.width()) {
-            break;
-        }
-        titleFont.setPixelSize(size - 1);
+    painter.setFont(font());
+    int y = top + iconSize.height() + kIconTitleSpacing;
+    for (const QString& line : lines) {
+        painter.drawText(QRect(kTitleInset, y, width() - 2 * kTitleInset, lineHeight), Qt::AlignCenter, line);
+        y += lineHeight;
     }
-    painter.setFont(titleFont);
-    painter.drawText(titleRect, Qt::AlignCenter,
-                     QFontMetrics(titleFont).elidedText(text(), Qt::ElideRight, titleRect.width()));
 }
 
 void ActionTile::enterEvent(QEnterEvent* event)

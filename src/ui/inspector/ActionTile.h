@@ -5,7 +5,9 @@
 namespace tarn {
 
 // One of the inspector's action tiles: an icon over a short title, the whole tile the
-// click target. A destructive tile (delete) is drawn in red.
+// click target. A destructive tile (delete) is drawn in red. Every title is set at the
+// same size; one too long for its tile wraps onto a second line, and what still does
+// not fit ends in an ellipsis.
 class ActionTile : public QAbstractButton {
     Q_OBJECT
 
@@ -16,6 +18,9 @@ public:
 
     QString iconName() const { return m_iconName; }
     bool isDestructive() const { return m_destructive; }
+
+    // The lines the title is drawn in, for a tile of `width` pixels.
+    QStringList titleLines(int width) const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

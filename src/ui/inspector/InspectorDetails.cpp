@@ -16,8 +16,7 @@ QString text(const std::string& value)
 
 }  // namespace
 
-std::vector<DetailRow> objectRows(const ObjectItem& object, const std::optional<ObjectDetails>& details,
-                                  const QLocale& locale)
+std::vector<DetailRow> objectRows(const ObjectItem& object, const std::optional<ObjectDetails>& details)
 {
     std::vector<DetailRow> rows;
     auto push = [&rows](const char* labelKey, QString value, std::optional<QString> copy = std::nullopt) {
@@ -30,7 +29,7 @@ std::vector<DetailRow> objectRows(const ObjectItem& object, const std::optional<
     push("size", text(ByteFormatter::string(object.size)));
     push("storage_class", text(object.storageClass.value_or("STANDARD")));
     if (object.lastModified) {
-        push("modified", dateText(*object.lastModified, locale));
+        push("modified", DateText::absolute(*object.lastModified));
     }
     const std::optional<std::string> eTag = details && details->eTag ? details->eTag : object.eTag;
     if (eTag) {
@@ -49,11 +48,6 @@ std::vector<DetailRow> folderRows(const ObjectPrefix& prefix)
 {
     return {{L10n::t(QStringLiteral("name")), text(prefix.prefix), text(prefix.prefix)},
             {L10n::t(QStringLiteral("kind")), L10n::t(QStringLiteral("folder")), std::nullopt}};
-}
-
-QString dateText(TimePoint date, const QLocale& locale)
-{
-    return DateText::abbreviatedDateShortTime(date, locale);
 }
 
 }  // namespace tarn::InspectorDetails

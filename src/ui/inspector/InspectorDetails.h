@@ -1,9 +1,7 @@
 #pragma once
 
-#include "core/config/IsoDate.h"
 #include "core/config/StorageModels.h"
 
-#include <QLocale>
 #include <QString>
 
 #include <optional>
@@ -29,17 +27,11 @@ namespace InspectorDetails {
 // details carry it, else the one its extension implies), size, storage class
 // ("STANDARD" when the listing names none), the date when it has one, the ETag when
 // one is known, then its user metadata by key in ascending order, labelled with the
-// keys themselves. Dates are written in `locale`: the system's, not the interface
-// language.
-std::vector<DetailRow> objectRows(const ObjectItem& object, const std::optional<ObjectDetails>& details,
-                                  const QLocale& locale = QLocale::system());
+// keys themselves. The date is written as everywhere else in the window.
+std::vector<DetailRow> objectRows(const ObjectItem& object, const std::optional<ObjectDetails>& details);
 
 // A folder: its prefix (copyable) and its kind.
 std::vector<DetailRow> folderRows(const ObjectPrefix& prefix);
-
-// A date in local time with the locale's abbreviated date ("Dec 10, 2026",
-// "2026年12月10日") and its short time.
-QString dateText(TimePoint date, const QLocale& locale);
 
 }  // namespace InspectorDetails
 

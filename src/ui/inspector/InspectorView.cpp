@@ -17,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -118,14 +119,20 @@ void InspectorView::rebuild()
     // the old preview card to the new one.
     const QList<QPointer<QWidget>> old = std::exchange(m_cards, {});
     m_previewContent = nullptr;
+    // What is shown, told apart from anything else the pane could show.
+    QString subject = m_state.selectedBucketID() ? QString::fromStdString(m_state.selectedBucketID()->toString())
+                                                 : QString();
     if (const std::optional<ObjectItem> object = m_state.inspectorObject()) {
         buildObject(*object);
+        subject += QStringLiteral("|object|") + QString::fromStdString(object->key);
     } else {
         m_previews->dropCachedPreview();
         if (const std::optional<ObjectPrefix> prefix = m_state.inspectorPrefix()) {
             buildFolder(*prefix);
+            subject += QStringLiteral("|folder|") + QString::fromStdString(prefix->prefix);
         } else {
             buildEmpty();
+            subject.clear();
         }
     }
     for (const QPointer<QWidget>& card : old) {
@@ -135,6 +142,12 @@ void InspectorView::rebuild()
             // Later: a rebuild may be asked for from inside one of its buttons.
             card->deleteLater();
         }
+    }
+    // Another selection is read from its top; the same one, rebuilt because its
+    // details or preview arrived, stays where the user scrolled it.
+    if (subject != m_shownSubject) {
+        m_shownSubject = std::move(subject);
+        m_scroll->verticalScrollBar()->setValue(0);
     }
 }
 

@@ -76,6 +76,7 @@ private:
     QPointer<QWidget> m_previewContent;
     QList<QPointer<QWidget>> m_cards;
     Layout m_layout = Layout::empty;
+    QString m_shownSubject;  // the bucket and the object or folder last built
     bool m_showingPreview;
     CoalescedCall m_rebuild;
 };

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string_view>
 
+class QTextDocument;
+
 namespace tarn {
 
 class PageBrowser;
@@ -35,9 +37,12 @@ public:
     // The core's Markdown page with `themeStyle` after its own style sheet, whose dark
     // colours a text browser cannot select (it knows no colour-scheme queries).
     static QString markdownPage(std::string_view markdown, const QString& themeStyle);
-    // The theme's text and link colours and fonts as a style element. Interface
-    // thread only (it asks for the system's fonts).
+    // The theme's text and link colours, fonts and line spacing as a style element.
+    // Interface thread only (it asks for the system's fonts).
     static QString themeStyle();
+    // Draws the hairline a Markdown page asks for under its first- and second-level
+    // headings, which a text browser would leave out.
+    static void ruleHeadings(QTextDocument& document);
 
 private:
     PageBrowser* m_browser;

@@ -34,7 +34,7 @@ WrappingLabel* makeLineLabel(const QString& text, int pixelSize, ThemeColor colo
 }  // namespace
 
 HistorySheet::HistorySheet(const std::vector<OperationHistoryEntry>& history, std::function<void()> onClose,
-                           const QLocale& locale, QWidget* parent)
+                           QWidget* parent)
     : SheetView(parent)
     , m_onClose(std::move(onClose))
 {
@@ -56,7 +56,7 @@ HistorySheet::HistorySheet(const std::vector<OperationHistoryEntry>& history, st
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(6);
     for (const OperationHistoryEntry& entry : history) {
-        QWidget* row = makeRow(entry, locale);
+        QWidget* row = makeRow(entry);
         rows->addWidget(row, 0, Qt::AlignLeft);
         m_rows.push_back(row);
     }
@@ -109,7 +109,7 @@ QString HistorySheet::detailText(const OperationHistoryEntry& entry)
     return parts.join(QStringLiteral("  \u00B7  "));
 }
 
-QWidget* HistorySheet::makeRow(const OperationHistoryEntry& entry, const QLocale& locale)
+QWidget* HistorySheet::makeRow(const OperationHistoryEntry& entry)
 {
     auto* row = new QWidget();
     row->setFixedWidth(rowWidth);
@@ -128,7 +128,7 @@ QWidget* HistorySheet::makeRow(const OperationHistoryEntry& entry, const QLocale
     texts->addWidget(title);
     texts->addWidget(detail);
 
-    QLabel* date = makeLabel(DateText::abbreviatedDateShortTime(entry.date, locale), 10, true);
+    QLabel* date = makeLabel(DateText::absolute(entry.date), 10, true);
     date->setObjectName(QStringLiteral("date"));
 
     auto* layout = new QHBoxLayout(row);

@@ -3,8 +3,6 @@
 #include "core/config/ConfigModels.h"
 #include "ui/sheets/SheetView.h"
 
-#include <QLocale>
-
 #include <functional>
 #include <vector>
 
@@ -24,7 +22,7 @@ public:
     static constexpr int rowWidth = 660;
 
     HistorySheet(const std::vector<OperationHistoryEntry>& history, std::function<void()> onClose,
-                 const QLocale& locale = QLocale(), QWidget* parent = nullptr);
+                 QWidget* parent = nullptr);
 
     QPushButton* okButton() const { return m_okButton; }
     QScrollArea* scrollArea() const { return m_scrollArea; }
@@ -40,7 +38,7 @@ public:
     QSize sizeHint() const override;
 
 private:
-    QWidget* makeRow(const OperationHistoryEntry& entry, const QLocale& locale);
+    QWidget* makeRow(const OperationHistoryEntry& entry);
 
     std::function<void()> m_onClose;
     QPushButton* m_okButton = nullptr;

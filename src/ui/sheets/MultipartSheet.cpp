@@ -141,7 +141,7 @@ void MultipartSheet::loadMoreIfNearBottom()
 
 QString MultipartSheet::initiatedText(const MultipartUpload& upload)
 {
-    return upload.initiated ? DateText::abbreviatedDateShortTime(*upload.initiated) : QStringLiteral("\u2014");
+    return upload.initiated ? DateText::absolute(*upload.initiated) : QStringLiteral("\u2014");
 }
 
 void MultipartSheet::showUploads()

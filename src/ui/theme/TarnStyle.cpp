@@ -1,8 +1,87 @@
 #include "ui/theme/TarnStyle.h"
 
+#include "ui/theme/TarnTheme.h"
+
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStyleFactory>
+#include <QStyleOption>
+#include <QTextEdit>
 
 namespace tarn {
+namespace {
+
+constexpr qreal kButtonRadius = 6;
+constexpr qreal kFieldRadius = 5;
+constexpr qreal kBoxRadius = 3.5;
+constexpr qreal kMenuItemRadius = 4;
+// How far a control's edge lies from the window's colour towards its text's.
+constexpr qreal kEdgeShare = 0.5;
+constexpr qreal kHoveredEdgeShare = 0.65;
+// The fills of flat buttons: the palette's text laid thinly over what is behind.
+constexpr qreal kButtonFill = 0.09;
+constexpr qreal kButtonHoverFill = 0.14;
+constexpr qreal kButtonPressedFill = 0.22;
+constexpr qreal kDisabledButtonFill = 0.05;
+constexpr qreal kPopupFill = 0.10;
+constexpr qreal kPopupEdge = 0.18;
+constexpr qreal kChevronShare = 0.65;
+constexpr qreal kDisabledOpacity = 0.45;
+constexpr int kButtonExtraWidth = 16;
+
+QColor withAlpha(QColor color, qreal alpha)
+{
+    color.setAlphaF(static_cast<float>(alpha));
+    return color;
+}
+
+QColor textShare(const QPalette& palette, qreal share)
+{
+    return TarnTheme::over(withAlpha(palette.color(QPalette::WindowText), share), palette.color(QPalette::Window));
+}
+
+// Qt's pop-up list of a combo box: a window of its own whose parent is the combo.
+bool isComboPopup(const QWidget* widget)
+{
+    return widget != nullptr && widget->isWindow() && qobject_cast<const QComboBox*>(widget->parentWidget()) != nullptr;
+}
+
+// The line edit inside a combo box or spin box, whose frame is its owner's.
+bool isInnerField(const QWidget* widget)
+{
+    return widget != nullptr && (qobject_cast<const QComboBox*>(widget->parentWidget()) != nullptr ||
+                                 qobject_cast<const QAbstractSpinBox*>(widget->parentWidget()) != nullptr);
+}
+
+bool isTextArea(const QWidget* widget)
+{
+    return qobject_cast<const QPlainTextEdit*>(widget) != nullptr || qobject_cast<const QTextEdit*>(widget) != nullptr;
+}
+
+QColor popupFill(const QPalette& palette)
+{
+    return textShare(palette, kPopupFill);
+}
+
+// A small open chevron pointing up or down, centred on a point.
+void drawChevron(QPainter& painter, QPointF centre, qreal halfWidth, bool up, const QColor& color)
+{
+    const qreal height = halfWidth * 0.6;
+    const qreal tip = up ? -height / 2 : height / 2;
+    QPainterPath path;
+    path.moveTo(centre.x() - halfWidth, centre.y() - tip);
+    path.lineTo(centre.x(), centre.y() + tip);
+    path.lineTo(centre.x() + halfWidth, centre.y() - tip);
+    painter.setPen(QPen(color, 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+}
+
+}  // namespace
 
 TarnStyle::TarnStyle()
     : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion")))
@@ -24,6 +103,309 @@ int TarnStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const
         return 10;
     }
     return QProxyStyle::pixelMetric(metric, option, widget);
+}
+
+QSize TarnStyle::sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contentsSize,
+                                  const QWidget* widget) const
+{
+    QSize size = QProxyStyle::sizeFromContents(type, option, contentsSize, widget);
+    if (type == CT_PushButton) {
+        // A flat rounded button needs more room beside its title than a bevelled one.
+        const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+        if (button != nullptr && !button->text.isEmpty() && !button->features.testFlag(QStyleOptionButton::Flat)) {
+            size.rwidth() += kButtonExtraWidth;
+        }
+    }
+    return size;
+}
+
+QColor TarnStyle::edgeColor(const QPalette& palette)
+{
+    return textShare(palette, kEdgeShare);
+}
+
+void TarnStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                              const QWidget* widget) const
+{
+    switch (element) {
+    case PE_IndicatorCheckBox:
+    case PE_IndicatorRadioButton:
+        drawCheckIndicator(*option, *painter, element == PE_IndicatorRadioButton);
+        return;
+    case PE_PanelLineEdit:
+        // A field without a frame (the search field, the one inside a spin box)
+        // draws what Fusion draws for it.
+        if (const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option);
+            frame != nullptr && frame->lineWidth > 0 && !isInnerField(widget)) {
+            drawField(*option, *painter);
+            return;
+        }
+        break;
+    case PE_PanelButtonCommand:
+        if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option)) {
+            drawButtonShape(*option, *painter, button->features.testFlag(QStyleOptionButton::DefaultButton));
+            return;
+        }
+        break;
+    case PE_FrameFocusRect:
+        // Push and pop-up buttons draw their focus ring with their shape.
+        if (qobject_cast<const QPushButton*>(widget) != nullptr || qobject_cast<const QComboBox*>(widget) != nullptr) {
+            return;
+        }
+        break;
+    case PE_PanelMenu:
+        if (isComboPopup(widget)) {
+            painter->fillRect(option->rect, popupFill(option->palette));
+            return;
+        }
+        break;
+    case PE_Frame:
+        // A pop-up list's hairline, and the edge of a text area as of a text field
+        // (its square viewport fills the corners a rounded edge would leave).
+        if (isComboPopup(widget) || isTextArea(widget)) {
+            painter->save();
+            painter->setPen(isTextArea(widget) ? edgeColor(option->palette) : textShare(option->palette, kPopupEdge));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5));
+            painter->restore();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QProxyStyle::drawPrimitive(element, option, painter, widget);
+}
+
+void TarnStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                            const QWidget* widget) const
+{
+    if (element == CE_PushButtonLabel) {
+        const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+        if (button != nullptr && button->features.testFlag(QStyleOptionButton::DefaultButton) &&
+            !button->features.testFlag(QStyleOptionButton::Flat)) {
+            QStyleOptionButton onAccent(*button);
+            const bool enabled = option->state.testFlag(State_Enabled);
+            onAccent.palette.setColor(QPalette::ButtonText,
+                                      TarnTheme::color(ThemeColor::textOnAccent, enabled ? 1.0 : 0.55));
+            QProxyStyle::drawControl(element, &onAccent, painter, widget);
+            return;
+        }
+    }
+    if (element == CE_MenuItem && qobject_cast<const QComboBox*>(widget) != nullptr) {
+        // A row of a pop-up list: on the list's own surface, the chosen row in a
+        // rounded highlight inset from the edges.
+        if (const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option)) {
+            QStyleOptionMenuItem row(*item);
+            row.palette.setColor(QPalette::Window, popupFill(option->palette));
+            const bool selected = item->state.testFlag(State_Selected) && item->state.testFlag(State_Enabled);
+            painter->fillRect(item->rect, popupFill(option->palette));
+            if (selected) {
+                painter->save();
+                painter->setRenderHint(QPainter::Antialiasing);
+                painter->setPen(Qt::NoPen);
+                painter->setBrush(option->palette.color(QPalette::Highlight));
+                painter->drawRoundedRect(QRectF(item->rect).adjusted(4, 1, -4, -1), kMenuItemRadius, kMenuItemRadius);
+                painter->restore();
+                row.state &= ~State_Selected;
+                const QColor text = option->palette.color(QPalette::HighlightedText);
+                for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText}) {
+                    row.palette.setColor(role, text);
+                }
+            }
+            QProxyStyle::drawControl(element, &row, painter, widget);
+            return;
+        }
+    }
+    QProxyStyle::drawControl(element, option, painter, widget);
+}
+
+void TarnStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                                   const QWidget* widget) const
+{
+    if (control == CC_SpinBox && qstyleoption_cast<const QStyleOptionSpinBox*>(option) != nullptr) {
+        drawSpinBox(*option, *painter, widget);
+        return;
+    }
+    if (control == CC_ComboBox) {
+        const auto* combo = qstyleoption_cast<const QStyleOptionComboBox*>(option);
+        if (combo != nullptr && !combo->editable) {
+            drawComboBox(*option, *painter, widget);
+            return;
+        }
+    }
+    QProxyStyle::drawComplexControl(control, option, painter, widget);
+}
+
+void TarnStyle::drawCheckIndicator(const QStyleOption& option, QPainter& painter, bool radio) const
+{
+    const bool marked = option.state.testFlag(State_On) || option.state.testFlag(State_NoChange);
+    const QRectF box = QRectF(option.rect).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (!option.state.testFlag(State_Enabled)) {
+        painter.setOpacity(kDisabledOpacity);
+    }
+    const QColor accent = TarnTheme::color(ThemeColor::controlAccent);
+    if (marked) {
+        painter.setPen(QPen(accent, 1));
+        painter.setBrush(accent);
+    } else {
+        const bool hovered = option.state.testFlag(State_MouseOver) && option.state.testFlag(State_Enabled);
+        painter.setPen(QPen(textShare(option.palette, hovered ? kHoveredEdgeShare : kEdgeShare), 1));
+        painter.setBrush(option.palette.color(QPalette::Base));
+    }
+    if (radio) {
+        painter.drawEllipse(box);
+    } else {
+        painter.drawRoundedRect(box, kBoxRadius, kBoxRadius);
+    }
+
+    const QColor mark = TarnTheme::color(ThemeColor::textOnAccent);
+    const qreal side = box.width();
+    if (radio && marked) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(mark);
+        painter.drawEllipse(box.center(), side * 0.2, side * 0.2);
+    } else if (option.state.testFlag(State_NoChange)) {
+        painter.setPen(QPen(mark, 1.8, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(box.left() + side * 0.28, box.center().y()),
+                         QPointF(box.right() - side * 0.28, box.center().y()));
+    } else if (marked) {
+        QPainterPath tick;
+        tick.moveTo(box.left() + side * 0.24, box.top() + side * 0.52);
+        tick.lineTo(box.left() + side * 0.42, box.top() + side * 0.70);
+        tick.lineTo(box.left() + side * 0.76, box.top() + side * 0.32);
+        painter.setPen(QPen(mark, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(tick);
+    }
+    painter.restore();
+}
+
+void TarnStyle::drawField(const QStyleOption& option, QPainter& painter) const
+{
+    const QRectF field = QRectF(option.rect).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(option.palette.color(QPalette::Base));
+    painter.drawRoundedRect(field, kFieldRadius, kFieldRadius);
+    painter.setBrush(Qt::NoBrush);
+    if (option.state.testFlag(State_HasFocus) && option.state.testFlag(State_Enabled)) {
+        painter.setPen(QPen(TarnTheme::color(ThemeColor::controlAccent), 2));
+        painter.drawRoundedRect(field.adjusted(0.5, 0.5, -0.5, -0.5), kFieldRadius - 0.5, kFieldRadius - 0.5);
+    } else {
+        painter.setPen(QPen(edgeColor(option.palette), 1));
+        painter.drawRoundedRect(field, kFieldRadius, kFieldRadius);
+    }
+    painter.restore();
+}
+
+void TarnStyle::drawButtonShape(const QStyleOption& option, QPainter& painter, bool isDefault) const
+{
+    const bool enabled = option.state.testFlag(State_Enabled);
+    const bool down = option.state.testFlag(State_Sunken) || option.state.testFlag(State_On);
+    const bool hovered = option.state.testFlag(State_MouseOver);
+    const QRectF shape = QRectF(option.rect).adjusted(0.5, 0.5, -0.5, -0.5);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    if (isDefault) {
+        QColor accent = TarnTheme::color(ThemeColor::controlAccent);
+        if (!enabled) {
+            accent.setAlphaF(0.35f);
+        } else if (down) {
+            accent = accent.darker(118);
+        } else if (hovered) {
+            accent = accent.lighter(108);
+        }
+        painter.setBrush(accent);
+    } else {
+        qreal share = kButtonFill;
+        if (!enabled) {
+            share = kDisabledButtonFill;
+        } else if (down) {
+            share = kButtonPressedFill;
+        } else if (hovered) {
+            share = kButtonHoverFill;
+        }
+        painter.setBrush(withAlpha(option.palette.color(QPalette::WindowText), share));
+    }
+    painter.drawRoundedRect(shape, kButtonRadius, kButtonRadius);
+    // A ring only for focus the keyboard moved there, as Tab does: a click that
+    // focuses a pop-up button is not announced.
+    if (option.state.testFlag(State_HasFocus) && option.state.testFlag(State_KeyboardFocusChange) && enabled) {
+        // On the accent the ring is drawn inside, in the colour of the text on it.
+        const QRectF ring = isDefault ? shape.adjusted(2, 2, -2, -2) : shape.adjusted(0.75, 0.75, -0.75, -0.75);
+        painter.setPen(QPen(TarnTheme::color(isDefault ? ThemeColor::textOnAccent : ThemeColor::controlAccent),
+                            isDefault ? 1.0 : 1.5));
+        painter.setBrush(Qt::NoBrush);
+        const qreal radius = isDefault ? kButtonRadius - 2 : kButtonRadius - 0.75;
+        painter.drawRoundedRect(ring, radius, radius);
+    }
+    painter.restore();
+}
+
+void TarnStyle::drawSpinBox(const QStyleOptionComplex& option, QPainter& painter, const QWidget* widget) const
+{
+    const auto& spin = static_cast<const QStyleOptionSpinBox&>(option);
+    if (spin.frame) {
+        drawField(option, painter);
+    }
+    if (spin.buttonSymbols == QAbstractSpinBox::NoButtons) {
+        return;
+    }
+    const QRect up = subControlRect(CC_SpinBox, &spin, SC_SpinBoxUp, widget);
+    const QRect down = subControlRect(CC_SpinBox, &spin, SC_SpinBoxDown, widget);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (!option.state.testFlag(State_Enabled)) {
+        painter.setOpacity(kDisabledOpacity);
+    }
+    // The buttons' column, set off from the text by a hairline.
+    const qreal divider = up.left() + 0.5;
+    painter.setPen(QPen(withAlpha(edgeColor(option.palette), 0.6), 1));
+    painter.drawLine(QPointF(divider, option.rect.top() + 4), QPointF(divider, option.rect.bottom() - 3));
+    const struct {
+        QRect rect;
+        SubControl part;
+        QAbstractSpinBox::StepEnabledFlag enabledFlag;
+        bool up;
+    } buttons[] = {{up, SC_SpinBoxUp, QAbstractSpinBox::StepUpEnabled, true},
+                   {down, SC_SpinBoxDown, QAbstractSpinBox::StepDownEnabled, false}};
+    for (const auto& button : buttons) {
+        const bool stepEnabled = spin.stepEnabled.testFlag(button.enabledFlag);
+        if (stepEnabled && spin.activeSubControls == button.part && option.state.testFlag(State_Sunken)) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(withAlpha(option.palette.color(QPalette::WindowText), kButtonPressedFill));
+            painter.drawRoundedRect(QRectF(button.rect).adjusted(2, 1, -2, -1), 3, 3);
+        }
+        QColor chevron = textShare(option.palette, kChevronShare);
+        if (!stepEnabled) {
+            chevron = textShare(option.palette, kEdgeShare / 2);
+        }
+        drawChevron(painter, QRectF(button.rect).center(), 3.5, button.up, chevron);
+    }
+    painter.restore();
+}
+
+void TarnStyle::drawComboBox(const QStyleOptionComplex& option, QPainter& painter, const QWidget* widget) const
+{
+    const auto& combo = static_cast<const QStyleOptionComboBox&>(option);
+    drawButtonShape(option, painter, false);
+    // Up and down chevrons, as a pop-up button shows: the list opens over it.
+    const QRectF arrow = subControlRect(CC_ComboBox, &combo, SC_ComboBoxArrow, widget);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (!option.state.testFlag(State_Enabled)) {
+        painter.setOpacity(kDisabledOpacity);
+    }
+    const QColor color = textShare(option.palette, kChevronShare);
+    const QPointF centre = arrow.center();
+    drawChevron(painter, centre - QPointF(0, 3), 3, true, color);
+    drawChevron(painter, centre + QPointF(0, 3), 3, false, color);
+    painter.restore();
 }
 
 }  // namespace tarn

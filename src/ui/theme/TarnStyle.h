@@ -4,8 +4,13 @@
 
 namespace tarn {
 
-// Fusion with the few changes the dark window needs: thin scroll bars that lie over
-// the content instead of taking room beside it.
+// Fusion with what the dark window needs: thin scroll bars that lie over the
+// content instead of taking room beside it, and the controls of every sheet and
+// dialog (Qt's own included) drawn flat and rounded like the toolbar and the
+// inspector's tiles. Push buttons and pop-up buttons are flat fills, the default
+// button takes the accent, pop-up lists are plain panels with a hairline edge, and
+// check boxes, radio buttons and text fields show their edge at a contrast of at
+// least 3:1, from whatever palette the control has, dark or light.
 class TarnStyle : public QProxyStyle {
     Q_OBJECT
 
@@ -16,6 +21,26 @@ public:
                   QStyleHintReturn* returnData = nullptr) const override;
     int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
                     const QWidget* widget = nullptr) const override;
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contentsSize,
+                           const QWidget* widget = nullptr) const override;
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget = nullptr) const override;
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget = nullptr) const override;
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget = nullptr) const override;
+
+    // The edge of a check box, radio button or text field in a palette: half way from
+    // the window to its text, which keeps 3:1 against the window, a sheet's surface
+    // and the field's own fill in the dark theme and in a light one.
+    static QColor edgeColor(const QPalette& palette);
+
+private:
+    void drawCheckIndicator(const QStyleOption& option, QPainter& painter, bool radio) const;
+    void drawField(const QStyleOption& option, QPainter& painter) const;
+    void drawButtonShape(const QStyleOption& option, QPainter& painter, bool isDefault) const;
+    void drawSpinBox(const QStyleOptionComplex& option, QPainter& painter, const QWidget* widget) const;
+    void drawComboBox(const QStyleOptionComplex& option, QPainter& painter, const QWidget* widget) const;
 };
 
 }  // namespace tarn

@@ -49,6 +49,7 @@ constexpr std::array kTable{
     TarnTheme::Entry{ThemeColor::controlFill, "controlFill", 1.0f, 1.0f, 1.0f, 0.07f},
     TarnTheme::Entry{ThemeColor::controlHoverFill, "controlHoverFill", 1.0f, 1.0f, 1.0f, 0.07f},
     TarnTheme::Entry{ThemeColor::controlPressedFill, "controlPressedFill", 1.0f, 1.0f, 1.0f, 0.14f},
+    TarnTheme::Entry{ThemeColor::textOnAccent, "textOnAccent", 0.055f, 0.063f, 0.071f, 1.0f},
 };
 
 constexpr bool tableFollowsEnum()
@@ -61,7 +62,7 @@ constexpr bool tableFollowsEnum()
     return true;
 }
 static_assert(tableFollowsEnum(), "the colour table lists every role once, in the order of ThemeColor");
-static_assert(static_cast<std::size_t>(ThemeColor::controlPressedFill) + 1 == kTable.size(),
+static_assert(static_cast<std::size_t>(ThemeColor::textOnAccent) + 1 == kTable.size(),
               "every role has a colour");
 
 // The label colours composited on the window, for the roles of Fusion that are

@@ -40,6 +40,7 @@ enum class ThemeColor {
     controlFill,                            // toolbar buttons and segmented controls at rest
     controlHoverFill,                       // laid over a segment under the pointer
     controlPressedFill,                     // laid over a segment being pressed
+    textOnAccent,                           // text and marks on an accent fill (default button, checked box)
 };
 
 }  // namespace tarn

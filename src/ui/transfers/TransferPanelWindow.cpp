@@ -3,7 +3,10 @@
 #include "app/text/L10n.h"
 #include "ui/transfers/TransferPanelView.h"
 
+#include <QScreen>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tarn {
 
@@ -31,6 +34,36 @@ void TransferPanelWindow::present()
     }
     raise();
     activateWindow();
+}
+
+void TransferPanelWindow::placeBeside(const QWidget& mainWindow)
+{
+    const QScreen* screen = mainWindow.screen();
+    if (screen == nullptr) {
+        return;
+    }
+    // Not shown yet, the panel's own decorations are unknown: the main window's serve.
+    const QRect mainFrame = mainWindow.frameGeometry();
+    const QSize decorations = mainFrame.size() - mainWindow.geometry().size();
+    move(firstPosition(mainFrame, size() + decorations, screen->availableGeometry()));
+}
+
+QPoint TransferPanelWindow::firstPosition(const QRect& mainFrame, const QSize& frameSize, const QRect& screen)
+{
+    QRect frame(QPoint(0, 0), frameSize);
+    if (mainFrame.right() + gap + frameSize.width() <= screen.right()) {
+        frame.moveTopLeft(QPoint(mainFrame.right() + 1 + gap, mainFrame.top()));
+    } else if (mainFrame.left() - gap - frameSize.width() >= screen.left()) {
+        frame.moveTopLeft(QPoint(mainFrame.left() - gap - frameSize.width(), mainFrame.top()));
+    } else {
+        frame.moveCenter(mainFrame.center());
+    }
+    // Within the screen: its top-left corner wins when the frame is larger.
+    frame.moveRight(std::min(frame.right(), screen.right()));
+    frame.moveBottom(std::min(frame.bottom(), screen.bottom()));
+    frame.moveLeft(std::max(frame.left(), screen.left()));
+    frame.moveTop(std::max(frame.top(), screen.top()));
+    return frame.topLeft();
 }
 
 void TransferPanelWindow::rebuild()

@@ -30,6 +30,7 @@ constexpr int kTextToButtons = 10;
 constexpr int kTitleToBar = 6;
 constexpr qreal kBarHeight = 4;
 constexpr int kBarToDetail = 4;
+constexpr int kTitleToDetail = 3;     // in a row without a bar
 constexpr int kHeaderBaselineGap = 4;  // header text above the row's bottom edge
 
 TransferRowContent contentOf(const QModelIndex& index)
@@ -84,13 +85,18 @@ TransferRowDelegate::Layout TransferRowDelegate::layout(const QRect& row, const 
 
     // Title, bar and detail as one block centred in the row: the fonts' line heights
     // (tall for CJK faces) decide its height, not fixed offsets that would clip them.
+    // A finished row has no bar, and no empty band where it was: its detail follows
+    // the title.
     const int titleHeight = QFontMetrics(m_titleFont).height();
     const int detailHeight = QFontMetrics(m_detailFont).height();
-    const int block = titleHeight + kTitleToBar + static_cast<int>(kBarHeight) + kBarToDetail + detailHeight;
+    const int middle = content.showsProgress ? kTitleToBar + static_cast<int>(kBarHeight) + kBarToDetail : kTitleToDetail;
+    const int block = titleHeight + middle + detailHeight;
     const int top = row.top() + std::max(0, (row.height() - block) / 2);
     parts.title = QRect(textLeft, top, textWidth, titleHeight);
-    parts.bar = QRectF(textLeft, parts.title.bottom() + 1 + kTitleToBar, textWidth, kBarHeight);
-    parts.detail = QRect(textLeft, static_cast<int>(parts.bar.bottom()) + kBarToDetail, textWidth, detailHeight);
+    if (content.showsProgress) {
+        parts.bar = QRectF(textLeft, parts.title.bottom() + 1 + kTitleToBar, textWidth, kBarHeight);
+    }
+    parts.detail = QRect(textLeft, parts.title.bottom() + 1 + middle, textWidth, detailHeight);
     return parts;
 }
 

@@ -30,7 +30,7 @@ public:
     struct Layout {
         QRect icon;
         QRect title;
-        QRectF bar;  // the 4-pixel track
+        QRectF bar;  // the 4-pixel track; empty in a row without progress
         QRect detail;
         std::optional<QRect> retry;
         std::optional<QRect> cancel;

@@ -1,69 +1,53 @@
 #include "ui/views/DateText.h"
 
+#include "app/text/L10n.h"
+
+#include <array>
 #include <chrono>
 
 namespace tarn::DateText {
-namespace {
 
-bool isSeparator(QChar c)
+QString absolute(TimePoint date)
 {
-    return c.isSpace() || c == QLatin1Char(',') || c == QChar(0xFF0C) || c == QChar(0x3001);
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(date);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    return absolute(local, L10n::isChinese());
 }
 
-}  // namespace
-
-QString abbreviatedDateFormat(const QLocale& locale)
+QString absolute(const std::tm& local, bool chinese)
 {
-    // Walk the pattern token by token: runs of one letter are fields, quoted parts
-    // are literal text and stay as written.
-    const QString pattern = locale.dateFormat(QLocale::LongFormat);
-    QString result;
-    for (qsizetype i = 0; i < pattern.size();) {
-        const QChar c = pattern.at(i);
-        if (c == QLatin1Char('\'')) {
-            const qsizetype end = pattern.indexOf(QLatin1Char('\''), i + 1);
-            const qsizetype stop = end < 0 ? pattern.size() : end + 1;
-            result += pattern.mid(i, stop - i);
-            i = stop;
-            continue;
-        }
-        qsizetype run = 1;
-        while (i + run < pattern.size() && pattern.at(i + run) == c) {
-            ++run;
-        }
-        if (c == QLatin1Char('d') && run >= 3) {
-            // The weekday goes, with the separator that joined it to the next field.
-            i += run;
-            while (i < pattern.size() && isSeparator(pattern.at(i))) {
-                ++i;
-            }
-            continue;
-        }
-        if (c == QLatin1Char('M') && run >= 4) {
-            result += QStringLiteral("MMM");
-        } else {
-            result += pattern.mid(i, run);
-        }
-        i += run;
+    // Built piece by piece, without the process locale or a format string to parse:
+    // the table asks for it for every visible row. English month abbreviations
+    // whatever the process locale.
+    static constexpr std::array<const char16_t*, 12> kMonths{u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun",
+                                                             u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
+    const int year = local.tm_year + 1900;
+    QString text;
+    text.reserve(20);
+    if (chinese) {
+        text += QString::number(year);
+        text += QChar(u'年');
+        text += QString::number(local.tm_mon + 1);
+        text += QChar(u'月');
+        text += QString::number(local.tm_mday);
+        text += QChar(u'日');
+    } else {
+        text += QStringView(kMonths[static_cast<std::size_t>(local.tm_mon)]);
+        text += QChar(u' ');
+        text += QString::number(local.tm_mday);
+        text += QStringLiteral(", ");
+        text += QString::number(year);
     }
-    // A weekday at the end leaves the separator before it behind.
-    while (!result.isEmpty() && isSeparator(result.back())) {
-        result.chop(1);
-    }
-    return result;
-}
-
-QString abbreviatedDateShortTime(const QDateTime& dateTime, const QLocale& locale)
-{
-    const QDateTime local = dateTime.toLocalTime();
-    return locale.toString(local, abbreviatedDateFormat(locale)) + QLatin1Char(' ') +
-           locale.toString(local.time(), QLocale::ShortFormat);
-}
-
-QString abbreviatedDateShortTime(TimePoint date, const QLocale& locale)
-{
-    const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(date.time_since_epoch());
-    return abbreviatedDateShortTime(QDateTime::fromMSecsSinceEpoch(milliseconds.count()), locale);
+    const auto twoDigits = [&text](int value) {
+        text += QChar(static_cast<char16_t>(u'0' + value / 10));
+        text += QChar(static_cast<char16_t>(u'0' + value % 10));
+    };
+    text += QChar(u' ');
+    twoDigits(local.tm_hour);
+    text += QChar(u':');
+    twoDigits(local.tm_min);
+    return text;
 }
 
 }  // namespace tarn::DateText

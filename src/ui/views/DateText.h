@@ -2,23 +2,22 @@
 
 #include "core/config/IsoDate.h"
 
-#include <QDateTime>
-#include <QLocale>
 #include <QString>
+
+#include <ctime>
 
 namespace tarn {
 
-// Dates as the sheets and the inspector show them, in the conventions of a locale.
+// The one way a date is written out in full wherever the window shows one (the
+// object table's older dates, the inspector, the history and the unfinished uploads):
+// in the interface language and local time, the month by name and the clock in hours
+// and minutes, never a weekday or seconds. "2024年1月5日 15:04", "Jan 5, 2024 15:04".
 namespace DateText {
 
-// The date with an abbreviated month and no weekday ("Jan 5, 2024", "2024年1月5日"),
-// then the locale's short time ("3:04 PM", "15:04"), in local time.
-QString abbreviatedDateShortTime(const QDateTime& dateTime, const QLocale& locale = QLocale());
-QString abbreviatedDateShortTime(TimePoint date, const QLocale& locale = QLocale());
-
-// The date part alone, as a format of QLocale::toString: the locale's long date
-// without its weekday and with the month's short name.
-QString abbreviatedDateFormat(const QLocale& locale);
+QString absolute(TimePoint date);
+// The same for a local time already broken down, in Chinese or English: the object
+// table has both at hand for every visible row.
+QString absolute(const std::tm& local, bool chinese);
 
 }  // namespace DateText
 

@@ -11,6 +11,7 @@
 #include "ui/transfers/TransferPanelWindow.h"
 #include "ui/window/EditCommandRouter.h"
 #include "ui/window/MainWindow.h"
+#include "ui/window/PreferredLanguage.h"
 #include "ui/window/TripleSplitView.h"
 
 #include <QAction>
@@ -101,6 +102,8 @@ void AppDelegate::showTransferPanel()
         // A window of its own, not a child of the main window: it stays an ordinary
         // window beside it, neither above it nor minimised with it.
         m_transferPanel = std::make_unique<TransferPanelWindow>(m_state->transfers());
+        // Where it first opens; afterwards the window stays where the user left it.
+        m_transferPanel->placeBeside(*m_window);
     }
     m_transferPanel->present();
     m_state->transfers().acknowledgeFailures();
@@ -202,6 +205,9 @@ void AppDelegate::followLanguage()
             return;
         }
         m_builtLanguage = m_state->languageCode();
+        // Qt's own texts (its dialogs, standard buttons) and the default locale follow
+        // now, not only at the next start.
+        PreferredLanguage::apply(QString::fromStdString(m_builtLanguage));
         if (m_rebuildPending) {
             return;
         }

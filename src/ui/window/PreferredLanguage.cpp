@@ -2,11 +2,13 @@
 
 #include "app/text/L10n.h"
 #include "core/config/ConfigStore.h"
+#include "ui/window/QtTextSupplement.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QList>
 #include <QLocale>
 #include <QPointer>
 #include <QTranslator>
@@ -14,6 +16,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 
 namespace tarn {
@@ -21,11 +24,17 @@ namespace {
 
 constexpr auto kQtChineseCatalogue = "qtbase_zh_CN.qm";
 
-// The translator installed by the last apply(); owned by the application object.
-QPointer<QTranslator>& installedTranslator()
+// The translators installed by the last apply(); owned by the application object.
+QList<QPointer<QTranslator>>& installedTranslators()
 {
-    static QPointer<QTranslator> translator;
-    return translator;
+    static QList<QPointer<QTranslator>> translators;
+    return translators;
+}
+
+void install(QTranslator* translator)
+{
+    QCoreApplication::installTranslator(translator);
+    installedTranslators().append(translator);
 }
 
 std::optional<std::string> storedLanguageCode()
@@ -53,18 +62,19 @@ void PreferredLanguage::apply(const QString& code)
 {
     L10n::setLanguageCode(code);
 
-    QPointer<QTranslator>& translator = installedTranslator();
-    if (translator) {
-        QCoreApplication::removeTranslator(translator);
-        delete translator;
+    for (const QPointer<QTranslator>& translator : std::exchange(installedTranslators(), {})) {
+        if (translator) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
     }
     const bool english = qtTextsInEnglish(code);
     if (!english) {
         const QString file = qtChineseTranslationFile();
         auto* chinese = new QTranslator(QCoreApplication::instance());
         if (!file.isEmpty() && chinese->load(file)) {
-            QCoreApplication::installTranslator(chinese);
-            translator = chinese;
+            install(chinese);
+            install(new QtTextSupplement(QCoreApplication::instance()));
         } else {
             qWarning().noquote() << "Qt's Chinese texts are missing (" << kQtChineseCatalogue
                                  << "from qt6-translations-l10n); its dialogs stay in English.";

@@ -17,9 +17,10 @@ public:
     // program keeps L10n's default, Chinese, and Qt's texts follow that.
     static void applyStored();
 
-    // Applies a language code: the text tables, Qt's own translations and the
-    // default locale. Needs the application object. Applying again replaces what
-    // the previous call installed.
+    // Applies a language code: the text tables, Qt's own translations (Debian's
+    // catalogue and what it lacks) and the default locale. Needs the application
+    // object. Applying again replaces what the previous call installed: the window
+    // applies each language the user switches to, so Qt's dialogs follow at once.
     static void apply(const QString& code);
 
     // Whether Qt's own texts are shown in English for a code.

@@ -4,6 +4,7 @@
 #include "ui/icons/MingCute.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/window/DialogAwaiter.h"
+#include "ui/window/FileChooserFit.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -55,11 +56,13 @@ QPixmap glyphOf(UiServices::Alert::Style style, qreal devicePixelRatio)
     return {};
 }
 
-// A chooser that the waiting coroutine owns (see chosenFiles).
+// A chooser that the waiting coroutine owns (see chosenFiles). Qt picks the
+// desktop's own chooser where the desktop offers one, and its own otherwise.
 QFileDialog* makeFileDialog(QWidget* parent, const QString& title)
 {
     auto* dialog = new QFileDialog(parent, title);
     dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+    FileChooserFit::install(dialog);
     return dialog;
 }
 

@@ -1,0 +1,174 @@
+#include "ui/UiTestSupport.h"
+#include "ui/WindowFixture.h"
+
+#include "ui/sheets/SheetView.h"
+#include "ui/theme/TarnTheme.h"
+#include "ui/views/TintedBlurView.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStyleOptionButton>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace tarn {
+namespace {
+
+using test::settle;
+
+// WCAG's relative luminance and contrast ratio.
+double luminance(const QColor& color)
+{
+    const auto channel = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double lighter = std::max(luminance(a), luminance(b));
+    const double darker = std::min(luminance(a), luminance(b));
+    return (lighter + 0.05) / (darker + 0.05);
+}
+
+// Controls on a surface: the sheets' tinted one, or a plain window of a palette.
+struct Surface {
+    const char* name;
+    bool sheet;
+    QPalette palette;
+};
+
+std::unique_ptr<QWidget> makeHost(const Surface& surface)
+{
+    std::unique_ptr<QWidget> host;
+    if (surface.sheet) {
+        host = std::make_unique<TintedBlurView>(SheetView::tintAlpha);
+    } else {
+        host = std::make_unique<QWidget>();
+        host->setAutoFillBackground(true);
+    }
+    host->setPalette(surface.palette);
+    return host;
+}
+
+// The edge's contrast with what is outside it and with the control's own fill,
+// across a vertical edge at `edgeX` (in the grab) on the row `y`: the least of the
+// two, for the better of the edge's two pixel columns (the edge is antialiased).
+double edgeContrast(const QImage& grab, int edgeX, int y)
+{
+    const QColor outside = grab.pixelColor(edgeX - 2, y);
+    const QColor inside = grab.pixelColor(edgeX + 3, y);
+    double best = 0;
+    for (const int x : {edgeX, edgeX + 1}) {
+        const QColor edge = grab.pixelColor(x, y);
+        best = std::max(best, std::min(contrast(edge, outside), contrast(edge, inside)));
+    }
+    return best;
+}
+
+QList<Surface> surfaces()
+{
+    return {{"sheet", true, TarnTheme::palette()},
+            {"dark window", false, TarnTheme::palette()},
+            {"light window", false, QApplication::style()->standardPalette()}};
+}
+
+TEST(TarnStyle, ChecksRadiosAndFieldsShowTheirEdgeAtThreeToOneOnDarkAndLight)
+{
+    for (const Surface& surface : surfaces()) {
+        SCOPED_TRACE(surface.name);
+        std::unique_ptr<QWidget> host = makeHost(surface);
+        auto* layout = new QVBoxLayout(host.get());
+        layout->setContentsMargins(16, 16, 16, 16);
+        auto* check = new QCheckBox(QStringLiteral("Enable debug logging"));
+        auto* radio = new QRadioButton(QStringLiteral("HTTPS"));
+        auto* field = new QLineEdit(QStringLiteral("photos"));
+        auto* spin = new QSpinBox();
+        for (QWidget* control : std::initializer_list<QWidget*>{check, radio, field, spin}) {
+            layout->addWidget(control);
+        }
+        host->resize(260, 180);
+        host->show();
+        settle();
+        const QImage grab = host->grab().toImage();
+
+        for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{check, radio}) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            const QStyle::SubElement element =
+                button == check ? QStyle::SE_CheckBoxIndicator : QStyle::SE_RadioButtonIndicator;
+            const QRect indicator = button->style()->subElementRect(element, &option, button);
+            const QPoint left = button->mapTo(host.get(), QPoint(indicator.left(), indicator.center().y()));
+            EXPECT_GE(edgeContrast(grab, left.x(), left.y()), 3.0) << button->metaObject()->className();
+        }
+        for (QWidget* box : std::initializer_list<QWidget*>{field, spin}) {
+            const QPoint left = box->mapTo(host.get(), QPoint(0, box->height() / 2));
+            EXPECT_GE(edgeContrast(grab, left.x(), left.y()), 3.0) << box->metaObject()->className();
+        }
+        test::saveGrab(host.get(), QString::fromLatin1(surface.name).replace(QLatin1Char(' '), QLatin1Char('-')));
+    }
+}
+
+TEST(TarnStyle, ButtonsAndPopUpButtonsAreFlatAndTheDefaultButtonTakesTheAccent)
+{
+    const Surface sheet = surfaces().constFirst();
+    std::unique_ptr<QWidget> host = makeHost(sheet);
+    auto* layout = new QHBoxLayout(host.get());
+    layout->setContentsMargins(16, 16, 16, 16);
+    auto* combo = new QComboBox();
+    combo->addItems({QStringLiteral("Tarn Cloud"), QStringLiteral("AWS S3")});
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"));
+    auto* save = new QPushButton(QStringLiteral("Save"));
+    save->setDefault(true);
+    layout->addWidget(combo);
+    layout->addStretch(1);
+    layout->addWidget(cancel);
+    layout->addWidget(save);
+    host->resize(420, 70);
+    host->show();
+    settle();
+    const QImage grab = host->grab().toImage();
+
+    const QColor surface = TintedBlurView::surfaceColor(SheetView::tintAlpha);
+    for (QWidget* control : std::initializer_list<QWidget*>{combo, cancel, save}) {
+        SCOPED_TRACE(control->metaObject()->className());
+        const QRect area(control->mapTo(host.get(), QPoint(0, 0)), control->size());
+        // Flat: the same fill near the top and near the bottom, beside the text.
+        const int x = area.left() + 5;
+        EXPECT_TRUE(test::sameColor(grab.pixelColor(x, area.top() + 4), grab.pixelColor(x, area.bottom() - 4), 2));
+        // Rounded: the corner pixel is the surface's.
+        EXPECT_TRUE(test::sameColor(grab.pixelColor(area.topLeft()), surface, 12));
+    }
+    const QRect saveArea(save->mapTo(host.get(), QPoint(0, 0)), save->size());
+    EXPECT_TRUE(test::sameColor(grab.pixelColor(saveArea.left() + 5, saveArea.center().y()),
+                                TarnTheme::color(ThemeColor::controlAccent), 2));
+    const QRect cancelArea(cancel->mapTo(host.get(), QPoint(0, 0)), cancel->size());
+    EXPECT_FALSE(test::sameColor(grab.pixelColor(cancelArea.left() + 5, cancelArea.center().y()),
+                                 TarnTheme::color(ThemeColor::controlAccent), 40));
+    test::saveGrab(host.get());
+
+    // The pop-up list: a plain panel of the theme's, the chosen row in the highlight.
+    combo->showPopup();
+    settle();
+    QWidget* popup = combo->view()->window();
+    ASSERT_TRUE(popup->isVisible());
+    test::saveGrab(popup, QStringLiteral("popup"));
+    combo->hidePopup();
+}
+
+}  // namespace
+}  // namespace tarn
