@@ -17,10 +17,12 @@
 #include <QLocale>
 #include <QMovie>
 #include <QPdfDocument>
+#include <QPdfView>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -206,16 +208,29 @@ TEST_F(PreviewViewsTest, AnImageEmbeddedInAPageMayNotUnpackIntoAHugeOne)
 
 TEST_F(PreviewViewsTest, APdfShowsAllItsPagesFittedToTheWidth)
 {
+    const auto ready = [](PdfPreview* view) {
+        return view->document() != nullptr && view->document()->status() == QPdfDocument::Status::Ready;
+    };
     auto* pdf = place(new PdfPreview(m_files.pdf(QStringLiteral("manual.pdf"), 3)), 460);
+    // The file is read off the main thread: the view starts without it.
+    EXPECT_FALSE(ready(pdf));
     EXPECT_FALSE(pdf->showsFailure());
-    EXPECT_EQ(pdf->document()->status(), QPdfDocument::Status::Ready);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ready(pdf); }, 5000));
+    EXPECT_FALSE(pdf->showsFailure());
     EXPECT_EQ(pdf->document()->pageCount(), 3);
+    EXPECT_EQ(pdf->view()->document(), pdf->document());
     // Rendering happens in the background; give it a moment before the grab.
     QTest::qWait(400);
     test::saveGrab(m_pane.get());
 
     auto* broken = place(new PdfPreview(m_files.write(QStringLiteral("broken.pdf"), "%PDF-1.4 nothing else")), 460);
-    EXPECT_TRUE(broken->showsFailure());
+    EXPECT_FALSE(broken->showsFailure()) << "blank while it loads";
+    EXPECT_TRUE(QTest::qWaitFor([broken] { return broken->showsFailure(); }, 5000));
+
+    // A preview that goes while its file loads leaves nothing behind to deliver to.
+    delete new PdfPreview(m_files.pdf(QStringLiteral("gone.pdf"), 40));
+    QThreadPool::globalInstance()->waitForDone();
+    QApplication::processEvents();
 }
 
 TEST_F(PreviewViewsTest, ImagesFitZoomAndAnimate)
