@@ -508,9 +508,12 @@ public:
     void recordHistory(const QString& action, const QString& detail, const std::string& bucketName,
                        bool succeeded, std::optional<std::int64_t> bytes = std::nullopt,
                        std::optional<double> durationSeconds = std::nullopt);
-    // Writes the buffered entries now (before export, import, the history sheet
-    // and at quit); nothing is saved when none are buffered.
+    // Writes the buffered entries now (before export, import and at quit); nothing is
+    // saved when none are buffered.
     void flushHistory();
+    // The history as it will be written: the buffered entries, then the configuration's,
+    // newest first and at most historyLimit. Writes nothing.
+    std::vector<OperationHistoryEntry> historyEntries() const;
 
     // ---- Upload conflict keys and clipboard images (AppStateUploadConflicts.cpp) ----
 
