@@ -353,6 +353,48 @@ TEST_F(BrowserInteractionsTest, ContextMenuOfEachRowKind)
     m_app->transfers().dismiss(running);
 }
 
+TEST_F(BrowserInteractionsTest, OpenFromTheMenuOpensTheRowThatWasClicked)
+{
+    const BucketConfig bucket = bucketWith("menuopen", kWorkFolder);
+    makeBrowser();
+    open(bucket, "work/");
+    const auto openItem = [](QMenu* menu) {
+        const QList<QAction*> actions = menu->actions();
+        const auto found = std::find_if(actions.begin(), actions.end(),
+                                        [](const QAction* action) { return action->text() == QStringLiteral("Open"); });
+        return found == actions.end() ? nullptr : *found;
+    };
+
+    // Inside a selection of three, the clicked row is opened, not the first selected.
+    m_app->setSelectedObjectKeys({"work/a.txt", "work/b.txt", "work/c.txt"});
+    rightClick(row("work/b.txt"));
+    ASSERT_NE(m_browser->contextMenu(), nullptr);
+    QAction* item = openItem(m_browser->contextMenu());
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    ASSERT_TRUE(waitFor([&] { return m_ui.openedFiles.size() == 1; }));
+    EXPECT_EQ(test::readFile(m_ui.openedFiles.back()), "bravo");
+    EXPECT_EQ(m_app->selectedObjectKeys(), (KeySet{"work/a.txt", "work/b.txt", "work/c.txt"}));
+    m_browser->contextMenu()->close();
+
+    // A finished upload stands for the object it made, which the listing does not
+    // show yet.
+    test::putObjects(*m_server, bucket, {"work/new.txt"}, "fresh");
+    TransferTask finished = upload(bucket, "work/", "new.txt", TransferState::succeeded);
+    finished.succeededObjectKey = "work/new.txt";
+    finished.completedAt = std::chrono::system_clock::now();
+    const Uuid done = addTask(std::move(finished));
+    ASSERT_FALSE(m_browser->model()->findRow("work/new.txt").has_value());
+    std::unique_ptr<QMenu> menu(m_browser->contextMenuFor(row(keyOf(done))));
+    item = openItem(menu.get());
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    ASSERT_TRUE(waitFor([&] { return m_ui.openedFiles.size() == 2; }));
+    EXPECT_EQ(test::readFile(m_ui.openedFiles.back()), "fresh");
+    EXPECT_EQ(m_app->selectedObjectKeys(), KeySet{keyOf(done)}) << "the selection stays on the row";
+    m_app->transfers().dismiss(done);
+}
+
 TEST_F(BrowserInteractionsTest, DoubleClickOnEachRowKind)
 {
     const BucketConfig bucket = bucketWith("double", kWorkFolder);

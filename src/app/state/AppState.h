@@ -329,6 +329,9 @@ public:
     std::optional<BucketConfig> selectedBucket() const;
     // Empty while the listing shown belongs to another bucket than the selected one.
     std::vector<ObjectItem> selectedObjects() const;
+    // The objects that row keys stand for, as selectedObjects() reads the selection:
+    // listed objects by key, and finished uploads and moves by their row's key.
+    std::vector<ObjectItem> objectsOfRows(const KeySet& keys) const;
     std::vector<ObjectPrefix> selectedPrefixes() const;
     std::optional<ObjectItem> inspectorObject() const;
     // The ETag known for a key without asking the server: the shown details', else the
@@ -604,6 +607,9 @@ public:
     // Downloads the first selected object into the private folder and hands it to the
     // desktop's default application; failures become error toasts.
     QCoro::Task<> openSelectedObject();
+    // The same for the object of one row key (a listed object's key, or the row of a
+    // finished upload or move), whatever is selected; nothing when it stands for none.
+    QCoro::Task<> openObject(std::string rowKey);
     // The bucket's preview cache in the private folder, made (private) when missing.
     // Throws PrivateFolderError or std::filesystem::filesystem_error.
     std::filesystem::path previewCacheFolder(const BucketConfig& bucket) const;
@@ -797,6 +803,8 @@ private:
     QCoro::Task<> putFolderMarker(BucketConfig bucket, std::string name, std::string prefix, bool* created);
     // The opening of one object, run under run().
     QCoro::Task<> downloadAndOpen(BucketConfig bucket, std::string key);
+    // Opens the first of the objects in the selected bucket.
+    QCoro::Task<> openFirst(std::vector<ObjectItem> objects);
 
     // Renames and moves (AppStateRename.cpp). A rename task is queued only once its
     // destination is known to be free: from what the state holds, or else by asking
