@@ -275,7 +275,7 @@ TEST_F(AddBucketSheetTest, KeysWithoutBucketsOrRefusedStoreNothing)
         {403,
          "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Error><Code>InvalidAccessKeyId</Code>"
          "<Message>The key is unknown.</Message></Error>",
-         QStringLiteral("Storage request failed (403 InvalidAccessKeyId). The key is unknown.")},
+         QStringLiteral("Storage request failed (403 InvalidAccessKeyId): The key is unknown.")},
     };
     for (const Case& c : cases) {
         LoopbackHttpServer stand([&](const RecordedRequest&) {
@@ -370,6 +370,32 @@ TEST_F(AddBucketSheetTest, ACheckFailingAfterCancelStoresAndShowsNothing)
     EXPECT_THAT(m_toasts, IsEmpty());
     ASSERT_EQ(presenter().sheet(SheetKind::addBucket), newer);
     EXPECT_FALSE(newer->errorLabel()->isVisible()) << "the failure belonged to the closed sheet";
+}
+
+// A failure is told in the interface's language, as the transfer queue tells it.
+TEST_F(AddBucketSheetTest, AFailedCheckIsToldInTheInterfacesLanguage)
+{
+    std::string endpoint;
+    {
+        LoopbackHttpServer gone([](const RecordedRequest&) { return ScriptedAnswer{}; });
+        endpoint = gone.endpoint();
+    }
+    offer(endpoint, "us-east-1");
+    for (const char* language : {"zh", "en"}) {
+        SCOPED_TRACE(language);
+        L10n::setLanguageCode(QString::fromLatin1(language));
+        AddBucketSheet* sheet = open();
+        ASSERT_NE(sheet, nullptr);
+        type(sheet, QStringLiteral("AKID"), QStringLiteral("secret"));
+        sheet->addButton()->click();
+        ASSERT_TRUE(waitFor([&] { return !sheet->isChecking(); }));
+        EXPECT_TRUE(sheet->errorLabel()->text().startsWith(L10n::t(QStringLiteral("net_cannot_connect"))))
+            << sheet->errorLabel()->text().toStdString();
+        EXPECT_FALSE(sheet->errorLabel()->text().contains(QStringLiteral("Couldn't")));
+        saveGrab(window(), QString::fromLatin1(language) + QStringLiteral("-refused"));
+        sheet->cancelButton()->click();
+        settle();
+    }
 }
 
 TEST_F(AddBucketSheetTest, EditingShowsTheAccountAndRenamesIt)

@@ -2,6 +2,7 @@
 
 #include "app/state/AppState.h"
 #include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
 #include "core/config/Url.h"
 #include "core/storage/S3Error.h"
 #include "ui/sheets/TextInputSheet.h"
@@ -294,8 +295,9 @@ QCoro::Task<> AddBucketSheet::checkKeys(QPointer<AddBucketSheet> sheet, QPointer
             return found;
         };
         names = co_await state->inBackground(list);
-    } catch (const std::exception& error) {
-        failure = QString::fromUtf8(error.what());
+    } catch (...) {
+        // In the interface's language, as the transfer queue tells its failures.
+        failure = TransferCenter::describe(std::current_exception());
     }
     if (!state) {
         co_return;
