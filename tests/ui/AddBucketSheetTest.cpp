@@ -21,8 +21,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tarn::test {
@@ -396,6 +400,49 @@ TEST_F(AddBucketSheetTest, AFailedCheckIsToldInTheInterfacesLanguage)
         sheet->cancelButton()->click();
         settle();
     }
+}
+
+// The program ends while a check waits for a server that never answers: the state
+// goes at once, the check stopped, instead of waiting for the network.
+TEST_F(AddBucketSheetTest, AStateEndingDuringACheckStopsIt)
+{
+    std::optional<LoopbackHttpServer> silent;
+    silent.emplace([](const RecordedRequest&) {
+        ScriptedAnswer answer;
+        answer.hangAfter = 0;
+        return answer;
+    });
+    offer(silent->endpoint(), "us-east-1");
+    auto own = std::make_unique<AppState>(m_configStore, m_secretStore, m_client);
+    own->setUiServices(&m_ui);
+    auto sheet = std::make_unique<AddBucketSheet>(*own, std::nullopt, [] {}, m_table);
+    type(sheet.get(), QStringLiteral("AKID"), QStringLiteral("secret"));
+    sheet->add();
+    ASSERT_TRUE(waitFor([&] { return silent->requests().size() == 1; }));
+
+    // Should the state wait for the server, the server's going ends the wait.
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool stateGone = false;
+    bool waitedForTheServer = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (!ended.wait_for(lock, 15s, [&] { return stateGone; })) {
+            waitedForTheServer = true;
+            silent.reset();
+        }
+    });
+    sheet.reset();
+    own->setUiServices(nullptr);
+    own.reset();
+    {
+        const std::lock_guard lock(mutex);
+        stateGone = true;
+    }
+    ended.notify_one();
+    watchdog.join();
+    EXPECT_FALSE(waitedForTheServer);
+    settle();
 }
 
 TEST_F(AddBucketSheetTest, EditingShowsTheAccountAndRenamesIt)

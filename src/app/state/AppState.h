@@ -184,6 +184,10 @@ public:
     QCoro::Task<std::invoke_result_t<std::remove_reference_t<F>&>> inBackground(F&& work) {
         return tarn::inBackground(m_workers, std::forward<F>(work));
     }
+    // Stopped when the state goes: background work of others (a sheet's) passes it to
+    // the core, so that the state's end, which waits for that work, is not held up by
+    // a server that does not answer.
+    std::stop_token lifetimeToken() const { return m_lifetimeStop.get_token(); }
 
     // ---- Listing, navigation and search (AppStateListing.cpp) ----
 

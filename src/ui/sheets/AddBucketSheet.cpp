@@ -287,9 +287,10 @@ QCoro::Task<> AddBucketSheet::checkKeys(QPointer<AddBucketSheet> sheet, QPointer
             throw S3Error::invalidURL();
         }
         const S3Credentials credentials{check.accessKeyID, check.secretAccessKey};
-        auto list = [&client = state->client(), &endpoint = *url, &region = check.region, &credentials] {
+        auto list = [&client = state->client(), &endpoint = *url, &region = check.region, &credentials,
+                     stop = state->lifetimeToken()] {
             std::vector<std::string> found;
-            for (const S3BucketInfo& bucket : client.listBuckets(endpoint, region, credentials)) {
+            for (const S3BucketInfo& bucket : client.listBuckets(endpoint, region, credentials, stop)) {
                 found.push_back(bucket.name);
             }
             return found;
