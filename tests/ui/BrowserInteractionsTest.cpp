@@ -67,7 +67,7 @@ TEST(DragOutStagingTest, OffersTheLastPieceOfAKeyAsASafeName)
               (std::vector<std::string>{"a.txt", "a (2).txt", "a (3).txt", ".env", ".env (2)", "v1.2", "v1.2 (2)"}));
 }
 
-TEST(DragOutStagingTest, CleaningEmptiesTheStagingFolderWithoutFollowingLinks)
+TEST(DragOutStagingTest, CleaningEmptiesTheStagingFolderAtOnceAndRemovesItLaterWithoutFollowingLinks)
 {
     test::TemporaryFolder root;
     test::TemporaryFolder outside;
@@ -78,10 +78,32 @@ TEST(DragOutStagingTest, CleaningEmptiesTheStagingFolderWithoutFollowingLinks)
     EXPECT_EQ(fs::status(staged).permissions() & fs::perms::all, fs::perms::owner_all);
     test::writeFile(staged / "a.txt", "a");
     fs::create_directory_symlink(outside.path(), staged / "link");
+    // A large tree, as many copies of a big folder leave.
+    for (int i = 0; i < 2000; ++i) {
+        const fs::path branch = staged / "tree" / std::to_string(i % 20);
+        fs::create_directories(branch);
+        test::writeFile(branch / (std::to_string(i) + ".bin"), "x");
+    }
 
-    DragOutStaging::clean(folder);
+    // The caller's part is one rename: the files are all still there, set aside.
+    EXPECT_TRUE(DragOutStaging::setAside(folder));
     EXPECT_TRUE(fs::is_empty(folder.dragOutFolder()));
+    std::size_t setAside = 0;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder.discardedFolder())) {
+        setAside += entry.is_regular_file() ? 1 : 0;
+    }
+    EXPECT_EQ(setAside, 2001U);
+    EXPECT_FALSE(DragOutStaging::setAside(folder)) << "nothing staged";
+
+    DragOutStaging::removeSetAside(folder);
+    EXPECT_TRUE(fs::is_empty(folder.discardedFolder()));
     EXPECT_EQ(test::readFile(outside.path() / "keep.txt"), "mine");
+
+    // Both at once, the removal on a thread of its own.
+    test::writeFile(DragOutStaging::makeFolder(folder) / "b.txt", "b");
+    DragOutStaging::cleanInBackground(folder);
+    EXPECT_TRUE(fs::is_empty(folder.dragOutFolder()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fs::is_empty(folder.discardedFolder()); }, 10000));
 }
 
 // The browser's interactions over a real state listing buckets of the S3 test server.
@@ -590,7 +612,8 @@ TEST_F(BrowserInteractionsTest, CopiedObjectsDownloadOnceFromTheBucketOfTheCopy)
     m_browser->paste();
     EXPECT_EQ(m_ui.beeps, 1);
 
-    DragOutStaging::clean(m_app->privateFolder());
+    DragOutStaging::setAside(m_app->privateFolder());
+    DragOutStaging::removeSetAside(m_app->privateFolder());
     EXPECT_FALSE(fs::exists(file));
     m_app->transfers().dismiss(running);
 }

@@ -55,7 +55,7 @@ void AppDelegate::launch()
     // main window's close ends it.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     // Objects staged for a paste or drop of an earlier run are no one's any more.
-    DragOutStaging::clean(m_state->privateFolder());
+    DragOutStaging::cleanInBackground(m_state->privateFolder());
 
     m_window = std::make_unique<MainWindow>();
     m_uiServices.setDialogParent(m_window.get());
@@ -92,7 +92,7 @@ void AppDelegate::shutdown()
     if (m_window) {
         m_window->saveGeometryNow();
     }
-    DragOutStaging::clean(m_state->privateFolder());
+    DragOutStaging::cleanInBackground(m_state->privateFolder());
 }
 
 void AppDelegate::showTransferPanel()

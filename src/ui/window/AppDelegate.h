@@ -28,7 +28,7 @@ class TransferPanelWindow;
 // window ends the program (other windows, such as the transfer panel, do not keep it
 // alive), and at the end the buffered history is written. Objects staged for other
 // applications (copied or dragged out of the browser) are removed at launch and at
-// the end.
+// the end, in the background.
 class AppDelegate : public QObject {
     Q_OBJECT
 
