@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -616,6 +617,84 @@ TEST_F(BrowserInteractionsTest, CopiedObjectsDownloadOnceFromTheBucketOfTheCopy)
     DragOutStaging::removeSetAside(m_app->privateFolder());
     EXPECT_FALSE(fs::exists(file));
     m_app->transfers().dismiss(running);
+}
+
+// While a receiver waits for copied objects, the window's own input waits too: a
+// second Ctrl+C then copies nothing over the objects being fetched.
+TEST_F(BrowserInteractionsTest, KeysPressedDuringAStagedDownloadDoNotReachTheWindow)
+{
+    const BucketConfig bucket = bucketWith("stagedkeys", {{"docs/a.txt", "alpha"}, {"docs/b.txt", "bravo"}});
+    makeBrowser();
+    open(bucket, "docs/");
+    m_app->setSelectedObjectKeys({"docs/a.txt"});
+    m_browser->copySelectedToPasteboard();
+    RemoteObjectsMimeData* first = clipboardObjects();
+    ASSERT_NE(first, nullptr);
+
+    bool pressed = false;
+    const QMetaObject::Connection during =
+        QObject::connect(&m_app->transfers(), &TransferCenter::tasksChanged, [&] {
+            if (pressed || downloadTasks() == 0) {
+                return;
+            }
+            pressed = true;
+            m_app->setSelectedObjectKeys({"docs/b.txt"});
+            QTest::keyClick(m_browser->table(), Qt::Key_C, Qt::ControlModifier);
+            QTest::keyClick(m_browser->table(), Qt::Key_Delete);
+        });
+    const QList<QUrl> urls = first->urls();
+    QObject::disconnect(during);
+    ASSERT_TRUE(pressed);
+    ASSERT_EQ(urls.size(), 1);
+    EXPECT_EQ(test::readFile(urls[0].toLocalFile().toStdString()), "alpha");
+    EXPECT_EQ(clipboardObjects(), first) << "the second Ctrl+C did not replace the objects being fetched";
+    EXPECT_FALSE(m_app->showingDeleteConfirm());
+}
+
+// The clipboard changes hands while a receiver waits (another application copies):
+// the objects nobody can receive any more are not fetched on, and the wait ends
+// without an answer.
+TEST_F(BrowserInteractionsTest, ACopyReplacedDuringItsStagedDownloadIsStoppedSafely)
+{
+    const BucketConfig bucket = bucketWith("stagedgone", {{"docs/a.txt", std::string(4 << 20, 'a')}});
+    makeBrowser();
+    open(bucket, "docs/");
+    std::vector<ToastMessage> toasts;
+    QObject::connect(m_app.get(), &AppState::toastRequested,
+                     [&](const ToastMessage& toast) { toasts.push_back(toast); });
+    m_app->setSelectedObjectKeys({"docs/a.txt"});
+    m_browser->copySelectedToPasteboard();
+    QPointer<RemoteObjectsMimeData> first = clipboardObjects();
+    ASSERT_NE(first, nullptr);
+
+    bool replaced = false;
+    const QMetaObject::Connection during =
+        QObject::connect(&m_app->transfers(), &TransferCenter::tasksChanged, [&] {
+            if (!replaced && downloadTasks() > 0) {
+                replaced = true;
+                QGuiApplication::clipboard()->setText(QStringLiteral("another program's text"));
+            }
+        });
+    const QList<QUrl> urls = QGuiApplication::clipboard()->mimeData()->urls();
+    QObject::disconnect(during);
+    ASSERT_TRUE(replaced);
+    EXPECT_TRUE(urls.isEmpty());
+    EXPECT_TRUE(first.isNull());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("another program's text"));
+    const auto stagedFiles = [&] {
+        std::size_t files = 0;
+        for (const fs::directory_entry& entry :
+             fs::recursive_directory_iterator(m_app->privateFolder().dragOutFolder())) {
+            files += entry.is_regular_file() ? 1 : 0;
+        }
+        return files;
+    };
+    EXPECT_TRUE(waitFor([&] {
+        const std::vector<TransferTask>& tasks = m_app->transfers().tasks();
+        return stagedFiles() == 0 &&
+               std::none_of(tasks.begin(), tasks.end(), [](const TransferTask& task) { return isActive(task.state); });
+    }));
+    EXPECT_TRUE(toasts.empty()) << "nobody failed: nobody waits any more";
 }
 
 TEST_F(BrowserInteractionsTest, CopiedObjectsWithoutASecretFailVisibly)

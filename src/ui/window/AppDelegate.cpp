@@ -8,6 +8,7 @@
 #include "core/config/KeychainSecretStore.h"
 #include "core/storage/S3Client.h"
 #include "ui/browser/DragOutStaging.h"
+#include "ui/browser/RemoteObjectsMimeData.h"
 #include "ui/transfers/TransferPanelWindow.h"
 #include "ui/window/EditCommandRouter.h"
 #include "ui/window/MainWindow.h"
@@ -75,6 +76,14 @@ void AppDelegate::launch()
 void AppDelegate::quit()
 {
     if (m_quitting) {
+        return;
+    }
+    if (RemoteObjectsMimeData::isWaiting()) {
+        // A receiver waits for copied objects in an event loop inside its request (a
+        // paste, a drop): their download stops, and the program ends once that loop
+        // has returned, so nothing it relies on ends under it.
+        RemoteObjectsMimeData::stopWaiting();
+        RemoteObjectsMimeData::afterWaiting(this, [this] { quit(); });
         return;
     }
     m_quitting = true;
