@@ -140,6 +140,17 @@ protected:
                     {{QStringLiteral("test"), QStringLiteral("test"), QString::fromStdString(region)}}}};
     }
 
+    // A stand-in that takes the request and never answers, offered as the provider.
+    void offerSilence(std::optional<LoopbackHttpServer>& silent)
+    {
+        silent.emplace([](const RecordedRequest&) {
+            ScriptedAnswer answer;
+            answer.hangAfter = 0;
+            return answer;
+        });
+        offer(silent->endpoint(), "us-east-1");
+    }
+
     AddBucketSheet* open(std::optional<Uuid> editing = std::nullopt)
     {
         state().setEditingProfileID(editing);
@@ -350,12 +361,7 @@ TEST_F(AddBucketSheetTest, ACheckAnsweringAfterCancelAddsWithoutClosingANewerShe
 TEST_F(AddBucketSheetTest, ACheckFailingAfterCancelStoresAndShowsNothing)
 {
     std::optional<LoopbackHttpServer> silent;
-    silent.emplace([](const RecordedRequest&) {
-        ScriptedAnswer answer;
-        answer.hangAfter = 0;
-        return answer;
-    });
-    offer(silent->endpoint(), "us-east-1");
+    offerSilence(silent);
     AddBucketSheet* sheet = open();
     ASSERT_NE(sheet, nullptr);
     type(sheet, QStringLiteral("AKID"), QStringLiteral("secret"));
@@ -407,12 +413,7 @@ TEST_F(AddBucketSheetTest, AFailedCheckIsToldInTheInterfacesLanguage)
 TEST_F(AddBucketSheetTest, AStateEndingDuringACheckStopsIt)
 {
     std::optional<LoopbackHttpServer> silent;
-    silent.emplace([](const RecordedRequest&) {
-        ScriptedAnswer answer;
-        answer.hangAfter = 0;
-        return answer;
-    });
-    offer(silent->endpoint(), "us-east-1");
+    offerSilence(silent);
     auto own = std::make_unique<AppState>(m_configStore, m_secretStore, m_client);
     own->setUiServices(&m_ui);
     auto sheet = std::make_unique<AddBucketSheet>(*own, std::nullopt, [] {}, m_table);
