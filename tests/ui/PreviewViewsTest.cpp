@@ -6,6 +6,7 @@
 #include "ui/preview/ImagePreview.h"
 #include "ui/preview/PageBrowser.h"
 #include "ui/preview/PdfPreview.h"
+#include "ui/preview/PreviewChoice.h"
 #include "ui/preview/PreviewFile.h"
 #include "ui/preview/PreviewNote.h"
 #include "ui/preview/TextPreview.h"
@@ -278,8 +279,9 @@ TEST_F(PreviewViewsTest, TheFileCardOffersTheDefaultApplication)
     file.mimeType = "application/zip";
     file.size = 5 * 1024 * 1024 + 300 * 1024;
     file.localCopy = "/tmp/preview/site-backup.zip";
+    const int height = PreviewChoice::height(PreviewKind::file);
     auto* card = place(new FileCardPreview(file, [&opened](const std::filesystem::path& path) { opened.push_back(path); }),
-                       240);
+                       height);
     EXPECT_EQ(card->nameText(), QStringLiteral("site-backup.zip"));
     EXPECT_TRUE(card->detailText().endsWith(QStringLiteral(" · 5.3 MB"))) << card->detailText().toStdString();
     ASSERT_NE(card->openButton(), nullptr);
@@ -295,13 +297,13 @@ TEST_F(PreviewViewsTest, TheFileCardOffersTheDefaultApplication)
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China));
     file.key = "photos/raw/IMG_0042.CR3";
     file.mimeType = "application/zip";
-    auto* chinese = place(new FileCardPreview(file, [](const std::filesystem::path&) {}), 240);
+    auto* chinese = place(new FileCardPreview(file, [](const std::filesystem::path&) {}), height);
     EXPECT_TRUE(chinese->detailText().contains(QStringLiteral("归档"))) << chinese->detailText().toStdString();
     test::saveGrab(m_pane.get(), QStringLiteral("zh"));
     QLocale::setDefault(previousLocale);
 
     file.localCopy.clear();
-    auto* remote = place(new FileCardPreview(file, [](const std::filesystem::path&) {}), 240);
+    auto* remote = place(new FileCardPreview(file, [](const std::filesystem::path&) {}), height);
     EXPECT_EQ(remote->openButton(), nullptr);
     EXPECT_EQ(FileCardPreview::typeDescription("application/x-no-such-type"), QStringLiteral("application/x-no-such-type"));
 }
