@@ -293,6 +293,7 @@ TEST_F(ShareSheetTest, CopyAllWaitsForTheLinksOfTheKindShown)
     EXPECT_FALSE(sheet->isReady());
     EXPECT_FALSE(sheet->copyButton()->isEnabled());
     EXPECT_NE(links(sheet), anonymous) << "the other kind's links are no longer shown";
+    saveGrab(window(), QStringLiteral("making"));
     sheet->copyLink();
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("before"));
     EXPECT_NE(state().statusText(), QStringLiteral("Copied"));
