@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 #include <fstream>
 #include <random>
@@ -35,6 +36,32 @@ double threadCpuSeconds() {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+StallWatch::StallWatch(int tickMilliseconds) : m_tickMilliseconds(tickMilliseconds) {
+    m_timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+}
+
+void StallWatch::start() {
+    m_lastTick = -1;
+    m_longestGap = 0;
+    m_longestBusy = 0;
+    m_clock.start();
+    m_timer.start(m_tickMilliseconds);
+}
+
+void StallWatch::stop() { m_timer.stop(); }
+
+void StallWatch::tick() {
+    const qint64 now = m_clock.nsecsElapsed();
+    const double cpu = threadCpuSeconds();
+    if (m_lastTick >= 0) {
+        m_longestGap = std::max(m_longestGap, now - m_lastTick);
+        m_longestBusy = std::max(m_longestBusy, cpu - m_lastCpu);
+    }
+    m_lastTick = now;
+    m_lastCpu = cpu;
 }
 
 void resetPeakMemory() {

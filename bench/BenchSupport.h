@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QTimer>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -25,6 +28,31 @@ void resetPeakMemory();
 
 // The process's peak resident memory in MiB (VmHWM).
 double peakMemoryMiB();
+
+// How long the main thread's event loop is held up while it runs: a precise timer
+// ticks every few milliseconds, and the longest gap between two ticks is the longest
+// stall by the wall clock (goal: 16 ms, one frame), with the main thread's own CPU
+// time over that gap beside it (without what a loaded machine gave to others).
+class StallWatch {
+public:
+    explicit StallWatch(int tickMilliseconds = 5);
+
+    void start();
+    void stop();
+    double longestStallMs() const { return static_cast<double>(m_longestGap) / 1e6; }
+    double longestBusyMs() const { return m_longestBusy * 1e3; }
+
+private:
+    void tick();
+
+    int m_tickMilliseconds;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_lastTick = -1;
+    qint64 m_longestGap = 0;
+    double m_lastCpu = 0;
+    double m_longestBusy = 0;
+};
 
 // One file through the core's multipart path at the program's default part size and
 // parallelism, as the queue would send it: create, parts, complete.

@@ -69,6 +69,28 @@ TEST_F(AppStateHistoryTest, ABurstOfEntriesIsSavedOnceKeepingTheHundredNewest) {
     EXPECT_EQ(details(m_state->config().history), expected);
 }
 
+TEST_F(AppStateHistoryTest, TheListedHistoryHasTheBufferedEntriesOnTopWithoutASave) {
+    AppConfig config = m_state->config();
+    for (int i = 0; i < 95; ++i) {
+        config.history.push_back({Uuid::random(), std::chrono::system_clock::now(), "media", "Delete",
+                                  "old " + std::to_string(i), true, std::nullopt, std::nullopt});
+    }
+    m_state->setConfig(config);
+    removeConfigFile();
+    m_saves.clear();
+
+    for (int i = 0; i < 10; ++i) record(QStringLiteral("new %1").arg(i));
+    const std::vector<OperationHistoryEntry> listed = m_state->historyEntries();
+    EXPECT_EQ(m_saves.count(), 0);
+    EXPECT_FALSE(configFileExists());
+    EXPECT_EQ(m_state->config().history.size(), 95u) << "the entries still wait for their flush";
+    ASSERT_EQ(listed.size(), AppState::historyLimit);
+    EXPECT_EQ(listed.front().detail, "new 9");
+    EXPECT_EQ(listed[9].detail, "new 0");
+    EXPECT_EQ(listed[10].detail, "old 0");
+    EXPECT_EQ(listed.back().detail, "old 89");
+}
+
 TEST_F(AppStateHistoryTest, ADirectFlushLeavesThePendingFlushNothingToSave) {
     record(QStringLiteral("first"));
     record(QStringLiteral("second"));

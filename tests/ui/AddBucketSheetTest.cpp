@@ -21,8 +21,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tarn::test {
@@ -134,6 +138,17 @@ protected:
         m_table = {{QStringLiteral("Test"), QStringLiteral("Test"), QStringLiteral("Test account"),
                     QString::fromStdString(endpoint),
                     {{QStringLiteral("test"), QStringLiteral("test"), QString::fromStdString(region)}}}};
+    }
+
+    // A stand-in that takes the request and never answers, offered as the provider.
+    void offerSilence(std::optional<LoopbackHttpServer>& silent)
+    {
+        silent.emplace([](const RecordedRequest&) {
+            ScriptedAnswer answer;
+            answer.hangAfter = 0;
+            return answer;
+        });
+        offer(silent->endpoint(), "us-east-1");
     }
 
     AddBucketSheet* open(std::optional<Uuid> editing = std::nullopt)
@@ -275,7 +290,7 @@ TEST_F(AddBucketSheetTest, KeysWithoutBucketsOrRefusedStoreNothing)
         {403,
          "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Error><Code>InvalidAccessKeyId</Code>"
          "<Message>The key is unknown.</Message></Error>",
-         QStringLiteral("Storage request failed (403 InvalidAccessKeyId). The key is unknown.")},
+         QStringLiteral("Storage request failed (403 InvalidAccessKeyId): The key is unknown.")},
     };
     for (const Case& c : cases) {
         LoopbackHttpServer stand([&](const RecordedRequest&) {
@@ -346,12 +361,7 @@ TEST_F(AddBucketSheetTest, ACheckAnsweringAfterCancelAddsWithoutClosingANewerShe
 TEST_F(AddBucketSheetTest, ACheckFailingAfterCancelStoresAndShowsNothing)
 {
     std::optional<LoopbackHttpServer> silent;
-    silent.emplace([](const RecordedRequest&) {
-        ScriptedAnswer answer;
-        answer.hangAfter = 0;
-        return answer;
-    });
-    offer(silent->endpoint(), "us-east-1");
+    offerSilence(silent);
     AddBucketSheet* sheet = open();
     ASSERT_NE(sheet, nullptr);
     type(sheet, QStringLiteral("AKID"), QStringLiteral("secret"));
@@ -370,6 +380,70 @@ TEST_F(AddBucketSheetTest, ACheckFailingAfterCancelStoresAndShowsNothing)
     EXPECT_THAT(m_toasts, IsEmpty());
     ASSERT_EQ(presenter().sheet(SheetKind::addBucket), newer);
     EXPECT_FALSE(newer->errorLabel()->isVisible()) << "the failure belonged to the closed sheet";
+}
+
+// A failure is told in the interface's language, as the transfer queue tells it.
+TEST_F(AddBucketSheetTest, AFailedCheckIsToldInTheInterfacesLanguage)
+{
+    std::string endpoint;
+    {
+        LoopbackHttpServer gone([](const RecordedRequest&) { return ScriptedAnswer{}; });
+        endpoint = gone.endpoint();
+    }
+    offer(endpoint, "us-east-1");
+    for (const char* language : {"zh", "en"}) {
+        SCOPED_TRACE(language);
+        L10n::setLanguageCode(QString::fromLatin1(language));
+        AddBucketSheet* sheet = open();
+        ASSERT_NE(sheet, nullptr);
+        type(sheet, QStringLiteral("AKID"), QStringLiteral("secret"));
+        sheet->addButton()->click();
+        ASSERT_TRUE(waitFor([&] { return !sheet->isChecking(); }));
+        EXPECT_TRUE(sheet->errorLabel()->text().startsWith(L10n::t(QStringLiteral("net_cannot_connect"))))
+            << sheet->errorLabel()->text().toStdString();
+        EXPECT_FALSE(sheet->errorLabel()->text().contains(QStringLiteral("Couldn't")));
+        saveGrab(window(), QString::fromLatin1(language) + QStringLiteral("-refused"));
+        sheet->cancelButton()->click();
+        settle();
+    }
+}
+
+// The program ends while a check waits for a server that never answers: the state
+// goes at once, the check stopped, instead of waiting for the network.
+TEST_F(AddBucketSheetTest, AStateEndingDuringACheckStopsIt)
+{
+    std::optional<LoopbackHttpServer> silent;
+    offerSilence(silent);
+    auto own = std::make_unique<AppState>(m_configStore, m_secretStore, m_client);
+    own->setUiServices(&m_ui);
+    auto sheet = std::make_unique<AddBucketSheet>(*own, std::nullopt, [] {}, m_table);
+    type(sheet.get(), QStringLiteral("AKID"), QStringLiteral("secret"));
+    sheet->add();
+    ASSERT_TRUE(waitFor([&] { return silent->requests().size() == 1; }));
+
+    // Should the state wait for the server, the server's going ends the wait.
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool stateGone = false;
+    bool waitedForTheServer = false;
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (!ended.wait_for(lock, 15s, [&] { return stateGone; })) {
+            waitedForTheServer = true;
+            silent.reset();
+        }
+    });
+    sheet.reset();
+    own->setUiServices(nullptr);
+    own.reset();
+    {
+        const std::lock_guard lock(mutex);
+        stateGone = true;
+    }
+    ended.notify_one();
+    watchdog.join();
+    EXPECT_FALSE(waitedForTheServer);
+    settle();
 }
 
 TEST_F(AddBucketSheetTest, EditingShowsTheAccountAndRenamesIt)

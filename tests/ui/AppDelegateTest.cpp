@@ -1,9 +1,16 @@
 #include "ui/UiTestSupport.h"
 #include "ui/WindowFixture.h"
 
+#include "app/AppStateFixture.h"
 #include "app/state/AppState.h"
 #include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
 #include "core/config/ConfigStore.h"
+#include "core/config/KeychainSecretStore.h"
+#include "integration/S3TestBuckets.h"
+#include "integration/TestEnvironment.h"
+#include "ui/browser/DragOutStaging.h"
+#include "ui/browser/RemoteObjectsMimeData.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/TripleSplitView.h"
 #include "ui/window/UnixSignalWatcher.h"
@@ -15,13 +22,18 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <filesystem>
+#include <string>
 #include <variant>
+#include <vector>
 
 namespace tarn {
 namespace {
@@ -197,6 +209,68 @@ TEST_F(AppDelegateTest, ATerminationSignalEndsTheProgramAsTheWindowsCloseDoes)
         EXPECT_EQ(historyOnDisk().size(), 1u);
     }
     EXPECT_TRUE(QSettings().contains(MainWindow::geometryKey));
+}
+
+// The window is closed while a receiver waits for copied objects: their download
+// stops, the receiver gets no files, and the program then ends as it always does.
+TEST_F(AppDelegateTest, QuittingWhileAReceiverWaitsForCopiedObjectsStopsTheirDownloadFirst)
+{
+    TARN_REQUIRE_S3_SERVER(server);
+    if (!test::hasTestKeyring()) {
+        GTEST_SKIP() << "TARN_TEST_KEYRING is not set; run scripts/test";
+    }
+    AppDelegate& delegate = launch();
+    AppState& state = delegate.state();
+    const BucketConfig made = test::createBucket(server, "quitstaged");
+    test::putObjects(server, made, {"docs/big.bin"}, std::string(std::size_t{16} << 20, 'b'));
+    StorageProfile profile;
+    profile.id = Uuid::random();
+    profile.name = "Test";
+    profile.endpoint = *Url::parse(server.endpoint);
+    profile.region = server.region;
+    profile.accessKeyID = server.accessKey;
+    profile.bucketNames = {made.bucketName};
+    const std::string account =
+        KeychainSecretStore::accountSecretAccount(profile.endpoint, profile.region, profile.accessKeyID);
+    state.secretStore().save(server.secretKey, account);
+    AppConfig config = state.config();
+    config.profiles.push_back(profile);
+    state.setConfig(config);
+    const BucketConfig bucket = state.buckets(profile).front();
+    state.recordHistory(QStringLiteral("upload"), QStringLiteral("a.txt"), "bucket", true);
+
+    auto* copied = new RemoteObjectsMimeData(state, bucket, {{"docs/big.bin", false, 16 << 20, std::nullopt}},
+                                             delegate.window());
+    QGuiApplication::clipboard()->setMimeData(copied);
+    bool closed = false;
+    const QMetaObject::Connection during = QObject::connect(&state.transfers(), &TransferCenter::tasksChanged, [&] {
+        const std::vector<TransferTask>& tasks = state.transfers().tasks();
+        const bool downloading = std::any_of(tasks.begin(), tasks.end(), [](const TransferTask& task) {
+            return task.kind() == TransferKind::download && task.state == TransferState::running;
+        });
+        if (!closed && downloading) {
+            closed = true;
+            QTimer::singleShot(0, &window(), [this] { window().close(); });
+        }
+    });
+    const QList<QUrl> urls = copied->urls();
+    QObject::disconnect(during);
+    ASSERT_TRUE(closed);
+    EXPECT_TRUE(urls.isEmpty());
+    EXPECT_EQ(test::execUntilQuit(), 0) << "the program ends once the receiver has its answer";
+    const std::vector<TransferTask>& tasks = state.transfers().tasks();
+    EXPECT_TRUE(std::none_of(tasks.begin(), tasks.end(),
+                             [](const TransferTask& task) { return isActive(task.state); }));
+    ASSERT_EQ(historyOnDisk().size(), 1u);
+    const std::filesystem::path staged = state.privateFolder().dragOutFolder();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return std::filesystem::is_empty(staged) &&
+                   std::filesystem::is_empty(state.privateFolder().discardedFolder());
+        },
+        10000));
+    QGuiApplication::clipboard()->clear();
+    state.secretStore().deleteSecret(account);
 }
 
 TEST_F(AppDelegateTest, EditMenuCommandsReachTheFocusedTextField)

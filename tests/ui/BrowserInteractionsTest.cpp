@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -67,7 +68,7 @@ TEST(DragOutStagingTest, OffersTheLastPieceOfAKeyAsASafeName)
               (std::vector<std::string>{"a.txt", "a (2).txt", "a (3).txt", ".env", ".env (2)", "v1.2", "v1.2 (2)"}));
 }
 
-TEST(DragOutStagingTest, CleaningEmptiesTheStagingFolderWithoutFollowingLinks)
+TEST(DragOutStagingTest, CleaningEmptiesTheStagingFolderAtOnceAndRemovesItLaterWithoutFollowingLinks)
 {
     test::TemporaryFolder root;
     test::TemporaryFolder outside;
@@ -78,10 +79,32 @@ TEST(DragOutStagingTest, CleaningEmptiesTheStagingFolderWithoutFollowingLinks)
     EXPECT_EQ(fs::status(staged).permissions() & fs::perms::all, fs::perms::owner_all);
     test::writeFile(staged / "a.txt", "a");
     fs::create_directory_symlink(outside.path(), staged / "link");
+    // A large tree, as many copies of a big folder leave.
+    for (int i = 0; i < 2000; ++i) {
+        const fs::path branch = staged / "tree" / std::to_string(i % 20);
+        fs::create_directories(branch);
+        test::writeFile(branch / (std::to_string(i) + ".bin"), "x");
+    }
 
-    DragOutStaging::clean(folder);
+    // The caller's part is one rename: the files are all still there, set aside.
+    EXPECT_TRUE(DragOutStaging::setAside(folder));
     EXPECT_TRUE(fs::is_empty(folder.dragOutFolder()));
+    std::size_t setAside = 0;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder.discardedFolder())) {
+        setAside += entry.is_regular_file() ? 1 : 0;
+    }
+    EXPECT_EQ(setAside, 2001U);
+    EXPECT_FALSE(DragOutStaging::setAside(folder)) << "nothing staged";
+
+    DragOutStaging::removeSetAside(folder);
+    EXPECT_TRUE(fs::is_empty(folder.discardedFolder()));
     EXPECT_EQ(test::readFile(outside.path() / "keep.txt"), "mine");
+
+    // Both at once, the removal on a thread of its own.
+    test::writeFile(DragOutStaging::makeFolder(folder) / "b.txt", "b");
+    DragOutStaging::cleanInBackground(folder);
+    EXPECT_TRUE(fs::is_empty(folder.dragOutFolder()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fs::is_empty(folder.discardedFolder()); }, 10000));
 }
 
 // The browser's interactions over a real state listing buckets of the S3 test server.
@@ -353,6 +376,48 @@ TEST_F(BrowserInteractionsTest, ContextMenuOfEachRowKind)
     m_app->transfers().dismiss(running);
 }
 
+TEST_F(BrowserInteractionsTest, OpenFromTheMenuOpensTheRowThatWasClicked)
+{
+    const BucketConfig bucket = bucketWith("menuopen", kWorkFolder);
+    makeBrowser();
+    open(bucket, "work/");
+    const auto openItem = [](QMenu* menu) {
+        const QList<QAction*> actions = menu->actions();
+        const auto found = std::find_if(actions.begin(), actions.end(),
+                                        [](const QAction* action) { return action->text() == QStringLiteral("Open"); });
+        return found == actions.end() ? nullptr : *found;
+    };
+
+    // Inside a selection of three, the clicked row is opened, not the first selected.
+    m_app->setSelectedObjectKeys({"work/a.txt", "work/b.txt", "work/c.txt"});
+    rightClick(row("work/b.txt"));
+    ASSERT_NE(m_browser->contextMenu(), nullptr);
+    QAction* item = openItem(m_browser->contextMenu());
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    ASSERT_TRUE(waitFor([&] { return m_ui.openedFiles.size() == 1; }));
+    EXPECT_EQ(test::readFile(m_ui.openedFiles.back()), "bravo");
+    EXPECT_EQ(m_app->selectedObjectKeys(), (KeySet{"work/a.txt", "work/b.txt", "work/c.txt"}));
+    m_browser->contextMenu()->close();
+
+    // A finished upload stands for the object it made, which the listing does not
+    // show yet.
+    test::putObjects(*m_server, bucket, {"work/new.txt"}, "fresh");
+    TransferTask finished = upload(bucket, "work/", "new.txt", TransferState::succeeded);
+    finished.succeededObjectKey = "work/new.txt";
+    finished.completedAt = std::chrono::system_clock::now();
+    const Uuid done = addTask(std::move(finished));
+    ASSERT_FALSE(m_browser->model()->findRow("work/new.txt").has_value());
+    std::unique_ptr<QMenu> menu(m_browser->contextMenuFor(row(keyOf(done))));
+    item = openItem(menu.get());
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    ASSERT_TRUE(waitFor([&] { return m_ui.openedFiles.size() == 2; }));
+    EXPECT_EQ(test::readFile(m_ui.openedFiles.back()), "fresh");
+    EXPECT_EQ(m_app->selectedObjectKeys(), KeySet{keyOf(done)}) << "the selection stays on the row";
+    m_app->transfers().dismiss(done);
+}
+
 TEST_F(BrowserInteractionsTest, DoubleClickOnEachRowKind)
 {
     const BucketConfig bucket = bucketWith("double", kWorkFolder);
@@ -548,9 +613,88 @@ TEST_F(BrowserInteractionsTest, CopiedObjectsDownloadOnceFromTheBucketOfTheCopy)
     m_browser->paste();
     EXPECT_EQ(m_ui.beeps, 1);
 
-    DragOutStaging::clean(m_app->privateFolder());
+    DragOutStaging::setAside(m_app->privateFolder());
+    DragOutStaging::removeSetAside(m_app->privateFolder());
     EXPECT_FALSE(fs::exists(file));
     m_app->transfers().dismiss(running);
+}
+
+// While a receiver waits for copied objects, the window's own input waits too: a
+// second Ctrl+C then copies nothing over the objects being fetched.
+TEST_F(BrowserInteractionsTest, KeysPressedDuringAStagedDownloadDoNotReachTheWindow)
+{
+    const BucketConfig bucket = bucketWith("stagedkeys", {{"docs/a.txt", "alpha"}, {"docs/b.txt", "bravo"}});
+    makeBrowser();
+    open(bucket, "docs/");
+    m_app->setSelectedObjectKeys({"docs/a.txt"});
+    m_browser->copySelectedToPasteboard();
+    RemoteObjectsMimeData* first = clipboardObjects();
+    ASSERT_NE(first, nullptr);
+
+    bool pressed = false;
+    const QMetaObject::Connection during =
+        QObject::connect(&m_app->transfers(), &TransferCenter::tasksChanged, [&] {
+            if (pressed || downloadTasks() == 0) {
+                return;
+            }
+            pressed = true;
+            m_app->setSelectedObjectKeys({"docs/b.txt"});
+            QTest::keyClick(m_browser->table(), Qt::Key_C, Qt::ControlModifier);
+            QTest::keyClick(m_browser->table(), Qt::Key_Delete);
+        });
+    const QList<QUrl> urls = first->urls();
+    QObject::disconnect(during);
+    ASSERT_TRUE(pressed);
+    ASSERT_EQ(urls.size(), 1);
+    EXPECT_EQ(test::readFile(urls[0].toLocalFile().toStdString()), "alpha");
+    EXPECT_EQ(clipboardObjects(), first) << "the second Ctrl+C did not replace the objects being fetched";
+    EXPECT_FALSE(m_app->showingDeleteConfirm());
+}
+
+// The clipboard changes hands while a receiver waits (another application copies):
+// the objects nobody can receive any more are not fetched on, and the wait ends
+// without an answer.
+TEST_F(BrowserInteractionsTest, ACopyReplacedDuringItsStagedDownloadIsStoppedSafely)
+{
+    const BucketConfig bucket = bucketWith("stagedgone", {{"docs/a.txt", std::string(4 << 20, 'a')}});
+    makeBrowser();
+    open(bucket, "docs/");
+    std::vector<ToastMessage> toasts;
+    QObject::connect(m_app.get(), &AppState::toastRequested,
+                     [&](const ToastMessage& toast) { toasts.push_back(toast); });
+    m_app->setSelectedObjectKeys({"docs/a.txt"});
+    m_browser->copySelectedToPasteboard();
+    QPointer<RemoteObjectsMimeData> first = clipboardObjects();
+    ASSERT_NE(first, nullptr);
+
+    bool replaced = false;
+    const QMetaObject::Connection during =
+        QObject::connect(&m_app->transfers(), &TransferCenter::tasksChanged, [&] {
+            if (!replaced && downloadTasks() > 0) {
+                replaced = true;
+                QGuiApplication::clipboard()->setText(QStringLiteral("another program's text"));
+            }
+        });
+    const QList<QUrl> urls = QGuiApplication::clipboard()->mimeData()->urls();
+    QObject::disconnect(during);
+    ASSERT_TRUE(replaced);
+    EXPECT_TRUE(urls.isEmpty());
+    EXPECT_TRUE(first.isNull());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("another program's text"));
+    const auto stagedFiles = [&] {
+        std::size_t files = 0;
+        for (const fs::directory_entry& entry :
+             fs::recursive_directory_iterator(m_app->privateFolder().dragOutFolder())) {
+            files += entry.is_regular_file() ? 1 : 0;
+        }
+        return files;
+    };
+    EXPECT_TRUE(waitFor([&] {
+        const std::vector<TransferTask>& tasks = m_app->transfers().tasks();
+        return stagedFiles() == 0 &&
+               std::none_of(tasks.begin(), tasks.end(), [](const TransferTask& task) { return isActive(task.state); });
+    }));
+    EXPECT_TRUE(toasts.empty()) << "nobody failed: nobody waits any more";
 }
 
 TEST_F(BrowserInteractionsTest, CopiedObjectsWithoutASecretFailVisibly)

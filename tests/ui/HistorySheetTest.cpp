@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -105,9 +106,13 @@ TEST_F(HistorySheetTest, ListsEveryEntryNewestFirstWithItsOutcome)
     setHistory({entry("Upload", "IMG_0412.HEIC", true, 2048, 2.0), entry("Delete", "old/", false)});
     // Recorded a moment ago and not yet written: listed too, on top.
     state().recordHistory(QStringLiteral("Download"), QStringLiteral("notes.md"), "photos", true);
+    QSignalSpy saves(&state(), &AppState::configChanged);
     HistorySheet* sheet = open();
     ASSERT_NE(sheet, nullptr);
     ASSERT_EQ(sheet->rows().size(), 3U);
+    // Opening the list writes nothing: the entry waits for its own flush.
+    EXPECT_EQ(saves.count(), 0);
+    EXPECT_EQ(state().config().history.size(), 2U);
     EXPECT_EQ(rowText(sheet->rows()[0], "title"), QStringLiteral("Download \u00B7 photos"));
     EXPECT_EQ(rowText(sheet->rows()[1], "detail"), QStringLiteral("IMG_0412.HEIC  \u00B7  2 KB  \u00B7  avg 1 KB/s"));
     EXPECT_EQ(rowText(sheet->rows()[1], "date"), QStringLiteral("Jan 5, 2024 15:04"));

@@ -139,6 +139,37 @@ TEST_F(MultipartSheetTest, AbortSelectedHandsExactlyTheChosenUploadsToTheState)
     EXPECT_TRUE(m_abortedAll.empty());
 }
 
+TEST_F(MultipartSheetTest, TheSelectionFollowsItsUploadsAcrossNewPagesAndReloads)
+{
+    MultipartSheet* sheet = open(three());
+    ASSERT_NE(sheet, nullptr);
+    QItemSelectionModel* selection = sheet->table()->selectionModel();
+    const auto rows = QItemSelectionModel::Select | QItemSelectionModel::Rows;
+    selection->select(sheet->table()->model()->index(1, 0), rows);
+    selection->select(sheet->table()->model()->index(2, 0), rows);
+    const auto selectedIDs = [&] {
+        KeySet ids;
+        for (const QModelIndex& index : selection->selectedRows()) {
+            ids.insert(state().multipartUploads()[static_cast<std::size_t>(index.row())].uploadId);
+        }
+        return ids;
+    };
+
+    // A further page arrives while the user scrolls: the chosen rows stay chosen.
+    std::vector<MultipartUpload> longer = three();
+    longer.push_back(upload("later/page-two.bin", "u-3"));
+    AppStateTestAccess::showMultipartUploads(state(), longer, false);
+    EXPECT_EQ(selectedIDs(), (KeySet{"u-1", "u-2"}));
+
+    // A reload that lists the uploads in another order, one of them gone.
+    AppStateTestAccess::showMultipartUploads(state(), {longer[3], longer[2], longer[0]}, false);
+    EXPECT_EQ(selectedIDs(), KeySet{"u-2"});
+    EXPECT_EQ(selection->selectedRows().size(), 1);
+    sheet->abortButton()->click();
+    ASSERT_EQ(m_abortedSelection.size(), 1U);
+    EXPECT_EQ(m_abortedSelection.front(), KeySet{"u-2"});
+}
+
 TEST_F(MultipartSheetTest, AbortAllAsksFirstAndAbortsTheListAsShown)
 {
     MultipartSheet* sheet = open(three());

@@ -83,7 +83,7 @@ TEST(PreviewChoice, EachViewHasItsHeight)
     EXPECT_EQ(PreviewChoice::height(PreviewKind::image), 340);
     EXPECT_EQ(PreviewChoice::height(PreviewKind::pdf), 460);
     EXPECT_EQ(PreviewChoice::height(PreviewKind::text), 380);
-    EXPECT_EQ(PreviewChoice::height(PreviewKind::file), 240);
+    EXPECT_EQ(PreviewChoice::height(PreviewKind::file), 440);
 }
 
 }  // namespace

@@ -103,7 +103,7 @@ TEST_F(PreviewHostTest, TheReadyViewFollowsTheChoice)
         {"A.PDF", detailsWithType("application/octet-stream"), QUrl::fromLocalFile(m_files.pdf("a.pdf", 1)),
          &PdfPreview::staticMetaObject, 460},
         {"log.bin", detailsWithType("text/plain; charset=utf-8"), text, &TextPreview::staticMetaObject, 380},
-        {"x.bin", std::nullopt, text, &FileCardPreview::staticMetaObject, 240},
+        {"x.bin", std::nullopt, text, &FileCardPreview::staticMetaObject, 440},
         {"x.bin", detailsWithType("video/mp4; codecs=\"avc1\""), QUrl::fromLocalFile(test::mediaClipPath()),
          &MediaPreview::staticMetaObject, 260},
     };

@@ -6,6 +6,7 @@
 #include "ui/preview/ImagePreview.h"
 #include "ui/preview/PageBrowser.h"
 #include "ui/preview/PdfPreview.h"
+#include "ui/preview/PreviewChoice.h"
 #include "ui/preview/PreviewFile.h"
 #include "ui/preview/PreviewNote.h"
 #include "ui/preview/TextPreview.h"
@@ -19,11 +20,13 @@
 #include <QLocale>
 #include <QMovie>
 #include <QPdfDocument>
+#include <QPdfView>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QThreadPool>
 
 #include <gtest/gtest.h>
 
@@ -245,16 +248,29 @@ TEST_F(PreviewViewsTest, AnImageEmbeddedInAPageMayNotUnpackIntoAHugeOne)
 
 TEST_F(PreviewViewsTest, APdfShowsAllItsPagesFittedToTheWidth)
 {
+    const auto ready = [](PdfPreview* view) {
+        return view->document() != nullptr && view->document()->status() == QPdfDocument::Status::Ready;
+    };
     auto* pdf = place(new PdfPreview(m_files.pdf(QStringLiteral("manual.pdf"), 3)), 460);
+    // The file is read off the main thread: the view starts without it.
+    EXPECT_FALSE(ready(pdf));
     EXPECT_FALSE(pdf->showsFailure());
-    EXPECT_EQ(pdf->document()->status(), QPdfDocument::Status::Ready);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ready(pdf); }, 5000));
+    EXPECT_FALSE(pdf->showsFailure());
     EXPECT_EQ(pdf->document()->pageCount(), 3);
+    EXPECT_EQ(pdf->view()->document(), pdf->document());
     // Rendering happens in the background; give it a moment before the grab.
     QTest::qWait(400);
     test::saveGrab(m_pane.get());
 
     auto* broken = place(new PdfPreview(m_files.write(QStringLiteral("broken.pdf"), "%PDF-1.4 nothing else")), 460);
-    EXPECT_TRUE(broken->showsFailure());
+    EXPECT_FALSE(broken->showsFailure()) << "blank while it loads";
+    EXPECT_TRUE(QTest::qWaitFor([broken] { return broken->showsFailure(); }, 5000));
+
+    // A preview that goes while its file loads leaves nothing behind to deliver to.
+    delete new PdfPreview(m_files.pdf(QStringLiteral("gone.pdf"), 40));
+    QThreadPool::globalInstance()->waitForDone();
+    QApplication::processEvents();
 }
 
 TEST_F(PreviewViewsTest, ImagesFitZoomAndAnimate)
@@ -302,8 +318,9 @@ TEST_F(PreviewViewsTest, TheFileCardOffersTheDefaultApplication)
     file.mimeType = "application/zip";
     file.size = 5 * 1024 * 1024 + 300 * 1024;
     file.localCopy = "/tmp/preview/site-backup.zip";
+    const int height = PreviewChoice::height(PreviewKind::file);
     auto* card = place(new FileCardPreview(file, [&opened](const std::filesystem::path& path) { opened.push_back(path); }),
-                       240);
+                       height);
     EXPECT_EQ(card->nameText(), QStringLiteral("site-backup.zip"));
     EXPECT_TRUE(card->detailText().endsWith(QStringLiteral(" · 5.3 MB"))) << card->detailText().toStdString();
     ASSERT_NE(card->openButton(), nullptr);
@@ -319,13 +336,13 @@ TEST_F(PreviewViewsTest, TheFileCardOffersTheDefaultApplication)
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China));
     file.key = "photos/raw/IMG_0042.CR3";
     file.mimeType = "application/zip";
-    auto* chinese = place(new FileCardPreview(file, [](const std::filesystem::path&) {}), 240);
+    auto* chinese = place(new FileCardPreview(file, [](const std::filesystem::path&) {}), height);
     EXPECT_TRUE(chinese->detailText().contains(QStringLiteral("归档"))) << chinese->detailText().toStdString();
     test::saveGrab(m_pane.get(), QStringLiteral("zh"));
     QLocale::setDefault(previousLocale);
 
     file.localCopy.clear();
-    auto* remote = place(new FileCardPreview(file, [](const std::filesystem::path&) {}), 240);
+    auto* remote = place(new FileCardPreview(file, [](const std::filesystem::path&) {}), height);
     EXPECT_EQ(remote->openButton(), nullptr);
     EXPECT_EQ(FileCardPreview::typeDescription("application/x-no-such-type"), QStringLiteral("application/x-no-such-type"));
 }

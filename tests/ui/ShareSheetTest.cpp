@@ -18,8 +18,10 @@
 
 #include <gtest/gtest.h>
 
+#include <coroutine>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tarn::test {
@@ -54,6 +56,29 @@ TEST(ShareSheetNumbers, WholeNumbersLifetimesAndDurations)
     L10n::setLanguageCode(previous);
 }
 
+// Holds the links being made until the test lets them through. Awaited through a
+// pointer: g++ 12 copies an awaiter that is awaited by reference.
+struct LinkGate {
+    struct Passage {
+        LinkGate* gate;
+        bool await_ready() const noexcept { return !gate->held; }
+        void await_suspend(std::coroutine_handle<> handle) const { gate->waiting.push_back(handle); }
+        void await_resume() const noexcept {}
+    };
+
+    bool held = false;
+    std::vector<std::coroutine_handle<>> waiting;
+
+    Passage passage() { return Passage{this}; }
+    void release()
+    {
+        held = false;
+        for (std::coroutine_handle<> handle : std::exchange(waiting, {})) {
+            handle.resume();
+        }
+    }
+};
+
 struct LinkRequest {
     ShareLinkKind kind;
     std::string key;
@@ -75,6 +100,7 @@ protected:
                                          std::int64_t expires, std::int64_t maxRequests,
                                          std::int64_t ttl) -> QCoro::Task<std::optional<std::string>> {
                 m_requests.push_back({kind, object.key, domainID, expires, maxRequests, ttl});
+                co_await m_gate.passage();
                 if (object.key == m_failingKey) {
                     co_return std::nullopt;
                 }
@@ -118,6 +144,7 @@ protected:
     Uuid m_first = Uuid::random();
     Uuid m_second = Uuid::random();
     ShareOption m_preferred;
+    LinkGate m_gate;
     std::string m_failingKey;
     std::vector<LinkRequest> m_requests;
 };
@@ -248,6 +275,75 @@ TEST_F(ShareSheetTest, AnExpiryThatIsNoLifetimeMakesNoLink)
     sheet->kindBox()->setCurrentIndex(static_cast<int>(ShareLinkKind::anonymous));
     waitReady(sheet);
     EXPECT_EQ(links(sheet), QStringLiteral("https://links.example/a.jpg"));
+}
+
+TEST_F(ShareSheetTest, CopyAllWaitsForTheLinksOfTheKindShown)
+{
+    showBucket("https://s3.corvane.example", {"a.jpg", "c.jpg"});
+    ShareSheet* sheet = open();
+    ASSERT_NE(sheet, nullptr);
+    const QString anonymous = links(sheet);
+    ASSERT_FALSE(anonymous.isEmpty());
+    EXPECT_TRUE(sheet->copyButton()->isEnabled());
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+
+    // The user picks another kind and copies before its links are made.
+    m_gate.held = true;
+    sheet->kindBox()->setCurrentIndex(static_cast<int>(ShareLinkKind::presigned));
+    EXPECT_FALSE(sheet->isReady());
+    EXPECT_FALSE(sheet->copyButton()->isEnabled());
+    EXPECT_NE(links(sheet), anonymous) << "the other kind's links are no longer shown";
+    saveGrab(window(), QStringLiteral("making"));
+    sheet->copyLink();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("before"));
+    EXPECT_NE(state().statusText(), QStringLiteral("Copied"));
+    EXPECT_EQ(m_ui.beeps, 1);
+
+    m_gate.release();
+    waitReady(sheet);
+    EXPECT_TRUE(sheet->copyButton()->isEnabled());
+    EXPECT_EQ(m_requests.back().kind, ShareLinkKind::presigned);
+    sheet->copyButton()->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), links(sheet));
+    EXPECT_EQ(state().statusText(), QStringLiteral("Copied"));
+}
+
+TEST_F(ShareSheetTest, GenerateReadsTheBucketsDomainsAgain)
+{
+    showBucket("https://s3.corvane.example", {"a.jpg"});
+    m_preferred = ShareOption{ShareLinkKind::cdnAnonymous, m_second};
+    ShareSheet* sheet = open();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->domainBox()->count(), 2);
+    EXPECT_EQ(m_requests.back().domainID, m_second);
+
+    // The bucket's domains change while the sheet is open: a domain is added in front
+    // and the first one removed. The chosen domain stays chosen.
+    const Uuid added = Uuid::random();
+    setOnlyBucket("https://s3.corvane.example", "photos",
+                  {{added, "https", "new.example.org", false}, {m_second, "https", "img.example.net", true}});
+    sheet->generateButton()->click();
+    waitReady(sheet);
+    ASSERT_EQ(sheet->domainBox()->count(), 2);
+    EXPECT_EQ(sheet->domainBox()->itemText(0), QStringLiteral("new.example.org"));
+    EXPECT_EQ(sheet->domainBox()->currentText(), QStringLiteral("img.example.net"));
+    EXPECT_EQ(m_requests.back().domainID, m_second);
+
+    // The chosen domain is gone: the first one left is used, and shown.
+    setOnlyBucket("https://s3.corvane.example", "photos", {{added, "https", "new.example.org", false}});
+    sheet->generateButton()->click();
+    waitReady(sheet);
+    ASSERT_EQ(sheet->domainBox()->count(), 1);
+    EXPECT_EQ(sheet->domainBox()->currentText(), QStringLiteral("new.example.org"));
+    EXPECT_EQ(m_requests.back().domainID, added);
+
+    // None left: the "—" item, disabled.
+    setOnlyBucket("https://s3.corvane.example", "photos");
+    sheet->generateButton()->click();
+    waitReady(sheet);
+    EXPECT_EQ(sheet->domainBox()->currentText(), QStringLiteral("\u2014"));
+    EXPECT_FALSE(sheet->domainBox()->isEnabled());
+    EXPECT_EQ(m_requests.back().domainID, std::nullopt);
 }
 
 TEST_F(ShareSheetTest, ABucketWithoutDomainsOffersNone)

@@ -196,13 +196,33 @@ TEST_F(SidebarViewTest, TheSelectionFollowsTheStateAndIsClearedWhenNoBucketIsSho
     EXPECT_EQ(switches.count(), 3);
     EXPECT_FALSE(state().selectedBucketID().has_value());
 
-    // A bucket in a closed group leaves the selection as it is.
+    // A bucket in a closed group leaves the selection as it is...
     state().switchBucket(sample.logs.id, {});
     settle();
     tree().collapse(model().index(2, 0));
-    state().switchBucket(sample.designs.id, {});
+    AppStateTestAccess::showListing(state(), sample.designs.id, sample.designs.id, {}, {});
     settle();
     EXPECT_EQ(selectedRow(), row(QStringLiteral("ALIYUN OSS"), QStringLiteral("logs")));
+    // ...until the next reload opens every group again.
+    useConfig(state().config());
+    EXPECT_TRUE(tree().isExpanded(model().index(2, 0)));
+    EXPECT_EQ(selectedRow(), row(QStringLiteral("CORVANE TARN"), QStringLiteral("设计稿")));
+}
+
+TEST_F(SidebarViewTest, EveryGroupOpensAgainAfterEachReload)
+{
+    const test::SampleAccounts sample = test::sampleAccounts(true);
+    useConfig(sample.config);
+    for (int g : {0, 2, 3}) {
+        tree().collapse(model().index(g, 0));
+    }
+    // A publication that changes no row (a setting elsewhere) reloads the list too.
+    AppConfig config = state().config();
+    config.languageCode = config.languageCode == "en" ? "zh" : "en";
+    useConfig(config);
+    for (int g = 0; g < model().rowCount(); ++g) {
+        EXPECT_TRUE(tree().isExpanded(model().index(g, 0))) << g;
+    }
 }
 
 TEST_F(SidebarViewTest, TheUserCannotClearTheSelection)

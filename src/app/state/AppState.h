@@ -184,6 +184,10 @@ public:
     QCoro::Task<std::invoke_result_t<std::remove_reference_t<F>&>> inBackground(F&& work) {
         return tarn::inBackground(m_workers, std::forward<F>(work));
     }
+    // Stopped when the state goes: background work of others (a sheet's) passes it to
+    // the core, so that the state's end, which waits for that work, is not held up by
+    // a server that does not answer.
+    std::stop_token lifetimeToken() const { return m_lifetimeStop.get_token(); }
 
     // ---- Listing, navigation and search (AppStateListing.cpp) ----
 
@@ -329,6 +333,9 @@ public:
     std::optional<BucketConfig> selectedBucket() const;
     // Empty while the listing shown belongs to another bucket than the selected one.
     std::vector<ObjectItem> selectedObjects() const;
+    // The objects that row keys stand for, as selectedObjects() reads the selection:
+    // listed objects by key, and finished uploads and moves by their row's key.
+    std::vector<ObjectItem> objectsOfRows(const KeySet& keys) const;
     std::vector<ObjectPrefix> selectedPrefixes() const;
     std::optional<ObjectItem> inspectorObject() const;
     // The ETag known for a key without asking the server: the shown details', else the
@@ -508,9 +515,12 @@ public:
     void recordHistory(const QString& action, const QString& detail, const std::string& bucketName,
                        bool succeeded, std::optional<std::int64_t> bytes = std::nullopt,
                        std::optional<double> durationSeconds = std::nullopt);
-    // Writes the buffered entries now (before export, import, the history sheet
-    // and at quit); nothing is saved when none are buffered.
+    // Writes the buffered entries now (before export, import and at quit); nothing is
+    // saved when none are buffered.
     void flushHistory();
+    // The history as it will be written: the buffered entries, then the configuration's,
+    // newest first and at most historyLimit. Writes nothing.
+    std::vector<OperationHistoryEntry> historyEntries() const;
 
     // ---- Upload conflict keys and clipboard images (AppStateUploadConflicts.cpp) ----
 
@@ -601,6 +611,9 @@ public:
     // Downloads the first selected object into the private folder and hands it to the
     // desktop's default application; failures become error toasts.
     QCoro::Task<> openSelectedObject();
+    // The same for the object of one row key (a listed object's key, or the row of a
+    // finished upload or move), whatever is selected; nothing when it stands for none.
+    QCoro::Task<> openObject(std::string rowKey);
     // The bucket's preview cache in the private folder, made (private) when missing.
     // Throws PrivateFolderError or std::filesystem::filesystem_error.
     std::filesystem::path previewCacheFolder(const BucketConfig& bucket) const;
@@ -794,6 +807,8 @@ private:
     QCoro::Task<> putFolderMarker(BucketConfig bucket, std::string name, std::string prefix, bool* created);
     // The opening of one object, run under run().
     QCoro::Task<> downloadAndOpen(BucketConfig bucket, std::string key);
+    // Opens the first of the objects in the selected bucket.
+    QCoro::Task<> openFirst(std::vector<ObjectItem> objects);
 
     // Renames and moves (AppStateRename.cpp). A rename task is queued only once its
     // destination is known to be free: from what the state holds, or else by asking

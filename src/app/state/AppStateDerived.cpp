@@ -59,10 +59,13 @@ std::optional<BucketConfig> AppState::selectedBucket() const {
 }
 
 std::vector<ObjectItem> AppState::selectedObjects() const {
-    if (m_listingBucketID != m_selectedBucketID) return {};
     KeySet single;
     if (m_selectedObjectKeys.empty() && m_selectedObjectKey) single.insert(*m_selectedObjectKey);
-    const KeySet& keys = m_selectedObjectKeys.empty() ? single : m_selectedObjectKeys;
+    return objectsOfRows(m_selectedObjectKeys.empty() ? single : m_selectedObjectKeys);
+}
+
+std::vector<ObjectItem> AppState::objectsOfRows(const KeySet& keys) const {
+    if (m_listingBucketID != m_selectedBucketID) return {};
     if (keys.empty()) return {};
 
     std::vector<ObjectItem> result;

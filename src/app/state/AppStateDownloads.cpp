@@ -70,11 +70,13 @@ QCoro::Task<> AppState::downloadSelectedObjects() {
     sendBubble(L10n::t(QStringLiteral("downloading_n_files"), objects.size() + folders.size()));
 }
 
-QCoro::Task<> AppState::openSelectedObject() {
+QCoro::Task<> AppState::openSelectedObject() { return openFirst(selectedObjects()); }
+
+QCoro::Task<> AppState::openObject(std::string rowKey) { return openFirst(objectsOfRows(KeySet{std::move(rowKey)})); }
+
+QCoro::Task<> AppState::openFirst(std::vector<ObjectItem> objects) {
     std::optional<BucketConfig> bucket = selectedBucket();
-    if (!bucket) co_return;
-    const std::vector<ObjectItem> objects = selectedObjects();
-    if (objects.empty()) co_return;
+    if (!bucket || objects.empty()) co_return;
     std::function<QCoro::Task<>()> operation = [this, bucket = std::move(*bucket), key = objects.front().key] {
         return downloadAndOpen(bucket, key);
     };

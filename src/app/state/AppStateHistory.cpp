@@ -4,7 +4,9 @@
 
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <iterator>
 
 namespace tarn {
@@ -50,6 +52,15 @@ QCoro::Task<> AppState::flushHistoryLater(std::stop_token stop) {
 
 void AppState::flushHistory() {
     if (takeHistoryBuffer()) saveConfig();
+}
+
+std::vector<OperationHistoryEntry> AppState::historyEntries() const {
+    std::vector<OperationHistoryEntry> entries = m_historyBuffer;
+    const std::vector<OperationHistoryEntry>& stored = m_config.history;
+    const std::size_t room = historyLimit - std::min(historyLimit, entries.size());
+    const auto taken = static_cast<std::ptrdiff_t>(std::min(room, stored.size()));
+    entries.insert(entries.end(), stored.begin(), stored.begin() + taken);
+    return entries;
 }
 
 bool AppState::takeHistoryBuffer() {

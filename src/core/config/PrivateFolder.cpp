@@ -65,6 +65,8 @@ fs::path PrivateFolder::pasteFolder() const { return ensure("paste"); }
 
 fs::path PrivateFolder::dragOutFolder() const { return ensure("drag-out"); }
 
+fs::path PrivateFolder::discardedFolder() const { return ensure("discarded"); }
+
 bool PrivateFolder::removeBucketFolders(const Uuid& bucketID) const noexcept {
     try {
         struct stat status {};

@@ -24,6 +24,7 @@ namespace tarn {
 //   <bucket UUID>/_preview/   the bucket's preview cache
 //   paste/                    pasted data before it is uploaded
 //   drag-out/                 objects downloaded for a drag out of the window
+//   discarded/                folders set aside in one step, to be removed in the background
 class PrivateFolder {
 public:
     static constexpr std::string_view folderName = "TarnManager";
@@ -43,6 +44,7 @@ public:
     std::filesystem::path previewCacheFolder(const Uuid& bucketID) const;
     std::filesystem::path pasteFolder() const;
     std::filesystem::path dragOutFolder() const;
+    std::filesystem::path discardedFolder() const;
 
     // Removes the bucket's folder with everything in it; symbolic links inside are
     // removed, never followed. Returns false when something stayed (or the root is

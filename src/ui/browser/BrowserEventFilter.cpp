@@ -1,5 +1,7 @@
 #include "ui/browser/BrowserEventFilter.h"
 
+#include "ui/views/SheetOverlayView.h"
+
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QKeyEvent>
@@ -7,6 +9,8 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+
+#include <algorithm>
 
 namespace tarn {
 
@@ -33,6 +37,26 @@ bool BrowserEventFilter::takesText(const QWidget* widget)
         return !editor->isReadOnly();
     }
     return qobject_cast<const QAbstractSpinBox*>(widget) != nullptr;
+}
+
+bool BrowserEventFilter::keysReachWindowOf(const QWidget* browser)
+{
+    if (browser == nullptr || QApplication::activePopupWidget() != nullptr ||
+        QApplication::activeModalWidget() != nullptr) {
+        return false;
+    }
+    const QWidget* window = browser->window();
+    if (window == nullptr || !window->isActiveWindow()) {
+        return false;
+    }
+    const QWidget* focus = QApplication::focusWidget();
+    if (focus != nullptr && focus->window() != window) {
+        return false;
+    }
+    // A sheet covers the window while it is shown, wherever the focus went.
+    const QList<SheetOverlayView*> overlays = window->findChildren<SheetOverlayView*>();
+    return std::none_of(overlays.begin(), overlays.end(),
+                        [](const SheetOverlayView* overlay) { return overlay->isVisible(); });
 }
 
 bool BrowserEventFilter::eventFilter(QObject* watched, QEvent* event)
@@ -74,7 +98,7 @@ bool BrowserEventFilter::togglePreviewOnSpace(QEvent* event)
     if (key->key() != Qt::Key_Space || key->modifiers().testFlag(Qt::ControlModifier)) {
         return false;
     }
-    if (!m_browser || m_browser->window() == nullptr || !m_browser->window()->isActiveWindow()) {
+    if (!keysReachWindowOf(m_browser)) {
         return false;
     }
     if (takesText(QApplication::focusWidget())) {

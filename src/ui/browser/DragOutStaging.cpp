@@ -2,10 +2,14 @@
 
 #include "core/config/PrivateFolder.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <system_error>
+#include <thread>
 
 namespace tarn {
 namespace {
@@ -83,13 +87,36 @@ fs::path DragOutStaging::makeFolder(const PrivateFolder& folder)
     return fs::path(pattern);
 }
 
-void DragOutStaging::clean(const PrivateFolder& folder) noexcept
+bool DragOutStaging::setAside(const PrivateFolder& folder) noexcept
 {
     try {
         const fs::path staged = folder.dragOutFolder();
+        if (fs::is_empty(staged)) {
+            return false;
+        }
+        std::string aside = (folder.discardedFolder() / "XXXXXX").native();
+        if (::mkdtemp(aside.data()) == nullptr) {
+            return false;
+        }
+        // Onto the new, empty folder: a rename replaces it in one step.
+        if (std::rename(staged.c_str(), aside.c_str()) != 0) {
+            ::rmdir(aside.c_str());
+            return false;
+        }
+        return true;
+    } catch (...) {
+        // A folder that is not private (or cannot be made) is left as it is.
+        return false;
+    }
+}
+
+void DragOutStaging::removeSetAside(const PrivateFolder& folder) noexcept
+{
+    try {
+        const fs::path discarded = folder.discardedFolder();
         std::error_code error;
         std::vector<fs::path> entries;
-        for (fs::directory_iterator it(staged, error), end; !error && it != end; it.increment(error)) {
+        for (fs::directory_iterator it(discarded, error), end; !error && it != end; it.increment(error)) {
             entries.push_back(it->path());
         }
         for (const fs::path& entry : entries) {
@@ -97,6 +124,17 @@ void DragOutStaging::clean(const PrivateFolder& folder) noexcept
         }
     } catch (...) {
         // A folder that is not private (or cannot be made) is left as it is.
+    }
+}
+
+void DragOutStaging::cleanInBackground(const PrivateFolder& folder) noexcept
+{
+    setAside(folder);
+    try {
+        // Also what an earlier run set aside and had not removed by its end.
+        std::thread([folder] { removeSetAside(folder); }).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the next start tries again.
     }
 }
 

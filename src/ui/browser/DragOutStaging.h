@@ -11,7 +11,9 @@ class PrivateFolder;
 
 // Where objects copied or dragged out of the browser wait as local files for the
 // application that asked for them: one new folder per copy or drag inside the
-// private folder's drag-out folder, emptied when the program starts and quits.
+// private folder's drag-out folder, emptied when the program starts and quits. The
+// emptying is one rename on the caller's thread; the files go in the background, so a
+// large tree left there holds up neither the start nor the end.
 class DragOutStaging {
 public:
     DragOutStaging() = delete;
@@ -32,9 +34,16 @@ public:
     // A new, empty, private folder for one copy or drag. Throws PrivateFolderError or
     // std::filesystem::filesystem_error.
     static std::filesystem::path makeFolder(const PrivateFolder& folder);
-    // Removes everything staged (symbolic links are removed, never followed); leaves
-    // a folder that is not private alone. Never throws.
-    static void clean(const PrivateFolder& folder) noexcept;
+    // Moves everything staged aside into the private folder's discarded folder in one
+    // step, so the drag-out folder is empty at once however much it held. False when
+    // nothing was staged, or a folder is not private (which is left alone). Never throws.
+    static bool setAside(const PrivateFolder& folder) noexcept;
+    // Removes everything set aside (symbolic links are removed, never followed). Takes
+    // as long as the tree is large: not for the main thread. Never throws.
+    static void removeSetAside(const PrivateFolder& folder) noexcept;
+    // setAside() now, then removeSetAside() on a thread of its own that nobody waits
+    // for: what it has not removed when the program ends goes at the next start.
+    static void cleanInBackground(const PrivateFolder& folder) noexcept;
 };
 
 }  // namespace tarn

@@ -135,15 +135,14 @@ QMenu* ObjectBrowserView::contextMenuFor(int row)
         isFolder = target->isFolder;
     }
 
-    const auto open = [this, key] {
+    // Open acts on the row that was clicked, even inside a larger selection; a
+    // finished upload's row stands for its object until the listing shows it.
+    const auto open = [this, key, rowKey] {
         if (key.ends_with('/')) {
             m_state.enterPrefix(key);
             return;
         }
-        if (!key.empty() && !m_state.selectedObjectKeys().contains(key)) {
-            m_state.setSelectedObjectKeys(KeySet{key});
-        }
-        startDetached(m_state.openSelectedObject());
+        startDetached(m_state.openObject(rowKey));
     };
     const auto copy = [this, key] { copyKey(key); };
     const auto rename = [this] { m_state.startRenameMove(); };
@@ -187,7 +186,7 @@ void ObjectBrowserView::openRow(int row)
         if (!m_state.selectedObjectKeys().contains(key)) {
             m_state.setSelectedObjectKeys(KeySet{key});
         }
-        startDetached(m_state.openSelectedObject());
+        startDetached(m_state.openObject(key));
         break;
     }
     case BrowserRow::Kind::uploading:

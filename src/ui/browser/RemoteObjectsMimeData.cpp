@@ -7,16 +7,22 @@
 #include "app/transfers/TransferCenter.h"
 #include "core/storage/S3Error.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QFile>
+#include <QMetaObject>
 #include <QProgressDialog>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <stop_token>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace tarn {
 
@@ -44,6 +50,109 @@ struct RemoteObjectsMimeData::Staging {
 namespace {
 
 using Staging = std::shared_ptr<RemoteObjectsMimeData::Staging>;
+
+// The receivers waiting now, each in an event loop inside its own request.
+struct Waits {
+    int depth = 0;
+    std::vector<std::weak_ptr<RemoteObjectsMimeData::Staging>> stagings;
+    std::vector<std::pair<QPointer<QObject>, std::function<void()>>> after;
+    std::unique_ptr<QObject> hold;
+};
+
+Waits& waits()
+{
+    static Waits shared;
+    return shared;
+}
+
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Whether an event for `receiver` (a widget, or the window that hands events to its
+// widgets) goes to the progress dialog of a wait.
+bool isForAWaitsDialog(const QObject* receiver)
+{
+    const auto* widget = qobject_cast<const QWidget*>(receiver);
+    const auto* window = qobject_cast<const QWindow*>(receiver);
+    for (const auto& weak : waits().stagings) {
+        const std::shared_ptr<RemoteObjectsMimeData::Staging> staging = weak.lock();
+        if (!staging || !staging->dialog) {
+            continue;
+        }
+        if ((widget != nullptr && widget->window() == staging->dialog.data()) ||
+            (window != nullptr && window == staging->dialog->windowHandle())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Keeps the user's input from everything but the progress dialogs of the waits: a
+// command of the window (a copy, a delete, a language switch) must not run inside a
+// request that is still being answered.
+class InputHold : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        return isUserInput(event->type()) && !isForAWaitsDialog(watched);
+    }
+};
+
+// One receiver's wait, from its start to its end.
+class Wait {
+public:
+    explicit Wait(const Staging& staging)
+    {
+        Waits& all = waits();
+        if (all.depth++ == 0) {
+            all.hold = std::make_unique<InputHold>();
+            qApp->installEventFilter(all.hold.get());
+        }
+        all.stagings.push_back(staging);
+    }
+
+    ~Wait()
+    {
+        Waits& all = waits();
+        all.stagings.pop_back();
+        if (--all.depth > 0) {
+            return;
+        }
+        qApp->removeEventFilter(all.hold.get());
+        all.hold.reset();
+        for (auto& [context, then] : std::exchange(all.after, {})) {
+            if (context) {
+                QMetaObject::invokeMethod(context, std::move(then), Qt::QueuedConnection);
+            }
+        }
+    }
+
+    Wait(const Wait&) = delete;
+    Wait& operator=(const Wait&) = delete;
+};
 
 // Downloads every entry into a new staging folder and publishes the URLs (none after
 // a failure, which is an error toast unless the user cancelled).
@@ -141,7 +250,36 @@ RemoteObjectsMimeData::RemoteObjectsMimeData(AppState& state, BucketConfig bucke
     m_staging->dialogParent = dialogParent;
 }
 
-RemoteObjectsMimeData::~RemoteObjectsMimeData() = default;
+RemoteObjectsMimeData::~RemoteObjectsMimeData()
+{
+    // Nobody can receive the files any more: a download still running is not needed.
+    if (m_staging->phase == Staging::Phase::running) {
+        m_staging->stop.request_stop();
+    }
+}
+
+bool RemoteObjectsMimeData::isWaiting()
+{
+    return waits().depth > 0;
+}
+
+void RemoteObjectsMimeData::stopWaiting()
+{
+    for (const auto& weak : waits().stagings) {
+        if (const std::shared_ptr<Staging> staging = weak.lock()) {
+            staging->stop.request_stop();
+        }
+    }
+}
+
+void RemoteObjectsMimeData::afterWaiting(QObject* context, std::function<void()> then)
+{
+    if (waits().depth == 0) {
+        QMetaObject::invokeMethod(context, std::move(then), Qt::QueuedConnection);
+        return;
+    }
+    waits().after.emplace_back(context, std::move(then));
+}
 
 const BucketConfig& RemoteObjectsMimeData::bucket() const
 {
@@ -189,7 +327,8 @@ QList<QUrl> RemoteObjectsMimeData::stagedUrls() const
         if (!staging->dialog) {
             QWidget* parent = staging->dialogParent ? staging->dialogParent->window() : nullptr;
             dialog = std::make_unique<QProgressDialog>(parent);
-            dialog->setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+            // Every window waits with the receiver, the transfer panel too.
+            dialog->setWindowModality(Qt::ApplicationModal);
             dialog->setLabelText(L10n::t(QStringLiteral("drag_out_preparing"), staging->items.size()));
             dialog->setCancelButtonText(L10n::t(QStringLiteral("cancel")));
             dialog->setRange(0, static_cast<int>(staging->items.size()));
@@ -205,6 +344,7 @@ QList<QUrl> RemoteObjectsMimeData::stagedUrls() const
                              });
             staging->dialog = dialog.get();
         }
+        const Wait wait(staging);
         QEventLoop loop;
         while (staging->phase == Phase::running) {
             loop.processEvents(QEventLoop::WaitForMoreEvents);

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +33,15 @@ class AppState;
 // answer (the staged files' URLs) is kept and every later request gets it at once. A
 // failure (no such bucket any more, no stored secret, a download that failed) is an
 // error toast and the answer is no URLs; a cancelled one is no URLs without a toast.
+//
+// The request must be answered before it returns, so it waits in an event loop of its
+// own, and whatever that loop runs runs inside the request. While a receiver waits:
+// - the user's input (keys, clicks, drops) reaches only the progress dialog, so no
+//   command of the window runs in the middle of the request;
+// - the data object may still go (another application takes the clipboard): its
+//   download then stops and the wait ends with no answer;
+// - the program's end stops the downloads (stopWaiting) and comes after the wait has
+//   returned (afterWaiting).
 class RemoteObjectsMimeData : public QMimeData {
     Q_OBJECT
 
@@ -66,6 +76,14 @@ public:
     QList<QUrl> stagedUrls() const;
     // How many times the entries were downloaded: 0 or 1.
     int stagingRuns() const;
+
+    // Whether a receiver waits for staged objects now.
+    static bool isWaiting();
+    // Stops the downloads every waiting receiver waits for; the waits end with no files.
+    static void stopWaiting();
+    // Calls `then` on a later turn of the event loop once no receiver waits (the loop
+    // the outermost wait returns to); nothing when `context` is gone by then.
+    static void afterWaiting(QObject* context, std::function<void()> then);
 
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override;

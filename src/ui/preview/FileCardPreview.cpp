@@ -26,7 +26,7 @@ FileCardPreview::FileCardPreview(File file, std::function<void(const std::filesy
                           QString::fromStdString(ByteFormatter::string(file.size))))
 {
     auto* surface = new PreviewSurface();
-    auto* icon = new IconView(QString::fromUtf8(ObjectPreview::previewSystemImage(file.key)), 36,
+    auto* icon = new IconView(QString::fromUtf8(ObjectPreview::previewSystemImage(file.key)), 64,
                               TarnTheme::color(ThemeColor::secondaryLabel));
     m_name->setFont(TarnTheme::font(13, QFont::Medium));
     m_name->setAlignment(Qt::AlignCenter);

@@ -5,18 +5,51 @@
 #include "ui/preview/PreviewSurface.h"
 #include "ui/theme/TarnTheme.h"
 
+#include <QCoreApplication>
 #include <QPdfDocument>
 #include <QPdfView>
+#include <QPointer>
+#include <QThread>
+#include <QThreadPool>
 #include <QVBoxLayout>
+
+#include <mutex>
+#include <utility>
 
 namespace tarn {
 
+// What the reader on the pool hands to the preview on the main thread.
+struct PdfPreview::Handoff {
+    std::mutex mutex;
+    // The preview went, or stopped waiting: the reader disposes of what it read.
+    bool abandoned = false;
+    bool delivered = false;
+    // Read, and already moved to the main thread; null when the file was no PDF.
+    QPdfDocument* document = nullptr;
+};
+
+namespace {
+
+// Closes a document on the pool: the library's lock may be held for seconds by a
+// document loading elsewhere, and the main thread must not wait for it.
+void disposeOf(QPdfDocument* document)
+{
+    if (document == nullptr) {
+        return;
+    }
+    document->setParent(nullptr);
+    document->moveToThread(nullptr);
+    QThreadPool::globalInstance()->start([document] { delete document; });
+}
+
+}  // namespace
+
 PdfPreview::PdfPreview(const QString& path, QWidget* parent)
     : QWidget(parent)
-    , m_document(new QPdfDocument(this))
     , m_view(new QPdfView())
     // Inset far enough that the view's square corners stay inside the rounded ones.
     , m_pages(new PreviewPages(PreviewSurface::around(m_view, 4), L10n::t(QStringLiteral("preview_unsupported"))))
+    , m_handoff(std::make_shared<Handoff>())
 {
     m_view->setFrameShape(QFrame::NoFrame);
     m_view->setPageMode(QPdfView::PageMode::MultiPage);
@@ -28,16 +61,82 @@ PdfPreview::PdfPreview(const QString& path, QWidget* parent)
     QPalette palette = m_view->palette();
     palette.setColor(QPalette::Dark, TarnTheme::color(ThemeColor::textBackground));
     m_view->setPalette(palette);
-    m_view->setDocument(m_document);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_pages);
 
-    if (m_document->load(path) == QPdfDocument::Error::None) {
+    // The document is made and read on the pool, then moved to the main thread; the
+    // preview is told through the application, which outlives it.
+    QThread* mainThread = thread();
+    const QPointer<PdfPreview> self(this);
+    QThreadPool::globalInstance()->start([handoff = m_handoff, path, mainThread, self] {
+        auto* document = new QPdfDocument();
+        if (document->load(path) != QPdfDocument::Error::None) {
+            delete document;
+            document = nullptr;
+        }
+        {
+            const std::lock_guard lock(handoff->mutex);
+            if (!handoff->abandoned) {
+                if (document != nullptr) {
+                    document->moveToThread(mainThread);
+                }
+                handoff->document = std::exchange(document, nullptr);
+                handoff->delivered = true;
+            }
+        }
+        delete document;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self] {
+                if (self) {
+                    self->takeDocument();
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+PdfPreview::~PdfPreview()
+{
+    stopMedia();
+    // The view's renderer works on the document from a thread of its own; the view
+    // goes first, and with it that thread.
+    delete m_pages;
+    disposeOf(std::exchange(m_document, nullptr));
+}
+
+void PdfPreview::stopMedia()
+{
+    QPdfDocument* unclaimed = nullptr;
+    {
+        const std::lock_guard lock(m_handoff->mutex);
+        m_handoff->abandoned = true;
+        unclaimed = std::exchange(m_handoff->document, nullptr);
+    }
+    disposeOf(unclaimed);
+}
+
+void PdfPreview::takeDocument()
+{
+    QPdfDocument* document = nullptr;
+    {
+        const std::lock_guard lock(m_handoff->mutex);
+        if (!m_handoff->delivered || m_handoff->abandoned || m_loaded) {
+            return;
+        }
+        document = std::exchange(m_handoff->document, nullptr);
+    }
+    m_loaded = true;
+    if (document != nullptr) {
+        document->setParent(this);
+        m_document = document;
+        m_view->setDocument(document);
         m_pages->showContent();
     } else {
         m_pages->showFailure();
     }
+    emit loaded();
 }
 
 bool PdfPreview::showsFailure() const

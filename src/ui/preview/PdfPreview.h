@@ -1,6 +1,10 @@
 #pragma once
 
+#include "ui/preview/StoppablePreview.h"
+
 #include <QWidget>
+
+#include <memory>
 
 class QPdfDocument;
 class QPdfView;
@@ -10,22 +14,41 @@ namespace tarn {
 class PreviewPages;
 
 // A PDF document, every page one under the other, each fitted to the view's width.
-// The pages are rendered in the background as they scroll into view. A file that is
-// no readable PDF shows the "unsupported" text.
-class PdfPreview : public QWidget {
+// The file is read off the main thread (a large or damaged file takes the PDF library
+// seconds to make sense of) and shown once read; the pages are rendered in the
+// background as they scroll into view. A file that is no readable PDF shows the
+// "unsupported" text. A document is closed off the main thread too: closing waits
+// for the library, which another document may be holding while it loads.
+class PdfPreview : public QWidget, public StoppablePreview {
     Q_OBJECT
 
 public:
     explicit PdfPreview(const QString& path, QWidget* parent = nullptr);
+    ~PdfPreview() override;
 
+    // Null until the file has been read, and when it could not be.
     QPdfDocument* document() const { return m_document; }
     QPdfView* view() const { return m_view; }
+    bool isLoaded() const { return m_loaded; }
     bool showsFailure() const;
 
+    // Drops a document still being read.
+    void stopMedia() override;
+
+signals:
+    void loaded();
+
 private:
-    QPdfDocument* m_document;
+    struct Handoff;
+
+    // Takes the document the reader left, or shows the failure when there is none.
+    void takeDocument();
+
     QPdfView* m_view;
     PreviewPages* m_pages;
+    QPdfDocument* m_document = nullptr;
+    std::shared_ptr<Handoff> m_handoff;
+    bool m_loaded = false;
 };
 
 }  // namespace tarn

@@ -52,10 +52,9 @@ int height(PreviewKind kind)
     case PreviewKind::text:
         return 380;
     case PreviewKind::file:
-        // A card of a few lines, not a viewer: it needs less room than the others.
-        return 240;
+        return 440;
     }
-    return 240;
+    return 440;
 }
 
 }  // namespace tarn::PreviewChoice

@@ -2,6 +2,7 @@
 
 #include "app/state/AppState.h"
 #include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
 #include "core/config/Url.h"
 #include "core/storage/S3Error.h"
 #include "ui/sheets/TextInputSheet.h"
@@ -286,16 +287,18 @@ QCoro::Task<> AddBucketSheet::checkKeys(QPointer<AddBucketSheet> sheet, QPointer
             throw S3Error::invalidURL();
         }
         const S3Credentials credentials{check.accessKeyID, check.secretAccessKey};
-        auto list = [&client = state->client(), &endpoint = *url, &region = check.region, &credentials] {
+        auto list = [&client = state->client(), &endpoint = *url, &region = check.region, &credentials,
+                     stop = state->lifetimeToken()] {
             std::vector<std::string> found;
-            for (const S3BucketInfo& bucket : client.listBuckets(endpoint, region, credentials)) {
+            for (const S3BucketInfo& bucket : client.listBuckets(endpoint, region, credentials, stop)) {
                 found.push_back(bucket.name);
             }
             return found;
         };
         names = co_await state->inBackground(list);
-    } catch (const std::exception& error) {
-        failure = QString::fromUtf8(error.what());
+    } catch (...) {
+        // In the interface's language, as the transfer queue tells its failures.
+        failure = TransferCenter::describe(std::current_exception());
     }
     if (!state) {
         co_return;

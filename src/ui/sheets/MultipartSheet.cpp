@@ -18,7 +18,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <set>
 #include <utility>
 
 namespace tarn {
@@ -147,12 +146,24 @@ QString MultipartSheet::initiatedText(const MultipartUpload& upload)
 void MultipartSheet::showUploads()
 {
     const std::vector<MultipartUpload>& uploads = m_state.multipartUploads();
+    // Rows are chosen by what they show: the same uploads stay chosen when a further
+    // page arrives or the list is loaded again, wherever they land.
+    const KeySet chosen = chosenUploadIDs();
     m_table->clearContents();
     m_table->setRowCount(static_cast<int>(uploads.size()));
+    QItemSelection rows;
     for (int row = 0; row < static_cast<int>(uploads.size()); ++row) {
         const MultipartUpload& upload = uploads[static_cast<std::size_t>(row)];
         m_table->setItem(row, 0, cell(QString::fromStdString(upload.key)));
         m_table->setItem(row, 1, cell(initiatedText(upload)));
+        if (chosen.contains(upload.uploadId)) {
+            rows.select(m_table->model()->index(row, 0), m_table->model()->index(row, 1));
+        }
+    }
+    m_table->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
+    m_shownUploadIDs.clear();
+    for (const MultipartUpload& upload : uploads) {
+        m_shownUploadIDs.push_back(upload.uploadId);
     }
     showLoading();
     // After the rows are laid out, so the scroll bar knows the list's new length.
@@ -177,19 +188,21 @@ void MultipartSheet::refresh()
     m_operations.reload();
 }
 
-void MultipartSheet::abortSelected()
+KeySet MultipartSheet::chosenUploadIDs() const
 {
-    const std::vector<MultipartUpload>& uploads = m_state.multipartUploads();
-    std::set<int> rows;
-    for (const QModelIndex& index : m_table->selectionModel()->selectedRows()) {
-        rows.insert(index.row());
-    }
     KeySet chosen;
-    for (int row : rows) {
-        if (row >= 0 && static_cast<std::size_t>(row) < uploads.size()) {
-            chosen.insert(uploads[static_cast<std::size_t>(row)].uploadId);
+    for (const QModelIndex& index : m_table->selectionModel()->selectedRows()) {
+        const auto row = static_cast<std::size_t>(index.row());
+        if (index.row() >= 0 && row < m_shownUploadIDs.size()) {
+            chosen.insert(m_shownUploadIDs[row]);
         }
     }
+    return chosen;
+}
+
+void MultipartSheet::abortSelected()
+{
+    KeySet chosen = chosenUploadIDs();
     if (chosen.empty()) {
         m_state.ui().beep();
         return;

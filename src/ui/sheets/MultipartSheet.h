@@ -1,11 +1,13 @@
 #pragma once
 
+#include "app/state/KeySet.h"
 #include "core/config/StorageModels.h"
 #include "ui/sheets/SheetView.h"
 
 #include <QCoro/QCoroTask>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 class QLabel;
@@ -19,8 +21,9 @@ class SkeletonListView;
 // The unfinished multipart uploads of the selected bucket: their keys and start
 // dates, with Refresh, Abort (the selected rows), Abort All and Close. The list is the
 // state's: the sheet follows it and its loading flag, and calls the state's
-// operations. Abort All asks first, since it also ends uploads this program would
-// otherwise resume.
+// operations. The rows the user chose stay chosen, by upload ID, when a further page
+// arrives or the list is loaded again. Abort All asks first, since it also ends
+// uploads this program would otherwise resume.
 class MultipartSheet : public SheetView {
     Q_OBJECT
 
@@ -57,6 +60,8 @@ public:
 
 private:
     void showUploads();
+    // The upload IDs of the rows chosen in the table.
+    KeySet chosenUploadIDs() const;
     void showLoading();
     // Asks for the next page once the list is scrolled near its end (or fits whole).
     void loadMoreIfNearBottom();
@@ -72,6 +77,8 @@ private:
     QPushButton* m_abortButton = nullptr;
     QPushButton* m_abortAllButton = nullptr;
     QPushButton* m_closeButton = nullptr;
+    // The upload ID of each row, as the table shows them.
+    std::vector<std::string> m_shownUploadIDs;
 };
 
 }  // namespace tarn

@@ -73,7 +73,6 @@ ShareSheet::ShareSheet(AppState& state, std::function<void()> onClose, Operation
         };
     }
     if (const std::optional<BucketConfig> bucket = state.selectedBucket()) {
-        m_domains = bucket->publicDomains;
         m_offersRequestLimit = MakerService::isStorageEndpoint(bucket->endpoint);
     }
 
@@ -94,13 +93,7 @@ ShareSheet::ShareSheet(AppState& state, std::function<void()> onClose, Operation
 
     m_domainBox = new QComboBox(this);
     m_domainBox->setFont(TarnTheme::font(12));
-    for (const PublicDomain& domain : m_domains) {
-        m_domainBox->addItem(QString::fromStdString(domain.host));
-    }
-    if (m_domains.empty()) {
-        m_domainBox->addItem(QStringLiteral("\u2014"));
-        m_domainBox->setEnabled(false);
-    }
+    readDomains();
 
     m_expiresField = numberField(QStringLiteral("expires_seconds"), QStringLiteral("3600"), this);
     m_maxRequestsField = numberField(QStringLiteral("max_requests"), QStringLiteral("0"), this);
@@ -150,9 +143,11 @@ ShareSheet::ShareSheet(AppState& state, std::function<void()> onClose, Operation
     layout->addWidget(m_linkView, 0, Qt::AlignLeft);
     layout->addLayout(buttons);
 
-    // Kind and domain wait for the preselection, which reads the keyring.
+    // Kind and domain wait for the preselection, which reads the keyring; Copy All
+    // waits for the links.
     m_kindBox->setEnabled(false);
     m_domainBox->setEnabled(false);
+    m_copyButton->setEnabled(false);
     updateVisibility(ShareLinkKind::anonymous);
     updateExpiryNote();
     connect(m_expiresField, &QLineEdit::textChanged, this, &ShareSheet::updateExpiryNote);
@@ -218,6 +213,41 @@ QCoro::Task<> ShareSheet::preselect()
     m_domainBox->setEnabled(!m_domains.empty());
     m_preselected = true;
     generate();
+}
+
+void ShareSheet::readDomains()
+{
+    std::vector<PublicDomain> domains;
+    if (const std::optional<BucketConfig> bucket = m_state.selectedBucket()) {
+        domains = bucket->publicDomains;
+    }
+    const auto unchanged = [&] {
+        return domains.size() == m_domains.size() &&
+               std::equal(domains.begin(), domains.end(), m_domains.begin(),
+                          [](const PublicDomain& a, const PublicDomain& b) { return a.id == b.id && a.host == b.host; });
+    };
+    if (m_domainBox->count() > 0 && unchanged()) {
+        return;
+    }
+    // The chosen domain stays chosen wherever it now stands; gone, the first one is.
+    const int index = m_domainBox->currentIndex();
+    std::optional<Uuid> chosen;
+    if (index >= 0 && static_cast<std::size_t>(index) < m_domains.size()) {
+        chosen = m_domains[static_cast<std::size_t>(index)].id;
+    }
+    m_domains = std::move(domains);
+    const QSignalBlocker quiet(m_domainBox);
+    m_domainBox->clear();
+    for (const PublicDomain& domain : m_domains) {
+        m_domainBox->addItem(QString::fromStdString(domain.host));
+    }
+    if (m_domains.empty()) {
+        m_domainBox->addItem(QStringLiteral("\u2014"));
+    }
+    const auto found = std::find_if(m_domains.begin(), m_domains.end(),
+                                    [&](const PublicDomain& domain) { return domain.id == chosen; });
+    m_domainBox->setCurrentIndex(found == m_domains.end() ? 0 : static_cast<int>(found - m_domains.begin()));
+    m_domainBox->setEnabled(m_preselected && !m_domains.empty());
 }
 
 ShareLinkKind ShareSheet::selectedKind() const
@@ -315,9 +345,13 @@ void ShareSheet::generate()
     m_countLabel->setText(L10n::t(QStringLiteral("share_link_count"), objects.size()));
     const ShareLinkKind kind = selectedKind();
     updateVisibility(kind);
-    // Whatever is under way now answers a question no longer asked.
+    // The bucket's domains as they are now: they may have changed since the sheet opened.
+    readDomains();
+    // Whatever is under way now answers a question no longer asked, and the links
+    // shown are another question's: none are offered until the new ones are made.
     ++m_generation;
-    m_generating = false;
+    setGenerating(false);
+    m_linkView->clear();
     if (objects.empty()) {
         m_linkView->setPlainText(unavailableText());
         return;
@@ -336,7 +370,7 @@ void ShareSheet::generate()
     const std::int64_t expiresSeconds = wholeNumber(m_expiresField->text()).value_or(0);
     const std::int64_t maxRequests = m_offersRequestLimit ? wholeNumber(m_maxRequestsField->text()).value_or(0) : 0;
     const std::int64_t ttlSeconds = wholeNumber(m_ttlField->text()).value_or(kDefaultTTLSeconds);
-    m_generating = true;
+    setGenerating(true);
     startDetached(makeLinks(m_generation, objects, kind, domainID, expiresSeconds, maxRequests, ttlSeconds));
 }
 
@@ -362,13 +396,19 @@ QCoro::Task<> ShareSheet::makeLinks(int generation, std::vector<ObjectItem> obje
         lines.append(link ? QString::fromStdString(*link) : unavailableText());
     }
     m_linkView->setPlainText(lines.join(QLatin1Char('\n')));
-    m_generating = false;
+    setGenerating(false);
+}
+
+void ShareSheet::setGenerating(bool generating)
+{
+    m_generating = generating;
+    m_copyButton->setEnabled(isReady());
 }
 
 void ShareSheet::copyLink()
 {
     const QString text = m_linkView->toPlainText();
-    if (text.isEmpty() || text == unavailableText()) {
+    if (!isReady() || text.isEmpty() || text == unavailableText()) {
         m_state.ui().beep();
         return;
     }

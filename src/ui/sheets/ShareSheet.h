@@ -25,9 +25,10 @@ class AppState;
 // Links for every object selected in the browser, one per line, of one kind: the
 // plain object URL, a presigned URL, or an anonymous or token-signed URL on one of
 // the bucket's CDN domains. The user picks the kind, the domain and the numbers and
-// presses Generate (a change of kind or domain generates at once); Copy All puts the
-// whole text on the clipboard. The state makes every link; an object whose link
-// cannot be made shows the "unavailable" text on its line.
+// presses Generate (a change of kind or domain generates at once, and Generate reads
+// the bucket's domains again); Copy All puts the whole text on the clipboard, and is
+// offered only once the links of the kind shown are made. The state makes every link;
+// an object whose link cannot be made shows the "unavailable" text on its line.
 //
 // A presigned link's lifetime must be a whole number of seconds, 0 or more (0 is the
 // longest, seven days): anything else marks the field and makes no link, and the
@@ -94,6 +95,10 @@ private:
                             std::optional<Uuid> domainID, std::int64_t expiresSeconds, std::int64_t maxRequests,
                             std::int64_t cdnTTLSeconds);
     void updateVisibility(ShareLinkKind kind);
+    // Reads the selected bucket's domains again and offers them, keeping the chosen one.
+    void readDomains();
+    // Copy All is offered only for the links of the question asked last.
+    void setGenerating(bool generating);
     void updateExpiryNote();
     QWidget* labeled(const QString& title, QWidget* control, QWidget* note = nullptr);
 

@@ -93,11 +93,9 @@ QWidget* makeRenameMoveSheet(SheetPresenter& presenter, std::function<void()> cl
 
 QWidget* makeHistorySheet(SheetPresenter& presenter, std::function<void()> close)
 {
-    AppState& state = presenter.state();
-    // Entries of the last moments still wait in the state's buffer; written first,
-    // the list shows the operation that just ended too.
-    state.flushHistory();
-    return new HistorySheet(state.config().history, std::move(close));
+    // Entries of the last moments still wait in the state's buffer; listed with the
+    // others, the list shows the operation that just ended too, without a save here.
+    return new HistorySheet(presenter.state().historyEntries(), std::move(close));
 }
 
 QWidget* makeBucketEditorSheet(SheetPresenter& presenter, std::function<void()> close)

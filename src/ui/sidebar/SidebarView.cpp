@@ -145,8 +145,13 @@ void SidebarView::reload()
     QScrollBar* scroll = m_tree->verticalScrollBar();
     const int scrolled = scroll->value();
     const bool reset = m_model->setNodes(SidebarModel::nodesOf(m_state), m_state.config().favoriteBucketIDs);
-    if (reset) {
-        // New rows: every group opens again, and the list stays where it was scrolled.
+    // Every group opens again after each reload, whatever the user closed, and the
+    // list stays where it was scrolled.
+    bool closedGroup = false;
+    for (int group = 0; group < m_model->rowCount() && !closedGroup; ++group) {
+        closedGroup = !m_tree->isExpanded(m_model->index(group, 0));
+    }
+    if (reset || closedGroup) {
         m_tree->expandAll();
         m_tree->doItemsLayout();
         applyBottomInset();

@@ -8,6 +8,7 @@
 #include "core/config/KeychainSecretStore.h"
 #include "core/storage/S3Client.h"
 #include "ui/browser/DragOutStaging.h"
+#include "ui/browser/RemoteObjectsMimeData.h"
 #include "ui/transfers/TransferPanelWindow.h"
 #include "ui/window/EditCommandRouter.h"
 #include "ui/window/MainWindow.h"
@@ -56,7 +57,7 @@ void AppDelegate::launch()
     // main window's close ends it.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     // Objects staged for a paste or drop of an earlier run are no one's any more.
-    DragOutStaging::clean(m_state->privateFolder());
+    DragOutStaging::cleanInBackground(m_state->privateFolder());
 
     m_window = std::make_unique<MainWindow>();
     m_uiServices.setDialogParent(m_window.get());
@@ -78,6 +79,14 @@ void AppDelegate::quit()
     if (m_quitting) {
         return;
     }
+    if (RemoteObjectsMimeData::isWaiting()) {
+        // A receiver waits for copied objects in an event loop inside its request (a
+        // paste, a drop): their download stops, and the program ends once that loop
+        // has returned, so nothing it relies on ends under it.
+        RemoteObjectsMimeData::stopWaiting();
+        RemoteObjectsMimeData::afterWaiting(this, [this] { quit(); });
+        return;
+    }
     m_quitting = true;
     shutdown();
     QCoreApplication::quit();
@@ -93,7 +102,7 @@ void AppDelegate::shutdown()
     if (m_window) {
         m_window->saveGeometryNow();
     }
-    DragOutStaging::clean(m_state->privateFolder());
+    DragOutStaging::cleanInBackground(m_state->privateFolder());
 }
 
 void AppDelegate::showTransferPanel()

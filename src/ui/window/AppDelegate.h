@@ -28,7 +28,9 @@ class TransferPanelWindow;
 // window ends the program (other windows, such as the transfer panel, do not keep it
 // alive), and at the end the buffered history is written. Objects staged for other
 // applications (copied or dragged out of the browser) are removed at launch and at
-// the end.
+// the end, in the background. An end asked for while another application waits for
+// copied objects (a paste in progress) stops their download and comes once that wait
+// has returned.
 class AppDelegate : public QObject {
     Q_OBJECT
 

@@ -1,0 +1,143 @@
+#include "BenchSupport.h"
+
+#include "ui/preview/PdfPreview.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr qint64 kFileBytes = qint64{200} << 20;
+constexpr int kStallTimerMs = 5;
+// After the document is shown, the first pages render meanwhile; then it is closed.
+constexpr int kRenderMs = 500;
+constexpr int kClosingMs = 100;
+
+// A PDF of `size` bytes: one page of text, and the bulk in a stream no page draws (as
+// an attachment or an unused image would be). Damaged, its cross-reference table is
+// not where the file says, and the library reads the whole file to rebuild it.
+bool writeLargePdf(const QString& path, qint64 size, bool damaged)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return false;
+    }
+    std::vector<qint64> offsets;
+    QByteArray head = "%PDF-1.4\n";
+    const auto object = [&](const QByteArray& body) {
+        offsets.push_back(head.size());
+        head += QByteArray::number(static_cast<qint64>(offsets.size())) + " 0 obj\n" + body + "\nendobj\n";
+    };
+    const QByteArray text = "BT /F1 24 Tf 72 700 Td (A large document) Tj ET";
+    object("<< /Type /Catalog /Pages 2 0 R >>");
+    object("<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    object("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
+           "/Resources << /Font << /F1 5 0 R >> >> >>");
+    object("<< /Length " + QByteArray::number(text.size()) + " >>\nstream\n" + text + "\nendstream");
+    object("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    const qint64 bulk = size - head.size() - 512;
+    offsets.push_back(head.size());
+    head += "6 0 obj\n<< /Length " + QByteArray::number(bulk) + " >>\nstream\n";
+    file.write(head);
+    QByteArray block(1 << 20, '\0');
+    for (qsizetype i = 0; i < block.size(); ++i) {
+        block[i] = static_cast<char>('a' + i % 26);
+    }
+    for (qint64 written = 0; written < bulk;) {
+        const qint64 chunk = std::min<qint64>(block.size(), bulk - written);
+        file.write(block.constData(), chunk);
+        written += chunk;
+    }
+    QByteArray tail = "\nendstream\nendobj\n";
+    const qint64 xref = file.pos() + tail.size();
+    tail += "xref\n0 " + QByteArray::number(static_cast<qint64>(offsets.size()) + 1) + "\n0000000000 65535 f \n";
+    for (const qint64 offset : offsets) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010lld 00000 n \n", static_cast<long long>(offset));
+        tail += line;
+    }
+    tail += "trailer\n<< /Size " + QByteArray::number(static_cast<qint64>(offsets.size()) + 1) +
+            " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(damaged ? xref / 2 : xref) + "\n%%EOF\n";
+    file.write(tail);
+    return file.error() == QFileDevice::NoError;
+}
+
+}  // namespace
+
+// A 200 MiB PDF opened in a preview of the inspector's size: the file is read, the
+// first page drawn and the preview closed again, while a timer on the main thread
+// measures the longest the event loop was held up (goal: 16 ms, one frame):
+// max_main_thread_stall_ms by the wall clock, max_main_thread_busy_ms by the main
+// thread's own CPU time. load_ms is how long the document took to appear.
+// Argument 1: a damaged file.
+void BM_PdfPreviewOpen200MiB(benchmark::State& state)
+{
+    const bool damaged = state.range(0) != 0;
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("large.pdf"));
+    if (!writeLargePdf(path, kFileBytes, damaged)) {
+        state.SkipWithError("cannot write the PDF");
+        return;
+    }
+    double maxStallMs = std::numeric_limits<double>::infinity();
+    double maxBusyMs = std::numeric_limits<double>::infinity();
+    double loadMs = std::numeric_limits<double>::infinity();
+    bool everLoaded = true;
+    for (auto _ : state) {
+        QWidget pane;
+        pane.resize(320, 460);
+        auto* layout = new QVBoxLayout(&pane);
+        pane.show();
+        QApplication::processEvents();
+
+        tarn::bench::StallWatch stalls(kStallTimerMs);
+        QEventLoop loop;
+        tarn::PdfPreview* preview = nullptr;
+        std::chrono::steady_clock::time_point opened;
+        double loaded = std::numeric_limits<double>::infinity();
+        QTimer::singleShot(20, &pane, [&] {
+            opened = std::chrono::steady_clock::now();
+            preview = new tarn::PdfPreview(path);
+            layout->addWidget(preview);
+            QObject::connect(preview, &tarn::PdfPreview::loaded, &loop, [&] {
+                loaded = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - opened).count();
+                // The user moves on: the preview goes, and its document with it.
+                QTimer::singleShot(kRenderMs, &loop, [&] {
+                    delete preview;
+                    QTimer::singleShot(kClosingMs, &loop, &QEventLoop::quit);
+                });
+            });
+        });
+        // A bound for a load that never ends.
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        stalls.start();
+        loop.exec();
+        stalls.stop();
+
+        everLoaded = everLoaded && loaded < std::numeric_limits<double>::infinity();
+        maxStallMs = std::min(maxStallMs, stalls.longestStallMs());
+        maxBusyMs = std::min(maxBusyMs, stalls.longestBusyMs());
+        loadMs = std::min(loadMs, loaded);
+    }
+    if (!everLoaded) {
+        state.SkipWithError("the document did not load");
+    }
+    state.counters["max_main_thread_stall_ms"] = maxStallMs;
+    state.counters["max_main_thread_busy_ms"] = maxBusyMs;
+    state.counters["load_ms"] = loadMs;
+}
+BENCHMARK(BM_PdfPreviewOpen200MiB)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
