@@ -54,7 +54,8 @@ public:
     std::vector<S3BucketInfo> listBuckets(const Url& endpoint, const std::string& region,
                                           const S3Credentials& credentials, std::stop_token stop = {});
     // One page of objects and folders under `prefix`; an absent token asks for the
-    // first page.
+    // first page. A page that names a key or folder outside `prefix` throws
+    // ListingOutsidePrefixError (so do list() and listObjects()).
     S3Listing listPage(const BucketConfig& bucket, const S3Credentials& credentials, const std::string& prefix,
                        const std::string& delimiter, const std::optional<std::string>& continuationToken,
                        std::stop_token stop = {});
