@@ -729,7 +729,8 @@ private:
     // Import steps: the user's confirmation; the replacement (file first, memory after),
     // which throws what the backup or the save throws; the closing report of the
     // secrets this computer lacks for the new configuration.
-    QCoro::Task<bool> confirmImport(std::size_t accountCount);
+    // With `turnsOnLogging`, the question also says that the file switches the debug log on.
+    QCoro::Task<bool> confirmImport(std::size_t accountCount, bool turnsOnLogging);
     QCoro::Task<> applyImportedConfig(AppConfig config, std::vector<CDNKeyMove> cdnMoves);
     QCoro::Task<> reportImportResult();
     // The bucket form's token keys, written before its settings change (blocking).

@@ -90,7 +90,10 @@ QCoro::Task<> AppState::importConfig() {
         co_return;
     }
 
-    const bool confirmed = co_await confirmImport(imported->config.profiles.size());
+    // Logging writes every request, bucket names and the servers' answers to a file:
+    // a file handed to the user must not switch that on unannounced.
+    const bool turnsOnLogging = imported->config.debugLogging && !m_config.debugLogging;
+    const bool confirmed = co_await confirmImport(imported->config.profiles.size(), turnsOnLogging);
     if (!self || !confirmed) co_return;
     try {
         co_await applyImportedConfig(std::move(imported->config), std::move(imported->cdnMoves));
@@ -117,10 +120,12 @@ std::optional<ImportedConfig> AppState::parseImportedConfig(std::string_view byt
     return imported;
 }
 
-QCoro::Task<bool> AppState::confirmImport(std::size_t accountCount) {
+QCoro::Task<bool> AppState::confirmImport(std::size_t accountCount, bool turnsOnLogging) {
+    QString message = L10n::t(QStringLiteral("import_confirm_message"), accountCount);
+    if (turnsOnLogging) message += QStringLiteral("\n\n") + L10n::t(QStringLiteral("import_turns_on_logging"));
     const UiServices::Alert alert(UiServices::Alert::Style::warning, L10n::t(QStringLiteral("import_confirm_title")),
-                                  L10n::t(QStringLiteral("import_confirm_message"), accountCount),
-                                  L10n::t(QStringLiteral("import_confirm_button")), L10n::t(QStringLiteral("cancel")));
+                                  message, L10n::t(QStringLiteral("import_confirm_button")),
+                                  L10n::t(QStringLiteral("cancel")));
     co_return co_await m_ui->showAlert(alert);
 }
 

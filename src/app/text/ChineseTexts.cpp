@@ -343,6 +343,7 @@ constexpr TextEntry kTexts[] = {
     {"metadata_not_loaded", "尚未读取到该对象的元数据，暂时无法编辑。请在详情显示后再试。"},
     {"drag_out_preparing", "正在为其他应用准备 %d 个项目…"},
     {"listing_outside_prefix", "请求“%@”中的内容时，服务器还列出了其外的“%@”。未做任何更改：该服务器可能不支持按文件夹列出。"},
+    {"import_turns_on_logging", "该文件还会开启调试日志：此后每个请求（包括存储桶名称、对象键和服务器的响应）都会写入 ~/corvane.log。可在“设置 › 高级”中关闭。"},
 };
 
 }  // namespace

@@ -345,6 +345,7 @@ constexpr TextEntry kTexts[] = {
     {"metadata_not_loaded", "The metadata of this object has not been read yet, so it cannot be edited. Try again once its details show."},
     {"drag_out_preparing", "Preparing %d item(s) for the other application…"},
     {"listing_outside_prefix", "Asked for the contents of “%@”, the server also listed “%@”, which lies outside it. Nothing was changed: the server may ignore folder listings."},
+    {"import_turns_on_logging", "The file also turns on debug logging: from then on every request, with bucket names, object keys and the servers' answers, is written to ~/corvane.log. It can be turned off in Settings › Advanced."},
 };
 
 }  // namespace
