@@ -220,6 +220,48 @@ TEST_F(AppStateImportExportTest, TheConfirmationSaysWhenTheFileTurnsTheDebugLogO
     }
 }
 
+TEST_F(AppStateImportExportTest, AnAccountMovedToAnotherSchemeOrPortNeedsItsSecretEnteredAgain) {
+    const StorageProfile current = m_configBefore.profiles.front();
+    const std::string account =
+        KeychainSecretStore::accountSecretAccount(current.endpoint, current.region, current.accessKeyID);
+    struct Case {
+        const char* endpoint;
+        bool savedBefore;  // saved before the place of a secret was recorded
+        bool secretServes;
+    };
+    const Case cases[] = {
+        {"https://current.example.com:443", false, true}, {"http://current.example.com", false, false},
+        {"https://current.example.com:8443", false, false}, {"https://current.example.com:443", true, true},
+        {"http://current.example.com", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.endpoint) + (c.savedBefore ? " (saved before)" : ""));
+        m_state->setConfig(m_configBefore);
+        m_secretStore.deleteSecret(account);
+        if (c.savedBefore) {
+            m_secretStore.save("secret", account);
+        } else {
+            m_secretStore.save("secret", account, KeychainSecretStore::originOf(current.endpoint));
+        }
+        AppConfig moved = m_configBefore;
+        moved.profiles.front().endpoint = *Url::parse(c.endpoint);
+        m_ui.alertsShown.clear();
+        importFile(ConfigJson::encodeAppConfig(moved));
+
+        ASSERT_EQ(m_state->config().profiles.front().endpoint.absoluteString(), c.endpoint);
+        const BucketConfig bucket = m_state->allBuckets().front();
+        EXPECT_EQ(AppState::secretFromStore(m_secretStore, bucket).has_value(), c.secretServes);
+        if (c.secretServes) {
+            EXPECT_EQ(m_ui.alertsShown.size(), 1u) << "no key is missing: no report";
+        } else {
+            ASSERT_EQ(m_ui.alertsShown.size(), 2u);
+            EXPECT_EQ(m_ui.alertsShown[1].informativeText,
+                      L10n::t(QStringLiteral("import_missing_accounts"), QString::fromStdString(current.name)));
+        }
+    }
+    m_secretStore.deleteSecret(account);
+}
+
 // The disk fills up after the backup: the configuration in memory and its file stay
 // as they were.
 TEST_F(AppStateImportExportTest, AnImportThatCannotBeSavedChangesNothing) {
