@@ -12,6 +12,8 @@
 
 #include <gmock/gmock.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 using namespace std::chrono_literals;
@@ -241,6 +243,69 @@ TEST_F(AppStateObjectCommandsServerTest, OpeningAnObjectTwiceReplacesItsLocalFil
 
     // The preview cache of the bucket lies inside its folder of opened objects.
     EXPECT_EQ(m_app->previewCacheFolder(bucket), opened.parent_path() / "_preview");
+}
+
+TEST_F(AppStateObjectCommandsServerTest, LaunchersAndProgramsAreOpenedOnlyOnceTheUserSaysSo) {
+    const BucketConfig made = test::createBucket(*m_server, "launch");
+    struct Case {
+        std::string key;
+        std::string content;
+        const char* type;  // the MIME type the question names; none for a file opened at once
+    };
+    const std::string elf = std::string("\x7f" "ELF\x02\x01\x01", 7) + std::string(57, '\0');
+    const std::vector<Case> cases{
+        {"docs/invoice.desktop", "[Desktop Entry]\nType=Application\nName=Invoice\nExec=sh -c 'rm -rf ~'\n",
+         "application/x-desktop"},
+        {"docs/run.sh", "#!/bin/sh\necho hello\n", "application/x-shellscript"},
+        {"docs/report", elf, "application/x-executable"},
+        {"docs/tool.jar", "PK\x03\x04 not really a jar", "application/x-java-archive"},
+        {"docs/notes.txt", "plain words\n", nullptr},
+    };
+    for (const Case& c : cases) test::putObjects(*m_server, made, {c.key}, c.content);
+    const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
+    m_app->switchBucket(bucket.id, "docs/");
+    ASSERT_TRUE(waitUntilSettled());
+    const fs::path folder = m_app->privateFolder().openedObjectsFolder(bucket.id);
+    // Whatever the user's mask, nothing written from a bucket can be run by a click.
+    struct NoMask {
+        mode_t previous = ::umask(0);
+        ~NoMask() { ::umask(previous); }
+    } noMask;
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        const fs::path file = folder / fs::path(c.key).filename();
+        m_app->setSelectedObjectKeys({c.key});
+        m_ui.alertsShown.clear();
+        m_ui.openedFiles.clear();
+        m_ui.alertAnswers = {false};
+        EXPECT_TRUE(finishWithin(m_app->openSelectedObject()));
+        struct stat status {};
+        ASSERT_EQ(::stat(file.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0111, 0u);
+        if (c.type == nullptr) {
+            EXPECT_THAT(m_ui.alertsShown, IsEmpty());
+            EXPECT_THAT(m_ui.openedFiles, ElementsAre(file));
+            continue;
+        }
+        // Asked, naming the file and its type, with Cancel as the default: declined.
+        ASSERT_EQ(m_ui.alertsShown.size(), 1u);
+        const UiServices::Alert& asked = m_ui.alertsShown.front();
+        const QString name = QString::fromStdString(file.filename().string());
+        EXPECT_EQ(asked.message, text("open_launchable_title"));
+        EXPECT_THAT(asked.informativeText.toStdString(), ::testing::HasSubstr(name.toStdString()));
+        EXPECT_THAT(asked.informativeText.toStdString(), ::testing::HasSubstr(c.type));
+        EXPECT_TRUE(asked.cancelIsDefault);
+        EXPECT_EQ(asked.cancelButton, text("cancel"));
+        EXPECT_THAT(m_ui.openedFiles, IsEmpty());
+
+        // Confirmed: opened.
+        m_ui.alertAnswers = {true};
+        EXPECT_TRUE(finishWithin(m_app->openSelectedObject()));
+        EXPECT_THAT(m_ui.openedFiles, ElementsAre(file));
+    }
+    m_app->flushHistory();
+    EXPECT_EQ(m_app->config().history.size(), cases.size()) << "a declined open is no open";
 }
 
 }  // namespace

@@ -601,6 +601,10 @@ public:
     // Downloads the first selected object into the private folder and hands it to the
     // desktop's default application; failures become error toasts.
     QCoro::Task<> openSelectedObject();
+    // Hands a file downloaded from a bucket to the desktop's default application; a
+    // launcher, script, program or installer only once the user has said yes (Cancel
+    // is the default answer). True when it was handed over.
+    QCoro::Task<bool> openDownloadedFile(std::filesystem::path file);
     // The bucket's preview cache in the private folder, made (private) when missing.
     // Throws PrivateFolderError or std::filesystem::filesystem_error.
     std::filesystem::path previewCacheFolder(const BucketConfig& bucket) const;

@@ -346,6 +346,8 @@ constexpr TextEntry kTexts[] = {
     {"drag_out_preparing", "Preparing %d item(s) for the other application…"},
     {"listing_outside_prefix", "Asked for the contents of “%@”, the server also listed “%@”, which lies outside it. Nothing was changed: the server may ignore folder listings."},
     {"import_turns_on_logging", "The file also turns on debug logging: from then on every request, with bucket names, object keys and the servers' answers, is written to ~/corvane.log. It can be turned off in Settings › Advanced."},
+    {"open_launchable_title", "Open a file that may run as a program?"},
+    {"open_launchable_message", "“%@” is of the type %@: the desktop may run or install it rather than show it. Open it only if you trust whoever put it in the bucket."},
 };
 
 }  // namespace

@@ -40,7 +40,7 @@ PreviewActions desktopActions(AppState& state)
     PreviewActions actions;
     actions.openLink = [&state](const QUrl& url) { state.ui().openUrl(url); };
     actions.openWithDefaultApplication = [&state](const std::filesystem::path& file) {
-        state.ui().openWithDefaultApplication(file);
+        startDetached(state.openDownloadedFile(file));
     };
     return actions;
 }

@@ -151,7 +151,7 @@ QCoro::Task<bool> WidgetUiServices::showAlert(Alert alert)
                                    : box->addButton(alert.confirmButton, QMessageBox::AcceptRole);
     QAbstractButton* cancel =
         alert.cancelButton.isEmpty() ? nullptr : box->addButton(alert.cancelButton, QMessageBox::RejectRole);
-    box->setDefaultButton(qobject_cast<QPushButton*>(confirm));
+    box->setDefaultButton(qobject_cast<QPushButton*>(alert.cancelIsDefault && cancel != nullptr ? cancel : confirm));
     box->setEscapeButton(cancel != nullptr ? cancel : confirm);
 
     DialogAwaiter ended(box);
