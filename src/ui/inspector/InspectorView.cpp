@@ -10,6 +10,7 @@
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/IconView.h"
 #include "ui/views/OverlayScrollView.h"
+#include "ui/views/PlainText.h"
 
 #include <QClipboard>
 #include <QGridLayout>
@@ -48,7 +49,7 @@ PreviewActions desktopActions(AppState& state)
 QLabel* centredLabel(const QString& text, int pixelSize, ThemeColor color)
 {
     auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
+    PlainText::apply(label);
     label->setFont(TarnTheme::font(pixelSize));
     label->setAlignment(Qt::AlignCenter);
     PreviewLook::setTextColor(label, color);

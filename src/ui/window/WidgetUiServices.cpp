@@ -3,6 +3,7 @@
 #include "app/text/L10n.h"
 #include "ui/icons/MingCute.h"
 #include "ui/theme/TarnTheme.h"
+#include "ui/views/PlainText.h"
 #include "ui/window/DialogAwaiter.h"
 
 #include <QApplication>
@@ -138,6 +139,8 @@ QCoro::Task<bool> WidgetUiServices::showAlert(Alert alert)
                                                 alert.message, QMessageBox::NoButton, dialogParent());
     box->setAttribute(Qt::WA_DeleteOnClose, false);
     box->setInformativeText(alert.informativeText);
+    // Names from an imported file, a server's words: never markup, never a link.
+    PlainText::apply(box);
     if (const QPixmap glyph = glyphOf(alert.style, box->devicePixelRatioF()); !glyph.isNull()) {
         box->setIconPixmap(glyph);
     }
