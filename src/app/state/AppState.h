@@ -638,6 +638,20 @@ public:
     // False (refused) without a selected bucket or without files.
     bool handleDrop(std::vector<std::filesystem::path> files);
 
+    // ---- Copying objects out to the clipboard (AppStateClipboardCopy.cpp) ----
+
+    // A clipboard manager asks for whatever is copied at once, which downloads it: a
+    // copy of more objects or bytes than these asks the user first.
+    static constexpr std::size_t clipboardCopyObjectLimit = 1000;
+    static constexpr std::int64_t clipboardCopyByteLimit = std::int64_t{100} * 1024 * 1024;
+    // Whether a copy of `objects` objects of `bytes` bytes and of the folders
+    // `folderPrefixes` of `bucket` may go to the clipboard: true at once when it stays
+    // within the limits, else the user's answer. The folders are counted by listing
+    // them, only until the limits are passed; a folder that cannot be listed counts
+    // as nothing (the paste then tells why it failed).
+    QCoro::Task<bool> confirmClipboardCopy(BucketConfig bucket, std::size_t objects, std::int64_t bytes,
+                                           std::vector<std::string> folderPrefixes);
+
 signals:
     void configChanged();
     void loadFinished();
