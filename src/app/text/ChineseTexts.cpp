@@ -348,6 +348,7 @@ constexpr TextEntry kTexts[] = {
     {"open_launchable_message", "“%@”的类型为 %@：桌面可能会运行或安装它，而不是显示其内容。只有在信任将其放入存储桶的人时才打开。"},
     {"copy_large_title", "要将这么多内容复制到剪贴板吗？"},
     {"copy_large_message", "所选内容超过 %d 个文件或超过 %@。剪贴板管理器会立即读取复制的全部内容，因此这些文件会在粘贴之前立即全部下载。"},
+    {"preview_page_as_source", "此页面过于复杂，无法在此排版，因此显示其源代码。"},
 };
 
 }  // namespace

@@ -350,6 +350,7 @@ constexpr TextEntry kTexts[] = {
     {"open_launchable_message", "“%@” is of the type %@: the desktop may run or install it rather than show it. Open it only if you trust whoever put it in the bucket."},
     {"copy_large_title", "Copy this much to the clipboard?"},
     {"copy_large_message", "The selection holds more than %d files or more than %@. Clipboard managers ask for everything that is copied at once, so all of it would be downloaded now, before anything is pasted."},
+    {"preview_page_as_source", "This page is too complex to lay out here, so its source is shown."},
 };
 
 }  // namespace
