@@ -1,4 +1,5 @@
 #include "BenchSupport.h"
+#include "MainThreadStalls.h"
 
 #include "app/AppStateTestAccess.h"
 #include "app/state/AppState.h"
@@ -13,7 +14,6 @@
 #include "ui/browser/ObjectTableView.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -24,7 +24,6 @@
 #include <chrono>
 #include <limits>
 #include <cstdio>
-#include <ctime>
 #include <random>
 #include <string>
 #include <vector>
@@ -33,7 +32,6 @@ namespace {
 
 constexpr int kPages = 100;
 constexpr int kPageSize = 1000;
-constexpr int kStallTimerMs = 5;
 constexpr int kProgressTimerMs = 10;
 // A fast server: the next page arrives this long after the previous one.
 constexpr int kPageIntervalMs = 20;
@@ -57,13 +55,6 @@ std::vector<tarn::ObjectItem> page(int number)
                            std::string("\"d41d8cd98f00b204e9800998ecf8427e\"")});
     }
     return objects;
-}
-
-double threadCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 tarn::StorageProfile benchProfile()
@@ -153,26 +144,8 @@ void BM_BrowserPage100k(benchmark::State& state)
         });
         progress.start(kProgressTimerMs);
 
-        // The wall-clock gap includes the time the system gave to other processes; the
-        // thread's CPU time over the same gap is what the program itself spent.
         int next = 1;
-        QElapsedTimer clock;
-        qint64 lastTick = -1;
-        qint64 longestGap = 0;
-        double lastCpu = 0;
-        double longestBusy = 0;
-        QTimer stall;
-        stall.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&stall, &QTimer::timeout, [&] {
-            const qint64 now = clock.nsecsElapsed();
-            const double cpu = threadCpuSeconds();
-            if (lastTick >= 0) {
-                longestGap = std::max(longestGap, now - lastTick);
-                longestBusy = std::max(longestBusy, cpu - lastCpu);
-            }
-            lastTick = now;
-            lastCpu = cpu;
-        });
+        tarn::bench::MainThreadStalls stalls;
 
         QEventLoop loop;
         QTimer pages_;
@@ -191,18 +164,17 @@ void BM_BrowserPage100k(benchmark::State& state)
                 browser.table()->scrollToBottom();
             }
         });
-        clock.start();
-        stall.start(kStallTimerMs);
+        stalls.start();
         pages_.start(kPageIntervalMs);
         loop.exec();
-        stall.stop();
+        stalls.stop();
         progress.stop();
 
         if (browser.model()->rowCount() != kPages * kPageSize + 2) {
             state.SkipWithError("the browser does not show every object");
         }
-        maxStallMs = std::min(maxStallMs, static_cast<double>(longestGap) / 1e6);
-        maxBusyMs = std::min(maxBusyMs, longestBusy * 1e3);
+        maxStallMs = std::min(maxStallMs, stalls.longestStallMs());
+        maxBusyMs = std::min(maxBusyMs, stalls.longestBusyMs());
         // What any other change of a 100,000-object folder costs: the rows built in full.
         tarn::BrowserRowInputs inputs = browser.model()->listing();
         const auto buildStart = std::chrono::steady_clock::now();
