@@ -143,8 +143,8 @@ public:
     void putDirectoryMarker(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
                             std::stop_token stop = {});
     // Moves an object inside the bucket. The maker's service moves it itself;
-    // elsewhere it is copied and the source deleted only once the copy succeeded
-    // (a stop request then no longer holds the delete back).
+    // elsewhere it is copied and the source deleted only once the copy succeeded (a
+    // stop request holds back only a copy not yet asked for).
     // Moving an object onto its own key changes nothing.
     void moveObject(const std::string& from, const std::string& to, const BucketConfig& bucket,
                     const S3Credentials& credentials, std::stop_token stop = {});
