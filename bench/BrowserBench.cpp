@@ -31,7 +31,6 @@ namespace {
 
 constexpr int kPages = 100;
 constexpr int kPageSize = 1000;
-constexpr int kStallTimerMs = 5;
 constexpr int kProgressTimerMs = 10;
 // A fast server: the next page arrives this long after the previous one.
 constexpr int kPageIntervalMs = 20;
@@ -145,7 +144,7 @@ void BM_BrowserPage100k(benchmark::State& state)
         progress.start(kProgressTimerMs);
 
         int next = 1;
-        tarn::bench::StallWatch stalls(kStallTimerMs);
+        tarn::bench::StallWatch stalls;
 
         QEventLoop loop;
         QTimer pages_;

@@ -123,6 +123,9 @@ TEST_F(AppStateAccountsTest, AnAddThatCannotStoreItsSecretChangesNothing) {
         void save(const std::string&, const std::string&) override {
             throw KeychainError(KeychainError::Kind::failed, "the collection is locked");
         }
+        void save(const std::string&, const std::string&, const Origin&) override {
+            throw KeychainError(KeychainError::Kind::failed, "the collection is locked");
+        }
         using KeychainSecretStore::save;
     };
     RefusingStore refusing(m_secretStore.service());

@@ -111,9 +111,14 @@ TEST_F(AppStateImportExportTest, FilesOfEverySchemaAreMigratedAndReplaceTheConfi
         const std::string fileBefore = readFile(m_configStore.configURL());
         m_ui.alertsShown.clear();
         m_toasts.clear();
-        const QString confirmation = L10n::t(QStringLiteral("import_confirm_message"), c.accounts);
+        const std::string file = readTestData("config/" + std::string(c.name) + ".json");
+        // The legacy file switches the debug log on, and the question says so.
+        QString confirmation = L10n::t(QStringLiteral("import_confirm_message"), c.accounts);
+        if (json::parse(file).value("debugLogging", false) && !m_state->config().debugLogging) {
+            confirmation += QStringLiteral("\n\n") + L10n::t(QStringLiteral("import_turns_on_logging"));
+        }
 
-        importFile(readTestData("config/" + std::string(c.name) + ".json"));
+        importFile(file);
 
         ASSERT_FALSE(m_state->allBuckets().empty());
         const Uuid first = m_state->allBuckets().front().id;
@@ -181,6 +186,80 @@ TEST_F(AppStateImportExportTest, DecliningTheConfirmationImportsNothing) {
     // And cancelling the file chooser asks nothing at all.
     ASSERT_TRUE(finishWithin(m_state->importConfig()));
     EXPECT_EQ(m_ui.alertsShown.size(), 1u);
+}
+
+TEST_F(AppStateImportExportTest, TheConfirmationSaysWhenTheFileTurnsTheDebugLogOn) {
+    const std::string withLog = [] {
+        json config = json::parse(readTestData("config/schema2.json"));
+        config["debugLogging"] = true;
+        return config.dump();
+    }();
+    const QString plain = L10n::t(QStringLiteral("import_confirm_message"), 1);
+    const QString warned = plain + QStringLiteral("\n\n") + L10n::t(QStringLiteral("import_turns_on_logging"));
+    struct Case {
+        const char* name;
+        bool onBefore;
+        std::string file;
+        QString confirmation;
+    };
+    const Case cases[] = {
+        {"turned on", false, withLog, warned},
+        {"left off", false, readTestData("config/schema2.json"), plain},
+        {"already on", true, withLog, plain},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppConfig config = m_configBefore;
+        config.debugLogging = c.onBefore;
+        m_state->setConfig(config);
+        m_ui.alertsShown.clear();
+        importFile(c.file, false);
+        ASSERT_FALSE(m_ui.alertsShown.empty());
+        EXPECT_EQ(m_ui.alertsShown[0].informativeText, c.confirmation);
+        EXPECT_EQ(m_state->config().debugLogging, c.onBefore) << "declined: nothing changed";
+    }
+}
+
+TEST_F(AppStateImportExportTest, AnAccountMovedToAnotherSchemeOrPortNeedsItsSecretEnteredAgain) {
+    const StorageProfile current = m_configBefore.profiles.front();
+    const std::string account =
+        KeychainSecretStore::accountSecretAccount(current.endpoint, current.region, current.accessKeyID);
+    struct Case {
+        const char* endpoint;
+        bool savedBefore;  // saved before the place of a secret was recorded
+        bool secretServes;
+    };
+    const Case cases[] = {
+        {"https://current.example.com:443", false, true}, {"http://current.example.com", false, false},
+        {"https://current.example.com:8443", false, false}, {"https://current.example.com:443", true, true},
+        {"http://current.example.com", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.endpoint) + (c.savedBefore ? " (saved before)" : ""));
+        m_state->setConfig(m_configBefore);
+        m_secretStore.deleteSecret(account);
+        if (c.savedBefore) {
+            m_secretStore.save("secret", account);
+        } else {
+            m_secretStore.save("secret", account, KeychainSecretStore::originOf(current.endpoint));
+        }
+        AppConfig moved = m_configBefore;
+        moved.profiles.front().endpoint = *Url::parse(c.endpoint);
+        m_ui.alertsShown.clear();
+        importFile(ConfigJson::encodeAppConfig(moved));
+
+        ASSERT_EQ(m_state->config().profiles.front().endpoint.absoluteString(), c.endpoint);
+        const BucketConfig bucket = m_state->allBuckets().front();
+        EXPECT_EQ(AppState::secretFromStore(m_secretStore, bucket).has_value(), c.secretServes);
+        if (c.secretServes) {
+            EXPECT_EQ(m_ui.alertsShown.size(), 1u) << "no key is missing: no report";
+        } else {
+            ASSERT_EQ(m_ui.alertsShown.size(), 2u);
+            EXPECT_EQ(m_ui.alertsShown[1].informativeText,
+                      L10n::t(QStringLiteral("import_missing_accounts"), QString::fromStdString(current.name)));
+        }
+    }
+    m_secretStore.deleteSecret(account);
 }
 
 // The disk fills up after the backup: the configuration in memory and its file stay

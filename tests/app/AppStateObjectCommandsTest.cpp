@@ -6,16 +6,23 @@
 
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
+#include "core/LoopbackHttpServer.h"
+#include "core/config/ByteFormatter.h"
 #include "integration/S3TestBuckets.h"
 
 #include <QSignalSpy>
 
 #include <gmock/gmock.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
+#include <mutex>
 
 using namespace std::chrono_literals;
 using tarn::test::finishWithin;
+using tarn::test::LoopbackHttpServer;
+using tarn::test::RecordedRequest;
 using tarn::test::readFile;
 using tarn::test::ScriptedUiServices;
 using ::testing::ElementsAre;
@@ -175,6 +182,43 @@ TEST_F(AppStateObjectCommandsTest, AnInvalidFolderNameIsRefusedWithAToastAndABla
     EXPECT_FALSE(m_state->isLoading());
 }
 
+constexpr std::int64_t kMiB = 1024 * 1024;
+
+// A bucket whose folder "big/" holds 2,500 small files in pages of 1,000 and whose
+// folder "small/" holds three.
+class FoldersServer {
+public:
+    FoldersServer()
+        : m_server([this](const RecordedRequest& request) {
+              const std::lock_guard lock(m_mutex);
+              ++m_listings;
+              const bool big = request.target.find("prefix=big%2F") != std::string::npos;
+              const std::size_t page = request.target.find("continuation-token=") == std::string::npos ? 0 : 1;
+              std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ListBucketResult>";
+              const std::size_t count = big ? 1000 : 3;
+              for (std::size_t i = 0; i < count; ++i) {
+                  xml += "<Contents><Key>" + std::string(big ? "big/" : "small/") + std::to_string(page) + "-" +
+                         std::to_string(i) + "</Key><Size>10</Size></Contents>";
+              }
+              xml += big ? "<IsTruncated>true</IsTruncated><NextContinuationToken>p" + std::to_string(page + 1) +
+                               "</NextContinuationToken>"
+                         : "<IsTruncated>false</IsTruncated>";
+              xml += "</ListBucketResult>";
+              return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}}, xml);
+          }) {}
+
+    std::string endpoint() const { return m_server.endpoint(); }
+    int listings() const {
+        const std::lock_guard lock(m_mutex);
+        return m_listings;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    int m_listings = 0;
+    LoopbackHttpServer m_server;
+};
+
 class AppStateObjectCommandsServerTest : public test::ServerAppStateFixture {
 protected:
     void SetUp() override {
@@ -241,6 +285,114 @@ TEST_F(AppStateObjectCommandsServerTest, OpeningAnObjectTwiceReplacesItsLocalFil
 
     // The preview cache of the bucket lies inside its folder of opened objects.
     EXPECT_EQ(m_app->previewCacheFolder(bucket), opened.parent_path() / "_preview");
+}
+
+TEST_F(AppStateObjectCommandsServerTest, LaunchersAndProgramsAreOpenedOnlyOnceTheUserSaysSo) {
+    const BucketConfig made = test::createBucket(*m_server, "launch");
+    struct Case {
+        std::string key;
+        std::string content;
+        const char* type;  // the MIME type the question names; none for a file opened at once
+    };
+    const std::string elf = std::string("\x7f" "ELF\x02\x01\x01", 7) + std::string(57, '\0');
+    const std::vector<Case> cases{
+        {"docs/invoice.desktop", "[Desktop Entry]\nType=Application\nName=Invoice\nExec=sh -c 'rm -rf ~'\n",
+         "application/x-desktop"},
+        {"docs/run.sh", "#!/bin/sh\necho hello\n", "application/x-shellscript"},
+        {"docs/report", elf, "application/x-executable"},
+        {"docs/tool.jar", "PK\x03\x04 not really a jar", "application/x-java-archive"},
+        {"docs/notes.txt", "plain words\n", nullptr},
+    };
+    for (const Case& c : cases) test::putObjects(*m_server, made, {c.key}, c.content);
+    const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
+    m_app->switchBucket(bucket.id, "docs/");
+    ASSERT_TRUE(waitUntilSettled());
+    const fs::path folder = m_app->privateFolder().openedObjectsFolder(bucket.id);
+    // Whatever the user's mask, nothing written from a bucket can be run by a click.
+    struct NoMask {
+        mode_t previous = ::umask(0);
+        ~NoMask() { ::umask(previous); }
+    } noMask;
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        const fs::path file = folder / fs::path(c.key).filename();
+        m_app->setSelectedObjectKeys({c.key});
+        m_ui.alertsShown.clear();
+        m_ui.openedFiles.clear();
+        m_ui.alertAnswers = {false};
+        EXPECT_TRUE(finishWithin(m_app->openSelectedObject()));
+        struct stat status {};
+        ASSERT_EQ(::stat(file.c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 0111, 0u);
+        if (c.type == nullptr) {
+            EXPECT_THAT(m_ui.alertsShown, IsEmpty());
+            EXPECT_THAT(m_ui.openedFiles, ElementsAre(file));
+            continue;
+        }
+        // Asked, naming the file and its type, with Cancel as the default: declined.
+        ASSERT_EQ(m_ui.alertsShown.size(), 1u);
+        const UiServices::Alert& asked = m_ui.alertsShown.front();
+        const QString name = QString::fromStdString(file.filename().string());
+        EXPECT_EQ(asked.message, text("open_launchable_title"));
+        EXPECT_THAT(asked.informativeText.toStdString(), ::testing::HasSubstr(name.toStdString()));
+        EXPECT_THAT(asked.informativeText.toStdString(), ::testing::HasSubstr(c.type));
+        EXPECT_TRUE(asked.cancelIsDefault);
+        EXPECT_EQ(asked.cancelButton, text("cancel"));
+        EXPECT_THAT(m_ui.openedFiles, IsEmpty());
+
+        // Confirmed: opened.
+        m_ui.alertAnswers = {true};
+        EXPECT_TRUE(finishWithin(m_app->openSelectedObject()));
+        EXPECT_THAT(m_ui.openedFiles, ElementsAre(file));
+    }
+    m_app->flushHistory();
+    EXPECT_EQ(m_app->config().history.size(), cases.size()) << "a declined open is no open";
+}
+
+TEST_F(AppStateObjectCommandsServerTest, ALargeCopyWaitsForTheUsersYesBeforeItReachesTheClipboard) {
+    FoldersServer server;
+    const BucketConfig bucket = addBucket(server.endpoint(), "folders");
+    struct Case {
+        const char* name;
+        std::size_t objects;
+        std::int64_t bytes;
+        std::vector<std::string> folders;
+        bool asks;
+        int listings;  // pages listed to count the folders
+    };
+    const Case cases[] = {
+        {"a few small files", 3, 3 * kMiB, {}, false, 0},
+        {"one small folder", 1, kMiB, {"small/"}, false, 1},
+        {"files of more than 100 MiB", 2, 100 * kMiB + 1, {}, true, 0},
+        {"more than 1,000 files", 1001, 1001, {}, true, 0},
+        // Counted only until the limit is passed: two of its three pages.
+        {"a folder of 2,500 files", 0, 0, {"big/"}, true, 2},
+        {"a small folder beside 998 files", 998, 998, {"small/"}, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const bool answer : {false, true}) {
+            const int listedBefore = server.listings();
+            m_ui.alertsShown.clear();
+            m_ui.alertAnswers = {answer};
+            const std::optional<bool> offered =
+                finishWithin(m_app->confirmClipboardCopy(bucket, c.objects, c.bytes, c.folders));
+            ASSERT_TRUE(offered.has_value());
+            EXPECT_EQ(server.listings() - listedBefore, c.listings);
+            if (!c.asks) {
+                EXPECT_TRUE(*offered);
+                EXPECT_THAT(m_ui.alertsShown, IsEmpty());
+                continue;
+            }
+            EXPECT_EQ(*offered, answer);
+            ASSERT_EQ(m_ui.alertsShown.size(), 1u);
+            EXPECT_EQ(m_ui.alertsShown[0].message, L10n::t(QStringLiteral("copy_large_title")));
+            EXPECT_EQ(m_ui.alertsShown[0].informativeText,
+                      L10n::t(QStringLiteral("copy_large_message"), 1000,
+                              QString::fromStdString(ByteFormatter::string(100 * kMiB))));
+        }
+    }
 }
 
 }  // namespace

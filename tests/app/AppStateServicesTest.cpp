@@ -51,6 +51,9 @@ TEST_F(AppStateServicesTest, AnUnreadableKeyringGivesNoSecret) {
         std::optional<std::string> secret(const std::string&) const override {
             throw KeychainError(KeychainError::Kind::failed, "locked");
         }
+        std::optional<std::string> secret(const std::string&, const Origin&) const override {
+            throw KeychainError(KeychainError::Kind::failed, "locked");
+        }
         using KeychainSecretStore::secret;
     };
     const BrokenStore broken;

@@ -65,9 +65,18 @@ public:
         if (unreadable.contains(account)) throw KeychainError(KeychainError::Kind::timedOut, "no answer");
         return KeychainSecretStore::secret(account);
     }
+    std::optional<std::string> secret(const std::string& account, const Origin& origin) const override {
+        record("read " + account);
+        if (unreadable.contains(account)) throw KeychainError(KeychainError::Kind::timedOut, "no answer");
+        return KeychainSecretStore::secret(account, origin);
+    }
     void save(const std::string& secret, const std::string& account) override {
         record("save " + account);
         KeychainSecretStore::save(secret, account);
+    }
+    void save(const std::string& secret, const std::string& account, const Origin& origin) override {
+        record("save " + account);
+        KeychainSecretStore::save(secret, account, origin);
     }
     void deleteSecret(const std::string& account) override {
         record("delete " + account);

@@ -74,6 +74,16 @@ TEST(FileBody, RefusesWhatIsNoRegularFileOrTooLargeBeforeReading) {
     EXPECT_THROW(FileBody(fifo, kNoLimit), fs::filesystem_error);
     EXPECT_THROW(FileBody(folder.path(), kNoLimit), fs::filesystem_error);
     EXPECT_THROW(FileBody(folder.path() / "missing", kNoLimit), fs::filesystem_error);
+    // A file swapped for a link after it was queued: the link is not followed.
+    const fs::path secret = folder.path() / "id_ed25519";
+    tarn::test::writeFile(secret, "private key");
+    fs::create_symlink(secret, folder.path() / "queued.txt");
+    try {
+        FileBody body(folder.path() / "queued.txt", kNoLimit);
+        FAIL() << "the link was followed";
+    } catch (const fs::filesystem_error& error) {
+        EXPECT_EQ(error.code(), std::error_code(ELOOP, std::generic_category()));
+    }
 
     const fs::path file = folder.path() / "eleven.bin";
     tarn::test::writeFile(file, "eleven byte");

@@ -15,6 +15,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -331,6 +333,10 @@ TEST(MultipartUploader, PartThatCannotBeReadFailsWithoutAnAttempt) {
              {"shrunk", 2000, 3, EIO},
              {"grown", 2600, 3, EIO},
              {"gone", -1, 1, ENOENT},
+             // Swapped, after it was queued, for a link to a file of the same size
+             // (a private key beside it), or for a pipe nobody writes to.
+             {"link", -2, 1, ELOOP},
+             {"pipe", -3, 1, EINVAL},
          }) {
         LoopbackHttpServer server([](const RecordedRequest& request) {
             return stored(tarn::test::partNumberIn(request.target));
@@ -338,6 +344,14 @@ TEST(MultipartUploader, PartThatCannotBeReadFailsWithoutAnAttempt) {
         UploadFixture upload(server, 2500);
         if (c.actualSize < 0) {
             std::filesystem::remove(upload.file());
+            const std::filesystem::path secret = upload.file().parent_path() / "id_ed25519";
+            if (c.actualSize == -2) {
+                tarn::test::writeFile(secret, std::string(2500, 'k'));
+                std::filesystem::create_symlink(secret, upload.file());
+            }
+            if (c.actualSize == -3) {
+                ASSERT_EQ(::mkfifo(upload.file().c_str(), 0600), 0);
+            }
         } else {
             std::filesystem::resize_file(upload.file(), static_cast<std::uintmax_t>(c.actualSize));
         }

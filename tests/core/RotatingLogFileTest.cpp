@@ -50,9 +50,10 @@ TEST_F(RotatingLogFileTest, FirstLineCreatesTheFile) {
     const auto after = std::chrono::system_clock::now();
     ::umask(previousMask);
 
+    // It holds keys, bucket names and the servers' answers: the user's alone.
     struct stat info {};
     ASSERT_EQ(::stat(m_log.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0644u);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
 
     const std::string text = test::readFile(m_log);
     const std::regex shape(
@@ -67,6 +68,26 @@ TEST_F(RotatingLogFileTest, FirstLineCreatesTheFile) {
     log.write("");
     EXPECT_EQ(linesOf(m_log).size(), 3u);
     EXPECT_EQ(test::readFile(m_log).back(), '\n');
+}
+
+TEST_F(RotatingLogFileTest, ALogOthersCanReadIsMadePrivateAtItsNextLine) {
+    for (const mode_t mode : {0644u, 0666u, 0640u, 0604u}) {
+        fill(m_log, 10);
+        ASSERT_EQ(::chmod(m_log.c_str(), mode), 0);
+        RotatingLogFile(m_log).write("line");
+        struct stat info {};
+        ASSERT_EQ(::stat(m_log.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0600u) << std::oct << mode;
+        EXPECT_EQ(linesOf(m_log).size(), 1u);  // the ten bytes had no line feed
+        fs::remove(m_log);
+    }
+    // A log the user made stricter stays so.
+    fill(m_log, 10);
+    ASSERT_EQ(::chmod(m_log.c_str(), 0400), 0);
+    RotatingLogFile(m_log).write("line");
+    struct stat info {};
+    ASSERT_EQ(::stat(m_log.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0400u);
 }
 
 TEST_F(RotatingLogFileTest, LongLinesAreCut) {

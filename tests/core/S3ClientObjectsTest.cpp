@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
@@ -105,6 +106,33 @@ TEST(S3ClientObjectRequests, MoveCopiesAndDeletesTheSourceOnlyAfterTheCopySuccee
     LoopbackHttpServer server([](const RecordedRequest&) { return LoopbackHttpServer::answer(200, {}, copyResult); });
     S3Client().moveObject("same.txt", "same.txt", mediaBucket(server), credentials);
     EXPECT_TRUE(server.requests().empty());
+}
+
+// A copy asked for may be made by the server whatever the client does next: a stop
+// that comes while it is under way lets it finish and the source go, so the object
+// ends in one place. A stop that comes before sends nothing.
+TEST(S3ClientObjectRequests, AStopDuringAMovesCopyStillLeavesTheObjectInOnePlace) {
+    std::atomic<bool> copyArrived{false};
+    std::atomic<bool> stopped{false};
+    LoopbackHttpServer server([&](const RecordedRequest& request) {
+        if (request.method != "PUT") return LoopbackHttpServer::answer(204, {}, "");
+        copyArrived = true;
+        for (int i = 0; i < 500 && !stopped; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return LoopbackHttpServer::answer(200, {}, copyResult);
+    });
+    std::stop_source stop;
+    std::thread stopper([&] {
+        while (!copyArrived) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        stop.request_stop();
+        stopped = true;
+    });
+    EXPECT_NO_THROW(S3Client().moveObject("a.txt", "b.txt", mediaBucket(server), credentials, stop.get_token()));
+    stopper.join();
+    EXPECT_THAT(requestLines(server), ElementsAre("PUT /media/b.txt", "DELETE /media/a.txt"));
+
+    EXPECT_THROW(S3Client().moveObject("c.txt", "d.txt", mediaBucket(server), credentials, stop.get_token()),
+                 tarn::CancelledError);
+    EXPECT_EQ(server.requests().size(), 2u);
 }
 
 TEST(S3ClientObjectRequests, OnlyTheMakersServiceIsAskedToMoveTheObjectItself) {

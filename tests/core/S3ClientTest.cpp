@@ -1,6 +1,7 @@
 #include "LoopbackHttpServer.h"
 
 #include "core/storage/CancelledError.h"
+#include "core/storage/ListingOutsidePrefixError.h"
 #include "core/storage/ResponseTooLargeError.h"
 #include "core/storage/S3Client.h"
 #include "core/storage/S3Error.h"
@@ -12,6 +13,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -419,6 +421,57 @@ TEST(S3Client, ListingsFollowContinuationTokensToTheEnd) {
     // A token the server already handed out would never end the listing.
     EXPECT_THROW(client.listObjects(bucket, credentials, "loop/"), S3Error);
     EXPECT_EQ(server.requests().size(), before + 3);
+}
+
+TEST(S3Client, AListingThatIgnoresItsPrefixIsRefusedWhateverTheCall) {
+    // A server (a gateway, a proxy, a back end that ignores letter case) that answers
+    // every listing with the whole bucket, on the second page for "late/".
+    LoopbackHttpServer server([](const RecordedRequest& request) {
+        const auto query = queryOf(request.target);
+        const bool later = query.contains("continuation-token");
+        std::string page;
+        if (query.at("prefix") == "late/" && !later) {
+            page = listPageXml({"late/a"}, "t2");
+        } else if (query.at("prefix") == "Tmp/") {
+            page = listPageXml({"Tmp/a", "tmp/b"}, std::nullopt);
+        } else if (query.at("prefix") == "dirs/") {
+            page = listPageXml({"dirs/a", "other/"}, std::nullopt);
+        } else {
+            page = listPageXml({"tmp/x", "important/contract.txt"}, std::nullopt);
+        }
+        return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}}, page);
+    });
+    S3Client client;
+    const tarn::BucketConfig bucket = bucketAt(server);
+
+    struct Case {
+        std::string prefix;
+        std::string outside;
+    };
+    for (const Case& c : {Case{"tmp/", "important/contract.txt"}, Case{"late/", "tmp/x"}, Case{"Tmp/", "tmp/b"},
+                          Case{"dirs/", "other/"}}) {
+        const std::vector<std::function<void()>> calls{
+            [&] { client.listObjects(bucket, credentials, c.prefix); },
+            [&] { client.list(bucket, credentials, c.prefix, "/"); },
+            [&] {
+                // The first page of "late/" is sound; its second is fetched as a page too.
+                std::optional<std::string> token;
+                if (c.prefix == "late/") token = "t2";
+                client.listPage(bucket, credentials, c.prefix, "/", token);
+            },
+        };
+        for (const std::function<void()>& call : calls) {
+            try {
+                call();
+                ADD_FAILURE() << c.prefix << ": the answer was taken";
+            } catch (const tarn::ListingOutsidePrefixError& error) {
+                EXPECT_EQ(error.prefix(), c.prefix);
+                EXPECT_EQ(error.key(), c.outside);
+            }
+        }
+    }
+    // At the bucket's root every key is inside.
+    EXPECT_EQ(client.listObjects(bucket, credentials, "").size(), 2u);
 }
 
 TEST(S3Client, MultipartUploadListingSendsOnlyTheMarkersGiven) {

@@ -136,6 +136,54 @@ TEST_F(KeychainSecretStoreTest, SaveReadReplaceDelete) {
     EXPECT_NO_THROW(store.deleteSecret(account));
 }
 
+TEST_F(KeychainSecretStoreTest, AnAccountsSecretIsReadOnlyWhereItWasSavedFor) {
+    KeychainSecretStore store(uniqueService("origin"));
+    const std::string account = "s3acct|s3.example.com|us-east-1|AKID";
+    const auto origin = [](const char* endpoint) { return KeychainSecretStore::originOf(*Url::parse(endpoint)); };
+    EXPECT_EQ(origin("https://s3.example.com"), (KeychainSecretStore::Origin{"https", "443"}));
+    EXPECT_EQ(origin("https://s3.example.com:443/"), (KeychainSecretStore::Origin{"https", "443"}));
+    EXPECT_EQ(origin("HTTP://s3.example.com"), (KeychainSecretStore::Origin{"http", "80"}));
+    EXPECT_EQ(origin("https://s3.example.com:9000"), (KeychainSecretStore::Origin{"https", "9000"}));
+
+    // Saved before origins were kept: it keeps working, wherever the account points.
+    storeWithSecretTool(store.service(), account, "old secret");
+    EXPECT_EQ(store.secret(account, origin("https://s3.example.com")), "old secret");
+    EXPECT_EQ(store.secret(account, origin("http://s3.example.com:8080")), "old secret");
+
+    // Saved now: only for its own scheme and port. The older item is gone, and
+    // another client finds the one item by its name as before.
+    store.save("new secret", account, origin("https://s3.example.com"));
+    EXPECT_EQ(store.secret(account, origin("https://s3.example.com:443")), "new secret");
+    for (const char* elsewhere : {"http://s3.example.com", "https://s3.example.com:8443", "http://s3.example.com:443"}) {
+        EXPECT_EQ(store.secret(account, origin(elsewhere)), std::nullopt) << elsewhere;
+    }
+    EXPECT_THAT(store.allAccounts(), UnorderedElementsAre(account));
+    EXPECT_EQ(lookupWithSecretTool(store.service(), account), "new secret");
+
+    // Entered again for the new place, it serves there alone.
+    store.save("again", account, origin("http://s3.example.com"));
+    EXPECT_EQ(store.secret(account, origin("http://s3.example.com")), "again");
+    EXPECT_EQ(store.secret(account, origin("https://s3.example.com")), std::nullopt);
+    EXPECT_THAT(store.allAccounts(), UnorderedElementsAre(account));
+
+    // An older item bound to where its account points: from then on it serves there alone.
+    store.deleteSecret(account);
+    storeWithSecretTool(store.service(), account, "old secret");
+    store.bindToOrigin(account, origin("https://s3.example.com"));
+    EXPECT_EQ(store.secret(account, origin("https://s3.example.com")), "old secret");
+    EXPECT_EQ(store.secret(account, origin("http://s3.example.com")), std::nullopt);
+    EXPECT_THAT(store.allAccounts(), UnorderedElementsAre(account));
+    // Bound already, or with nothing to bind: nothing changes.
+    store.bindToOrigin(account, origin("http://s3.example.com"));
+    EXPECT_EQ(store.secret(account, origin("https://s3.example.com")), "old secret");
+    store.bindToOrigin("s3acct|none|r|AK", origin("https://s3.example.com"));
+    EXPECT_THAT(store.allAccounts(), UnorderedElementsAre(account));
+
+    store.deleteSecret(account);
+    EXPECT_EQ(store.secret(account, origin("http://s3.example.com")), std::nullopt);
+    EXPECT_TRUE(store.allAccounts().empty());
+}
+
 TEST_F(KeychainSecretStoreTest, ListsTheAccountsOfItsOwnServiceOnly) {
     KeychainSecretStore store(uniqueService("list"));
     KeychainSecretStore neighbour(uniqueService("neighbour"));

@@ -575,8 +575,9 @@ TEST_F(BrowserInteractionsTest, CopiedObjectsDownloadOnceFromTheBucketOfTheCopy)
 
     m_browser->table()->selectAll();
     QTest::keyClick(m_browser->table(), Qt::Key_C, Qt::ControlModifier);
+    // A folder is counted first (a large copy asks before it reaches the clipboard).
+    ASSERT_TRUE(waitFor([&] { return clipboardObjects() != nullptr; }));
     RemoteObjectsMimeData* copied = clipboardObjects();
-    ASSERT_NE(copied, nullptr);
     ASSERT_EQ(copied->items().size(), 2U) << "only folders and objects are copied";
     EXPECT_EQ(copied->items()[0].key, "docs/sub/");
     EXPECT_TRUE(copied->items()[0].isFolder);

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -193,6 +194,18 @@ TEST_F(MultipartSheetTest, AbortAllAsksFirstAndAbortsTheListAsShown)
     sheet->abortAllButton()->click();
     EXPECT_EQ(m_ui.alertsShown.size(), 2U);
     EXPECT_FALSE(state().showingAbortConfirm());
+}
+
+// Keys are the bucket's words: the tooltip of a key cut at its column shows it as written.
+TEST_F(MultipartSheetTest, AKeysTooltipShowsItAsWritten)
+{
+    const std::string key = "<font size=6 color=red>videos/clip.mov</font>";
+    MultipartSheet* sheet = open({upload(key, "u-0")});
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->table()->rowCount(), 1);
+    QTextDocument shown;
+    shown.setHtml(sheet->table()->item(0, 0)->toolTip());
+    EXPECT_EQ(shown.toPlainText(), QString::fromStdString(key));
 }
 
 TEST_F(MultipartSheetTest, ReturnCloses)

@@ -19,6 +19,8 @@
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QMovie>
+#include <QPixmap>
+#include <QPlainTextEdit>
 #include <QPdfDocument>
 #include <QPdfView>
 #include <QPushButton>
@@ -244,6 +246,108 @@ TEST_F(PreviewViewsTest, AnImageEmbeddedInAPageMayNotUnpackIntoAHugeOne)
     ASSERT_TRUE(waitLoaded(page));
     QApplication::processEvents();
     EXPECT_EQ(page->browser()->refusedResources().size(), 1);
+}
+
+// Pages a text browser would take seconds or minutes to lay out on the interface
+// thread show their source instead; pages within its means show as pages.
+TEST_F(PreviewViewsTest, APageBeyondWhatCanBeLaidOutShowsItsSourceWithANote)
+{
+    L10n::setLanguageCode(QStringLiteral("en"));
+    const auto nestedTables = [](int depth) {
+        QByteArray page = "<html><body>";
+        for (int i = 0; i < depth; ++i) {
+            page += "<table border=\"1\"><tr><td>level " + QByteArray::number(i);
+        }
+        for (int i = 0; i < depth; ++i) {
+            page += "</td></tr></table>";
+        }
+        return page + "</body></html>";
+    };
+    QByteArray deepList;
+    for (int i = 0; deepList.size() < 500 * 1024; ++i) {
+        deepList += QByteArray(i % 16, ' ') + "- level " + QByteArray::number(i) + "\n";
+    }
+    QByteArray shallowList;
+    for (int i = 0; i < 500; ++i) {
+        shallowList += QByteArray(i, ' ') + "- level " + QByteArray::number(i) + "\n";
+    }
+    const QByteArray longLine = "<p>" + QByteArray(30000, 'w') + "</p>";
+    struct Case {
+        const char* name;
+        QByteArray content;
+        bool asSource;
+    };
+    const Case cases[] = {
+        {"nested-40.html", nestedTables(40), true},
+        {"nested-6.html", nestedTables(6), false},
+        {"deep-list.md", deepList, true},
+        {"shallow-list.md", shallowList, false},
+        {"long-line.html", longLine, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_LE(c.content.size(), PreviewFile::pageDisplayCap);
+        const QString name = QString::fromLatin1(c.name);
+        auto* page = place(new WebPreview(m_files.write(name, c.content), name.endsWith(QLatin1String(".md")), {}), 420);
+        // Parsed in the background, which a busy machine may take its time over.
+        ASSERT_TRUE(QTest::qWaitFor([page] { return page->isLoaded(); }, 60000));
+        EXPECT_FALSE(page->showsFailure());
+        EXPECT_EQ(page->showsSource(), c.asSource);
+        if (!c.asSource) {
+            EXPECT_TRUE(page->noteText().isEmpty());
+            EXPECT_TRUE(page->browser()->document()->toPlainText().contains(QStringLiteral("level 5")));
+            continue;
+        }
+        EXPECT_TRUE(page->noteText().startsWith(L10n::t(QStringLiteral("preview_page_as_source"))));
+        const QString source = page->sourceView()->toPlainText();
+        EXPECT_TRUE(source.startsWith(QString::fromUtf8(c.content.left(40)))) << source.left(60).toStdString();
+        // The source is bounded too: no line longer than a view lays out at once,
+        // and not more lines than it takes in at once.
+        const QStringList lines = source.split(QLatin1Char('\n'));
+        EXPECT_LE(lines.size(), WebPreview::sourceLines);
+        for (const QString& line : lines) {
+            ASSERT_LE(line.size(), WebPreview::sourceLineLength);
+        }
+        if (QByteArrayView(c.name) == "nested-40.html") {
+            test::saveGrab(m_pane.get());
+        }
+    }
+    // Cut to its first lines, the source says how much of the file it shows.
+    auto* list = place(new WebPreview(m_files.path(QStringLiteral("deep-list.md")), true, {}), 420);
+    ASSERT_TRUE(QTest::qWaitFor([list] { return list->isLoaded(); }, 60000));
+    EXPECT_TRUE(list->noteText().contains(QStringLiteral("Showing the first"))) << list->noteText().toStdString();
+    EXPECT_EQ(list->sourceView()->toPlainText().count(QLatin1Char('\n')), WebPreview::sourceLines - 1);
+}
+
+// Several large images carried in a page: decoded before the page is laid out, and
+// only as many as fit together in the page's budget.
+TEST_F(PreviewViewsTest, APagesEmbeddedImagesAreBoundedTogetherAndDecodedBeforeLayout)
+{
+    // Each decodes to 16 MiB; four fit in the budget, the fifth does not.
+    QByteArray page = "<p>Gallery</p>";
+    for (int i = 0; i < 5; ++i) {
+        QImage image(2048, 2048, QImage::Format_RGB32);
+        image.fill(QColor::fromHsv(i * 60, 200, 200));
+        QByteArray png;
+        QBuffer buffer(&png);
+        ASSERT_TRUE(image.save(&buffer, "PNG"));
+        page += "<p><img src=\"data:image/png;base64," + png.toBase64() + "\"></p>";
+    }
+    ASSERT_LE(page.size(), PreviewFile::pageDisplayCap);
+    auto* preview = place(new WebPreview(m_files.write(QStringLiteral("gallery.html"), page), false, {}), 420);
+    ASSERT_TRUE(waitLoaded(preview));
+    QApplication::processEvents();
+    preview->browser()->viewport()->repaint();
+    const QList<QUrl> requested = preview->browser()->requestedResources();
+    const QList<QUrl> refused = preview->browser()->refusedResources();
+    ASSERT_EQ(requested.size(), 5);
+    ASSERT_EQ(refused.size(), 1);
+    EXPECT_EQ(refused.front(), requested.back()) << "the last one is left out";
+    // What the page was given is ready to draw: nothing was decoded while it was laid out.
+    const QVariant served = preview->browser()->document()->resource(QTextDocument::ImageResource, requested.front());
+    EXPECT_EQ(served.userType(), QMetaType::QPixmap);
+    EXPECT_EQ(qvariant_cast<QPixmap>(served).size(), QSize(2048, 2048));
+    test::saveGrab(m_pane.get());
 }
 
 TEST_F(PreviewViewsTest, APdfShowsAllItsPagesFittedToTheWidth)

@@ -12,11 +12,15 @@
 #include "ui/theme/TarnTheme.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocument>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -313,6 +317,25 @@ TEST_F(SidebarViewTest, ABucketRenamedKeepsTheListAndAChangedListKeepsTheSelecti
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(selectedRow(), row(QStringLiteral("ALIYUN OSS"), QStringLiteral("server logs")));
     EXPECT_EQ(scroll->value(), 300);
+}
+
+// A bucket's name is the imported file's or the user's words: its tooltip shows them
+// as written, not as markup.
+TEST_F(SidebarViewTest, TheTooltipOfACutNameShowsItAsWritten)
+{
+    test::SampleAccounts sample = test::sampleAccounts(false);
+    const QString name = QStringLiteral("<font size=6 color=red>a very long bucket name</font> <b>with markup</b>");
+    sample.config.bucketSettings[sample.logs.id.toString()].displayName = name.toStdString();
+    useConfig(sample.config);
+    const QModelIndex logs = row(QStringLiteral("ALIYUN OSS"), name);
+    const QPoint at = tree().visualRect(logs).center() - QPoint(20, 0);
+    QHelpEvent help(QEvent::ToolTip, at, tree().viewport()->mapToGlobal(at));
+    QApplication::sendEvent(tree().viewport(), &help);
+    ASSERT_TRUE(QToolTip::isVisible());
+    QTextDocument shown;
+    shown.setHtml(QToolTip::text());
+    EXPECT_EQ(shown.toPlainText(), name);
+    QToolTip::hideText();
 }
 
 TEST_F(SidebarViewTest, ALongListCanBeScrolledOutFromUnderTheLogoAndAShortOneCannot)

@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTextDocument>
 #include <QTest>
 #include <QTimer>
 
@@ -169,6 +170,23 @@ void addEveryState(TransferCenter& center)
 
     center.append(task(TransferKind::download, TransferState::waiting, "报表-2024年第三季度.xlsx"));
     center.append(task(TransferKind::deletion, TransferState::waiting, "Delete 3 items"));
+}
+
+// A failure's reason can carry the server's words: its tooltip shows them as written.
+TEST_F(TransferPanelTest, AFailuresTooltipShowsTheServersWordsAsWritten)
+{
+    const QString reason = QStringLiteral("403 <a href=\"https://evil.example\">Session expired: click here</a>");
+    TransferTask failed = task(TransferKind::download, TransferState::failed, "report.pdf");
+    failed.errorText = reason;
+    add(failed);
+    TransferPanelModel model(center());
+    const int row = rowOfTitle(model, QStringLiteral("report.pdf"));
+    ASSERT_GE(row, 0);
+    const QString tip = model.index(row).data(Qt::ToolTipRole).toString();
+    ASSERT_TRUE(Qt::mightBeRichText(tip));
+    QTextDocument shown;
+    shown.setHtml(tip);
+    EXPECT_EQ(shown.toPlainText(), reason);
 }
 
 TEST_F(TransferPanelTest, RowContentFollowsTheTaskState)

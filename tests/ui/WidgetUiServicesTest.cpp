@@ -16,6 +16,7 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QImage>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -82,6 +83,35 @@ TEST_F(WidgetUiServicesTest, AnAlertIsWindowModalOverTheWindowAndAnswersWithItsB
         }
         EXPECT_EQ(finishWithin(std::move(answer)), std::optional<bool>(confirm));
     }
+}
+
+// Names from an imported file and a server's words are shown as written: no markup,
+// no link that a click would open.
+TEST_F(WidgetUiServicesTest, AnAlertShowsOutsideWordsAsWrittenAndCanDefaultToCancel)
+{
+    const QString account =
+        QStringLiteral("<a href=\"https://evil.example/restore-key\">Team (click here to restore its key)</a>");
+    const QString server = QStringLiteral("<font size=6 color=red>Expired</font>");
+    UiServices::Alert alert(UiServices::Alert::Style::warning, server, QStringLiteral("Accounts: ") + account,
+                            QStringLiteral("Open"), QStringLiteral("Cancel"));
+    alert.cancelIsDefault = true;
+    QCoro::Task<bool> answer = services().showAlert(alert);
+    auto* box = openDialog<QMessageBox>();
+    ASSERT_NE(box, nullptr);
+    int shown = 0;
+    for (QLabel* label : box->findChildren<QLabel*>()) {
+        if (!label->text().contains(QLatin1Char('<'))) {
+            continue;
+        }
+        ++shown;
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+        EXPECT_FALSE(label->openExternalLinks());
+    }
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Cancel"));
+    test::saveGrab(box);
+    box->defaultButton()->click();
+    EXPECT_EQ(finishWithin(std::move(answer)), std::optional<bool>(false));
 }
 
 TEST_F(WidgetUiServicesTest, ASingleButtonAlertUsesQtsOwnOkInTheLanguageChosenAtEntry)

@@ -614,6 +614,10 @@ public:
     // The same for the object of one row key (a listed object's key, or the row of a
     // finished upload or move), whatever is selected; nothing when it stands for none.
     QCoro::Task<> openObject(std::string rowKey);
+    // Hands a file downloaded from a bucket to the desktop's default application; a
+    // launcher, script, program or installer only once the user has said yes (Cancel
+    // is the default answer). True when it was handed over.
+    QCoro::Task<bool> openDownloadedFile(std::filesystem::path file);
     // The bucket's preview cache in the private folder, made (private) when missing.
     // Throws PrivateFolderError or std::filesystem::filesystem_error.
     std::filesystem::path previewCacheFolder(const BucketConfig& bucket) const;
@@ -646,6 +650,20 @@ public:
     // Files dropped on the browser, as the window layer found them in the drop.
     // False (refused) without a selected bucket or without files.
     bool handleDrop(std::vector<std::filesystem::path> files);
+
+    // ---- Copying objects out to the clipboard (AppStateClipboardCopy.cpp) ----
+
+    // A clipboard manager asks for whatever is copied at once, which downloads it: a
+    // copy of more objects or bytes than these asks the user first.
+    static constexpr std::size_t clipboardCopyObjectLimit = 1000;
+    static constexpr std::int64_t clipboardCopyByteLimit = std::int64_t{100} * 1024 * 1024;
+    // Whether a copy of `objects` objects of `bytes` bytes and of the folders
+    // `folderPrefixes` of `bucket` may go to the clipboard: true at once when it stays
+    // within the limits, else the user's answer. The folders are counted by listing
+    // them, only until the limits are passed; a folder that cannot be listed counts
+    // as nothing (the paste then tells why it failed).
+    QCoro::Task<bool> confirmClipboardCopy(BucketConfig bucket, std::size_t objects, std::int64_t bytes,
+                                           std::vector<std::string> folderPrefixes);
 
 signals:
     void configChanged();
@@ -742,7 +760,8 @@ private:
     // Import steps: the user's confirmation; the replacement (file first, memory after),
     // which throws what the backup or the save throws; the closing report of the
     // secrets this computer lacks for the new configuration.
-    QCoro::Task<bool> confirmImport(std::size_t accountCount);
+    // With `turnsOnLogging`, the question also says that the file switches the debug log on.
+    QCoro::Task<bool> confirmImport(std::size_t accountCount, bool turnsOnLogging);
     QCoro::Task<> applyImportedConfig(AppConfig config, std::vector<CDNKeyMove> cdnMoves);
     QCoro::Task<> reportImportResult();
     // The bucket form's token keys, written before its settings change (blocking).

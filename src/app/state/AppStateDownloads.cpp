@@ -1,5 +1,6 @@
 #include "app/state/AppState.h"
 
+#include "app/state/LaunchableFile.h"
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
@@ -101,8 +102,34 @@ QCoro::Task<> AppState::downloadAndOpen(BucketConfig bucket, std::string key) {
     };
     const fs::path file = co_await inBackground(download);
     if (!self) co_return;
-    ui().openWithDefaultApplication(file);
+    QCoro::Task<bool> opening = openDownloadedFile(file);
+    const bool opened = co_await opening;
+    if (!self || !opened) co_return;
     recordHistory(L10n::t(QStringLiteral("open")), QString::fromStdString(key), bucket.bucketName, true);
+}
+
+QCoro::Task<bool> AppState::openDownloadedFile(fs::path file) {
+    const QPointer<AppState> self(this);
+    // The file came from a bucket: whoever could write there chose its name and bytes.
+    auto inspect = [file] { return LaunchableFile::typeOf(file); };
+    const std::optional<QMimeType> type = co_await inBackground(inspect);
+    if (!self) co_return false;
+    if (type) {
+        const QString name = QString::fromStdString(file.filename().string());
+        const QString typeText = type->comment().isEmpty() || type->comment() == type->name()
+                                     ? type->name()
+                                     : type->comment() + QStringLiteral(" (") + type->name() + QLatin1Char(')');
+        // The name goes in the text, which wraps: a long one would be cut in the title.
+        UiServices::Alert alert(UiServices::Alert::Style::warning, L10n::t(QStringLiteral("open_launchable_title")),
+                                L10n::t(QStringLiteral("open_launchable_message"), name, typeText),
+                                L10n::t(QStringLiteral("open")), L10n::t(QStringLiteral("cancel")));
+        alert.cancelIsDefault = true;
+        QCoro::Task<bool> asking = ui().showAlert(std::move(alert));
+        const bool confirmed = co_await asking;
+        if (!self || !confirmed) co_return false;
+    }
+    ui().openWithDefaultApplication(file);
+    co_return true;
 }
 
 fs::path AppState::previewCacheFolder(const BucketConfig& bucket) const {

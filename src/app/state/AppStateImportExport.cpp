@@ -8,6 +8,7 @@
 #include "core/config/KeychainSecretStore.h"
 
 #include <filesystem>
+#include <map>
 #include <system_error>
 
 namespace tarn {
@@ -16,10 +17,12 @@ namespace {
 
 QString jsonFilter() { return QStringLiteral("JSON (*.json)"); }
 
-// A secret this computer has: stored, readable and not empty.
-bool hasSecret(const KeychainSecretStore& store, const std::string& account) {
+// A secret this computer has: stored, readable, not empty and, for an account's
+// secret, saved for the scheme and port the account now uses.
+bool hasSecret(const KeychainSecretStore& store, const std::string& account,
+               const std::optional<KeychainSecretStore::Origin>& origin = std::nullopt) {
     try {
-        const std::optional<std::string> secret = store.secret(account);
+        const std::optional<std::string> secret = origin ? store.secret(account, *origin) : store.secret(account);
         return secret && !secret->empty();
     } catch (const std::exception&) {
         return false;
@@ -31,6 +34,25 @@ struct MissingSecrets {
     std::vector<std::string> accounts;  // profile names
     std::vector<std::string> buckets;   // display names of buckets missing a CDN token key
 };
+
+void bindStoredSecrets(KeychainSecretStore& store, const std::vector<StorageProfile>& profiles) {
+    // An account that two profiles reach at different places is left as it is.
+    std::map<std::string, std::optional<KeychainSecretStore::Origin>> origins;
+    for (const StorageProfile& profile : profiles) {
+        const KeychainSecretStore::Origin origin = KeychainSecretStore::originOf(profile.endpoint);
+        const auto [found, added] = origins.try_emplace(
+            KeychainSecretStore::accountSecretAccount(profile.endpoint, profile.region, profile.accessKeyID), origin);
+        if (!added && found->second != origin) found->second = std::nullopt;
+    }
+    for (const auto& [account, origin] : origins) {
+        if (!origin) continue;
+        try {
+            store.bindToOrigin(account, *origin);
+        } catch (const std::exception&) {
+            // Not bound: it keeps serving as it did.
+        }
+    }
+}
 
 QString joinedNames(const std::vector<std::string>& names) {
     QStringList list;
@@ -90,7 +112,17 @@ QCoro::Task<> AppState::importConfig() {
         co_return;
     }
 
-    const bool confirmed = co_await confirmImport(imported->config.profiles.size());
+    // Logging writes every request, bucket names and the servers' answers to a file:
+    // a file handed to the user must not switch that on unannounced.
+    const bool turnsOnLogging = imported->config.debugLogging && !m_config.debugLogging;
+    // A secret saved before its scheme and port were recorded serves an account
+    // wherever it points: before the file can move an account to plain http or to
+    // another port, each such secret is bound to where its account points now.
+    auto bind = [&store = m_secretStore, profiles = m_config.profiles] { bindStoredSecrets(store, profiles); };
+    co_await inBackground(bind);
+    if (!self) co_return;
+
+    const bool confirmed = co_await confirmImport(imported->config.profiles.size(), turnsOnLogging);
     if (!self || !confirmed) co_return;
     try {
         co_await applyImportedConfig(std::move(imported->config), std::move(imported->cdnMoves));
@@ -117,10 +149,12 @@ std::optional<ImportedConfig> AppState::parseImportedConfig(std::string_view byt
     return imported;
 }
 
-QCoro::Task<bool> AppState::confirmImport(std::size_t accountCount) {
+QCoro::Task<bool> AppState::confirmImport(std::size_t accountCount, bool turnsOnLogging) {
+    QString message = L10n::t(QStringLiteral("import_confirm_message"), accountCount);
+    if (turnsOnLogging) message += QStringLiteral("\n\n") + L10n::t(QStringLiteral("import_turns_on_logging"));
     const UiServices::Alert alert(UiServices::Alert::Style::warning, L10n::t(QStringLiteral("import_confirm_title")),
-                                  L10n::t(QStringLiteral("import_confirm_message"), accountCount),
-                                  L10n::t(QStringLiteral("import_confirm_button")), L10n::t(QStringLiteral("cancel")));
+                                  message, L10n::t(QStringLiteral("import_confirm_button")),
+                                  L10n::t(QStringLiteral("cancel")));
     co_return co_await m_ui->showAlert(alert);
 }
 
@@ -154,8 +188,10 @@ QCoro::Task<> AppState::reportImportResult() {
     auto findMissing = [&store = m_secretStore, profiles = m_config.profiles, buckets = allBuckets()] {
         MissingSecrets missing;
         for (const StorageProfile& profile : profiles) {
-            if (!hasSecret(store, KeychainSecretStore::accountSecretAccount(profile.endpoint, profile.region,
-                                                                            profile.accessKeyID))) {
+            if (!hasSecret(store,
+                           KeychainSecretStore::accountSecretAccount(profile.endpoint, profile.region,
+                                                                     profile.accessKeyID),
+                           KeychainSecretStore::originOf(profile.endpoint))) {
                 missing.accounts.push_back(profile.name);
             }
         }

@@ -14,7 +14,10 @@ QCoro::Task<std::optional<std::string>> AppState::resolvedSecret(BucketConfig bu
 
 std::optional<std::string> AppState::secretFromStore(const KeychainSecretStore& store, const BucketConfig& bucket) {
     try {
-        std::optional<std::string> secret = store.secret(KeychainSecretStore::accountSecretAccount(bucket));
+        // Saved for another scheme or port (an imported configuration moved the
+        // account to plain http, say): missing, so the user enters it again.
+        std::optional<std::string> secret = store.secret(KeychainSecretStore::accountSecretAccount(bucket),
+                                                         KeychainSecretStore::originOf(bucket.endpoint));
         if (secret && !secret->empty()) return secret;
     } catch (const std::exception&) {
         // An unreadable keyring is the same as a missing secret to every caller.

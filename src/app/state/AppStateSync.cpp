@@ -51,7 +51,8 @@ QCoro::Task<> AppState::syncAllBuckets() {
                      stop = m_lifetimeStop.get_token()]() -> std::optional<std::vector<S3BucketInfo>> {
             try {
                 const std::optional<std::string> secret = store.secret(
-                    KeychainSecretStore::accountSecretAccount(profile.endpoint, profile.region, profile.accessKeyID));
+                    KeychainSecretStore::accountSecretAccount(profile.endpoint, profile.region, profile.accessKeyID),
+                    KeychainSecretStore::originOf(profile.endpoint));
                 if (!secret || secret->empty()) return std::nullopt;
                 const S3Credentials credentials{profile.accessKeyID, *secret};
                 return client.listBuckets(profile.endpoint, profile.region, credentials, stop);

@@ -50,6 +50,9 @@ public:
         QString informativeText;
         QString confirmButton;
         QString cancelButton;
+        // Return and Enter answer with the cancel button: for a question whose careless
+        // "yes" does harm.
+        bool cancelIsDefault = false;
     };
 
     // What the clipboard holds, as plain values the window layer takes from it.

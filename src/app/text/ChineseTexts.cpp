@@ -344,6 +344,13 @@ constexpr TextEntry kTexts[] = {
     {"drag_out_preparing", "正在为其他应用准备 %d 个项目…"},
     {"file_type_drive", "驱动器"},
     {"file_type_file", "文件"},
+    {"listing_outside_prefix", "请求“%@”中的内容时，服务器还列出了其外的“%@”。未做任何更改：该服务器可能不支持按文件夹列出。"},
+    {"import_turns_on_logging", "该文件还会开启调试日志：此后每个请求（包括存储桶名称、对象键和服务器的响应）都会写入 ~/corvane.log。可在“设置 › 高级”中关闭。"},
+    {"open_launchable_title", "要打开可能作为程序运行的文件吗？"},
+    {"open_launchable_message", "“%@”的类型为 %@：桌面可能会运行或安装它，而不是显示其内容。只有在信任将其放入存储桶的人时才打开。"},
+    {"copy_large_title", "要将这么多内容复制到剪贴板吗？"},
+    {"copy_large_message", "所选内容超过 %d 个文件或超过 %@。剪贴板管理器会立即读取复制的全部内容，因此这些文件会在粘贴之前立即全部下载。"},
+    {"preview_page_as_source", "此页面过于复杂，无法在此排版，因此显示其源代码。"},
 };
 
 }  // namespace

@@ -346,6 +346,13 @@ constexpr TextEntry kTexts[] = {
     {"drag_out_preparing", "Preparing %d item(s) for the other application…"},
     {"file_type_drive", "Drive"},
     {"file_type_file", "File"},
+    {"listing_outside_prefix", "Asked for the contents of “%@”, the server also listed “%@”, which lies outside it. Nothing was changed: the server may ignore folder listings."},
+    {"import_turns_on_logging", "The file also turns on debug logging: from then on every request, with bucket names, object keys and the servers' answers, is written to ~/corvane.log. It can be turned off in Settings › Advanced."},
+    {"open_launchable_title", "Open a file that may run as a program?"},
+    {"open_launchable_message", "“%@” is of the type %@: the desktop may run or install it rather than show it. Open it only if you trust whoever put it in the bucket."},
+    {"copy_large_title", "Copy this much to the clipboard?"},
+    {"copy_large_message", "The selection holds more than %d files or more than %@. Clipboard managers ask for everything that is copied at once, so all of it would be downloaded now, before anything is pasted."},
+    {"preview_page_as_source", "This page is too complex to lay out here, so its source is shown."},
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "core/storage/CancelledError.h"
 #include "core/storage/DeleteObjectsError.h"
 #include "core/storage/FileTooLargeError.h"
+#include "core/storage/ListingOutsidePrefixError.h"
 #include "core/storage/PartStalledError.h"
 #include "core/storage/PartUploadError.h"
 #include "core/storage/RefusedInputError.h"
@@ -167,6 +168,8 @@ QString TransferCenter::describe(const std::exception_ptr& error) {
         const char* key = failure.kind() == FileTooLargeError::Limit::singleRequest ? "file_too_large_single_request"
                                                                                    : "file_too_large";
         return L10n::t(QString::fromLatin1(key), bytes(failure.fileSize()), bytes(failure.limit()));
+    } catch (const ListingOutsidePrefixError& failure) {
+        return L10n::t(QStringLiteral("listing_outside_prefix"), utf8(failure.prefix()), utf8(failure.key()));
     } catch (const ResponseTooLargeError& failure) {
         return L10n::t(QStringLiteral("response_too_large"), bytes(static_cast<std::int64_t>(failure.limit())));
     } catch (const RefusedInputError& refusal) {

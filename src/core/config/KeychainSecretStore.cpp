@@ -14,7 +14,8 @@ namespace {
 
 // Items are found by "service" and "account" alone: the schema name is written on
 // new items but not matched, so items that another program (the predecessor among
-// them) stored under another schema name are found too.
+// them) stored under another schema name are found too. "scheme" and "port" say
+// where a storage account's secret may be used.
 const SecretSchema& secretSchema() {
     static const SecretSchema schema = {
         "app.TarnManager.Secret",
@@ -22,6 +23,8 @@ const SecretSchema& secretSchema() {
         {
             {"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
             {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
+            {"scheme", SECRET_SCHEMA_ATTRIBUTE_STRING},
+            {"port", SECRET_SCHEMA_ATTRIBUTE_STRING},
             {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
         },
     };
@@ -158,20 +161,114 @@ std::optional<std::string> secretOf(const std::string& service, const std::strin
     return std::string(data, length);
 }
 
+struct HashTableDeleter {
+    void operator()(GHashTable* table) const { g_hash_table_unref(table); }
+};
+
+// Saves the item of `account`, with the scheme and port it may be used at when there
+// are some. Storing with the same attributes in the same collection replaces the item.
 void store(const std::string& service, const std::string& account, const std::string& secret,
-           std::chrono::milliseconds limit) {
+           std::chrono::milliseconds limit, const std::optional<KeychainSecretStore::Origin>& origin = std::nullopt) {
     if (!isUtf8Text(secret.data(), secret.size())) {
         throw KeychainError(KeychainError::Kind::invalidSecret, "");
     }
     const SecretValuePtr value(secret_value_new(secret.data(), static_cast<gssize>(secret.size()), "text/plain"));
     // The label is what keyring managers show; it names the item, never the secret.
     const std::string label = account + " (" + service + ")";
+    // Keys and values stay owned by the strings here, which outlive the call.
+    const std::unique_ptr<GHashTable, HashTableDeleter> attributes(g_hash_table_new(g_str_hash, g_str_equal));
+    const auto add = [&attributes](const char* name, const std::string& text) {
+        g_hash_table_insert(attributes.get(), const_cast<char*>(name), const_cast<char*>(text.c_str()));
+    };
+    add("service", service);
+    add("account", account);
+    if (origin) {
+        add("scheme", origin->scheme);
+        add("port", origin->port);
+    }
     runBounded(limit, [&](GCancellable* cancellable, GError** error) {
-        // Storing with the same attributes in the same collection replaces the item.
-        return secret_password_store_binary_sync(&secretSchema(), SECRET_COLLECTION_DEFAULT, label.c_str(), value.get(),
-                                                 cancellable, error, "service", service.c_str(), "account",
-                                                 account.c_str(), nullptr);
+        return secret_password_storev_binary_sync(&secretSchema(), attributes.get(), SECRET_COLLECTION_DEFAULT,
+                                                  label.c_str(), value.get(), cancellable, error);
     });
+}
+
+struct ItemListDeleter {
+    void operator()(GList* items) const { g_list_free_full(items, g_object_unref); }
+};
+using ItemList = std::unique_ptr<GList, ItemListDeleter>;
+
+// Every item of one account, an older item without an origin among them.
+ItemList itemsOf(const std::string& service, const std::string& account, bool loadSecrets,
+                 std::chrono::milliseconds limit) {
+    const auto flags = static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK |
+                                                      (loadSecrets ? SECRET_SEARCH_LOAD_SECRETS : SECRET_SEARCH_NONE));
+    return ItemList(runBounded(limit, [&](GCancellable* cancellable, GError** error) {
+        return secret_password_search_sync(&secretSchema(), flags, cancellable, error, "service", service.c_str(),
+                                           "account", account.c_str(), nullptr);
+    }));
+}
+
+// The origin an item was saved for; none for an item saved before origins were kept.
+std::optional<KeychainSecretStore::Origin> savedOrigin(SecretRetrievable* item) {
+    GHashTable* attributes = secret_retrievable_get_attributes(item);
+    if (attributes == nullptr) return std::nullopt;
+    const auto* scheme = static_cast<const char*>(g_hash_table_lookup(attributes, "scheme"));
+    const auto* port = static_cast<const char*>(g_hash_table_lookup(attributes, "port"));
+    std::optional<KeychainSecretStore::Origin> origin;
+    if (scheme != nullptr || port != nullptr) {
+        origin = KeychainSecretStore::Origin{scheme != nullptr ? scheme : "", port != nullptr ? port : ""};
+    }
+    g_hash_table_unref(attributes);
+    return origin;
+}
+
+std::optional<std::string> secretOf(SecretRetrievable* item, std::chrono::milliseconds limit) {
+    const SecretValuePtr value(runBounded(limit, [&](GCancellable* cancellable, GError** error) {
+        return secret_retrievable_retrieve_secret_sync(item, cancellable, error);
+    }));
+    if (!value) return std::nullopt;
+    gsize length = 0;
+    const gchar* data = secret_value_get(value.get(), &length);
+    if (!isUtf8Text(data, length)) return std::nullopt;
+    return std::string(data, length);
+}
+
+std::optional<std::string> secretFor(const std::string& service, const std::string& account,
+                                     const KeychainSecretStore::Origin& origin, std::chrono::milliseconds limit) {
+    const ItemList items = itemsOf(service, account, true, limit);
+    // The item saved for this origin; else one saved before origins were kept.
+    SecretRetrievable* chosen = nullptr;
+    for (GList* node = items.get(); node != nullptr; node = node->next) {
+        auto* item = SECRET_RETRIEVABLE(node->data);
+        const std::optional<KeychainSecretStore::Origin> saved = savedOrigin(item);
+        if (saved == origin) {
+            chosen = item;
+            break;
+        }
+        if (!saved && chosen == nullptr) chosen = item;
+    }
+    if (chosen == nullptr) return std::nullopt;
+    return secretOf(chosen, limit);
+}
+
+void storeFor(const std::string& service, const std::string& account, const std::string& secret,
+              const KeychainSecretStore::Origin& origin, std::chrono::milliseconds limit) {
+    // An item of the account without the same four attributes (older, or for another
+    // origin) is another item, removed below.
+    store(service, account, secret, limit, origin);
+    // Only once the new item is stored: until then an older one is the only copy.
+    // What cannot be removed stays; it is found only for its own origin, or, when it
+    // has none, until the next save.
+    try {
+        const ItemList items = itemsOf(service, account, false, limit);
+        for (GList* node = items.get(); node != nullptr; node = node->next) {
+            if (!SECRET_IS_ITEM(node->data) || savedOrigin(SECRET_RETRIEVABLE(node->data)) == origin) continue;
+            runBounded(limit, [&](GCancellable* cancellable, GError** error) {
+                return secret_item_delete_sync(SECRET_ITEM(node->data), cancellable, error);
+            });
+        }
+    } catch (const KeychainError&) {
+    }
 }
 
 void erase(const std::string& service, const std::string& account, std::chrono::milliseconds limit) {
@@ -206,6 +303,18 @@ std::string KeychainSecretStore::accountSecretAccount(const BucketConfig& bucket
 
 std::string KeychainSecretStore::cdnAccount(const Uuid& bucketID, const Uuid& domainID) {
     return bucketID.toString() + ":cdn:" + domainID.toString();
+}
+
+KeychainSecretStore::Origin KeychainSecretStore::originOf(const Url& endpoint) {
+    Origin origin{endpoint.scheme().value_or(""), ""};
+    if (const std::optional<int> port = endpoint.port()) {
+        origin.port = std::to_string(*port);
+    } else if (origin.scheme == "https") {
+        origin.port = "443";
+    } else if (origin.scheme == "http") {
+        origin.port = "80";
+    }
+    return origin;
 }
 
 void KeychainSecretStore::migrateLegacyKeychainIfNeeded() {
@@ -259,6 +368,29 @@ void KeychainSecretStore::save(const std::string& secret, const std::string& acc
 }
 
 void KeychainSecretStore::deleteSecret(const std::string& account) { erase(m_service, account, m_callTimeout); }
+
+std::optional<std::string> KeychainSecretStore::secret(const std::string& account, const Origin& origin) const {
+    return secretFor(m_service, account, origin, m_callTimeout);
+}
+
+void KeychainSecretStore::save(const std::string& secret, const std::string& account, const Origin& origin) {
+    storeFor(m_service, account, secret, origin, m_callTimeout);
+}
+
+void KeychainSecretStore::bindToOrigin(const std::string& account, const Origin& origin) {
+    const ItemList items = itemsOf(m_service, account, true, m_callTimeout);
+    SecretRetrievable* unbound = nullptr;
+    for (GList* node = items.get(); node != nullptr; node = node->next) {
+        auto* item = SECRET_RETRIEVABLE(node->data);
+        const std::optional<Origin> saved = savedOrigin(item);
+        if (saved == origin) return;
+        if (!saved && unbound == nullptr) unbound = item;
+    }
+    if (unbound == nullptr) return;
+    if (const std::optional<std::string> secret = secretOf(unbound, m_callTimeout)) {
+        storeFor(m_service, account, *secret, origin, m_callTimeout);
+    }
+}
 
 std::optional<std::string> KeychainSecretStore::secret(const Uuid& bucketID) const {
     return secret(bucketID.toString());

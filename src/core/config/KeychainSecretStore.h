@@ -18,7 +18,8 @@ namespace tarn {
 // token key of each CDN domain) lives in the desktop keyring through the Secret
 // Service, never in the configuration file. One item per secret, in the default
 // collection, found by two attributes: "service" (the store's service) and
-// "account" (the names built below, so that every caller finds the same item).
+// "account" (the names built below, so that every caller finds the same item). The
+// item of a storage account's secret also names the scheme and port it is for.
 //
 // Calls block and throw KeychainError; none waits longer than the call timeout, so
 // a stuck keyring daemon or an unanswered unlock prompt ends in an error rather
@@ -55,6 +56,18 @@ public:
     // Bucket UUID + ":cdn:" + domain UUID.
     static std::string cdnAccount(const Uuid& bucketID, const Uuid& domainID);
 
+    // Where a storage account's secret may sign requests: the scheme and port of the
+    // endpoint it was saved for. The item's name leaves both out (stored secrets are
+    // found by it), so an account moved to plain http or to another port of the same
+    // host, by an imported configuration for one, would find the secret by its name.
+    struct Origin {
+        std::string scheme;  // lower case; "" when the endpoint has none
+        std::string port;    // the endpoint's port, or its scheme's default ("443", "80")
+
+        bool operator==(const Origin&) const = default;
+    };
+    static Origin originOf(const Url& endpoint);
+
     // Moves the predecessor's items into the default service, once per store (a store
     // of another service moves nothing). It
     // can block for as long as the keyring takes (an unlock prompt, many items), so
@@ -75,6 +88,19 @@ public:
     // Adds the item or replaces the secret of the existing one.
     virtual void save(const std::string& secret, const std::string& account);
     virtual void deleteSecret(const std::string& account);
+
+    // A storage account's secret, for use at `origin`: absent as secret() is, and also
+    // when the item was saved for another scheme or port (the caller then asks the
+    // user for it again). An item saved without them (before they were recorded) is
+    // read for any origin.
+    virtual std::optional<std::string> secret(const std::string& account, const Origin& origin) const;
+    // Saves the secret for use at `origin` (attributes "scheme" and "port"); once it is
+    // stored, the account's items for other origins, or for none, are deleted.
+    virtual void save(const std::string& secret, const std::string& account, const Origin& origin);
+    // An item of the account saved without an origin is saved again for `origin`, so
+    // that from now on it serves there alone. Nothing changes for an account without
+    // such an item, or with an item for `origin` already.
+    void bindToOrigin(const std::string& account, const Origin& origin);
 
     // The same, with the UUID's text as the account name (per-bucket secrets of the
     // oldest configuration files).

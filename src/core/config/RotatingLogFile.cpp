@@ -34,6 +34,14 @@ void writeAll(int descriptor, std::string_view bytes) {
     }
 }
 
+// A log left readable by others (made by an older build, which created it 0644) loses
+// those permissions; one that only its owner can read stays as it is.
+void keepPrivate(int descriptor) {
+    struct stat info {};
+    if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) return;
+    if ((info.st_mode & 077) != 0) ::fchmod(descriptor, info.st_mode & 0700);
+}
+
 }  // namespace
 
 RotatingLogFile::RotatingLogFile(std::filesystem::path path, std::int64_t maxBytes)
@@ -47,8 +55,10 @@ void RotatingLogFile::write(std::string_view message) {
     line += '\n';
 
     rotateIfNeeded(line.size());
-    const int descriptor = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // Requests, keys, bucket names and the servers' answers: for the user's eyes only.
+    const int descriptor = ::open(m_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (descriptor < 0) return;
+    keepPrivate(descriptor);
     writeAll(descriptor, line);
     ::close(descriptor);
 }

@@ -2,9 +2,8 @@
 
 #include "core/storage/CancelledError.h"
 #include "core/storage/FileTooLargeError.h"
+#include "core/storage/RegularFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,25 +25,12 @@ constexpr std::size_t kHashPiece = 1024 * 1024;
     throw fs::filesystem_error(what, path, std::error_code(error, std::generic_category()));
 }
 
-int openForReading(const fs::path& path) {
-    // Without O_NONBLOCK, opening a FIFO would wait for a writer, for ever.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) fail("Could not open the file", path, errno);
-    return fd;
-}
-
 }  // namespace
 
-FileBody::FileBody(const fs::path& path, std::int64_t limit) : m_path(path), m_file(openForReading(path)) {
-    struct stat status {};
-    if (::fstat(m_file.get(), &status) != 0) fail("Could not read the file", m_path, errno);
-    if (!S_ISREG(status.st_mode)) {
-        fail("Only regular files can be uploaded", m_path, S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
-    }
-    // Some network file systems honour O_NONBLOCK on regular files too; the reads
-    // here are meant to wait for the data.
-    ::fcntl(m_file.get(), F_SETFL, ::fcntl(m_file.get(), F_GETFL) & ~O_NONBLOCK);
-    m_size = status.st_size;
+FileBody::FileBody(const fs::path& path, std::int64_t limit) : m_path(path), m_file(-1) {
+    RegularFile opened = RegularFile::openForReading(path);
+    m_file = std::move(opened.descriptor);
+    m_size = opened.size;
     if (m_size > limit) throw FileTooLargeError(m_size, limit, FileTooLargeError::Limit::singleRequest);
 }
 

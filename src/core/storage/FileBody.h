@@ -21,9 +21,9 @@ namespace tarn {
 // written to in between is never stored as a mix of old and new.
 class FileBody {
 public:
-    // Opens the file. Throws std::filesystem::filesystem_error when it cannot be
-    // opened or is not a regular file (a pipe or device is refused without waiting
-    // for it), and FileTooLargeError when it holds more than `limit` bytes; nothing is
+    // Opens the file as RegularFile does. Throws std::filesystem::filesystem_error when
+    // it cannot be opened, is a symbolic link or is not a regular file (a pipe or device
+    // is refused without waiting for it), and FileTooLargeError when it holds more than `limit` bytes; nothing is
     // read then.
     FileBody(const std::filesystem::path& path, std::int64_t limit);
 

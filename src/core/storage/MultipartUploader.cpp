@@ -5,6 +5,7 @@
 #include "core/storage/MultipartProgress.h"
 #include "core/storage/PartStalledError.h"
 #include "core/storage/PartUploadError.h"
+#include "core/storage/RegularFile.h"
 #include "core/storage/S3Client.h"
 #include "core/storage/S3Error.h"
 #include "core/storage/TransportError.h"
@@ -390,9 +391,8 @@ std::vector<UploadPart> MultipartUploader::upload(const std::vector<UploadPart>&
 }
 
 std::span<const std::uint8_t> MultipartUploader::readPart(int part, PartBuffer& buffer) const {
-    const int fd = ::open(m_file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw std::system_error(errno, std::generic_category(), m_file.string());
-    const FileDescriptor file(fd);
+    const FileDescriptor file = std::move(RegularFile::openForReading(m_file).descriptor);
+    const int fd = file.get();
 
     const std::int64_t expected = partLength(part);
     // One byte past a short last part shows a file that has grown since it was measured.

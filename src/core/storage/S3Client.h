@@ -54,7 +54,8 @@ public:
     std::vector<S3BucketInfo> listBuckets(const Url& endpoint, const std::string& region,
                                           const S3Credentials& credentials, std::stop_token stop = {});
     // One page of objects and folders under `prefix`; an absent token asks for the
-    // first page.
+    // first page. A page that names a key or folder outside `prefix` throws
+    // ListingOutsidePrefixError (so do list() and listObjects()).
     S3Listing listPage(const BucketConfig& bucket, const S3Credentials& credentials, const std::string& prefix,
                        const std::string& delimiter, const std::optional<std::string>& continuationToken,
                        std::stop_token stop = {});
@@ -142,8 +143,8 @@ public:
     void putDirectoryMarker(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
                             std::stop_token stop = {});
     // Moves an object inside the bucket. The maker's service moves it itself;
-    // elsewhere it is copied and the source deleted only once the copy succeeded
-    // (a stop request then no longer holds the delete back).
+    // elsewhere it is copied and the source deleted only once the copy succeeded (a
+    // stop request holds back only a copy not yet asked for).
     // Moving an object onto its own key changes nothing.
     void moveObject(const std::string& from, const std::string& to, const BucketConfig& bucket,
                     const S3Credentials& credentials, std::stop_token stop = {});

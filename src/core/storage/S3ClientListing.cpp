@@ -1,5 +1,6 @@
 #include "core/storage/S3BucketListParser.h"
 #include "core/storage/S3Client.h"
+#include "core/storage/ListingScope.h"
 #include "core/storage/S3Error.h"
 #include "core/storage/S3ListParser.h"
 #include "core/storage/S3MultipartUploadsParser.h"
@@ -79,7 +80,11 @@ S3Listing S3Client::fetchListPage(const BucketConfig& bucket, const S3Credential
     const S3Request request =
         signedRequest("GET", S3RequestBuilder::listURL(bucket, prefix, delimiter, continuationToken), bucket,
                       credentials);
-    return S3ListParser::parse(asText(send(request, true, std::move(stop))));
+    S3Listing page = S3ListParser::parse(asText(send(request, true, std::move(stop))));
+    // A server that ignores the prefix would have a folder delete or move act on the
+    // whole bucket.
+    ListingScope::requireWithin(page, prefix);
+    return page;
 }
 
 S3Listing S3Client::allPages(const BucketConfig& bucket, const S3Credentials& credentials, const std::string& prefix,

@@ -1,5 +1,6 @@
 #include "core/config/AsciiCase.h"
 #include "core/config/Crypto.h"
+#include "core/storage/CancelledError.h"
 #include "core/storage/MakerService.h"
 #include "core/storage/RefusedInputError.h"
 #include "core/config/PrefixNavigator.h"
@@ -128,9 +129,12 @@ void S3Client::moveObject(const std::string& from, const std::string& to, const 
         return;
     }
     // Other servers treat the move suffix as part of the key or ignore it, so the
-    // source goes only once its copy is known to exist. Once it does, a stop asked
-    // for meanwhile no longer holds the delete back: the object would stay twice.
-    copyObject(from, to, bucket, credentials, false, {}, std::move(stop));
+    // source goes only once its copy is known to exist. A stop holds the move back
+    // only before the copy is asked for: a copy given up while the server makes it
+    // may still be made, and the object would then stay twice. So the copy is seen
+    // through, and the source deleted after it.
+    if (stop.stop_requested()) throw CancelledError();
+    copyObject(from, to, bucket, credentials, false, {}, {});
     deleteObject(from, bucket, credentials);
 }
 

@@ -3,6 +3,7 @@
 #include "ui/icons/MingCute.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/IconView.h"
+#include "ui/views/PlainText.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -60,7 +61,7 @@ void BreadcrumbBar::setItems(const std::vector<PathItem>& items)
             m_layout->addWidget(chevron, 0, Qt::AlignVCenter);
         }
         auto* crumb = new QToolButton(m_strip);
-        crumb->setText(QStringLiteral(" ") + items[i].title);
+        crumb->setText(QStringLiteral(" ") + PlainText::buttonText(items[i].title));
         crumb->setIcon(MingCute::icon(i == 0 ? QStringLiteral("storage_fill") : QStringLiteral("folder"), tint));
         crumb->setIconSize(MingCute::iconSize(kCrumbIconSize));
         crumb->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);

@@ -14,6 +14,7 @@
 
 #include "app/state/AppState.h"
 #include "app/transfers/TransferCenter.h"
+#include "ui/views/PlainText.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -60,7 +61,7 @@ ObjectBrowserView::ObjectBrowserView(AppState& state, QWidget* parent)
     , m_model(new BrowserTableModel(state, this))
     , m_delegate(new BrowserItemDelegate(this))
     , m_statusBar(new BrowserStatusBar(this))
-    , m_placeholder(new QLabel(m_table))
+    , m_placeholder(PlainText::label(QString(), m_table))
     , m_listingRefresh(new ThrottledCall(0, [this] {
         reloadRows();
         refreshHeader();

@@ -151,7 +151,8 @@ public:
     // objects among them with the bucket shown now; none when there are none.
     // The caller owns it.
     RemoteObjectsMimeData* makeMimeData(const std::vector<int>& rows) const;
-    // Ctrl+C: the selected folders and objects onto the clipboard; a beep without any.
+    // Ctrl+C: the selected folders and objects onto the clipboard (a large copy once
+    // the user agrees; see AppState::confirmClipboardCopy); a beep without any.
     void copySelectedToPasteboard();
     // Ctrl+V: the clipboard's files, image or text uploaded into the folder shown.
     // Objects copied from this program are not local files yet: a beep.

@@ -6,6 +6,7 @@
 #include "ui/browser/RemoteObjectsMimeData.h"
 
 #include "app/state/AppState.h"
+#include "app/state/Async.h"
 
 #include <QClipboard>
 #include <QDrag>
@@ -14,7 +15,35 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
+#include <memory>
+
 namespace tarn {
+
+namespace {
+
+// Puts the copied objects on the clipboard once the state agrees: at once for a copy
+// within its limits, after the user's yes for a larger one, which a clipboard manager
+// would start downloading as soon as it appears there.
+QCoro::Task<> offerCopy(AppState& state, std::unique_ptr<RemoteObjectsMimeData> data)
+{
+    std::size_t objects = 0;
+    std::int64_t bytes = 0;
+    std::vector<std::string> folders;
+    for (const RemoteObjectsMimeData::Item& item : data->items()) {
+        if (item.isFolder) {
+            folders.push_back(item.key);
+        } else {
+            ++objects;
+            bytes += item.size;
+        }
+    }
+    QCoro::Task<bool> asking = state.confirmClipboardCopy(data->bucket(), objects, bytes, std::move(folders));
+    if (co_await asking) {
+        QGuiApplication::clipboard()->setMimeData(data.release());
+    }
+}
+
+}  // namespace
 
 RemoteObjectsMimeData* ObjectBrowserView::makeMimeData(const std::vector<int>& rows) const
 {
@@ -40,12 +69,12 @@ RemoteObjectsMimeData* ObjectBrowserView::makeMimeData(const std::vector<int>& r
 
 void ObjectBrowserView::copySelectedToPasteboard()
 {
-    RemoteObjectsMimeData* data = makeMimeData(selectedRows());
-    if (data == nullptr) {
+    std::unique_ptr<RemoteObjectsMimeData> data(makeMimeData(selectedRows()));
+    if (!data) {
         m_state.ui().beep();
         return;
     }
-    QGuiApplication::clipboard()->setMimeData(data);
+    startDetached(offerCopy(m_state, std::move(data)));
 }
 
 void ObjectBrowserView::paste()

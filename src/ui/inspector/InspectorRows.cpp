@@ -5,6 +5,7 @@
 #include "ui/preview/PreviewLook.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/ClosureButton.h"
+#include "ui/views/PlainText.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -27,7 +28,7 @@ using PreviewLook::cssColor;
 QLabel* label(const QString& text, int pixelSize, ThemeColor color)
 {
     auto* result = new QLabel(text);
-    result->setTextFormat(Qt::PlainText);
+    PlainText::apply(result);
     result->setFont(TarnTheme::font(pixelSize));
     PreviewLook::setTextColor(result, color);
     return result;
@@ -50,7 +51,7 @@ QWidget* metaRow(const DetailRow& row, const std::function<void(const QString&)>
     QLabel* name = label(row.label, 12, ThemeColor::secondaryLabel);
     name->setFixedWidth(kLabelWidth);
     // A metadata key longer than the column is cut at its end; the tip names it whole.
-    name->setToolTip(row.label);
+    name->setToolTip(PlainText::toolTip(row.label));
     auto* value = new MiddleElidedLabel(row.value);
     value->setFont(TarnTheme::font(12));
     PreviewLook::setTextColor(value, ThemeColor::label);
@@ -64,7 +65,7 @@ QWidget* metaRow(const DetailRow& row, const std::function<void(const QString&)>
         button->setFlat(true);
         button->setCursor(Qt::PointingHandCursor);
         button->setFocusPolicy(Qt::TabFocus);
-        button->setToolTip(row.label);
+        button->setToolTip(PlainText::toolTip(row.label));
         button->setAccessibleName(row.label);
         button->setStyleSheet(QStringLiteral("QPushButton{border:none;padding:0;background:transparent;}"));
         button->setFixedSize(MingCute::iconSize(12) + QSize(4, 4));

@@ -10,6 +10,7 @@
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/IconView.h"
 #include "ui/views/OverlayScrollView.h"
+#include "ui/views/PlainText.h"
 
 #include <QClipboard>
 #include <QGridLayout>
@@ -41,7 +42,7 @@ PreviewActions desktopActions(AppState& state)
     PreviewActions actions;
     actions.openLink = [&state](const QUrl& url) { state.ui().openUrl(url); };
     actions.openWithDefaultApplication = [&state](const std::filesystem::path& file) {
-        state.ui().openWithDefaultApplication(file);
+        startDetached(state.openDownloadedFile(file));
     };
     return actions;
 }
@@ -49,7 +50,7 @@ PreviewActions desktopActions(AppState& state)
 QLabel* centredLabel(const QString& text, int pixelSize, ThemeColor color)
 {
     auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
+    PlainText::apply(label);
     label->setFont(TarnTheme::font(pixelSize));
     label->setAlignment(Qt::AlignCenter);
     PreviewLook::setTextColor(label, color);

@@ -1,6 +1,7 @@
 #include "ui/inspector/MiddleElidedLabel.h"
 
 #include "app/text/L10n.h"
+#include "ui/views/PlainText.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -46,7 +47,7 @@ MiddleElidedLabel::MiddleElidedLabel(const QString& text, QWidget* parent)
     : QLabel(text, parent)
     , m_fullText(text)
 {
-    setTextFormat(Qt::PlainText);
+    PlainText::apply(this);
     setWordWrap(false);
     setTextInteractionFlags(Qt::TextSelectableByMouse);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -83,7 +84,7 @@ void MiddleElidedLabel::elide()
     if (shown != text()) {
         setText(shown);
     }
-    setToolTip(shown == m_fullText ? QString() : m_fullText);
+    setToolTip(shown == m_fullText ? QString() : PlainText::toolTip(m_fullText));
 }
 
 QString MiddleElidedLabel::selectedValue() const

@@ -8,6 +8,7 @@
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/ClosureButton.h"
 #include "ui/views/IconView.h"
+#include "ui/views/PlainText.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -21,8 +22,8 @@ namespace tarn {
 FileCardPreview::FileCardPreview(File file, std::function<void(const std::filesystem::path&)> openWithDefaultApplication,
                                  QWidget* parent)
     : QWidget(parent)
-    , m_name(new QLabel(QString::fromStdString(ObjectPreview::fileName(file.key))))
-    , m_detail(new QLabel(typeDescription(file.mimeType) + QStringLiteral(" · ") +
+    , m_name(PlainText::label(QString::fromStdString(ObjectPreview::fileName(file.key))))
+    , m_detail(PlainText::label(typeDescription(file.mimeType) + QStringLiteral(" · ") +
                           QString::fromStdString(ByteFormatter::string(file.size))))
 {
     auto* surface = new PreviewSurface();

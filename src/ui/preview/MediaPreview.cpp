@@ -5,6 +5,7 @@
 #include "ui/preview/PreviewSurface.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/IconView.h"
+#include "ui/views/PlainText.h"
 
 #include <QAudioOutput>
 #include <QKeyEvent>
@@ -39,7 +40,7 @@ MediaPreview::MediaPreview(const QUrl& url, const QString& artworkIcon, QWidget*
     , m_stage(new QStackedWidget())
     , m_artwork(new QWidget())
     , m_artworkIcon(new IconView(artworkIcon, 34, TarnTheme::color(ThemeColor::tertiaryLabel)))
-    , m_error(new QLabel())
+    , m_error(PlainText::label())
     , m_video(nullptr)
     , m_player(nullptr)
     , m_audio(nullptr)

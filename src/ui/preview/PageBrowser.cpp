@@ -1,10 +1,8 @@
 #include "ui/preview/PageBrowser.h"
 
-#include "ui/preview/ImageDecoder.h"
+#include "ui/preview/PageDocument.h"
 
-#include <QBuffer>
-#include <QImage>
-#include <QImageReader>
+#include <QPixmap>
 #include <QTextDocument>
 
 #include <utility>
@@ -12,42 +10,6 @@
 namespace tarn {
 
 namespace {
-
-// An image carried in the page is decoded while the page is laid out, on the
-// interface thread: a few bytes must not unpack into hundreds of megabytes.
-constexpr qint64 kMaxEmbeddedPixels = 4096 * 4096;
-
-// The image a data: URL carries, when it carries one.
-QImage embeddedImage(const QUrl& url)
-{
-    const QByteArray encoded = url.toEncoded();
-    const qsizetype comma = encoded.indexOf(',');
-    if (comma < 0) {
-        return {};
-    }
-    // "data:image/png;base64," -> "image/png;base64"
-    const QByteArray header = encoded.mid(5, comma - 5).toLower();
-    if (!header.startsWith("image/")) {
-        return {};
-    }
-    QByteArray payload = QByteArray::fromPercentEncoding(encoded.mid(comma + 1));
-    if (header.endsWith(";base64")) {
-        payload = QByteArray::fromBase64(payload);
-    }
-    QBuffer buffer(&payload);
-    if (!buffer.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    {
-        QImageReader probe(&buffer);
-        const QSize size = probe.size();
-        if (!size.isValid() || static_cast<qint64>(size.width()) * size.height() > kMaxEmbeddedPixels) {
-            return {};
-        }
-    }
-    buffer.seek(0);
-    return ImageDecoder::decode(buffer).image;
-}
 
 // What the document is handed for a refused resource: an empty image keeps an <img>
 // at the size its page gives it, and, unlike nothing, is not asked for again at every
@@ -76,13 +38,29 @@ PageBrowser::PageBrowser(std::function<void(const QUrl&)> openLink, QWidget* par
     connect(this, &QTextBrowser::anchorClicked, this, &PageBrowser::followLink);
 }
 
+void PageBrowser::showPage(std::unique_ptr<PageDocument> page, QHash<QUrl, QImage> images)
+{
+    // What the page asked for while it was parsed was refused there.
+    m_requested.append(page->refusedWithoutGate());
+    m_refused.append(page->refusedWithoutGate());
+    m_images = std::move(images);
+    page->setGate([this](int type, const QUrl& name) { return loadResource(type, name); });
+    page->setParent(this);
+    // The document that was shown goes with it, being the browser's own.
+    setDocument(page.release());
+}
+
 QVariant PageBrowser::loadResource(int type, const QUrl& name)
 {
     m_requested.append(name);
-    if (type == QTextDocument::ImageResource && name.scheme() == QLatin1String("data")) {
-        const QImage image = embeddedImage(name);
-        if (!image.isNull()) {
-            return image;
+    if (type == QTextDocument::ImageResource) {
+        if (auto found = m_images.find(name); found != m_images.end()) {
+            // A pixmap, which the document keeps and draws as it is: an image would be
+            // made into one again at every paint. Taken over without a copy, being in
+            // a pixmap's own form already (and not searched for transparent pixels).
+            QPixmap pixmap = QPixmap::fromImage(std::move(found.value()), Qt::NoOpaqueDetection);
+            m_images.erase(found);
+            return pixmap;
         }
     }
     m_refused.append(name);

@@ -5,6 +5,7 @@
 #include "ui/preview/PreviewLook.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/IconView.h"
+#include "ui/views/PlainText.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,7 +14,7 @@ namespace tarn {
 
 PreviewNote::PreviewNote(QWidget* parent)
     : QWidget(parent)
-    , m_label(new QLabel(this))
+    , m_label(PlainText::label(QString(), this))
 {
     m_label->setFont(TarnTheme::font(11));
     m_label->setWordWrap(true);

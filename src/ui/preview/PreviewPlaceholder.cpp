@@ -2,6 +2,7 @@
 
 #include "ui/preview/PreviewLook.h"
 #include "ui/theme/TarnTheme.h"
+#include "ui/views/PlainText.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -10,7 +11,7 @@ namespace tarn {
 
 PreviewPlaceholder::PreviewPlaceholder(const QString& text, int minimumHeight, QWidget* parent)
     : QWidget(parent)
-    , m_label(new QLabel(text, this))
+    , m_label(PlainText::label(text, this))
 {
     setMinimumHeight(minimumHeight);
     m_label->setFont(TarnTheme::font(12));

@@ -28,29 +28,35 @@ QFont monospacedFont()
 
 TextPreview::TextPreview(const QString& path, QWidget* parent)
     : QWidget(parent)
-    , m_editor(new QPlainTextEdit())
+    , m_editor(makeView())
     , m_pages(new PreviewPages(PreviewSurface::around(m_editor), L10n::t(QStringLiteral("preview_text_failed"))))
 {
-    m_editor->setReadOnly(true);
-    // Selectable, but with no caret: nothing here can be typed into.
-    m_editor->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_editor->setFrameShape(QFrame::NoFrame);
-    m_editor->setFont(monospacedFont());
-    m_editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    m_editor->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    m_editor->setTabStopDistance(QFontMetricsF(m_editor->font()).horizontalAdvance(QLatin1Char(' ')) * 4);
-    m_editor->document()->setDocumentMargin(10);
-    m_editor->viewport()->setAutoFillBackground(false);
-    QPalette palette = m_editor->palette();
-    palette.setColor(QPalette::Base, Qt::transparent);
-    m_editor->setPalette(palette);
-    PreviewLook::setTextColor(m_editor, ThemeColor::label);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_pages);
 
     m_pages->loadText(path, PreviewFile::textDisplayCap, PreviewFile::utf8Text,
                       [this](const QString& text) { m_editor->setPlainText(text); });
+}
+
+QPlainTextEdit* TextPreview::makeView()
+{
+    auto* view = new QPlainTextEdit();
+    view->setReadOnly(true);
+    // Selectable, but with no caret: nothing here can be typed into.
+    view->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    view->setFrameShape(QFrame::NoFrame);
+    view->setFont(monospacedFont());
+    view->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    view->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    view->setTabStopDistance(QFontMetricsF(view->font()).horizontalAdvance(QLatin1Char(' ')) * 4);
+    view->document()->setDocumentMargin(10);
+    view->viewport()->setAutoFillBackground(false);
+    QPalette palette = view->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    view->setPalette(palette);
+    PreviewLook::setTextColor(view, ThemeColor::label);
+    return view;
 }
 
 bool TextPreview::isLoaded() const

@@ -29,6 +29,9 @@ public:
 
     void stopMedia() override;
 
+    // A read-only, selectable view of plain text in the look of this preview.
+    static QPlainTextEdit* makeView();
+
 private:
     QPlainTextEdit* m_editor;
     PreviewPages* m_pages;

@@ -2,12 +2,15 @@
 
 #include "ui/preview/StoppablePreview.h"
 
+#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 
 #include <functional>
 #include <string_view>
 
+class QPlainTextEdit;
+class QStackedWidget;
 class QTextDocument;
 
 namespace tarn {
@@ -15,11 +18,13 @@ namespace tarn {
 class PageBrowser;
 class PreviewPages;
 
-// A Markdown or HTML file shown as a page. The file is read (and Markdown rendered
-// through the core's renderer) off the interface thread; only its first 512 KiB is shown,
-// with a note saying so. Markdown is drawn on the dark theme; an HTML page on white
-// paper, as its author would have seen it in a browser. The page runs nothing and
-// fetches nothing (PageBrowser).
+// A Markdown or HTML file shown as a page. The file is read, Markdown rendered through
+// the core's renderer, the page parsed and its embedded images decoded, all off the
+// interface thread, which only lays the page out. Only its first 512 KiB is shown,
+// with a note saying so; a page beyond what can be laid out without holding up the
+// window (PageBounds) shows its source as plain text instead, with a note. Markdown
+// is drawn on the dark theme; an HTML page on white paper, as its author would have
+// seen it in a browser. The page runs nothing and fetches nothing (PageBrowser).
 class WebPreview : public QWidget, public StoppablePreview {
     Q_OBJECT
 
@@ -28,8 +33,11 @@ public:
                QWidget* parent = nullptr);
 
     PageBrowser* browser() const { return m_browser; }
-    bool isLoaded() const;
+    // Where the source is shown in place of a page too complex to lay out.
+    QPlainTextEdit* sourceView() const { return m_source; }
+    bool isLoaded() const { return m_loaded; }
     bool showsFailure() const;
+    bool showsSource() const;
     QString noteText() const;
 
     void stopMedia() override;
@@ -44,9 +52,18 @@ public:
     // headings, which a text browser would leave out.
     static void ruleHeadings(QTextDocument& document);
 
+    // The most of a page's source shown in its place: lines of at most this many
+    // characters (longer ones are broken), at most this many of them.
+    static constexpr int sourceLineLength = 2000;
+    static constexpr int sourceLines = 10000;
+
 private:
     PageBrowser* m_browser;
+    QPlainTextEdit* m_source;
+    QStackedWidget* m_faces;
     PreviewPages* m_pages;
+    QPointer<QObject> m_pendingLoad;
+    bool m_loaded = false;
 };
 
 }  // namespace tarn

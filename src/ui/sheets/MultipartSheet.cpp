@@ -7,6 +7,7 @@
 #include "ui/views/DateText.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/ClearTableHeaderView.h"
+#include "ui/views/PlainText.h"
 #include "ui/views/SkeletonListView.h"
 #include "ui/views/WrappingLabel.h"
 
@@ -31,7 +32,7 @@ QTableWidgetItem* cell(const QString& text)
 {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    item->setToolTip(text);
+    item->setToolTip(PlainText::toolTip(text));
     return item;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/sheets/SettingsSideItem.h"
 
 #include "ui/theme/TarnTheme.h"
+#include "ui/views/PlainText.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -19,7 +20,7 @@ SettingsSideItem::SettingsSideItem(const QString& title, QWidget* parent)
     setCursor(Qt::PointingHandCursor);
     m_label = new QLabel(title, this);
     m_label->setFont(TarnTheme::font(13));
-    m_label->setTextFormat(Qt::PlainText);
+    PlainText::apply(m_label);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(12, 0, 10, 0);
     layout->addWidget(m_label, 1, Qt::AlignVCenter);

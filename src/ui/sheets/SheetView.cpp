@@ -2,6 +2,7 @@
 
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/ClosureButton.h"
+#include "ui/views/PlainText.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -44,7 +45,7 @@ QLabel* SheetView::makeLabel(const QString& text, int pixelSize, bool secondary,
 {
     auto* label = new QLabel(text, parent != nullptr ? parent : this);
     label->setFont(TarnTheme::font(pixelSize));
-    label->setTextFormat(Qt::PlainText);
+    PlainText::apply(label);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, TarnTheme::color(secondary ? ThemeColor::secondaryLabel : ThemeColor::label));
     label->setPalette(palette);

@@ -4,6 +4,7 @@
 #include "ui/icons/MingCute.h"
 #include "ui/sidebar/SidebarModel.h"
 #include "ui/theme/TarnTheme.h"
+#include "ui/views/PlainText.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
@@ -214,7 +215,7 @@ bool SidebarDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, cons
     if (tip.isEmpty()) {
         QToolTip::hideText();
     } else {
-        QToolTip::showText(event->globalPos(), tip, view->viewport(), option.rect);
+        QToolTip::showText(event->globalPos(), PlainText::toolTip(tip), view->viewport(), option.rect);
     }
     return true;
 }

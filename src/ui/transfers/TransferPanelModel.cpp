@@ -3,6 +3,7 @@
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
 #include "ui/transfers/TransferRowContent.h"
+#include "ui/views/PlainText.h"
 
 #include <algorithm>
 #include <array>
@@ -95,7 +96,7 @@ QVariant TransferPanelModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return content.title;
     case Qt::ToolTipRole:
-        return content.detailToolTip.isEmpty() ? QVariant() : QVariant(content.detailToolTip);
+        return content.detailToolTip.isEmpty() ? QVariant() : QVariant(PlainText::toolTip(content.detailToolTip));
     default:
         return QVariant::fromValue(content);
     }

@@ -5,6 +5,7 @@
 #include "ui/theme/TarnTheme.h"
 #include "ui/transfers/TransferPanelModel.h"
 #include "ui/views/BrandProgressBar.h"
+#include "ui/views/PlainText.h"
 
 #include <QAbstractItemView>
 #include <QFontMetrics>
@@ -271,7 +272,7 @@ bool TransferRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, 
         event->ignore();
         return true;
     }
-    QToolTip::showText(event->globalPos(), tip, view->viewport(), area);
+    QToolTip::showText(event->globalPos(), PlainText::toolTip(tip), view->viewport(), area);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "app/text/L10n.h"
 #include "ui/icons/MingCute.h"
 #include "ui/theme/TarnTheme.h"
+#include "ui/views/PlainText.h"
 #include "ui/window/DialogAwaiter.h"
 #include "ui/window/FileChooserFit.h"
 
@@ -141,6 +142,8 @@ QCoro::Task<bool> WidgetUiServices::showAlert(Alert alert)
                                                 alert.message, QMessageBox::NoButton, dialogParent());
     box->setAttribute(Qt::WA_DeleteOnClose, false);
     box->setInformativeText(alert.informativeText);
+    // Names from an imported file, a server's words: never markup, never a link.
+    PlainText::apply(box);
     if (const QPixmap glyph = glyphOf(alert.style, box->devicePixelRatioF()); !glyph.isNull()) {
         box->setIconPixmap(glyph);
     }
@@ -154,7 +157,7 @@ QCoro::Task<bool> WidgetUiServices::showAlert(Alert alert)
                                    : box->addButton(alert.confirmButton, QMessageBox::AcceptRole);
     QAbstractButton* cancel =
         alert.cancelButton.isEmpty() ? nullptr : box->addButton(alert.cancelButton, QMessageBox::RejectRole);
-    box->setDefaultButton(qobject_cast<QPushButton*>(confirm));
+    box->setDefaultButton(qobject_cast<QPushButton*>(alert.cancelIsDefault && cancel != nullptr ? cancel : confirm));
     box->setEscapeButton(cancel != nullptr ? cancel : confirm);
 
     DialogAwaiter ended(box);
