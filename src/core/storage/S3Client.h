@@ -66,6 +66,15 @@ public:
     // Every object under `prefix`, flat, in page order; fails as `list` does.
     std::vector<ObjectItem> listObjects(const BucketConfig& bucket, const S3Credentials& credentials,
                                         const std::string& prefix, std::stop_token stop = {});
+    // Hands every page under `prefix` (with `delimiter`, or flat without one) to
+    // `onPage` as it arrives and keeps none of them, so memory stays that of one page
+    // however large the listing is. Fails as `list` does, and with
+    // S3Error::unexpectedResponse when the server hands back a continuation token it
+    // gave before: such a listing would never end. A stop ends it with CancelledError.
+    using PageHandler = std::function<void(S3Listing& page)>;
+    void forEachPage(const BucketConfig& bucket, const S3Credentials& credentials, const std::string& prefix,
+                     const std::optional<std::string>& delimiter, const PageHandler& onPage,
+                     std::stop_token stop = {});
     // One page of unfinished multipart uploads (at most 1,000), after the markers.
     MultipartUploadListing listMultipartUploads(const BucketConfig& bucket, const S3Credentials& credentials,
                                                 const std::optional<std::string>& keyMarker,
