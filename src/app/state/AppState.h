@@ -221,7 +221,7 @@ public:
     // search) and shows it, unless the user has moved to another bucket or folder
     // meanwhile. Virtual so that tests of the search can watch it.
     virtual QCoro::Task<> loadDirectory(std::string directory);
-    // Lists the folder the user is in again: the toolbar's and the menu's refresh.
+    // Lists the folder the user is in again.
     void refreshDirectory();
 
     // ---- Folder navigation (AppStateNavigation.cpp) ----
@@ -247,8 +247,14 @@ public:
     // Stops a next-page load.
     void cancelLoadMore();
     // Shows the bucket's object count and total size: the known figures, or a count
-    // over a full listing off the main thread. Never for the maker's own service.
+    // over a full listing off the main thread, page by page. Never for the maker's
+    // own service.
     void loadBucketUsage(const BucketConfig& bucket);
+    // The bucket's objects have changed: its known figures are dropped, and the
+    // selected bucket is counted again at once, in place of a count under way (which
+    // may have listed pages from before the change). Another bucket is counted when
+    // it is shown.
+    void recountBucketUsage(const Uuid& bucketID);
 
     // ---- Selection and inspector (AppStateSelection.cpp) ----
 
@@ -414,6 +420,9 @@ public:
     virtual void reloadAfterMutation();
     // Counts the selected bucket's usage again (the maker's service keeps its own).
     void recountSelectedBucketUsage();
+    // The user's Refresh (toolbar, menu): the folder is listed and the usage counted
+    // again.
+    void refresh();
     // The reload the transfer queue asks for once it has drained after a task
     // changed the bucket on screen; deferred while an inline rename is open.
     virtual void refreshAfterTransfers();
@@ -786,6 +795,8 @@ private:
                                std::stop_token stop);
     // Appends the entries of a further page that the listing does not show yet.
     void appendPage(S3Listing page);
+    // Counts the bucket's usage in the background, in place of any count under way.
+    void startUsageCount(const BucketConfig& bucket);
     QCoro::Task<> countBucketUsage(BucketConfig bucket, std::stop_token stop);
     // Whether usage figures are never counted for the bucket (the maker's service).
     static bool hasServiceUsage(const BucketConfig& bucket);
