@@ -168,6 +168,8 @@ AppState::DestinationState AppState::destinationState(const RenameSpec& rename) 
 QCoro::Task<> AppState::probeAndQueueRename(BucketConfig bucket, TransferTask task, bool inPlace) {
     const QPointer<AppState> self(this);
     const int session = m_bucketSession;
+    const int navigation = m_navigation;
+    const KeySet selection = m_selectedObjectKeys;
     QCoro::Task<std::optional<std::string>> reading = resolvedSecret(bucket);
     const std::optional<std::string> secret = co_await reading;
     if (!self) co_return;
@@ -196,9 +198,11 @@ QCoro::Task<> AppState::probeAndQueueRename(BucketConfig bucket, TransferTask ta
         sendToast(takenToast(rename.destination));
         co_return;
     }
-    // The task names its bucket; the selection is another bucket's once the user
-    // has switched meanwhile.
-    queueRename(std::move(task), inPlace, bucket, session == m_bucketSession);
+    // The task names its bucket. The selection follows the rename only while it is
+    // still what the user acted on: a selection made while the server was asked, or
+    // one of another folder or bucket, is the user's newer choice and stays.
+    const bool unchanged = session == m_bucketSession && navigation == m_navigation && selection == m_selectedObjectKeys;
+    queueRename(std::move(task), inPlace, bucket, unchanged);
 }
 
 void AppState::queueRename(TransferTask task, bool inPlace, const BucketConfig& bucket, bool select) {
