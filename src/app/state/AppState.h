@@ -19,6 +19,7 @@
 #include "app/state/UiServices.h"
 #include "app/state/UploadChooser.h"
 #include "app/state/UploadConflictMode.h"
+#include "app/transfers/UploadPlace.h"
 #include "core/config/ConfigModels.h"
 #include "core/config/IsoDate.h"
 #include "core/config/PrivateFolder.h"
@@ -749,15 +750,17 @@ private:
     // The upload paths: the chooser, then the probe of existing keys, then the
     // look at the files and the decision.
     QCoro::Task<> chooseAndUpload(UploadChooser chooser, BucketConfig bucket, std::string directory);
-    QCoro::Task<> probeAndEnqueue(std::vector<std::filesystem::path> urls, BucketConfig bucket, std::string directory,
-                                  UploadConflictMode mode);
+    // Each upload the user hands over takes its place in the queue at once (`place`).
+    QCoro::Task<> probeAndEnqueue(UploadPlace place, std::vector<std::filesystem::path> urls, BucketConfig bucket,
+                                  std::string directory, UploadConflictMode mode);
     QCoro::Task<KeySet> probeExistingKeys(std::vector<std::filesystem::path> topLevel, std::string directory,
                                           BucketConfig bucket);
-    QCoro::Task<> planAndEnqueue(std::vector<std::filesystem::path> urls, std::string directory,
+    QCoro::Task<> planAndEnqueue(UploadPlace place, std::vector<std::filesystem::path> urls, std::string directory,
                                  UploadConflictMode mode, KeySet existingKeys, std::optional<Uuid> bucketID);
     // Writes pasted bytes to a file of their own and uploads it under a free name.
     void uploadClipboardData(QByteArray data, const std::string& fileExtension);
-    QCoro::Task<> uploadPastedFile(QByteArray data, std::string fileName, BucketConfig bucket, std::string directory);
+    QCoro::Task<> uploadPastedFile(UploadPlace place, QByteArray data, std::string fileName, BucketConfig bucket,
+                                   std::string directory);
 
     // The one pending history flush: waits historyFlushDelay, then writes.
     QCoro::Task<> flushHistoryLater(std::stop_token stop);

@@ -125,13 +125,13 @@ TransferCenter::Runner TransferCenter::uploadRunner() {
 
 void TransferCenter::enqueueUploads(std::vector<UploadSource> items, std::string directory, UploadConflictMode mode,
                                     KeySet existingKeys, std::optional<Uuid> bucketID) {
-    startDetached(scanAndEnqueueUploads(std::move(items), std::move(directory), mode, std::move(existingKeys),
-                                        std::move(bucketID)));
+    startDetached(scanAndEnqueueUploads(reserveUploadPlace(), std::move(items), std::move(directory), mode,
+                                        std::move(existingKeys), std::move(bucketID)));
 }
 
-QCoro::Task<> TransferCenter::scanAndEnqueueUploads(std::vector<UploadSource> items, std::string directory,
-                                                    UploadConflictMode mode, KeySet existingKeys,
-                                                    std::optional<Uuid> bucketID) {
+QCoro::Task<> TransferCenter::scanAndEnqueueUploads(UploadPlace place, std::vector<UploadSource> items,
+                                                    std::string directory, UploadConflictMode mode,
+                                                    KeySet existingKeys, std::optional<Uuid> bucketID) {
     QPointer<TransferCenter> self(this);
     std::vector<fs::path> urls;
     urls.reserve(items.size());
@@ -143,16 +143,16 @@ QCoro::Task<> TransferCenter::scanAndEnqueueUploads(std::vector<UploadSource> it
     if (!self) co_return;
     // The caller's finding names the task a folder or not.
     for (UploadPlan::Entry& entry : plan.entries) entry.isFolder = items[entry.index].second;
-    enqueuePlannedUploads(std::move(plan), directory, mode, bucketID);
+    enqueuePlannedUploads(std::move(place), std::move(plan), directory, mode, bucketID);
 }
 
-void TransferCenter::enqueuePlannedUploads(UploadPlan plan, const std::string& directory, UploadConflictMode mode,
-                                           const std::optional<Uuid>& bucketID) {
-    // A new round of uploads begins when the queue is idle.
-    if (!hasActive()) {
-        m_roundSucceeded = 0;
-        m_roundFailed = 0;
-    }
+void TransferCenter::enqueuePlannedUploads(UploadPlace place, UploadPlan plan, const std::string& directory,
+                                           UploadConflictMode mode, const std::optional<Uuid>& bucketID) {
+    // A place of another queue, or none: the tasks come last.
+    if (place.m_queue != this || place.m_number == 0) place = reserveUploadPlace();
+    const std::uint64_t number = std::exchange(place.m_number, 0);
+    std::vector<TransferTask> tasks;
+    tasks.reserve(plan.entries.size());
     const QString subtitle = directory.empty() ? L10n::t(QStringLiteral("root")) : QString::fromStdString(directory);
     for (UploadPlan::Entry& entry : plan.entries) {
         TransferTask task;
@@ -167,12 +167,9 @@ void TransferCenter::enqueuePlannedUploads(UploadPlan plan, const std::string& d
         task.bytesTotal = entry.bytes;
         task.knownExistingKeys = std::move(entry.existingKeys);
         task.bucketID = bucketID;
-        m_queue.push_back(task.id);
-        m_tasks.push_back(std::move(task));
+        tasks.push_back(std::move(task));
     }
-    // One change for the whole batch.
-    if (!plan.entries.empty()) notifyRearranged();
-    pumpIfIdle();
+    fillUploadPlace(number, std::move(tasks));
 }
 
 QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_token stop) {
@@ -442,10 +439,17 @@ void TransferCenter::finishUpload(const Uuid& id, int failed, int fileCount, con
     } else {
         ++m_roundFailed;
     }
+    // Files of a task that failed in part may have arrived too.
+    if (const std::optional<std::size_t> row = index(id); row && m_tasks[*row].bucketID) {
+        m_roundBuckets.insert(*m_tasks[*row].bucketID);
+    }
     notifyUploadRoundIfDone(id);
 }
 
-void TransferCenter::notifyUploadRoundIfDone(const Uuid& excluding) {
+void TransferCenter::notifyUploadRoundIfDone(const std::optional<Uuid>& excluding) {
+    if (m_roundSucceeded == 0 && m_roundFailed == 0) return;
+    // Uploads handed over and still being looked at belong to this round.
+    if (!m_uploadPlaces.empty()) return;
     for (const TransferTask& task : m_tasks) {
         if (task.id != excluding && task.kind() == TransferKind::upload && isActive(task.state)) return;
     }
@@ -455,6 +459,8 @@ void TransferCenter::notifyUploadRoundIfDone(const Uuid& excluding) {
     m_app.notify(L10n::t(QStringLiteral("upload")), L10n::t(QString::fromLatin1(body)));
     m_roundSucceeded = 0;
     m_roundFailed = 0;
+    // The usage of the buckets the round wrote to is counted again.
+    for (const Uuid& bucketID : std::exchange(m_roundBuckets, {})) m_app.recountBucketUsage(bucketID);
 }
 
 }  // namespace tarn
