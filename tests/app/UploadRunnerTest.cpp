@@ -59,7 +59,10 @@ protected:
     }
 
     // A file of three parts whose second part stalls until the part gives up; the
-    // other two are stored. Returns the failed task.
+    // other two are stored. Returns the failed task. The stalled request is let go
+    // only after the client has given it up: the proxy then holds just the bytes the
+    // client had sent, and resets its connection to the server rather than pass on a
+    // cut part (which a server that checks the body's hash would refuse).
     TransferTask failTheMiddlePart(const fs::path& file) {
         PartRetryPolicy retries;
         retries.maxAttempts = 1;
