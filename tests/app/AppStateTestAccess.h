@@ -97,6 +97,12 @@ struct AppStateTestAccess {
         state.setIsLoadingUploads(loading);
     }
     static void setHasMoreUploads(AppState& state, bool hasMore) { state.setHasMoreUploads(hasMore); }
+
+    // Start-up's clean-up of the keyring on its own, and the threads the state's work
+    // runs on: a test can hold the keyring's one thread, or wait for the workers.
+    static QCoro::Task<> cleanUpKeyring(AppState& state) { return state.migrateAndCleanupSecrets({}); }
+    static QThreadPool& keyringThread(AppState& state) { return state.m_keyringWrites; }
+    static QThreadPool& workers(AppState& state) { return state.m_workers; }
 };
 
 }  // namespace tarn

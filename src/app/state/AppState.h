@@ -9,6 +9,7 @@
 #include "app/state/FavoriteDirectoryItem.h"
 #include "app/state/ImportedConfig.h"
 #include "app/state/InlinePreviewState.h"
+#include "app/state/KeyringReferences.h"
 #include "app/state/KeySet.h"
 #include "app/state/ListingIndex.h"
 #include "app/state/MetadataPair.h"
@@ -967,6 +968,8 @@ private:
     DesktopNotifier m_notifier;
     std::unique_ptr<UiServices> m_headlessUi;
     UiServices* m_ui;
+    // What of the keyring is still needed, for the clean-up on the keyring's thread.
+    KeyringReferences m_keyringReferences;
     // One thread: the keyring writes of the account operations, in order.
     QThreadPool m_keyringWrites;
     // Blocking core calls run here; declared last so that it is destroyed first,
