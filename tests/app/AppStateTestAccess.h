@@ -31,6 +31,7 @@ struct AppStateTestAccess {
     // A further page of the listing on screen, merged as the paging merges it.
     static void appendPage(AppState& state, S3Listing page) { state.appendPage(std::move(page)); }
     static void setLoading(AppState& state, bool loading) { state.setIsLoading(loading); }
+    static std::shared_ptr<const KeySet> listedKeys(const AppState& state) { return state.listedKeys(); }
     static void setBucketUsage(AppState& state, std::optional<BucketUsage> usage) {
         state.setBucketUsage(std::move(usage));
     }

@@ -85,7 +85,11 @@ TEST_F(RenameMoveTest, ARenamedObjectIsOneObjectWithItsBytesTypeMetadataAndCache
     EXPECT_EQ(queued.bytesTotal, 3);
     EXPECT_EQ(queued.sourceETag, eTag);
     EXPECT_EQ(m_app->selectedObjectKeys(), KeySet{queued.placeholderKey()});
-    EXPECT_TRUE(fs::exists(cache / PreviewCache::fileName("docs/b.txt", 3, std::nullopt, eTag)));
+    // The same file under the new name, made off the main thread.
+    const fs::path renamedPreview = cache / PreviewCache::fileName("docs/b.txt", 3, std::nullopt, eTag);
+    EXPECT_TRUE(waitFor([&] { return fs::exists(renamedPreview); }));
+    EXPECT_TRUE(fs::equivalent(renamedPreview, cache / PreviewCache::fileName("docs/a.txt", 3, std::nullopt, eTag)));
+    EXPECT_EQ(test::readFile(renamedPreview), "preview");
 
     ASSERT_TRUE(waitForFinishedTasks(1));
     EXPECT_EQ(tasks().front().state, TransferState::succeeded) << tasks().front().errorText.value_or(QString()).toStdString();

@@ -15,6 +15,7 @@
 #include "app/state/MetadataPair.h"
 #include "app/state/PathItem.h"
 #include "app/state/ShareLinkKind.h"
+#include "app/state/TakenKeys.h"
 #include "app/state/ToastMessage.h"
 #include "core/config/ConfigMigrator.h"
 #include "app/state/UiServices.h"
@@ -528,8 +529,9 @@ public:
     // The keys an upload into the selected bucket must treat as taken: the listing
     // on screen, plus what the queue has changed since it was taken (succeeded
     // uploads, and renames and moves not failed). Full keys, so the target folder
-    // does not matter; it is taken for the callers' sake.
-    KeySet existingKeysForUploadConflict(const std::string& directory) const;
+    // does not matter; it is taken for the callers' sake. Cheap while the listing
+    // stays the same: its keys are gathered once.
+    TakenKeys existingKeysForUploadConflict(const std::string& directory) const;
     // The best image the clipboard or a drop offers, in its own file format: PNG,
     // JPEG, HEIC, GIF, WebP, TIFF in this order; else any image Qt can decode, as
     // PNG; else none.
@@ -757,7 +759,7 @@ private:
     QCoro::Task<KeySet> probeExistingKeys(std::vector<std::filesystem::path> topLevel, std::string directory,
                                           BucketConfig bucket);
     QCoro::Task<> planAndEnqueue(UploadPlace place, std::vector<std::filesystem::path> urls, std::string directory,
-                                 UploadConflictMode mode, KeySet existingKeys, std::optional<Uuid> bucketID);
+                                 UploadConflictMode mode, TakenKeys taken, std::optional<Uuid> bucketID);
     // Writes pasted bytes to a file of their own and uploads it under a free name.
     void uploadClipboardData(QByteArray data, const std::string& fileExtension);
     QCoro::Task<> uploadPastedFile(UploadPlace place, QByteArray data, std::string fileName, BucketConfig bucket,
@@ -799,6 +801,8 @@ private:
                                std::stop_token stop);
     // Appends the entries of a further page that the listing does not show yet.
     void appendPage(S3Listing page);
+    // The keys of the listed objects, shared until the listing changes.
+    std::shared_ptr<const KeySet> listedKeys() const;
     // Counts the bucket's usage in the background, in place of any count under way.
     void startUsageCount(const BucketConfig& bucket);
     QCoro::Task<> countBucketUsage(BucketConfig bucket, std::stop_token stop);
@@ -819,8 +823,10 @@ private:
     void checkAndQueueRename(TransferTask task, bool inPlace);
     void queueRename(TransferTask task, bool inPlace, const BucketConfig& bucket, bool select);
     std::int64_t objectSizeForRename(const std::string& sourceKey) const;
+    // Gives the cached preview of `from` the name of `to` as well, in the background.
     void migratePreviewCache(const BucketConfig& bucket, const std::string& from, const std::string& to,
-                             std::int64_t size, const std::optional<std::string>& eTag) const;
+                             std::int64_t size, const std::optional<std::string>& eTag);
+    QCoro::Task<> copyCachedPreview(Uuid bucketID, std::string sourceName, std::string targetName);
 
     // Start-up's steps (AppStateStartup.cpp). Accounts in `spared` hold a secret
     // start-up could not read or copy: the clean-up leaves them for a later start.
@@ -882,6 +888,10 @@ private:
     std::uint64_t m_listingGeneration = 0;
     ListingIndex<ObjectItem> m_objectIndex{m_objects};
     ListingIndex<ObjectPrefix> m_prefixIndex{m_prefixes};
+    // listedKeys(): the set, and the listing generation and object count it covers.
+    mutable std::shared_ptr<KeySet> m_listedKeys;
+    mutable std::uint64_t m_listedKeysGeneration = 0;
+    mutable std::size_t m_listedKeysCount = 0;
     std::string m_currentPrefix;
     std::string m_searchText;
     bool m_isLoading = false;

@@ -21,6 +21,7 @@ void AppState::setSelectedBucketID(std::optional<Uuid> selectedBucketID) {
 
 void AppState::setObjects(std::vector<ObjectItem> objects) {
     m_objectIndex.reset();
+    m_listedKeys.reset();
     ++m_listingGeneration;
     publish(m_objects, std::move(objects), &AppState::objectsChanged);
 }

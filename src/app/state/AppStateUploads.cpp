@@ -99,13 +99,11 @@ QCoro::Task<> AppState::probeAndEnqueue(UploadPlace place, std::vector<fs::path>
     if (!self) co_return;
     // What the queue has changed since the listing counts only for the bucket it is
     // about; the upload still goes where it was aimed.
-    if (m_selectedBucketID == bucket.id) {
-        KeySet shown = existingKeysForUploadConflict(directory);
-        if (shown.size() > keys.size()) std::swap(shown, keys);
-        keys.insert(shown.begin(), shown.end());
-    }
+    TakenKeys taken;
+    if (m_selectedBucketID == bucket.id) taken = existingKeysForUploadConflict(directory);
+    taken.insert(std::move(keys));
     QCoro::Task<> enqueueing =
-        planAndEnqueue(std::move(place), std::move(urls), std::move(directory), mode, std::move(keys), bucket.id);
+        planAndEnqueue(std::move(place), std::move(urls), std::move(directory), mode, std::move(taken), bucket.id);
     co_await enqueueing;
 }
 
@@ -127,14 +125,18 @@ QCoro::Task<KeySet> AppState::probeExistingKeys(std::vector<fs::path> topLevel, 
 void AppState::enqueueUploads(std::vector<fs::path> urls, std::string directory, UploadConflictMode mode,
                               KeySet existingKeys, std::optional<Uuid> bucketID) {
     startDetached(planAndEnqueue(transfers().reserveUploadPlace(), std::move(urls), std::move(directory), mode,
-                                 std::move(existingKeys), std::move(bucketID)));
+                                 TakenKeys(std::make_shared<const KeySet>(std::move(existingKeys))),
+                                 std::move(bucketID)));
 }
 
 QCoro::Task<> AppState::planAndEnqueue(UploadPlace place, std::vector<fs::path> urls, std::string directory,
-                                       UploadConflictMode mode, KeySet existingKeys, std::optional<Uuid> bucketID) {
+                                       UploadConflictMode mode, TakenKeys taken, std::optional<Uuid> bucketID) {
     QPointer<AppState> self(this);
-    // Walking folders and reading sizes takes a while for a large tree.
-    auto planning = [&urls, &directory, mode, &existingKeys] {
+    // Walking folders and reading sizes takes a while for a large tree, and so does
+    // gathering the keys of a large folder into one set.
+    KeySet existingKeys;
+    auto planning = [&urls, &directory, mode, &taken, &existingKeys] {
+        existingKeys = taken.toSet();
         return UploadPlan::make(urls, directory, mode, existingKeys);
     };
     UploadPlan plan = co_await inBackground(planning);

@@ -203,12 +203,9 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
 
     // The keys a file must not take under `rename` (or that `skip` leaves alone): those
     // known when it was queued, and what the bucket on screen shows now.
-    KeySet avoided = std::move(task.knownExistingKeys);
-    if (task.bucketID == m_app.selectedBucketID()) {
-        KeySet shown = m_app.existingKeysForUploadConflict(directory);
-        shown.insert(avoided.begin(), avoided.end());
-        avoided = std::move(shown);
-    }
+    TakenKeys avoided;
+    if (task.bucketID == m_app.selectedBucketID()) avoided = m_app.existingKeysForUploadConflict(directory);
+    avoided.insert(std::move(task.knownExistingKeys));
     std::vector<UploadItem> files = std::move(scanned.files);
     if (mode == UploadConflictMode::skip) {
         std::erase_if(files, [&avoided](const UploadItem& item) { return avoided.contains(item.key); });
@@ -239,7 +236,9 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
         if (run.session) {
             key = run.session->key;
         } else if (mode == UploadConflictMode::rename) {
-            key = UniqueKeyResolver::availableKey(item.key, avoided);
+            key = UniqueKeyResolver::availableKey(item.key, [&avoided](const std::string& candidate) {
+                return avoided.contains(candidate);
+            });
         }
         // Later files of the run never take it, whether this one arrives or not.
         avoided.insert(key);
