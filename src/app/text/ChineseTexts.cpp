@@ -343,6 +343,7 @@ constexpr TextEntry kTexts[] = {
     {"metadata_not_loaded", "尚未读取到该对象的元数据，暂时无法编辑。请在详情显示后再试。"},
     {"drag_out_preparing", "正在为其他应用准备 %d 个项目…"},
     {"objects_count_one", "%@ 个对象"},
+    {"folder_unreadable", "无法打开文件夹"},
 };
 
 }  // namespace

@@ -345,6 +345,7 @@ constexpr TextEntry kTexts[] = {
     {"metadata_not_loaded", "The metadata of this object has not been read yet, so it cannot be edited. Try again once its details show."},
     {"drag_out_preparing", "Preparing %d item(s) for the other application…"},
     {"objects_count_one", "%@ object"},
+    {"folder_unreadable", "The folder could not be opened"},
 };
 
 }  // namespace

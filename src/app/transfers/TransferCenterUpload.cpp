@@ -247,11 +247,16 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
 
         std::int64_t size = 0;
         std::optional<QString> failure;
-        try {
-            QCoro::Task<std::int64_t> sending = sendFile(run, item, key);
-            size = co_await sending;
-        } catch (...) {
-            if (self && !stop.stop_requested()) failure = fileFailureText(std::current_exception());
+        if (item.isUnreadableFolder) {
+            // Its files cannot even be found; it fails under its own name.
+            failure = L10n::t(QStringLiteral("folder_unreadable"));
+        } else {
+            try {
+                QCoro::Task<std::int64_t> sending = sendFile(run, item, key);
+                size = co_await sending;
+            } catch (...) {
+                if (self && !stop.stop_requested()) failure = fileFailureText(std::current_exception());
+            }
         }
         if (!self || stop.stop_requested()) co_return;
 
