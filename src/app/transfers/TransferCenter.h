@@ -97,7 +97,8 @@ public:
     bool updateTask(const Uuid& id, Change&& change);
     // The configured bucket the task works on; none when it has none or it is gone.
     std::optional<BucketConfig> bucket(const TransferTask& task) const;
-    // The task's bucket, or none after failing the task with "no_bucket".
+    // The task's bucket, or none after failing the task with "no_bucket" (no bubble:
+    // the user removed the bucket).
     std::optional<BucketConfig> bucketOrFail(const Uuid& id);
     // The task's bucket and its account's credentials, read off the main thread; none
     // after failing the task with "no_bucket" or the missing secret's text, and none
@@ -203,6 +204,9 @@ private:
     // every place at the front whose turn has come into the queue and starts it.
     void fillUploadPlace(std::uint64_t number, std::vector<TransferTask> tasks);
 
+    // Ends the task as failed with `message`, without a bubble; its kind, or none
+    // when it has left the list.
+    std::optional<TransferKind> markFailed(const Uuid& id, const QString& message);
     // The runner's body: runs one task, then frees the queue and starts the next.
     QCoro::Task<> runNext(Uuid id, std::stop_token stop);
     // Hands the task to the runner of its kind, or fails it when its kind has none.
