@@ -853,7 +853,9 @@ private:
     // Whether the image file decodes (off the main thread).
     QCoro::Task<bool> decodesAsImage(std::filesystem::path file);
     // The resized image as the preview of `item`, when it decodes; else "unsupported".
-    QCoro::Task<> showResizedImage(ObjectItem item, BucketConfig bucket, int epoch);
+    // When it cannot be fetched: `whenUnavailable`, or else the fetch's failure.
+    QCoro::Task<> showResizedImage(ObjectItem item, BucketConfig bucket, int epoch,
+                                   std::optional<InlinePreviewState> whenUnavailable = std::nullopt);
     // Unfinished multipart uploads (AppStateMultipart.cpp): one page of the list (the
     // first again with `reset`), and the aborts, which note each upload aborted.
     QCoro::Task<> loadMultipartUploads(bool reset);
