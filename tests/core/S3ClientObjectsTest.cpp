@@ -107,6 +107,38 @@ TEST(S3ClientObjectRequests, MoveCopiesAndDeletesTheSourceOnlyAfterTheCopySuccee
     EXPECT_TRUE(server.requests().empty());
 }
 
+TEST(S3ClientObjectRequests, AStopWhileTheServerCopiesStillEndsTheMoveInOnePlace) {
+    std::atomic<bool> copyArrived = false;
+    std::atomic<bool> stopped = false;
+    LoopbackHttpServer server([&](const RecordedRequest& request) {
+        if (request.method != "PUT") return LoopbackHttpServer::answer(204, {}, "");
+        // The copy is made on the server; its answer comes only after the stop.
+        copyArrived = true;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!stopped && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return LoopbackHttpServer::answer(200, {}, copyResult);
+    });
+    std::stop_source stop;
+    std::jthread stopper([&] {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!copyArrived && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        stop.request_stop();
+        stopped = true;
+    });
+    S3Client().moveObject("a.txt", "b.txt", mediaBucket(server), credentials, stop.get_token());
+    EXPECT_THAT(requestLines(server), ElementsAre("PUT /media/b.txt", "DELETE /media/a.txt"));
+
+    // Before the copy is asked for, a stop still ends the move with nothing done.
+    LoopbackHttpServer untouched([](const RecordedRequest&) { return LoopbackHttpServer::answer(200, {}, copyResult); });
+    EXPECT_THROW(S3Client().moveObject("a.txt", "b.txt", mediaBucket(untouched), credentials, stop.get_token()),
+                 tarn::CancelledError);
+    EXPECT_TRUE(untouched.requests().empty());
+}
+
 TEST(S3ClientObjectRequests, OnlyTheMakersServiceIsAskedToMoveTheObjectItself) {
     LoopbackHttpServer server([](const RecordedRequest&) { return LoopbackHttpServer::answer(200, {}, copyResult); });
     // The maker's host does not resolve here: the loopback server stands in as the proxy.

@@ -151,8 +151,9 @@ public:
     void putDirectoryMarker(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
                             std::stop_token stop = {});
     // Moves an object inside the bucket. The maker's service moves it itself;
-    // elsewhere it is copied and the source deleted only once the copy succeeded
-    // (a stop request then no longer holds the delete back).
+    // elsewhere it is copied and the source deleted only once the copy succeeded. A
+    // stop request counts only until the copy is sent: from then on the move ends
+    // with the object in one place, at its destination, or fails.
     // Moving an object onto its own key changes nothing.
     void moveObject(const std::string& from, const std::string& to, const BucketConfig& bucket,
                     const S3Credentials& credentials, std::stop_token stop = {});

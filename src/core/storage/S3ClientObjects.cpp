@@ -3,6 +3,7 @@
 #include "core/storage/MakerService.h"
 #include "core/storage/RefusedInputError.h"
 #include "core/config/PrefixNavigator.h"
+#include "core/storage/CancelledError.h"
 #include "core/storage/S3Client.h"
 #include "core/storage/S3DeleteResultParser.h"
 #include "core/storage/S3Error.h"
@@ -128,9 +129,11 @@ void S3Client::moveObject(const std::string& from, const std::string& to, const 
         return;
     }
     // Other servers treat the move suffix as part of the key or ignore it, so the
-    // source goes only once its copy is known to exist. Once it does, a stop asked
-    // for meanwhile no longer holds the delete back: the object would stay twice.
-    copyObject(from, to, bucket, credentials, false, {}, std::move(stop));
+    // source goes only once its copy is known to exist. A stop is heeded only before
+    // the copy is asked for: a copy cut off while the server works on it may still be
+    // made there, and a delete held back after it would leave the object twice.
+    if (stop.stop_requested()) throw CancelledError();
+    copyObject(from, to, bucket, credentials, false, {}, {});
     deleteObject(from, bucket, credentials);
 }
 
