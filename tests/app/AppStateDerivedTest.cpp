@@ -195,6 +195,10 @@ TEST_F(AppStateDerivedTest, TheSearchIsAPrefixInsideTheFolderTrimmedOfWhiteSpace
     }
     EXPECT_EQ(Whitespace::trimmed("\xE2\x80\xA8x\xE2\x80\x83"), "x");  // line separator, em space
     EXPECT_EQ(Whitespace::trimmed("\xFF x \xFF"), "\xFF x \xFF");      // broken bytes are kept
+    // Within a line: every space and tab goes, line breaks stay.
+    EXPECT_EQ(Whitespace::trimmedWithinLine("\xC2\xA0\t\xE3\x80\x80x \xE2\x80\x8A"), "x");
+    EXPECT_EQ(Whitespace::trimmedWithinLine("\n x\xE2\x80\xA8"), "\n x\xE2\x80\xA8");
+    EXPECT_EQ(Whitespace::trimmedWithinLine(" \r\n\x0B\x0C\xC2\x85 "), "\r\n\x0B\x0C\xC2\x85");
 }
 
 TEST_F(AppStateDerivedTest, TheDeleteMessageFollowsTheCountsOfFilesAndFolders) {

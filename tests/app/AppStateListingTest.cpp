@@ -115,6 +115,29 @@ TEST_F(AppStateListingTest, ANinthBucketPushesTheOldestOutOfTheRecentList) {
                                   buckets[5].id, buckets[3].id, buckets[2].id, buckets[1].id};
     EXPECT_EQ(m_app->config().recentBucketIDs, moved);
     ASSERT_TRUE(waitUntilSettled());
+
+    // A list read from a file with the shown bucket first is put right all the same:
+    // its duplicates go, it is cut to eight, and it is saved.
+    struct Case {
+        std::vector<Uuid> stored;
+        std::vector<Uuid> expected;
+    };
+    const Uuid first = buckets[4].id;
+    const std::vector<Case> cases{
+        {{first, buckets[1].id, first}, {first, buckets[1].id}},
+        {{first, buckets[8].id, buckets[7].id, buckets[6].id, buckets[5].id, buckets[3].id, buckets[2].id,
+          buckets[1].id, buckets[0].id},
+         moved},
+    };
+    for (const Case& c : cases) {
+        AppConfig config = m_app->config();
+        config.recentBucketIDs = c.stored;
+        m_app->setConfig(config);
+        m_app->showBucket(first);
+        EXPECT_EQ(m_app->config().recentBucketIDs, c.expected);
+        EXPECT_EQ(std::get<AppConfig>(m_configStore.loadRaw()).recentBucketIDs, c.expected);
+        ASSERT_TRUE(waitUntilSettled());
+    }
 }
 
 TEST_F(AppStateListingTest, ASearchListsTheFolderNarrowedToTheTrimmedText) {

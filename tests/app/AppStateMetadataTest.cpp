@@ -44,12 +44,15 @@ TEST_F(AppStateMetadataTest, ASavedDraftReplacesTheUserMetadataAndKeepsTheStanda
     EXPECT_THAT(draftKeys(), ElementsAre("owner", "zeta"));
     EXPECT_EQ(m_app->metadataDraft().front().value, "ann");
 
-    // Names are trimmed of spaces and tabs, blank ones dropped, the lower of two kept.
-    m_app->setMetadataDraft({row(" \tteam ", "deep  blue"), row("   ", "dropped"), row("owner", "bob"), row("owner", "carl")});
+    // Names are trimmed of spaces of every kind (no-break and ideographic ones too) and
+    // tabs, blank ones dropped, the lower of two kept.
+    m_app->setMetadataDraft({row(" \tteam ", "deep  blue"), row("   ", "dropped"), row("owner", "bob"),
+                             row("\xC2\xA0owner", "carl"), row("\xE3\x80\x80tag\xE3\x80\x80", "x"),
+                             row("\xE2\x80\x83\xE2\x80\xAF", "dropped too")});
     QSignalSpy toasts(m_app.get(), &AppState::toastRequested);
     m_app->saveMetadata();
     EXPECT_FALSE(m_app->showingEditMetadata());
-    const Metadata expected{{"owner", "carl"}, {"team", "deep  blue"}};
+    const Metadata expected{{"owner", "carl"}, {"tag", "x"}, {"team", "deep  blue"}};
     ASSERT_TRUE(waitFor([&] { return m_app->objectDetails() && m_app->objectDetails()->metadata == expected; }, 10s))
         << (toasts.empty() ? std::string() : toasts.front().front().value<ToastMessage>().text.toStdString());
     ASSERT_TRUE(waitUntilSettled());

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdio>
 #include <set>
+#include <thread>
 
 using namespace std::chrono_literals;
 using tarn::test::LoopbackHttpServer;
@@ -191,6 +192,127 @@ TEST_F(AppStatePagingTest, UsageIsCountedOnceAndRecountedAfterAChange) {
     maker.id = Uuid::random();
     maker.endpoint = *Url::parse("https://s3.corvane.example");
     m_app->loadBucketUsage(maker);
+    EXPECT_EQ(m_app->bucketUsage(), std::nullopt);
+}
+
+TEST_F(AppStatePagingTest, TheUsersRefreshCountsTheBucketAgain) {
+    const BucketConfig made = test::createBucket(*m_server, "usage-refresh");
+    test::putObjects(*m_server, made, {"a"}, "12345");
+    const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
+    m_app->switchBucket(bucket.id, "");
+    ASSERT_TRUE(waitFor([&] { return m_app->bucketUsage() == BucketUsage{1, 5}; }));
+
+    // Written by someone else: only the user's refresh can know.
+    test::putObjects(*m_server, made, {"b", "c/d"}, "12");
+    m_app->refresh();
+    EXPECT_TRUE(waitFor([&] { return m_app->bucketUsage() == BucketUsage{3, 9}; }));
+    EXPECT_TRUE(waitUntilSettled());
+    EXPECT_EQ(m_app->bucketUsageCache().at(bucket.id), (BucketUsage{3, 9}));
+}
+
+// The whole-bucket listing behind the usage line of a stand-in bucket: its first
+// page holds "a" (until the test deletes it) and "b", its second page "c". The folder
+// listing shows the same objects.
+class StandInUsage {
+public:
+    StandInUsage()
+        : m_server([this](const RecordedRequest& request) { return answer(request); }) {}
+    ~StandInUsage() { release(); }
+
+    const LoopbackHttpServer& server() const { return m_server; }
+    void deleteA() { m_deleted = true; }
+    // The first request for the second page waits until this.
+    void release() { m_released = true; }
+    bool firstSecondPageIsWaiting() const { return m_secondPages >= 1; }
+
+private:
+    ScriptedAnswer answer(const RecordedRequest& request) {
+        std::vector<std::string> first{"b"};
+        if (!m_deleted) first.insert(first.begin(), "a");
+        if (request.target.find("delimiter=") != std::string::npos) {
+            first.push_back("c");
+            return xmlAnswer(200, pageXml(first, std::nullopt));
+        }
+        if (!asksForANextPage(request)) return xmlAnswer(200, pageXml(first, "page-2"));
+        if (++m_secondPages == 1) {
+            // Bounded, so that a failed test cannot keep the stand-in from ending.
+            const auto until = std::chrono::steady_clock::now() + 30s;
+            while (!m_released && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(5ms);
+        }
+        return xmlAnswer(200, pageXml({"c"}, std::nullopt));
+    }
+
+    std::atomic<bool> m_deleted = false;
+    std::atomic<bool> m_released = false;
+    std::atomic<int> m_secondPages = 0;
+    LoopbackHttpServer m_server;
+};
+
+TEST_F(AppStatePagingTest, AChangeSupersedesACountThatBeganBeforeIt) {
+    StandInUsage standIn;
+    const BucketConfig bucket = addBucket(standIn.server().endpoint(), "stub-usage");
+    m_app->switchBucket(bucket.id, "");
+    // The count has listed "a" and "b" and waits for its second page.
+    ASSERT_TRUE(waitFor([&] { return standIn.firstSecondPageIsWaiting(); }));
+
+    standIn.deleteA();
+    m_app->reloadAfterMutation();
+    // Only a count that began after the delete may be shown and kept, whatever
+    // becomes of the one before it.
+    ASSERT_TRUE(waitFor([&] { return m_app->bucketUsage() == BucketUsage{2, 2}; }));
+    standIn.release();
+    EXPECT_TRUE(waitUntilSettled());
+    QTest::qWait(200);
+    EXPECT_EQ(m_app->bucketUsage(), (BucketUsage{2, 2}));
+    EXPECT_EQ(m_app->bucketUsageCache().at(bucket.id), (BucketUsage{2, 2}));
+}
+
+TEST_F(AppStatePagingTest, ACountOfPagesThatNeverEndStopsWhenTheBucketIsLeft) {
+    constexpr int heldPage = 40;
+    std::atomic<int> countPages = 0;
+    std::atomic<bool> left = false;
+    LoopbackHttpServer standIn([&](const RecordedRequest& request) {
+        if (request.target.find("delimiter=") != std::string::npos) return xmlAnswer(200, pageXml({"a"}, std::nullopt));
+        // Every page names a next one: the count never ends by itself.
+        const int page = ++countPages;
+        std::vector<std::string> keys;
+        for (int i = 0; i < 500; ++i) keys.push_back("p" + std::to_string(page) + "/k" + std::to_string(i));
+        if (page == heldPage) {
+            const auto until = std::chrono::steady_clock::now() + 30s;
+            while (!left && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(5ms);
+        }
+        return xmlAnswer(200, pageXml(keys, "token-" + std::to_string(page)));
+    });
+    const BucketConfig bucket = addBucket(standIn.endpoint(), "stub-endless");
+    m_app->switchBucket(bucket.id, "");
+    ASSERT_TRUE(waitFor([&] { return countPages >= heldPage; }));
+    EXPECT_EQ(m_app->bucketUsage(), std::nullopt);
+
+    m_app->switchBucket(std::nullopt, "");
+    left = true;
+    QTest::qWait(300);
+    EXPECT_EQ(countPages, heldPage) << "the count went on after the bucket was left";
+    EXPECT_FALSE(m_app->bucketUsageCache().contains(bucket.id));
+}
+
+TEST_F(AppStatePagingTest, AContinuationTokenGivenAgainEndsTheCountAsAFailure) {
+    std::atomic<int> countPages = 0;
+    LoopbackHttpServer standIn([&](const RecordedRequest& request) {
+        if (request.target.find("delimiter=") != std::string::npos) return xmlAnswer(200, pageXml({"a"}, std::nullopt));
+        ++countPages;
+        return xmlAnswer(200, pageXml({"a"}, "again"));
+    });
+    const BucketConfig bucket = addBucket(standIn.endpoint(), "stub-again");
+    m_app->switchBucket(bucket.id, "");
+    ASSERT_TRUE(waitFor([&] { return countPages >= 2; }));
+    EXPECT_TRUE(waitUntilSettled());
+    QTest::qWait(300);
+    EXPECT_EQ(countPages, 2) << "the second page named itself as the next one";
+    EXPECT_EQ(m_app->bucketUsage(), std::nullopt);
+
+    // Ended, not stuck: a refresh counts again.
+    m_app->refresh();
+    EXPECT_TRUE(waitFor([&] { return countPages == 4; }));
     EXPECT_EQ(m_app->bucketUsage(), std::nullopt);
 }
 

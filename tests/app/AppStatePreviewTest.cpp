@@ -1,6 +1,10 @@
 #include "InspectorFixture.h"
 
 #include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
+#include "core/LoopbackHttpServer.h"
+#include "core/ScopedEnv.h"
+#include "core/storage/S3Error.h"
 #include "core/config/ByteFormatter.h"
 #include "core/config/PreviewCache.h"
 #include "integration/FaultProxy.h"
@@ -16,6 +20,8 @@
 
 using namespace std::chrono_literals;
 using tarn::test::finishWithin;
+using tarn::test::LoopbackHttpServer;
+using tarn::test::RecordedRequest;
 using tarn::test::localFile;
 using tarn::test::readFile;
 
@@ -122,6 +128,83 @@ TEST_F(AppStatePreviewTest, EachKindOfObjectEndsInItsState) {
             continue;
         }
         EXPECT_EQ(readFile(localFile(state)), c.content);
+    }
+}
+
+// The maker's service, stood in for on loopback: the program reaches its host through
+// an HTTP proxy, which the stand-in is. Each object says how its download and its
+// resized image (the request with "w=1000") are answered.
+TEST_F(AppStatePreviewTest, AnImageTheCopyCannotShowFallsBackToTheResizedImage) {
+    const std::string png = pngBytes();
+    const std::string notAnImage = "this is no image";
+    struct Case {
+        std::string key;
+        bool downloads;                        // else the download fails with 500
+        std::optional<std::string> rendition;  // none: the resized image fails with 500
+        Kind kind;
+        bool showsRendition;  // for a ready state: the resized image, else the copy
+    };
+    const std::vector<Case> cases{
+        {"copy-fails-rendition-fails.jpg", true, std::nullopt, Kind::ready, false},
+        {"copy-fails-rendition-shows.jpg", true, png, Kind::ready, true},
+        {"copy-fails-rendition-bad.jpg", true, notAnImage, Kind::unsupported, false},
+        {"gone-rendition-shows.jpg", false, png, Kind::ready, true},
+        {"gone-rendition-bad.jpg", false, notAnImage, Kind::unsupported, false},
+        {"gone-rendition-fails.jpg", false, std::nullopt, Kind::failed, false},
+    };
+    const auto caseOf = [&cases](const std::string& target) -> const Case* {
+        for (const Case& c : cases) {
+            if (target.find("/" + c.key) != std::string::npos) return &c;
+        }
+        return nullptr;
+    };
+    const auto failure = LoopbackHttpServer::answer(500, {{"Content-Type", "application/xml"}},
+                                                    "<Error><Code>InternalError</Code><Message>down</Message></Error>");
+    LoopbackHttpServer maker([&](const RecordedRequest& request) {
+        if (request.target.find("list-type=2") != std::string::npos) {
+            std::string xml = "<ListBucketResult>";
+            for (const Case& c : cases) {
+                xml += "<Contents><Key>" + c.key + "</Key><Size>" + std::to_string(notAnImage.size()) +
+                       "</Size><ETag>\"" + c.key + "\"</ETag></Contents>";
+            }
+            return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}},
+                                              xml + "<IsTruncated>false</IsTruncated></ListBucketResult>");
+        }
+        const Case* c = caseOf(request.target);
+        if (c == nullptr) return LoopbackHttpServer::answer(404, {}, "");
+        if (request.target.find("w=1000") != std::string::npos) {
+            return c->rendition ? LoopbackHttpServer::answer(200, {{"Content-Type", "image/png"}}, *c->rendition)
+                                : failure;
+        }
+        if (request.method == "HEAD") return LoopbackHttpServer::answer(200, {{"Content-Type", "image/jpeg"}}, "");
+        return c->downloads ? LoopbackHttpServer::answer(200, {{"Content-Type", "image/jpeg"}}, notAnImage) : failure;
+    });
+    const std::string proxy = maker.endpoint();
+    const test::ScopedEnv httpProxy("http_proxy", proxy.c_str());
+    const test::ScopedEnv noProxy("no_proxy", nullptr);
+    const test::ScopedEnv noProxyUpper("NO_PROXY", nullptr);
+    const BucketConfig bucket = addBucket("http://s3.corvane.example", "stub-images");
+    m_app->switchBucket(bucket.id, "");
+    ASSERT_TRUE(waitUntilSettled());
+    ASSERT_EQ(m_app->objects().size(), cases.size());
+
+    const QString downloadFailure = TransferCenter::describe(std::make_exception_ptr(
+        S3Error::requestFailed(500, "<Error><Code>InternalError</Code><Message>down</Message></Error>")));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        m_app->setSelectedObjectKeys({c.key});
+        ASSERT_TRUE(finishWithin(m_app->refreshInspector(), 20s));
+        const InlinePreviewState& state = m_app->inlinePreviewState();
+        ASSERT_EQ(state.kind, c.kind) << state.text.toStdString();
+        if (c.kind == Kind::unsupported) {
+            EXPECT_EQ(state.text, text("preview_unsupported"));
+        }
+        // The download's error, not the resized image's.
+        if (c.kind == Kind::failed) {
+            EXPECT_EQ(state.text, downloadFailure);
+        }
+        if (c.kind != Kind::ready) continue;
+        EXPECT_EQ(readFile(localFile(state)), c.showsRendition ? png : notAnImage);
     }
 }
 

@@ -5,13 +5,17 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <QThreadPool>
 
 #include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
+#include <thread>
 
 using namespace std::chrono_literals;
 using nlohmann::json;
@@ -373,6 +377,46 @@ TEST_F(AppStateStartupTest, AKeyringThatCannotListIsNotCleaned) {
     EXPECT_THAT(m_keyring.callsStartingWith("delete "), IsEmpty());
     EXPECT_EQ(m_startup->selectedBucketID(), Uuid::parse(kMediaID)) << "start-up goes on";
     EXPECT_THAT(m_startup->syncs->starts, SizeIs(1u));
+}
+
+// The user adds an account again under an old account name while start-up cleans the
+// keyring: the secret just stored stays, whether its store or the clean-up goes first.
+TEST_F(AppStateStartupTest, AnAccountAddedAgainDuringTheCleanUpKeepsItsNewSecret) {
+    const std::string account = "s3acct|again.example.com|r3|AK3";
+    for (const bool addedFirst : {false, true}) {
+        SCOPED_TRACE(addedFirst ? "added first" : "clean-up first");
+        m_keyring.put({{account, "the old secret"}});
+        std::unique_ptr<StartupState> state = makeState();
+        // Both wait behind whatever holds the keyring's thread.
+        std::atomic<bool> open = false;
+        QThreadPool& keyring = AppStateTestAccess::keyringThread(*state);
+        keyring.start([&open] {
+            while (!open) std::this_thread::sleep_for(1ms);
+        });
+        std::optional<QCoro::Task<>> adding;
+        const auto add = [&] {
+            adding.emplace(state->addProfile("Again", {"box"}, "https://again.example.com", "r3", "AK3", "the new secret",
+                                             false));
+        };
+        if (addedFirst) add();
+        QCoro::Task<> cleaning = AppStateTestAccess::cleanUpKeyring(*state);
+        if (!addedFirst) add();
+        // Whatever either does meanwhile on other threads is done; then the keyring's
+        // queue runs to its end before the main thread hears of any of it.
+        AppStateTestAccess::workers(*state).waitForDone();
+        open = true;
+        keyring.waitForDone();
+        ASSERT_TRUE(test::finishWithin(std::move(*adding), 30s));
+        ASSERT_TRUE(test::finishWithin(std::move(cleaning), 30s));
+        AppStateTestAccess::workers(*state).waitForDone();
+
+        const std::map<std::string, std::string> items = m_keyring.items();
+        EXPECT_EQ(items.contains(account) ? items.at(account) : "(deleted)", "the new secret");
+        ASSERT_THAT(state->config().profiles, SizeIs(1u));
+        EXPECT_EQ(state->config().profiles[0].accessKeyID, "AK3");
+        state.reset();
+        m_keyring.deleteSecret(account);
+    }
 }
 
 TEST_F(AppStateStartupTest, AnUnreadableFileIsKeptAsideAndSurvivesLaterSaves) {

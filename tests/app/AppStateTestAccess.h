@@ -31,6 +31,7 @@ struct AppStateTestAccess {
     // A further page of the listing on screen, merged as the paging merges it.
     static void appendPage(AppState& state, S3Listing page) { state.appendPage(std::move(page)); }
     static void setLoading(AppState& state, bool loading) { state.setIsLoading(loading); }
+    static std::shared_ptr<const KeySet> listedKeys(const AppState& state) { return state.listedKeys(); }
     static void setBucketUsage(AppState& state, std::optional<BucketUsage> usage) {
         state.setBucketUsage(std::move(usage));
     }
@@ -97,6 +98,12 @@ struct AppStateTestAccess {
         state.setIsLoadingUploads(loading);
     }
     static void setHasMoreUploads(AppState& state, bool hasMore) { state.setHasMoreUploads(hasMore); }
+
+    // Start-up's clean-up of the keyring on its own, and the threads the state's work
+    // runs on: a test can hold the keyring's one thread, or wait for the workers.
+    static QCoro::Task<> cleanUpKeyring(AppState& state) { return state.migrateAndCleanupSecrets({}); }
+    static QThreadPool& keyringThread(AppState& state) { return state.m_keyringWrites; }
+    static QThreadPool& workers(AppState& state) { return state.m_workers; }
 };
 
 }  // namespace tarn

@@ -46,9 +46,13 @@ protected:
                                         {{"docs/"}, {"docs/a.txt", 1}, {"docs/old/x.txt", 2}, {"docs/old/y/z.txt", 3}});
     }
 
+    // Every key taken, after checking that each is also found one by one.
     KeySet keysWith(std::vector<TransferTask> tasks) {
         AppStateTestAccess::setTasks(m_state->transfers(), std::move(tasks));
-        return m_state->existingKeysForUploadConflict("docs/");
+        const TakenKeys taken = m_state->existingKeysForUploadConflict("docs/");
+        KeySet keys = taken.toSet();
+        for (const std::string& key : keys) EXPECT_TRUE(taken.contains(key)) << key;
+        return keys;
     }
 
     Uuid m_media = Uuid::random();
@@ -113,6 +117,51 @@ TEST_F(ExistingKeysTest, AFailedMoveNoLongerCountsOnTheNextCall) {
     EXPECT_THAT(sorted(keysWith({move})), ElementsAre("docs/", "docs/b.txt", "docs/old/x.txt", "docs/old/y/z.txt"));
     move.state = TransferState::failed;
     EXPECT_THAT(sorted(keysWith({move})), ElementsAre("docs/", "docs/a.txt", "docs/old/x.txt", "docs/old/y/z.txt"));
+}
+
+TEST_F(ExistingKeysTest, KeysGoneSinceTheListingAreNotTakenAndFoldersAreFoundByTheirKeys) {
+    AppStateTestAccess::setTasks(m_state->transfers(),
+                                 {rename("docs/old", "archive/old", true, TransferState::succeeded, m_media),
+                                  rename("docs/a.txt", "docs/b.txt", false, TransferState::waiting, m_media)});
+    const TakenKeys taken = m_state->existingKeysForUploadConflict("docs/");
+    const struct {
+        const char* key;
+        bool contains;
+        bool containsUnder;
+    } cases[] = {
+        {"docs/a.txt", false, false},      // moved away
+        {"docs/b.txt", true, true},        // moved there
+        {"docs/old/x.txt", false, false},  // its folder moved away
+        {"docs/old/", false, false},
+        {"archive/old/", true, true},
+        {"archive/", false, true},
+        {"docs/", true, true},
+        {"nothing/", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(taken.contains(c.key), c.contains) << c.key;
+        EXPECT_EQ(taken.containsUnder(c.key), c.containsUnder) << c.key;
+    }
+}
+
+// A drop of many files into a large folder asks once per upload task: the listed
+// keys are gathered once per listing and shared, not copied for every task.
+TEST_F(ExistingKeysTest, TheListedKeysAreGatheredOncePerListing) {
+    const std::shared_ptr<const KeySet> first = AppStateTestAccess::listedKeys(*m_state);
+    EXPECT_EQ(AppStateTestAccess::listedKeys(*m_state), first);
+    const TakenKeys held = m_state->existingKeysForUploadConflict("docs/");
+
+    // A further page: those who asked before keep what they were given.
+    AppStateTestAccess::appendPage(*m_state, S3Listing{{{"docs/c.txt", 4}}, {}, false, std::nullopt});
+    const std::shared_ptr<const KeySet> paged = AppStateTestAccess::listedKeys(*m_state);
+    EXPECT_TRUE(paged->contains("docs/c.txt"));
+    EXPECT_FALSE(held.contains("docs/c.txt"));
+    EXPECT_TRUE(m_state->existingKeysForUploadConflict("docs/").contains("docs/c.txt"));
+    EXPECT_EQ(AppStateTestAccess::listedKeys(*m_state), paged);
+
+    // Another listing.
+    AppStateTestAccess::showListing(*m_state, m_media, m_media, "docs/", {{"docs/z.txt", 1}});
+    EXPECT_EQ(*AppStateTestAccess::listedKeys(*m_state), KeySet{"docs/z.txt"});
 }
 
 TEST_F(ExistingKeysTest, AListingOfAnotherBucketSaysNothingAboutTheSelectedOne) {

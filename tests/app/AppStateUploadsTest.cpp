@@ -1,3 +1,4 @@
+#include "AppStateTestAccess.h"
 #include "UploadFixture.h"
 
 #include "app/text/L10n.h"
@@ -5,6 +6,8 @@
 #include "integration/FaultProxy.h"
 
 #include <gmock/gmock.h>
+
+#include <QTest>
 
 #include <algorithm>
 #include <set>
@@ -177,6 +180,54 @@ TEST_F(AppStateUploadsTest, PasteTakesFilesThenAnImageInItsBestFormatThenTextAnd
     ASSERT_TRUE(waitFor([&] { return m_app->showingUploadConflict(); }));
     EXPECT_EQ(m_app->pendingUploadURLs(), files.files);
     EXPECT_EQ(m_ui.beeps, 1);
+}
+
+TEST_F(AppStateUploadsTest, UploadsJoinTheQueueInTheOrderTheyWereHandedOver) {
+    showNewBucket("up-order", {"taken.txt"});
+    // Only the order of the tasks counts here: each ends at once.
+    AppStateTestAccess::setRunner(m_app->transfers(), TransferKind::upload,
+                                  [this](Uuid id, TransferTask, std::stop_token) -> QCoro::Task<> {
+                                      m_app->transfers().finishFailed(id, QStringLiteral("not sent"));
+                                      co_return;
+                                  });
+    // A folder whose look takes a while (its keys probed, 3,000 files walked), then a
+    // drop that comes to nothing, then one small file that needs no look at all.
+    for (int i = 0; i < 3000; ++i) localFile("many/f" + std::to_string(i) + ".txt", "x");
+    m_app->uploadFiles({m_local.path() / "many"}, UploadConflictMode::ask);
+    m_app->uploadFiles({localFile("taken.txt", "mine")}, UploadConflictMode::skip);
+    m_app->uploadFiles({localFile("small.txt", "small")}, UploadConflictMode::replace);
+
+    ASSERT_TRUE(waitForFinishedTasks(2));
+    EXPECT_EQ(tasks()[0].title, "many");
+    EXPECT_EQ(tasks()[1].title, "small.txt");
+    EXPECT_THAT(m_toasts, ElementsAre(ToastMessage{L10n::t(QStringLiteral("upload_skipped_count"), 1), ToastKind::info}));
+}
+
+TEST_F(AppStateUploadsTest, ARoundOfUploadsLastsUntilEveryUploadHandedOverHasRun) {
+    if (!m_notifications.isServing()) GTEST_SKIP() << "no session bus; run scripts/test";
+    FaultProxy proxy(m_server->endpoint);
+    const std::string proxied = proxy.start();
+    showNewBucket("up-round", {}, "", proxied);
+    // The second upload's look at the bucket (the keys under its folder) waits for the test.
+    proxy.addRule({"GET", "prefix=second", FaultProxy::Action::Stall, 1});
+
+    m_app->uploadFiles({localFile("first.txt", "1")}, UploadConflictMode::replace);
+    localFile("second/s.txt", "2");
+    m_app->uploadFiles({m_local.path() / "second"}, UploadConflictMode::ask);
+    // The event loop runs meanwhile: the uploads need it.
+    ASSERT_TRUE(waitFor([&] { return proxy.waitForStalls(1, std::chrono::milliseconds(0)); }));
+    ASSERT_TRUE(waitFor([&] { return tasks().size() == 1 && isFinished(tasks()[0].state); }));
+    QTest::qWait(200);
+    EXPECT_THAT(m_notifications.received, IsEmpty()) << "the round ended while an upload was still being looked at";
+
+    proxy.releaseStalls();
+    ASSERT_TRUE(waitForFinishedTasks(2));
+    ASSERT_TRUE(waitFor([&] { return !m_notifications.received.isEmpty(); }));
+    QTest::qWait(200);
+    ASSERT_EQ(m_notifications.received.size(), 1);
+    EXPECT_EQ(m_notifications.received[0].body, L10n::t(QStringLiteral("upload_all_success")));
+    // The round's end counts the bucket again.
+    EXPECT_TRUE(waitFor([&] { return m_app->bucketUsage() == BucketUsage{2, 2}; }));
 }
 
 TEST_F(AppStateUploadsTest, ADropOfFilesAsksAboutNamesInUseAndADropOfNothingIsRefused) {

@@ -1,3 +1,4 @@
+#include "AppStateTestAccess.h"
 #include "UploadFixture.h"
 
 #include "app/text/L10n.h"
@@ -84,7 +85,11 @@ TEST_F(RenameMoveTest, ARenamedObjectIsOneObjectWithItsBytesTypeMetadataAndCache
     EXPECT_EQ(queued.bytesTotal, 3);
     EXPECT_EQ(queued.sourceETag, eTag);
     EXPECT_EQ(m_app->selectedObjectKeys(), KeySet{queued.placeholderKey()});
-    EXPECT_TRUE(fs::exists(cache / PreviewCache::fileName("docs/b.txt", 3, std::nullopt, eTag)));
+    // The same file under the new name, made off the main thread.
+    const fs::path renamedPreview = cache / PreviewCache::fileName("docs/b.txt", 3, std::nullopt, eTag);
+    EXPECT_TRUE(waitFor([&] { return fs::exists(renamedPreview); }));
+    EXPECT_TRUE(fs::equivalent(renamedPreview, cache / PreviewCache::fileName("docs/a.txt", 3, std::nullopt, eTag)));
+    EXPECT_EQ(test::readFile(renamedPreview), "preview");
 
     ASSERT_TRUE(waitForFinishedTasks(1));
     EXPECT_EQ(tasks().front().state, TransferState::succeeded) << tasks().front().errorText.value_or(QString()).toStdString();
@@ -117,6 +122,56 @@ TEST_F(RenameMoveTest, AnExistingDestinationIsNeverReplaced) {
     EXPECT_EQ(ended.errorText, L10n::t(QStringLiteral("rename_destination_exists"), QStringLiteral("other/b.txt")));
     EXPECT_THAT(serverKeys(), ElementsAre("docs/a.txt", "docs/b.txt", "other/b.txt"));
     EXPECT_EQ(serverObject("other/b.txt"), "theirs");
+}
+
+TEST_F(RenameMoveTest, ASelectionMadeWhileTheServerIsAskedStaysSelected) {
+    FaultProxy proxy(m_server->endpoint);
+    const std::string proxied = proxy.start();
+    showNewBucket("rn-select", {"docs/a.txt", "docs/b.txt"}, "docs/", proxied);
+    // Only the selection counts here: the queue ends each rename at once, moving nothing.
+    AppStateTestAccess::setRunner(m_app->transfers(), TransferKind::rename,
+                                  [this](Uuid id, TransferTask, std::stop_token) -> QCoro::Task<> {
+                                      m_app->transfers().finishFailed(id, QStringLiteral("not moved"));
+                                      co_return;
+                                  });
+    // A search leaves the folder's listing incomplete: an in-place rename asks too.
+    m_app->setSearchText("a");
+    ASSERT_TRUE(waitFor([&] { return !m_app->isSearching() && m_app->objects().size() == 1; }));
+
+    struct Case {
+        const char* what;
+        bool inPlace;
+        bool userSelects;
+    };
+    int n = 0;
+    for (const Case c : {Case{"move", false, true}, Case{"in place", true, true}, Case{"move", false, false},
+                         Case{"in place", true, false}}) {
+        SCOPED_TRACE(std::string(c.what) + (c.userSelects ? ", the user selects" : ""));
+        const std::string destination = "new-" + std::to_string(n++) + ".txt";
+        // The check of the destination (a ranged GET of the key) waits until the test
+        // lets it go.
+        proxy.addRule({"GET", destination, FaultProxy::Action::Stall, 1});
+        m_app->setSelectedObjectKeys({"docs/a.txt"});
+        const std::size_t before = tasks().size();
+        if (c.inPlace) {
+            m_app->renameInPlace(destination, "docs/a.txt", std::nullopt);
+        } else {
+            m_app->moveSelectedObject("other/" + destination);
+        }
+        ASSERT_TRUE(waitFor([&] { return proxy.waitForStalls(1, std::chrono::milliseconds(0)); }));
+        if (c.userSelects) m_app->setSelectedObjectKeys({"docs/b.txt"});
+        proxy.releaseStalls();
+        ASSERT_TRUE(waitFor([&] { return tasks().size() == before + 1; }));
+        if (c.userSelects) {
+            EXPECT_EQ(m_app->selectedObjectKeys(), KeySet{"docs/b.txt"});
+        } else if (c.inPlace) {
+            EXPECT_EQ(m_app->selectedObjectKeys(), KeySet{tasks().back().placeholderKey()});
+        } else {
+            EXPECT_TRUE(m_app->selectedObjectKeys().empty());
+        }
+        ASSERT_TRUE(waitForFinishedTasks(before + 1));
+    }
+    EXPECT_THAT(m_toasts, IsEmpty());
 }
 
 TEST_F(RenameMoveTest, AnObjectMovedToAFolderGoesInsideItUnderItsOwnName) {

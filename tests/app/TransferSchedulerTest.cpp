@@ -339,6 +339,22 @@ TEST_F(TransferSchedulerTest, ARemovedBucketFailsWithTheNoBucketText) {
     EXPECT_EQ(taskOf(id).errorText, QStringLiteral("No bucket selected"));
 }
 
+// The user removed the bucket: its delete or download fails, but raises no alarm.
+TEST_F(TransferSchedulerTest, ARemovedBucketsDeleteOrDownloadFailsWithoutABubble) {
+    AppStateTestAccess::restoreRunner(transfers(), TransferKind::deletion);
+    AppStateTestAccess::restoreRunner(transfers(), TransferKind::download);
+    const Uuid gone = Uuid::random();
+    QSignalSpy bubbles(m_counting.get(), &AppState::bubbleRequested);
+    const std::vector<Uuid> ids =
+        enqueue({task({DeleteSpec{{"a"}, {}}}, gone), task({DownloadSpec{"a", "/tmp/a", false}}, gone)});
+    ASSERT_TRUE(waitUntilIdle());
+    for (const Uuid& id : ids) {
+        EXPECT_EQ(taskOf(id).state, TransferState::failed);
+        EXPECT_EQ(taskOf(id).errorText, L10n::t(QStringLiteral("no_bucket")));
+    }
+    EXPECT_EQ(bubbles.count(), 0);
+}
+
 TEST_F(TransferSchedulerTest, ARunnerThatThrowsFailsItsTaskAndTheQueueGoesOn) {
     const std::vector<Uuid> ids = enqueue({upload("a"), upload("b")});
     m_runs->endings[ids[0]] = ScriptedRuns::Ending::throwError;

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+#include <unistd.h>
+
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 using tarn::test::FaultProxy;
@@ -59,7 +61,10 @@ protected:
     }
 
     // A file of three parts whose second part stalls until the part gives up; the
-    // other two are stored. Returns the failed task.
+    // other two are stored. Returns the failed task. The stalled request is let go
+    // only after the client has given it up: the proxy then holds just the bytes the
+    // client had sent, and resets its connection to the server rather than pass on a
+    // cut part (which a server that checks the body's hash would refuse).
     TransferTask failTheMiddlePart(const fs::path& file) {
         PartRetryPolicy retries;
         retries.maxAttempts = 1;
@@ -241,6 +246,27 @@ TEST_F(UploadRunnerTest, AFolderWithOneFailedFileRecordsEveryFileAndNamesTheFail
                                       std::pair<std::string, bool>{"trip/a.txt", true},
                                       std::pair<std::string, bool>{"trip/c.txt", true}));
     EXPECT_THAT(serverKeys(), ElementsAre("trip/a.txt", "trip/c.txt"));
+}
+
+// A sub-folder that cannot be opened fails the upload under its own name, with a
+// text that says it is a folder. Root opens every folder, so this only runs for
+// other users (the scanner's test covers root).
+TEST_F(UploadRunnerTest, ASubFolderThatCannotBeOpenedFailsNamingTheFolder) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root opens every folder";
+    showProxiedBucket("run-locked-folder");
+    localFile("trip/a.txt", "aaaa");
+    localFile("trip/locked/b.txt", "bb");
+    fs::permissions(m_local.path() / "trip" / "locked", fs::perms::none);
+    m_app->uploadFiles({m_local.path() / "trip"}, UploadConflictMode::replace);
+    const bool finished = waitForFinishedTasks(1);
+    fs::permissions(m_local.path() / "trip" / "locked", fs::perms::owner_all);
+    ASSERT_TRUE(finished);
+    const TransferTask& task = tasks()[0];
+    EXPECT_EQ(task.state, TransferState::failed);
+    EXPECT_EQ(task.failedUnits, 1);
+    EXPECT_EQ(task.errorText, L10n::t(QStringLiteral("upload_failed_reason"), 1, "locked",
+                                      L10n::t(QStringLiteral("folder_unreadable"))));
+    EXPECT_THAT(serverKeys(), ElementsAre("trip/a.txt"));
 }
 
 TEST_F(UploadRunnerTest, DismissingAnUploadMidFileLeavesNoTraceAndDropsItsParts) {

@@ -1,5 +1,7 @@
 #include "app/transfers/UploadScanner.h"
 
+#include "ScopedOpenFileLimit.h"
+
 #include "core/TestFiles.h"
 
 #include <gmock/gmock.h>
@@ -201,16 +203,38 @@ TEST_F(UploadScannerTest, TotalBytesCountsWhatCanBeSizedAndZeroForTheRest) {
 }
 
 // A sub-folder the user may not open must not vanish from the upload unseen: it is
-// listed, and the queue fails it with its name. Root opens every folder, so this
-// only runs for other users.
+// listed as a folder, and the queue fails it with its name. Root opens every folder,
+// so this only runs for other users.
 TEST_F(UploadScannerTest, ASubFolderThatCannotBeOpenedIsListedToFailLater) {
     if (::geteuid() == 0) GTEST_SKIP() << "root opens every folder";
     fs::permissions(m_photos / "2024", fs::perms::none);
-    const std::map<std::string, fs::path> items = byKey(UploadScanner::folderItems(m_photos, ""));
+    const std::vector<UploadItem> scanned = UploadScanner::folderItems(m_photos, "");
     fs::permissions(m_photos / "2024", fs::perms::owner_all);
-    EXPECT_EQ(items.count("photos/2024"), 1u);
-    EXPECT_EQ(items.at("photos/2024"), m_photos / "2024");
+    const std::map<std::string, fs::path> items = byKey(scanned);
+    EXPECT_EQ(items.count("photos/2024/"), 1u);
+    EXPECT_EQ(items.at("photos/2024/"), m_photos / "2024");
     EXPECT_EQ(items.size(), 3u);
+    for (const UploadItem& item : scanned) EXPECT_EQ(item.isUnreadableFolder, item.key == "photos/2024/") << item.key;
+}
+
+// Out of file descriptors, no sub-folder opens, for root too: each is listed as a
+// folder the upload could not open, never as a file.
+TEST_F(UploadScannerTest, SubFoldersThatCannotBeOpenedAreListedAsFolders) {
+    std::vector<UploadItem> scanned;
+    {
+        // The handed folder itself opens; nothing more does.
+        const test::ScopedOpenFileLimit limit(1);
+        scanned = UploadScanner::folderItems(m_photos, "docs/");
+    }
+    std::vector<std::string> folders;
+    for (const UploadItem& item : scanned) {
+        if (item.isUnreadableFolder) folders.push_back(item.key);
+    }
+    std::sort(folders.begin(), folders.end());
+    EXPECT_THAT(folders, ElementsAre("docs/photos/2024/", "docs/photos/empty/"));
+    EXPECT_THAT(keysOf(scanned), ElementsAre("docs/photos/2024/", "docs/photos/a.jpg", "docs/photos/empty/",
+                                             "docs/photos/locked.txt"));
+    EXPECT_EQ(UploadScanner::totalBytes(scanned), 5 + 10);  // "a.jpg" and "locked.txt" hold their names
 }
 
 }  // namespace

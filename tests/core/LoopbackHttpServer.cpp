@@ -88,6 +88,11 @@ std::vector<RecordedRequest> LoopbackHttpServer::requests() const {
     return m_requests;
 }
 
+void LoopbackHttpServer::setRecording(bool recording) {
+    const std::lock_guard lock(m_mutex);
+    m_recording = recording;
+}
+
 int LoopbackHttpServer::connectionCount() const {
     const std::lock_guard lock(m_mutex);
     return m_connections;
@@ -156,7 +161,7 @@ void LoopbackHttpServer::serve(int socket, int connection) {
 
         {
             const std::lock_guard lock(m_mutex);
-            m_requests.push_back(request);
+            if (m_recording) m_requests.push_back(request);
         }
         const ScriptedAnswer reply = m_handler(request);
         const std::size_t written = std::min(reply.hangAfter.value_or(reply.bytes.size()), reply.bytes.size());

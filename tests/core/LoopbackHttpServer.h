@@ -50,6 +50,9 @@ public:
     // "http://127.0.0.1:PORT"
     std::string endpoint() const;
     std::vector<RecordedRequest> requests() const;
+    // Whether later requests are kept for requests(); they are by default. A server
+    // that answers without end is told not to, so that its memory stays the same.
+    void setRecording(bool recording);
     int connectionCount() const;
 
     // A complete answer with a Content-Length header after the given ones.
@@ -69,6 +72,7 @@ private:
     std::vector<int> m_sockets;
     std::vector<std::thread> m_threads;
     std::vector<RecordedRequest> m_requests;
+    bool m_recording = true;
     int m_connections = 0;
     std::thread m_acceptor;
 };

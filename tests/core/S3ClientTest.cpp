@@ -13,6 +13,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -472,6 +473,59 @@ TEST(S3Client, AListingThatIgnoresItsPrefixIsRefusedWhateverTheCall) {
     }
     // At the bucket's root every key is inside.
     EXPECT_EQ(client.listObjects(bucket, credentials, "").size(), 2u);
+}
+
+TEST(S3Client, PagesArriveOneByOneAndTokensThatComeRoundEndTheListing) {
+    // Page n names the token of page next(n): a few pages on the way in, then a round
+    // of `round` tokens for ever; without a round, new tokens for ever.
+    struct Case {
+        int lead;
+        int round;  // 0: no round
+    };
+    for (const Case c : {Case{0, 1}, Case{3, 1}, Case{0, 2}, Case{5, 3}, Case{7, 50}, Case{1, 333}}) {
+        SCOPED_TRACE(testing::Message() << c.lead << " + " << c.round);
+        const auto next = [c](int page) { return page + 1 < c.lead + c.round ? page + 1 : c.lead; };
+        LoopbackHttpServer server([&](const RecordedRequest& request) {
+            const auto token = queryOf(request.target)["continuation-token"];
+            const int page = token ? std::stoi(*token) : 0;
+            return LoopbackHttpServer::answer(200, {}, listPageXml({"p" + std::to_string(page)},
+                                                                   std::to_string(next(page))));
+        });
+        S3Client client;
+        std::vector<std::string> seen;
+        const S3Client::PageHandler onPage = [&seen](tarn::S3Listing& page) {
+            seen.push_back(page.objects.at(0).key);
+        };
+        try {
+            client.forEachPage(bucketAt(server), credentials, "", std::nullopt, onPage);
+            ADD_FAILURE() << "a listing whose tokens come round ended as complete";
+        } catch (const S3Error& error) {
+            EXPECT_EQ(error.kind(), S3Error::Kind::unexpectedResponse);
+        }
+        // Each page once and in order until the tokens repeat, which is seen within
+        // a few rounds.
+        ASSERT_GE(seen.size(), static_cast<std::size_t>(c.lead + c.round));
+        for (int page = 0; page < c.lead + c.round; ++page) {
+            EXPECT_EQ(seen[static_cast<std::size_t>(page)], "p" + std::to_string(page));
+        }
+        EXPECT_LE(seen.size(), static_cast<std::size_t>(2 * std::max(c.lead, c.round) + c.round + 2));
+    }
+
+    // New tokens for ever: the listing goes on until it is stopped.
+    LoopbackHttpServer endless([](const RecordedRequest& request) {
+        const auto token = queryOf(request.target)["continuation-token"];
+        const int page = token ? std::stoi(*token) : 0;
+        return LoopbackHttpServer::answer(200, {}, listPageXml({"k"}, std::to_string(page + 1)));
+    });
+    S3Client client;
+    std::stop_source stop;
+    int pages = 0;
+    const S3Client::PageHandler onPage = [&](tarn::S3Listing&) {
+        if (++pages == 2000) stop.request_stop();
+    };
+    EXPECT_THROW(client.forEachPage(bucketAt(endless), credentials, "", std::nullopt, onPage, stop.get_token()),
+                 tarn::CancelledError);
+    EXPECT_EQ(pages, 2000);
 }
 
 TEST(S3Client, MultipartUploadListingSendsOnlyTheMarkersGiven) {

@@ -477,8 +477,14 @@ struct FaultProxy::Shared {
         Peer server{std::move(upstream), {}};
         // The proxy has answered "100-continue" itself; the server must not wait for its own.
         if (!writeAll(server.fd.get(), request.head.text({"Expect"}), stopFd()) ||
-            !writeAll(server.fd.get(), held, stopFd()) ||
-            !relayExact(client, server.fd.get(), request.bodyLength - held.size(), stopFd())) {
+            !writeAll(server.fd.get(), held, stopFd())) {
+            return false;
+        }
+        if (!relayExact(client, server.fd.get(), request.bodyLength - held.size(), stopFd())) {
+            // The client gave up in the middle of its body (a stalled request let go
+            // after the client had given up on it): a plain close would have the server
+            // take the bytes that came for a whole, cut request.
+            resetConnection(server.fd);
             return false;
         }
         recordForwarded(decision, request);

@@ -40,6 +40,8 @@ BucketConfig createBucket(const S3TestServer& server, const std::string& stem) {
     bucket.displayName = bucket.bucketName;
     bucket.endpoint = *Url::parse(server.endpoint);
     bucket.region = server.region;
+    // Reached with the server's keys: an account made from this bucket signs with them.
+    bucket.accessKeyID = server.accessKey;
     // A PUT on the bucket's own URL creates it.
     put(server, bucket, S3RequestBuilder::objectURL(bucket, ""), "");
     return bucket;

@@ -13,7 +13,8 @@ namespace tarn::test {
 
 S3Credentials credentialsOf(const S3TestServer& server);
 
-// A new, empty bucket on the test server under a name no other run uses.
+// A new, empty bucket on the test server under a name no other run uses, with the
+// server's access key ID.
 BucketConfig createBucket(const S3TestServer& server, const std::string& stem);
 
 // Stores an object with `content` under each key, several at a time.

@@ -171,8 +171,33 @@ TEST_F(ObjectBrowserViewTest, HeaderShowsTheBucketAndItsUsage)
 
     AppStateTestAccess::setBucketUsage(m_state, BucketUsage{1234, 5 * 1024 * 1024});
     settle();
-    EXPECT_EQ(header->usageLabel()->text(), QStringLiteral("Usage: 5 MB · 1234 objects"));
+    EXPECT_EQ(header->usageLabel()->text(), QStringLiteral("Usage: 5 MB · 1,234 objects"));
     test::saveGrab(header);
+
+    // One object is one, and large counts are grouped, in both languages.
+    const struct {
+        const char* language;
+        std::int64_t count;
+        QString text;
+    } counts[] = {
+        {"en", 1, QStringLiteral("Usage: 1 KB · 1 object")},
+        {"en", 0, QStringLiteral("Usage: 1 KB · 0 objects")},
+        {"en", 100005, QStringLiteral("Usage: 1 KB · 100,005 objects")},
+        {"zh", 1, QStringLiteral("用量: 1 KB · 1 个对象")},
+        {"zh", 100005, QStringLiteral("用量: 1 KB · 100,005 个对象")},
+    };
+    for (const auto& c : counts) {
+        L10n::setLanguageCode(QString::fromLatin1(c.language));
+        AppStateTestAccess::setBucketUsage(m_state, BucketUsage{c.count, 1024});
+        settle();
+        EXPECT_EQ(header->usageLabel()->text(), c.text);
+        if (c.count == 100005) test::saveGrab(header, QStringLiteral("-") + QString::fromLatin1(c.language));
+    }
+    // While the bucket is being counted, the objects listed stand in for its count.
+    L10n::setLanguageCode(QStringLiteral("en"));
+    AppStateTestAccess::setBucketUsage(m_state, std::nullopt);
+    show("", objectsNamed("", 1));
+    EXPECT_EQ(header->usageLabel()->text(), QStringLiteral("Usage: 0 B · 1 object"));
 }
 
 TEST_F(ObjectBrowserViewTest, BreadcrumbOfDepthThreeAndAClickOnItsRoot)

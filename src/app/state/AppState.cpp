@@ -66,6 +66,9 @@ AppState::AppState(ConfigStore& configStore, KeychainSecretStore& secretStore, S
     if (QCoreApplication* application = QCoreApplication::instance()) {
         connect(application, &QCoreApplication::aboutToQuit, this, &AppState::flushHistory);
     }
+    // Every change of the configuration, the accounts and buckets among them.
+    connect(this, &AppState::configChanged, this, [this] { m_keyringReferences.follow(m_config, allBuckets()); });
+    m_keyringReferences.follow(m_config, allBuckets());
 }
 
 AppState::~AppState() {

@@ -9,16 +9,19 @@
 #include "app/state/FavoriteDirectoryItem.h"
 #include "app/state/ImportedConfig.h"
 #include "app/state/InlinePreviewState.h"
+#include "app/state/KeyringReferences.h"
 #include "app/state/KeySet.h"
 #include "app/state/ListingIndex.h"
 #include "app/state/MetadataPair.h"
 #include "app/state/PathItem.h"
 #include "app/state/ShareLinkKind.h"
+#include "app/state/TakenKeys.h"
 #include "app/state/ToastMessage.h"
 #include "core/config/ConfigMigrator.h"
 #include "app/state/UiServices.h"
 #include "app/state/UploadChooser.h"
 #include "app/state/UploadConflictMode.h"
+#include "app/transfers/UploadPlace.h"
 #include "core/config/ConfigModels.h"
 #include "core/config/IsoDate.h"
 #include "core/config/PrivateFolder.h"
@@ -225,7 +228,7 @@ public:
     // search) and shows it, unless the user has moved to another bucket or folder
     // meanwhile. Virtual so that tests of the search can watch it.
     virtual QCoro::Task<> loadDirectory(std::string directory);
-    // Lists the folder the user is in again: the toolbar's and the menu's refresh.
+    // Lists the folder the user is in again.
     void refreshDirectory();
 
     // ---- Folder navigation (AppStateNavigation.cpp) ----
@@ -251,8 +254,14 @@ public:
     // Stops a next-page load.
     void cancelLoadMore();
     // Shows the bucket's object count and total size: the known figures, or a count
-    // over a full listing off the main thread. Never for the maker's own service.
+    // over a full listing off the main thread, page by page. Never for the maker's
+    // own service.
     void loadBucketUsage(const BucketConfig& bucket);
+    // The bucket's objects have changed: its known figures are dropped, and the
+    // selected bucket is counted again at once, in place of a count under way (which
+    // may have listed pages from before the change). Another bucket is counted when
+    // it is shown.
+    void recountBucketUsage(const Uuid& bucketID);
 
     // ---- Selection and inspector (AppStateSelection.cpp) ----
 
@@ -421,6 +430,9 @@ public:
     virtual void reloadAfterMutation();
     // Counts the selected bucket's usage again (the maker's service keeps its own).
     void recountSelectedBucketUsage();
+    // The user's Refresh (toolbar, menu): the folder is listed and the usage counted
+    // again.
+    void refresh();
     // The reload the transfer queue asks for once it has drained after a task
     // changed the bucket on screen; deferred while an inline rename is open.
     virtual void refreshAfterTransfers();
@@ -527,8 +539,9 @@ public:
     // The keys an upload into the selected bucket must treat as taken: the listing
     // on screen, plus what the queue has changed since it was taken (succeeded
     // uploads, and renames and moves not failed). Full keys, so the target folder
-    // does not matter; it is taken for the callers' sake.
-    KeySet existingKeysForUploadConflict(const std::string& directory) const;
+    // does not matter; it is taken for the callers' sake. Cheap while the listing
+    // stays the same: its keys are gathered once.
+    TakenKeys existingKeysForUploadConflict(const std::string& directory) const;
     // The best image the clipboard or a drop offers, in its own file format: PNG,
     // JPEG, HEIC, GIF, WebP, TIFF in this order; else any image Qt can decode, as
     // PNG; else none.
@@ -772,15 +785,17 @@ private:
     // The upload paths: the chooser, then the probe of existing keys, then the
     // look at the files and the decision.
     QCoro::Task<> chooseAndUpload(UploadChooser chooser, BucketConfig bucket, std::string directory);
-    QCoro::Task<> probeAndEnqueue(std::vector<std::filesystem::path> urls, BucketConfig bucket, std::string directory,
-                                  UploadConflictMode mode);
+    // Each upload the user hands over takes its place in the queue at once (`place`).
+    QCoro::Task<> probeAndEnqueue(UploadPlace place, std::vector<std::filesystem::path> urls, BucketConfig bucket,
+                                  std::string directory, UploadConflictMode mode);
     QCoro::Task<KeySet> probeExistingKeys(std::vector<std::filesystem::path> topLevel, std::string directory,
                                           BucketConfig bucket);
-    QCoro::Task<> planAndEnqueue(std::vector<std::filesystem::path> urls, std::string directory,
-                                 UploadConflictMode mode, KeySet existingKeys, std::optional<Uuid> bucketID);
+    QCoro::Task<> planAndEnqueue(UploadPlace place, std::vector<std::filesystem::path> urls, std::string directory,
+                                 UploadConflictMode mode, TakenKeys taken, std::optional<Uuid> bucketID);
     // Writes pasted bytes to a file of their own and uploads it under a free name.
     void uploadClipboardData(QByteArray data, const std::string& fileExtension);
-    QCoro::Task<> uploadPastedFile(QByteArray data, std::string fileName, BucketConfig bucket, std::string directory);
+    QCoro::Task<> uploadPastedFile(UploadPlace place, QByteArray data, std::string fileName, BucketConfig bucket,
+                                   std::string directory);
 
     // The one pending history flush: waits historyFlushDelay, then writes.
     QCoro::Task<> flushHistoryLater(std::stop_token stop);
@@ -818,6 +833,10 @@ private:
                                std::stop_token stop);
     // Appends the entries of a further page that the listing does not show yet.
     void appendPage(S3Listing page);
+    // The keys of the listed objects, shared until the listing changes.
+    std::shared_ptr<const KeySet> listedKeys() const;
+    // Counts the bucket's usage in the background, in place of any count under way.
+    void startUsageCount(const BucketConfig& bucket);
     QCoro::Task<> countBucketUsage(BucketConfig bucket, std::stop_token stop);
     // Whether usage figures are never counted for the bucket (the maker's service).
     static bool hasServiceUsage(const BucketConfig& bucket);
@@ -838,8 +857,10 @@ private:
     void checkAndQueueRename(TransferTask task, bool inPlace);
     void queueRename(TransferTask task, bool inPlace, const BucketConfig& bucket, bool select);
     std::int64_t objectSizeForRename(const std::string& sourceKey) const;
+    // Gives the cached preview of `from` the name of `to` as well, in the background.
     void migratePreviewCache(const BucketConfig& bucket, const std::string& from, const std::string& to,
-                             std::int64_t size, const std::optional<std::string>& eTag) const;
+                             std::int64_t size, const std::optional<std::string>& eTag);
+    QCoro::Task<> copyCachedPreview(Uuid bucketID, std::string sourceName, std::string targetName);
 
     // Start-up's steps (AppStateStartup.cpp). Accounts in `spared` hold a secret
     // start-up could not read or copy: the clean-up leaves them for a later start.
@@ -866,7 +887,9 @@ private:
     // Whether the image file decodes (off the main thread).
     QCoro::Task<bool> decodesAsImage(std::filesystem::path file);
     // The resized image as the preview of `item`, when it decodes; else "unsupported".
-    QCoro::Task<> showResizedImage(ObjectItem item, BucketConfig bucket, int epoch);
+    // When it cannot be fetched: `whenUnavailable`, or else the fetch's failure.
+    QCoro::Task<> showResizedImage(ObjectItem item, BucketConfig bucket, int epoch,
+                                   std::optional<InlinePreviewState> whenUnavailable = std::nullopt);
     // Unfinished multipart uploads (AppStateMultipart.cpp): one page of the list (the
     // first again with `reset`), and the aborts, which note each upload aborted.
     QCoro::Task<> loadMultipartUploads(bool reset);
@@ -901,6 +924,10 @@ private:
     std::uint64_t m_listingGeneration = 0;
     ListingIndex<ObjectItem> m_objectIndex{m_objects};
     ListingIndex<ObjectPrefix> m_prefixIndex{m_prefixes};
+    // listedKeys(): the set, and the listing generation and object count it covers.
+    mutable std::shared_ptr<KeySet> m_listedKeys;
+    mutable std::uint64_t m_listedKeysGeneration = 0;
+    mutable std::size_t m_listedKeysCount = 0;
     std::string m_currentPrefix;
     std::string m_searchText;
     bool m_isLoading = false;
@@ -987,6 +1014,8 @@ private:
     DesktopNotifier m_notifier;
     std::unique_ptr<UiServices> m_headlessUi;
     UiServices* m_ui;
+    // What of the keyring is still needed, for the clean-up on the keyring's thread.
+    KeyringReferences m_keyringReferences;
     // One thread: the keyring writes of the account operations, in order.
     QThreadPool m_keyringWrites;
     // Blocking core calls run here; declared last so that it is destroyed first,

@@ -82,8 +82,12 @@ QCoro::Task<> AppState::addProfile(std::string name, std::vector<std::string> bu
     // The secret first: should the keyring refuse it, the configuration has not
     // changed and the sheet stays open to try again.
     const QPointer<AppState> self(this);
-    auto storeSecret = [&store = m_secretStore, secret = std::move(secretAccessKey), account,
-                        origin = KeychainSecretStore::originOf(accountEndpoint)] { store.save(secret, account, origin); };
+    auto storeSecret = [&store = m_secretStore, &references = m_keyringReferences,
+                        secret = std::move(secretAccessKey), account,
+                        origin = KeychainSecretStore::originOf(accountEndpoint)] {
+        store.save(secret, account, origin);
+        references.noteStored(account);
+    };
     try {
         co_await inKeyringOrder(storeSecret);
     } catch (const std::exception& error) {

@@ -32,15 +32,14 @@ QCoro::Task<> AppState::createFolderIn(BucketConfig bucket, std::string name, st
     co_await run(status, std::move(operation));
     // run() has shown why it failed.
     if (!self || !created) co_return;
+    // The bucket has one object more, wherever the user has gone meanwhile.
+    recountBucketUsage(bucket.id);
     // The user has moved on (or is on the way): the folder shown is not the one
     // that changed, and a reload of it would compete with the move's own listing.
     if (m_selectedBucketID != bucket.id || m_currentPrefix != prefix || m_navigationTarget != prefix) co_return;
     m_pendingSelectKey = PrefixNavigator::folderKey(name, prefix);
     m_pendingSelectShouldReveal = true;
     co_await loadDirectory(prefix);
-    if (!self) co_return;
-    if (!hasServiceUsage(bucket) && m_bucketUsageCache.erase(bucket.id) > 0) emit bucketUsageCacheChanged();
-    loadBucketUsage(bucket);
 }
 
 QCoro::Task<> AppState::putFolderMarker(BucketConfig bucket, std::string name, std::string prefix, bool* created) {

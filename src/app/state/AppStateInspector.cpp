@@ -191,9 +191,11 @@ QCoro::Task<> AppState::loadInlinePreview(ObjectItem item, int epoch) {
             if (!self || !isInspected(item.key, epoch)) co_return;
             if (!decodes) {
                 // Only the image service can turn it into something shown; an image
-                // nothing can decode is not previewed.
+                // nothing can decode is not previewed. Without the service's answer
+                // the copy itself is shown, for the pane to make of it what it can.
                 if (hasImageService(*bucket)) {
-                    QCoro::Task<> showing = showResizedImage(item, *bucket, epoch);
+                    QCoro::Task<> showing =
+                        showResizedImage(item, *bucket, epoch, InlinePreviewState::ready(item.key, fileURL(*copy)));
                     co_await showing;
                 } else {
                     setInlinePreviewState(InlinePreviewState::unsupported(text("preview_unsupported")));
@@ -205,27 +207,18 @@ QCoro::Task<> AppState::loadInlinePreview(ObjectItem item, int epoch) {
         co_return;
     }
 
+    const InlinePreviewState failed = InlinePreviewState::failed(describe(failure));
     if (image && hasImageService(*bucket)) {
-        try {
-            QCoro::Task<fs::path> fetching = glintPreviewURL(item, *bucket);
-            const fs::path resized = co_await fetching;
-            if (!self || !isInspected(item.key, epoch)) co_return;
-            QCoro::Task<bool> probing = decodesAsImage(resized);
-            const bool decodes = co_await probing;
-            if (!self || !isInspected(item.key, epoch)) co_return;
-            if (decodes) {
-                setInlinePreviewState(InlinePreviewState::ready(item.key, fileURL(resized)));
-                co_return;
-            }
-        } catch (const std::exception&) {
-            // The first error is the one shown.
-        }
-        if (!self) co_return;
+        // The download's error is the one shown should the resized image fail too.
+        QCoro::Task<> showing = showResizedImage(item, *bucket, epoch, failed);
+        co_await showing;
+        co_return;
     }
-    if (isInspected(item.key, epoch)) setInlinePreviewState(InlinePreviewState::failed(describe(failure)));
+    if (isInspected(item.key, epoch)) setInlinePreviewState(failed);
 }
 
-QCoro::Task<> AppState::showResizedImage(ObjectItem item, BucketConfig bucket, int epoch) {
+QCoro::Task<> AppState::showResizedImage(ObjectItem item, BucketConfig bucket, int epoch,
+                                         std::optional<InlinePreviewState> whenUnavailable) {
     const QPointer<AppState> self(this);
     std::optional<fs::path> resized;
     std::exception_ptr failure;
@@ -238,7 +231,8 @@ QCoro::Task<> AppState::showResizedImage(ObjectItem item, BucketConfig bucket, i
     }
     if (!self || !isInspected(item.key, epoch)) co_return;
     if (!resized) {
-        setInlinePreviewState(InlinePreviewState::failed(describe(failure)));
+        setInlinePreviewState(whenUnavailable ? std::move(*whenUnavailable)
+                                              : InlinePreviewState::failed(describe(failure)));
         co_return;
     }
     QCoro::Task<bool> probing = decodesAsImage(*resized);

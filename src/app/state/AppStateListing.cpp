@@ -21,6 +21,7 @@ void AppState::setSelectedBucketID(std::optional<Uuid> selectedBucketID) {
 
 void AppState::setObjects(std::vector<ObjectItem> objects) {
     m_objectIndex.reset();
+    m_listedKeys.reset();
     ++m_listingGeneration;
     publish(m_objects, std::move(objects), &AppState::objectsChanged);
 }
@@ -149,12 +150,14 @@ void AppState::showBucket(std::optional<Uuid> bucketID) {
 void AppState::updateRecentBucket() {
     if (!m_selectedBucketID) return;
     std::vector<Uuid>& recent = m_config.recentBucketIDs;
-    // Opening the most recent bucket again changes nothing, so the file is left as it
-    // is (start-up opens it, and must not rewrite a file it did not need to change).
-    if (!recent.empty() && recent.front() == *m_selectedBucketID) return;
-    std::erase(recent, *m_selectedBucketID);
-    recent.insert(recent.begin(), *m_selectedBucketID);
-    if (recent.size() > maxRecentBuckets) recent.resize(maxRecentBuckets);
+    std::vector<Uuid> updated = recent;
+    std::erase(updated, *m_selectedBucketID);
+    updated.insert(updated.begin(), *m_selectedBucketID);
+    if (updated.size() > maxRecentBuckets) updated.resize(maxRecentBuckets);
+    // A list that stays as it was is not written again: start-up opens the most
+    // recent bucket, and must not rewrite a file it did not need to change.
+    if (updated == recent) return;
+    recent = std::move(updated);
     saveConfig();
 }
 

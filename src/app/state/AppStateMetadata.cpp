@@ -1,24 +1,12 @@
 #include "app/state/AppState.h"
 
+#include "app/state/Whitespace.h"
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
 #include "core/config/ObjectPreview.h"
 
-#include <algorithm>
 
 namespace tarn {
-
-namespace {
-
-// Spaces and tabs at both ends; line breaks stay, like every other character.
-std::string trimmedName(const std::string& key) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    const auto begin = std::find_if_not(key.begin(), key.end(), blank);
-    const auto end = std::find_if_not(key.rbegin(), std::make_reverse_iterator(begin), blank).base();
-    return std::string(begin, end);
-}
-
-}  // namespace
 
 void AppState::startEditMetadata() {
     const std::optional<ObjectItem> object = inspectorObject();
@@ -53,7 +41,9 @@ void AppState::saveMetadata() {
     }
     std::map<std::string, std::string> metadata;
     for (const MetadataPair& row : m_metadataDraft) {
-        std::string name = trimmedName(row.key);
+        // Spaces of any kind at both ends, as a name typed or pasted brings them; line
+        // breaks stay, like every other character, and the server's check refuses them.
+        std::string name(Whitespace::trimmedWithinLine(row.key));
         if (name.empty()) continue;
         metadata[std::move(name)] = row.value;
     }

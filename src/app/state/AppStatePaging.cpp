@@ -7,6 +7,8 @@
 
 #include <QLoggingCategory>
 
+#include <algorithm>
+
 namespace tarn {
 
 namespace {
@@ -121,9 +123,27 @@ void AppState::loadBucketUsage(const BucketConfig& bucket) {
         setBucketUsage(std::nullopt);
         return;
     }
-    // The count under way gives the same figures; starting again would only list
-    // the whole bucket twice.
+    // A count under way began after the bucket's last change (every change starts a
+    // count of its own): it gives the current figures, and starting again would only
+    // list the whole bucket twice.
     if (m_usageBucketID == bucket.id) return;
+    startUsageCount(bucket);
+}
+
+void AppState::recountBucketUsage(const Uuid& bucketID) {
+    const std::vector<BucketConfig> buckets = allBuckets();
+    const auto bucket = std::find_if(buckets.begin(), buckets.end(),
+                                     [&](const BucketConfig& candidate) { return candidate.id == bucketID; });
+    // The maker's service keeps its own totals, which the bucket sync brings.
+    if (bucket == buckets.end() || hasServiceUsage(*bucket)) return;
+    if (m_bucketUsageCache.erase(bucketID) > 0) emit bucketUsageCacheChanged();
+    // Another bucket is counted when it is shown again. The line keeps the old figures
+    // until the new count is in.
+    if (m_selectedBucketID == bucketID) startUsageCount(*bucket);
+}
+
+void AppState::startUsageCount(const BucketConfig& bucket) {
+    // A count under way may have counted pages from before a change: it publishes nothing.
     m_usageStop.request_stop();
     m_usageStop = std::stop_source();
     m_usageBucketID = bucket.id;
@@ -132,15 +152,20 @@ void AppState::loadBucketUsage(const BucketConfig& bucket) {
 
 QCoro::Task<> AppState::countBucketUsage(BucketConfig bucket, std::stop_token stop) {
     const QPointer<AppState> self(this);
-    // Every object of the bucket, counted where it is listed: only the two figures
-    // come back to the main thread.
+    // Every object of the bucket, counted page by page where it is listed: nothing of a
+    // page is kept, and only the two figures come back to the main thread.
     auto count = [&client = m_client, &store = m_secretStore, &bucket, stop]() -> std::optional<BucketUsage> {
+        BucketUsage usage;
+        const S3Client::PageHandler add = [&usage](S3Listing& page) { usage.add(page.objects); };
         try {
-            return BucketUsage::of(client.listObjects(bucket, storedCredentials(store, bucket), {}, stop));
-        } catch (const std::exception&) {
-            // Usage is a nicety: a failed count (no secret included) leaves the line as it was.
+            client.forEachPage(bucket, storedCredentials(store, bucket), {}, std::nullopt, add, stop);
+        } catch (const std::exception& error) {
+            // Usage is a nicety: a failed count (no secret, a listing that never ends)
+            // leaves the line as it was.
+            qCDebug(pagingLog) << "the usage count failed:" << error.what();
             return std::nullopt;
         }
+        return usage;
     };
     const std::optional<BucketUsage> usage = co_await inBackground(count);
     if (!self || stop.stop_requested()) co_return;

@@ -1,6 +1,7 @@
 #include "app/state/AppState.h"
 
 #include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
 #include "core/config/AtomicFile.h"
 
 #include <QDateTime>
@@ -75,12 +76,12 @@ void AppState::uploadClipboardData(QByteArray data, const std::string& fileExten
     const QString name = L10n::t(QStringLiteral("clipboard_file")) + QLatin1Char(' ') +
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HHmmss")) +
                          QLatin1Char('.') + QString::fromStdString(fileExtension);
-    startDetached(uploadPastedFile(std::move(data), QFile::encodeName(name).toStdString(), std::move(*bucket),
-                                   m_currentPrefix));
+    startDetached(uploadPastedFile(transfers().reserveUploadPlace(), std::move(data),
+                                   QFile::encodeName(name).toStdString(), std::move(*bucket), m_currentPrefix));
 }
 
-QCoro::Task<> AppState::uploadPastedFile(QByteArray data, std::string fileName, BucketConfig bucket,
-                                         std::string directory) {
+QCoro::Task<> AppState::uploadPastedFile(UploadPlace place, QByteArray data, std::string fileName,
+                                         BucketConfig bucket, std::string directory) {
     QPointer<AppState> self(this);
     auto writing = [folder = m_privateFolder, &data, &fileName] { return writePasteFile(folder, data, fileName); };
     std::vector<fs::path> files;
@@ -93,15 +94,16 @@ QCoro::Task<> AppState::uploadPastedFile(QByteArray data, std::string fileName, 
     }
     if (!self) co_return;
     // Pasted data never asks: a name in use makes the queue pick a free one.
-    QCoro::Task<> uploading =
-        probeAndEnqueue(std::move(files), std::move(bucket), std::move(directory), UploadConflictMode::rename);
+    QCoro::Task<> uploading = probeAndEnqueue(std::move(place), std::move(files), std::move(bucket),
+                                              std::move(directory), UploadConflictMode::rename);
     co_await uploading;
 }
 
 bool AppState::handleDrop(std::vector<fs::path> files) {
     std::optional<BucketConfig> bucket = selectedBucket();
     if (!bucket || files.empty()) return false;
-    startDetached(probeAndEnqueue(std::move(files), std::move(*bucket), m_currentPrefix, UploadConflictMode::ask));
+    startDetached(probeAndEnqueue(transfers().reserveUploadPlace(), std::move(files), std::move(*bucket),
+                                  m_currentPrefix, UploadConflictMode::ask));
     return true;
 }
 

@@ -19,12 +19,13 @@ void AppState::reloadAfterMutation() {
     recountSelectedBucketUsage();
 }
 
+void AppState::refresh() {
+    refreshDirectory();
+    recountSelectedBucketUsage();
+}
+
 void AppState::recountSelectedBucketUsage() {
-    const std::optional<BucketConfig> bucket = selectedBucket();
-    if (!bucket) return;
-    // The maker's service keeps its own totals; any other bucket is counted again.
-    if (!hasServiceUsage(*bucket) && m_bucketUsageCache.erase(bucket->id) > 0) emit bucketUsageCacheChanged();
-    loadBucketUsage(*bucket);
+    if (m_selectedBucketID) recountBucketUsage(*m_selectedBucketID);
 }
 
 void AppState::refreshAfterTransfers() {

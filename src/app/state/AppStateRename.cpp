@@ -141,10 +141,8 @@ AppState::DestinationState AppState::destinationState(const RenameSpec& rename) 
         return rename.isFolder ? existing.starts_with(key) : existing == key;
     };
     // The listing shown, with what the queue has changed since and will change first.
-    const KeySet known = existingKeysForUploadConflict(m_currentPrefix);
-    if (rename.isFolder ? std::any_of(known.begin(), known.end(), holds) : known.contains(key)) {
-        return DestinationState::taken;
-    }
+    const TakenKeys known = existingKeysForUploadConflict(m_currentPrefix);
+    if (rename.isFolder ? known.containsUnder(key) : known.contains(key)) return DestinationState::taken;
     for (const TransferTask& task : transferTasks()) {
         if (task.bucketID != m_selectedBucketID || task.spec.upload() == nullptr || !isActive(task.state)) continue;
         if (const std::optional<std::string> written = task.placeholderRealKey(); written && holds(*written)) {
@@ -168,6 +166,8 @@ AppState::DestinationState AppState::destinationState(const RenameSpec& rename) 
 QCoro::Task<> AppState::probeAndQueueRename(BucketConfig bucket, TransferTask task, bool inPlace) {
     const QPointer<AppState> self(this);
     const int session = m_bucketSession;
+    const int navigation = m_navigation;
+    const KeySet selection = m_selectedObjectKeys;
     QCoro::Task<std::optional<std::string>> reading = resolvedSecret(bucket);
     const std::optional<std::string> secret = co_await reading;
     if (!self) co_return;
@@ -196,9 +196,11 @@ QCoro::Task<> AppState::probeAndQueueRename(BucketConfig bucket, TransferTask ta
         sendToast(takenToast(rename.destination));
         co_return;
     }
-    // The task names its bucket; the selection is another bucket's once the user
-    // has switched meanwhile.
-    queueRename(std::move(task), inPlace, bucket, session == m_bucketSession);
+    // The task names its bucket. The selection follows the rename only while it is
+    // still what the user acted on: a selection made while the server was asked, or
+    // one of another folder or bucket, is the user's newer choice and stays.
+    const bool unchanged = session == m_bucketSession && navigation == m_navigation && selection == m_selectedObjectKeys;
+    queueRename(std::move(task), inPlace, bucket, unchanged);
 }
 
 void AppState::queueRename(TransferTask task, bool inPlace, const BucketConfig& bucket, bool select) {
@@ -244,21 +246,35 @@ std::int64_t AppState::objectSizeForRename(const std::string& sourceKey) const {
 }
 
 void AppState::migratePreviewCache(const BucketConfig& bucket, const std::string& from, const std::string& to,
-                                   std::int64_t size, const std::optional<std::string>& eTag) const {
+                                   std::int64_t size, const std::optional<std::string>& eTag) {
     // Without a tag the cached name depends on the modification date, which the
     // renamed object does not keep.
     if (PreviewCache::normalizedETag(eTag).empty()) return;
-    try {
-        const fs::path folder = previewCacheFolder(bucket);
-        const fs::path source = folder / PreviewCache::fileName(from, size, std::nullopt, eTag);
-        const fs::path target = folder / PreviewCache::fileName(to, size, std::nullopt, eTag);
-        if (source == target || !fs::is_regular_file(source)) return;
-        std::error_code ignored;
-        fs::remove(target, ignored);
-        fs::copy_file(source, target, ignored);
-    } catch (const std::exception&) {
-        // The preview is downloaded again when it is needed.
-    }
+    std::string source = PreviewCache::fileName(from, size, std::nullopt, eTag);
+    std::string target = PreviewCache::fileName(to, size, std::nullopt, eTag);
+    if (source == target) return;
+    startDetached(copyCachedPreview(bucket.id, std::move(source), std::move(target)));
+}
+
+QCoro::Task<> AppState::copyCachedPreview(Uuid bucketID, std::string sourceName, std::string targetName) {
+    // A preview may be as large as the preview limit (up to 2 GiB): off the main thread.
+    auto copy = [&folders = m_privateFolder, &bucketID, &sourceName, &targetName] {
+        try {
+            const fs::path folder = folders.previewCacheFolder(bucketID);
+            const fs::path source = folder / sourceName;
+            const fs::path target = folder / targetName;
+            if (!fs::is_regular_file(fs::symlink_status(source))) return;
+            std::error_code error;
+            fs::remove(target, error);
+            // A second name for the same file where the folder allows one: cached
+            // copies are only ever replaced whole, never written in place.
+            fs::create_hard_link(source, target, error);
+            if (error) fs::copy_file(source, target, error);
+        } catch (const std::exception&) {
+            // The preview is downloaded again when it is needed.
+        }
+    };
+    co_await inBackground(copy);
 }
 
 }  // namespace tarn

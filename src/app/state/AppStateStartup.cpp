@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <tuple>
-#include <unordered_set>
 #include <variant>
 
 namespace tarn {
@@ -125,18 +124,6 @@ void moveCDNKeys(KeychainSecretStore& store, const std::vector<CDNKeyMove>& move
             // Left for the clean-up: the key is safe under its new name.
         }
     }
-}
-
-// An item stays when a profile uses it, when it is a CDN key of a configured bucket,
-// or when start-up could not read it or copy its secret.
-bool isLive(const std::string& account, const std::unordered_set<std::string>& liveAccounts,
-            const std::unordered_set<std::string>& liveBucketIDs, const SparedAccounts& spared) {
-    if (liveAccounts.contains(account) || spared.contains(account)) return true;
-    if (account.find(":cdn:") == std::string::npos) return false;
-    const std::size_t start = account.find_first_not_of(':');
-    if (start == std::string::npos) return false;
-    const std::size_t end = account.find(':', start);
-    return liveBucketIDs.contains(account.substr(start, end - start));
 }
 
 }  // namespace
@@ -257,35 +244,21 @@ QCoro::Task<std::set<std::string>> AppState::applyCDNKeyMoves(std::vector<CDNKey
 }
 
 QCoro::Task<> AppState::migrateAndCleanupSecrets(std::set<std::string> spared) {
-    const QPointer<AppState> self(this);
-    // A keyring that cannot list is not cleaned: nothing is deleted.
-    auto listAccounts = [&store = m_secretStore]() -> std::optional<std::vector<std::string>> {
+    // Listed, judged and deleted in the order of the other keyring writes, against
+    // what is needed when the clean-up runs (KeyringReferences): a judgement made
+    // earlier could delete a secret stored for an account added again meanwhile.
+    auto cleanUp = [&store = m_secretStore, &references = m_keyringReferences, &spared] {
+        std::vector<std::string> accounts;
         try {
-            return store.allAccounts();
+            accounts = store.allAccounts();
         } catch (const std::exception& error) {
+            // A keyring that cannot list is not cleaned: nothing is deleted.
             qCWarning(startupLog) << "the keyring could not be listed:" << error.what();
-            return std::nullopt;
+            return;
         }
-    };
-    const std::optional<std::vector<std::string>> accounts = co_await inBackground(listAccounts);
-    if (!self || !accounts) co_return;
-
-    // Judged against the configuration as it is now, after the wait.
-    std::unordered_set<std::string> liveAccounts;
-    for (const StorageProfile& profile : m_config.profiles) {
-        liveAccounts.insert(
-            KeychainSecretStore::accountSecretAccount(profile.endpoint, profile.region, profile.accessKeyID));
-    }
-    std::unordered_set<std::string> liveBucketIDs;
-    for (const BucketConfig& bucket : allBuckets()) liveBucketIDs.insert(bucket.id.toString());
-    std::vector<std::string> stale;
-    for (const std::string& account : *accounts) {
-        if (!isLive(account, liveAccounts, liveBucketIDs, spared)) stale.push_back(account);
-    }
-    if (stale.empty()) co_return;
-
-    auto deleteStale = [&store = m_secretStore, &stale] {
-        for (const std::string& account : stale) {
+        for (const std::string& account : accounts) {
+            // Items start-up could not read or copy may hold the only copy of a secret.
+            if (spared.contains(account) || references.needs(account)) continue;
             try {
                 store.deleteSecret(account);
             } catch (const std::exception& error) {
@@ -293,7 +266,7 @@ QCoro::Task<> AppState::migrateAndCleanupSecrets(std::set<std::string> spared) {
             }
         }
     };
-    co_await inBackground(deleteStale);
+    co_await inKeyringOrder(cleanUp);
 }
 
 }  // namespace tarn

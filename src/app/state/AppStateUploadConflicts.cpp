@@ -37,14 +37,13 @@ TimePoint finishTime(const TransferTask& task) {
     return task.finishedAt.value_or(TimePoint{});
 }
 
-void applyRename(KeySet& keys, const RenameSpec& rename) {
+void applyRename(TakenKeys& keys, const RenameSpec& rename) {
     if (!rename.isFolder) {
         keys.erase(rename.source);
         keys.insert(rename.destination);
         return;
     }
-    const std::string source = RenameRules::folderPrefix(rename.source);
-    std::erase_if(keys, [&source](const std::string& key) { return key.starts_with(source); });
+    keys.eraseUnder(RenameRules::folderPrefix(rename.source));
     keys.insert(RenameRules::folderPrefix(rename.destination));
 }
 
@@ -78,14 +77,28 @@ QImage decodedImage(const QMimeData& mimeData) {
 
 }  // namespace
 
-KeySet AppState::existingKeysForUploadConflict(const std::string& /*directory*/) const {
-    KeySet keys;
+std::shared_ptr<const KeySet> AppState::listedKeys() const {
+    // The keys of the listing as it is now: made once and handed to every asker until
+    // the listing changes. Pages added since are added to it while nobody else holds it.
+    const bool sameListing = m_listedKeys && m_listedKeysGeneration == m_listingGeneration &&
+                             m_listedKeysCount <= m_objects.size();
+    if (!sameListing || (m_listedKeysCount < m_objects.size() && m_listedKeys.use_count() > 1)) {
+        m_listedKeys = std::make_shared<KeySet>();
+        m_listedKeysGeneration = m_listingGeneration;
+        m_listedKeysCount = 0;
+    }
+    if (m_listedKeysCount < m_objects.size()) {
+        m_listedKeys->reserve(m_objects.size());
+        for (std::size_t i = m_listedKeysCount; i < m_objects.size(); ++i) m_listedKeys->insert(m_objects[i].key);
+        m_listedKeysCount = m_objects.size();
+    }
+    return m_listedKeys;
+}
+
+TakenKeys AppState::existingKeysForUploadConflict(const std::string& /*directory*/) const {
     // The listing on screen may still be another bucket's, just after a switch:
     // its keys say nothing about the selected one.
-    if (m_listingBucketID == m_selectedBucketID) {
-        keys.reserve(m_objects.size());
-        for (const ObjectItem& object : m_objects) keys.insert(object.key);
-    }
+    TakenKeys keys(m_listingBucketID == m_selectedBucketID ? listedKeys() : nullptr);
 
     // The queue runs one task at a time, so its changes happened in the order the
     // tasks finished, and renames still waiting or running come after all of them.

@@ -75,8 +75,8 @@ QCoro::Task<> AppState::chooseAndUpload(UploadChooser chooser, BucketConfig buck
         if (folder) chosen.push_back(std::move(*folder));
     }
     if (!self || chosen.empty()) co_return;
-    QCoro::Task<> uploading = probeAndEnqueue(std::move(chosen), std::move(bucket), std::move(directory),
-                                              UploadConflictMode::ask);
+    QCoro::Task<> uploading = probeAndEnqueue(transfers().reserveUploadPlace(), std::move(chosen), std::move(bucket),
+                                              std::move(directory), UploadConflictMode::ask);
     co_await uploading;
 }
 
@@ -87,23 +87,23 @@ void AppState::uploadFiles(std::vector<fs::path> files, UploadConflictMode mode)
         enqueueUploads(std::move(files), m_currentPrefix, mode, {}, bucket->id);
         return;
     }
-    startDetached(probeAndEnqueue(std::move(files), std::move(*bucket), m_currentPrefix, mode));
+    startDetached(
+        probeAndEnqueue(transfers().reserveUploadPlace(), std::move(files), std::move(*bucket), m_currentPrefix, mode));
 }
 
-QCoro::Task<> AppState::probeAndEnqueue(std::vector<fs::path> urls, BucketConfig bucket, std::string directory,
-                                        UploadConflictMode mode) {
+QCoro::Task<> AppState::probeAndEnqueue(UploadPlace place, std::vector<fs::path> urls, BucketConfig bucket,
+                                        std::string directory, UploadConflictMode mode) {
     QPointer<AppState> self(this);
     QCoro::Task<KeySet> probing = probeExistingKeys(urls, directory, bucket);
     KeySet keys = co_await probing;
     if (!self) co_return;
     // What the queue has changed since the listing counts only for the bucket it is
     // about; the upload still goes where it was aimed.
-    if (m_selectedBucketID == bucket.id) {
-        KeySet shown = existingKeysForUploadConflict(directory);
-        if (shown.size() > keys.size()) std::swap(shown, keys);
-        keys.insert(shown.begin(), shown.end());
-    }
-    QCoro::Task<> enqueueing = planAndEnqueue(std::move(urls), std::move(directory), mode, std::move(keys), bucket.id);
+    TakenKeys taken;
+    if (m_selectedBucketID == bucket.id) taken = existingKeysForUploadConflict(directory);
+    taken.insert(std::move(keys));
+    QCoro::Task<> enqueueing =
+        planAndEnqueue(std::move(place), std::move(urls), std::move(directory), mode, std::move(taken), bucket.id);
     co_await enqueueing;
 }
 
@@ -124,15 +124,19 @@ QCoro::Task<KeySet> AppState::probeExistingKeys(std::vector<fs::path> topLevel, 
 
 void AppState::enqueueUploads(std::vector<fs::path> urls, std::string directory, UploadConflictMode mode,
                               KeySet existingKeys, std::optional<Uuid> bucketID) {
-    startDetached(planAndEnqueue(std::move(urls), std::move(directory), mode, std::move(existingKeys),
+    startDetached(planAndEnqueue(transfers().reserveUploadPlace(), std::move(urls), std::move(directory), mode,
+                                 TakenKeys(std::make_shared<const KeySet>(std::move(existingKeys))),
                                  std::move(bucketID)));
 }
 
-QCoro::Task<> AppState::planAndEnqueue(std::vector<fs::path> urls, std::string directory, UploadConflictMode mode,
-                                       KeySet existingKeys, std::optional<Uuid> bucketID) {
+QCoro::Task<> AppState::planAndEnqueue(UploadPlace place, std::vector<fs::path> urls, std::string directory,
+                                       UploadConflictMode mode, TakenKeys taken, std::optional<Uuid> bucketID) {
     QPointer<AppState> self(this);
-    // Walking folders and reading sizes takes a while for a large tree.
-    auto planning = [&urls, &directory, mode, &existingKeys] {
+    // Walking folders and reading sizes takes a while for a large tree, and so does
+    // gathering the keys of a large folder into one set.
+    KeySet existingKeys;
+    auto planning = [&urls, &directory, mode, &taken, &existingKeys] {
+        existingKeys = taken.toSet();
         return UploadPlan::make(urls, directory, mode, existingKeys);
     };
     UploadPlan plan = co_await inBackground(planning);
@@ -148,7 +152,7 @@ QCoro::Task<> AppState::planAndEnqueue(std::vector<fs::path> urls, std::string d
         co_return;
     }
     if (!plan.entries.empty()) {
-        transfers().enqueuePlannedUploads(std::move(plan), directory, mode, bucketID);
+        transfers().enqueuePlannedUploads(std::move(place), std::move(plan), directory, mode, bucketID);
     } else if (plan.skipped >= 1) {
         sendToast({L10n::t(QStringLiteral("upload_skipped_count"), plan.skipped), ToastKind::info});
     }

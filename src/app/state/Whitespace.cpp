@@ -29,6 +29,22 @@ std::size_t sequenceLength(std::string_view text) {
     return length;
 }
 
+template <class Blank>
+std::string_view trimmedWhere(std::string_view text, Blank blank) {
+    while (!text.empty()) {
+        const std::size_t length = sequenceLength(text);
+        if (!blank(decode(text.substr(0, length)))) break;
+        text.remove_prefix(length);
+    }
+    while (!text.empty()) {
+        std::size_t start = text.size() - 1;
+        while (start > 0 && text.size() - start < 4 && isContinuation(static_cast<unsigned char>(text[start]))) --start;
+        if (!blank(decode(text.substr(start)))) break;
+        text.remove_suffix(text.size() - start);
+    }
+    return text;
+}
+
 }  // namespace
 
 bool isWhitespace(char32_t c) {
@@ -36,19 +52,12 @@ bool isWhitespace(char32_t c) {
            (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty()) {
-        const std::size_t length = sequenceLength(text);
-        if (!isWhitespace(decode(text.substr(0, length)))) break;
-        text.remove_prefix(length);
-    }
-    while (!text.empty()) {
-        std::size_t start = text.size() - 1;
-        while (start > 0 && text.size() - start < 4 && isContinuation(static_cast<unsigned char>(text[start]))) --start;
-        if (!isWhitespace(decode(text.substr(start)))) break;
-        text.remove_suffix(text.size() - start);
-    }
-    return text;
+bool isLineBreak(char32_t c) { return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029; }
+
+std::string_view trimmed(std::string_view text) { return trimmedWhere(text, isWhitespace); }
+
+std::string_view trimmedWithinLine(std::string_view text) {
+    return trimmedWhere(text, [](char32_t c) { return isWhitespace(c) && !isLineBreak(c); });
 }
 
 }  // namespace tarn::Whitespace

@@ -351,6 +351,8 @@ constexpr TextEntry kTexts[] = {
     {"copy_large_title", "要将这么多内容复制到剪贴板吗？"},
     {"copy_large_message", "所选内容超过 %d 个文件或超过 %@。剪贴板管理器会立即读取复制的全部内容，因此这些文件会在粘贴之前立即全部下载。"},
     {"preview_page_as_source", "此页面过于复杂，无法在此排版，因此显示其源代码。"},
+    {"objects_count_one", "%@ 个对象"},
+    {"folder_unreadable", "无法打开文件夹"},
 };
 
 }  // namespace

@@ -353,6 +353,8 @@ constexpr TextEntry kTexts[] = {
     {"copy_large_title", "Copy this much to the clipboard?"},
     {"copy_large_message", "The selection holds more than %d files or more than %@. Clipboard managers ask for everything that is copied at once, so all of it would be downloaded now, before anything is pasted."},
     {"preview_page_as_source", "This page is too complex to lay out here, so its source is shown."},
+    {"objects_count_one", "%@ object"},
+    {"folder_unreadable", "The folder could not be opened"},
 };
 
 }  // namespace

@@ -64,6 +64,17 @@ QString L10n::t(const QString& key)
     return lookUpText(key, isChinese() ? &chineseTable() : nullptr, englishTable());
 }
 
+QLocale L10n::locale()
+{
+    return isChinese() ? QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China)
+                       : QLocale(QLocale::English, QLocale::UnitedStates);
+}
+
+QString L10n::count(const QString& key, const QString& oneKey, qint64 number)
+{
+    return t(number == 1 ? oneKey : key, locale().toString(number));
+}
+
 QString L10n::format(const QString& pattern, const QStringList& arguments)
 {
     QString result;

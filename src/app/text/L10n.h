@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -38,6 +39,14 @@ public:
     // beyond the placeholders are ignored. "%%" is one literal "%", as in printf; any
     // other "%" (a lone one at the end included) stays as written.
     static QString format(const QString& pattern, const QStringList& arguments);
+
+    // The locale of the current language (Chinese of China, or English of the United
+    // States): dates and numbers written for the user follow it.
+    static QLocale locale();
+
+    // A count as the current language writes it, digits grouped ("100,005"), and the
+    // text of the count's key: `oneKey` for exactly one, else `key`.
+    static QString count(const QString& key, const QString& oneKey, qint64 number);
 
     // Every key of the English and of the Chinese table, in table order.
     static QStringList englishKeys();

@@ -116,7 +116,8 @@ std::optional<BucketConfig> TransferCenter::bucketOrFail(const Uuid& id) {
     if (const std::optional<std::size_t> row = index(id)) {
         if (std::optional<BucketConfig> found = bucket(m_tasks[*row])) return found;
     }
-    finishFailed(id, L10n::t(QStringLiteral("no_bucket")));
+    // The user removed the bucket: its tasks fail without the bubble's alarm.
+    markFailed(id, L10n::t(QStringLiteral("no_bucket")));
     return std::nullopt;
 }
 
@@ -138,6 +139,12 @@ QCoro::Task<std::optional<TransferCenter::RunAccess>> TransferCenter::accessOrFa
 }
 
 void TransferCenter::finishFailed(const Uuid& id, const QString& message) {
+    const std::optional<TransferKind> kind = markFailed(id, message);
+    if (kind == TransferKind::deletion) m_app.sendBubble(L10n::t(QStringLiteral("delete_failed")));
+    if (kind == TransferKind::download) m_app.sendBubble(L10n::t(QStringLiteral("download_failed")));
+}
+
+std::optional<TransferKind> TransferCenter::markFailed(const Uuid& id, const QString& message) {
     TransferKind kind{};
     const bool found = updateTask(id, [&](TransferTask& task) {
         task.state = TransferState::failed;
@@ -146,9 +153,8 @@ void TransferCenter::finishFailed(const Uuid& id, const QString& message) {
         task.speed = 0;
         kind = task.kind();
     });
-    if (!found) return;
-    if (kind == TransferKind::deletion) m_app.sendBubble(L10n::t(QStringLiteral("delete_failed")));
-    if (kind == TransferKind::download) m_app.sendBubble(L10n::t(QStringLiteral("download_failed")));
+    if (!found) return std::nullopt;
+    return kind;
 }
 
 void TransferCenter::markListingStaleIfCurrent(const Uuid& id) {

@@ -2,6 +2,7 @@
 
 #include "app/transfers/TransferTask.h"
 #include "app/transfers/UploadItem.h"
+#include "app/transfers/UploadPlace.h"
 #include "app/transfers/UploadPlan.h"
 #include "core/config/ConfigModels.h"
 #include "core/config/StorageModels.h"
@@ -21,8 +22,10 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stop_token>
 #include <unordered_map>
 #include <unordered_set>
@@ -94,7 +97,8 @@ public:
     bool updateTask(const Uuid& id, Change&& change);
     // The configured bucket the task works on; none when it has none or it is gone.
     std::optional<BucketConfig> bucket(const TransferTask& task) const;
-    // The task's bucket, or none after failing the task with "no_bucket".
+    // The task's bucket, or none after failing the task with "no_bucket" (no bubble:
+    // the user removed the bucket).
     std::optional<BucketConfig> bucketOrFail(const Uuid& id);
     // The task's bucket and its account's credentials, read off the main thread; none
     // after failing the task with "no_bucket" or the missing secret's text, and none
@@ -144,9 +148,16 @@ public:
     void enqueueUploads(std::vector<UploadSource> items, std::string directory, UploadConflictMode mode,
                         KeySet existingKeys, std::optional<Uuid> bucketID);
     // The same for a plan already made for `directory`, `mode` and the existing keys
-    // (the state's conflict check makes one): at once.
-    void enqueuePlannedUploads(UploadPlan plan, const std::string& directory, UploadConflictMode mode,
-                               const std::optional<Uuid>& bucketID);
+    // (the state's conflict check makes one), in `place`: its tasks join the queue
+    // once every place taken before it has been filled or given up.
+    void enqueuePlannedUploads(UploadPlace place, UploadPlan plan, const std::string& directory,
+                               UploadConflictMode mode, const std::optional<Uuid>& bucketID);
+
+    // ---- The order of handed uploads (TransferCenterUploadOrder.cpp) ----
+
+    // The next place in the queue, for uploads the user hands over now. While a place
+    // is held, the round of uploads is not over.
+    UploadPlace reserveUploadPlace();
 
     // ---- Queries for the views (TransferCenterQueries.cpp) ----
     // One pass over tasks() each. The pointers stay valid until the list changes.
@@ -185,7 +196,17 @@ signals:
 
 private:
     friend struct AppStateTestAccess;
+    friend class UploadPlace;
 
+    // A place is given up: its tasks (none) no longer hold up the places behind it.
+    void giveUpUploadPlace(std::uint64_t number);
+    // Fills a place with its tasks (none for a place given up), then moves the tasks of
+    // every place at the front whose turn has come into the queue and starts it.
+    void fillUploadPlace(std::uint64_t number, std::vector<TransferTask> tasks);
+
+    // Ends the task as failed with `message`, without a bubble; its kind, or none
+    // when it has left the list.
+    std::optional<TransferKind> markFailed(const Uuid& id, const QString& message);
     // The runner's body: runs one task, then frees the queue and starts the next.
     QCoro::Task<> runNext(Uuid id, std::stop_token stop);
     // Hands the task to the runner of its kind, or fails it when its kind has none.
@@ -215,7 +236,7 @@ private:
     // The upload runner's parts (TransferCenterUpload.cpp).
     struct UploadRun;
     struct UploadProgress;
-    QCoro::Task<> scanAndEnqueueUploads(std::vector<UploadSource> items, std::string directory,
+    QCoro::Task<> scanAndEnqueueUploads(UploadPlace place, std::vector<UploadSource> items, std::string directory,
                                         UploadConflictMode mode, KeySet existingKeys, std::optional<Uuid> bucketID);
     // Sends one file, in one request or in parts, and returns its size.
     QCoro::Task<std::int64_t> sendFile(UploadRun& run, const UploadItem& item, const std::string& key);
@@ -231,7 +252,7 @@ private:
     void finishUpload(const Uuid& id, int failed, int fileCount, const std::optional<FailedItem>& first,
                       const std::optional<std::string>& lastKey);
     // Posts the round's notification once no other upload waits or runs.
-    void notifyUploadRoundIfDone(const Uuid& excluding);
+    void notifyUploadRoundIfDone(const std::optional<Uuid>& excluding);
     QCoro::Task<> runDownload(Uuid id, TransferTask task, std::stop_token stop);
     QCoro::Task<> runDelete(Uuid id, TransferTask task, std::stop_token stop);
     QCoro::Task<> runRename(Uuid id, TransferTask task, std::stop_token stop);
@@ -254,9 +275,15 @@ private:
     // body has returned, and m_runningID with it.
     std::optional<std::stop_source> m_runner;
     std::optional<Uuid> m_runningID;
-    // Uploads that succeeded or failed since the queue last went idle.
+    // Uploads that succeeded or failed since the queue last went idle, and the
+    // buckets they went to.
     int m_roundSucceeded = 0;
     int m_roundFailed = 0;
+    std::set<Uuid> m_roundBuckets;
+    // Places of handed uploads still being looked at, in the order they were taken,
+    // each with its tasks once they are known.
+    std::map<std::uint64_t, std::optional<std::vector<TransferTask>>> m_uploadPlaces;
+    std::uint64_t m_nextUploadPlace = 1;
     std::unordered_set<Uuid> m_acknowledgedFailureIDs;
     bool m_listingStale = false;
     // The dispatch, by TransferKind.

@@ -125,13 +125,13 @@ TransferCenter::Runner TransferCenter::uploadRunner() {
 
 void TransferCenter::enqueueUploads(std::vector<UploadSource> items, std::string directory, UploadConflictMode mode,
                                     KeySet existingKeys, std::optional<Uuid> bucketID) {
-    startDetached(scanAndEnqueueUploads(std::move(items), std::move(directory), mode, std::move(existingKeys),
-                                        std::move(bucketID)));
+    startDetached(scanAndEnqueueUploads(reserveUploadPlace(), std::move(items), std::move(directory), mode,
+                                        std::move(existingKeys), std::move(bucketID)));
 }
 
-QCoro::Task<> TransferCenter::scanAndEnqueueUploads(std::vector<UploadSource> items, std::string directory,
-                                                    UploadConflictMode mode, KeySet existingKeys,
-                                                    std::optional<Uuid> bucketID) {
+QCoro::Task<> TransferCenter::scanAndEnqueueUploads(UploadPlace place, std::vector<UploadSource> items,
+                                                    std::string directory, UploadConflictMode mode,
+                                                    KeySet existingKeys, std::optional<Uuid> bucketID) {
     QPointer<TransferCenter> self(this);
     std::vector<fs::path> urls;
     urls.reserve(items.size());
@@ -143,16 +143,16 @@ QCoro::Task<> TransferCenter::scanAndEnqueueUploads(std::vector<UploadSource> it
     if (!self) co_return;
     // The caller's finding names the task a folder or not.
     for (UploadPlan::Entry& entry : plan.entries) entry.isFolder = items[entry.index].second;
-    enqueuePlannedUploads(std::move(plan), directory, mode, bucketID);
+    enqueuePlannedUploads(std::move(place), std::move(plan), directory, mode, bucketID);
 }
 
-void TransferCenter::enqueuePlannedUploads(UploadPlan plan, const std::string& directory, UploadConflictMode mode,
-                                           const std::optional<Uuid>& bucketID) {
-    // A new round of uploads begins when the queue is idle.
-    if (!hasActive()) {
-        m_roundSucceeded = 0;
-        m_roundFailed = 0;
-    }
+void TransferCenter::enqueuePlannedUploads(UploadPlace place, UploadPlan plan, const std::string& directory,
+                                           UploadConflictMode mode, const std::optional<Uuid>& bucketID) {
+    // A place of another queue, or none: the tasks come last.
+    if (place.m_queue != this || place.m_number == 0) place = reserveUploadPlace();
+    const std::uint64_t number = std::exchange(place.m_number, 0);
+    std::vector<TransferTask> tasks;
+    tasks.reserve(plan.entries.size());
     const QString subtitle = directory.empty() ? L10n::t(QStringLiteral("root")) : QString::fromStdString(directory);
     for (UploadPlan::Entry& entry : plan.entries) {
         TransferTask task;
@@ -167,12 +167,9 @@ void TransferCenter::enqueuePlannedUploads(UploadPlan plan, const std::string& d
         task.bytesTotal = entry.bytes;
         task.knownExistingKeys = std::move(entry.existingKeys);
         task.bucketID = bucketID;
-        m_queue.push_back(task.id);
-        m_tasks.push_back(std::move(task));
+        tasks.push_back(std::move(task));
     }
-    // One change for the whole batch.
-    if (!plan.entries.empty()) notifyRearranged();
-    pumpIfIdle();
+    fillUploadPlace(number, std::move(tasks));
 }
 
 QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_token stop) {
@@ -206,12 +203,9 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
 
     // The keys a file must not take under `rename` (or that `skip` leaves alone): those
     // known when it was queued, and what the bucket on screen shows now.
-    KeySet avoided = std::move(task.knownExistingKeys);
-    if (task.bucketID == m_app.selectedBucketID()) {
-        KeySet shown = m_app.existingKeysForUploadConflict(directory);
-        shown.insert(avoided.begin(), avoided.end());
-        avoided = std::move(shown);
-    }
+    TakenKeys avoided;
+    if (task.bucketID == m_app.selectedBucketID()) avoided = m_app.existingKeysForUploadConflict(directory);
+    avoided.insert(std::move(task.knownExistingKeys));
     std::vector<UploadItem> files = std::move(scanned.files);
     if (mode == UploadConflictMode::skip) {
         std::erase_if(files, [&avoided](const UploadItem& item) { return avoided.contains(item.key); });
@@ -242,7 +236,9 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
         if (run.session) {
             key = run.session->key;
         } else if (mode == UploadConflictMode::rename) {
-            key = UniqueKeyResolver::availableKey(item.key, avoided);
+            key = UniqueKeyResolver::availableKey(item.key, [&avoided](const std::string& candidate) {
+                return avoided.contains(candidate);
+            });
         }
         // Later files of the run never take it, whether this one arrives or not.
         avoided.insert(key);
@@ -251,11 +247,16 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
 
         std::int64_t size = 0;
         std::optional<QString> failure;
-        try {
-            QCoro::Task<std::int64_t> sending = sendFile(run, item, key);
-            size = co_await sending;
-        } catch (...) {
-            if (self && !stop.stop_requested()) failure = fileFailureText(std::current_exception());
+        if (item.isUnreadableFolder) {
+            // Its files cannot even be found; it fails under its own name.
+            failure = L10n::t(QStringLiteral("folder_unreadable"));
+        } else {
+            try {
+                QCoro::Task<std::int64_t> sending = sendFile(run, item, key);
+                size = co_await sending;
+            } catch (...) {
+                if (self && !stop.stop_requested()) failure = fileFailureText(std::current_exception());
+            }
         }
         if (!self || stop.stop_requested()) co_return;
 
@@ -442,10 +443,17 @@ void TransferCenter::finishUpload(const Uuid& id, int failed, int fileCount, con
     } else {
         ++m_roundFailed;
     }
+    // Files of a task that failed in part may have arrived too.
+    if (const std::optional<std::size_t> row = index(id); row && m_tasks[*row].bucketID) {
+        m_roundBuckets.insert(*m_tasks[*row].bucketID);
+    }
     notifyUploadRoundIfDone(id);
 }
 
-void TransferCenter::notifyUploadRoundIfDone(const Uuid& excluding) {
+void TransferCenter::notifyUploadRoundIfDone(const std::optional<Uuid>& excluding) {
+    if (m_roundSucceeded == 0 && m_roundFailed == 0) return;
+    // Uploads handed over and still being looked at belong to this round.
+    if (!m_uploadPlaces.empty()) return;
     for (const TransferTask& task : m_tasks) {
         if (task.id != excluding && task.kind() == TransferKind::upload && isActive(task.state)) return;
     }
@@ -455,6 +463,8 @@ void TransferCenter::notifyUploadRoundIfDone(const Uuid& excluding) {
     m_app.notify(L10n::t(QStringLiteral("upload")), L10n::t(QString::fromLatin1(body)));
     m_roundSucceeded = 0;
     m_roundFailed = 0;
+    // The usage of the buckets the round wrote to is counted again.
+    for (const Uuid& bucketID : std::exchange(m_roundBuckets, {})) m_app.recountBucketUsage(bucketID);
 }
 
 }  // namespace tarn

@@ -190,7 +190,8 @@ std::vector<UploadItem> folderItems(const fs::path& folder, std::string_view dir
         Frame child;
         if (openFolder(parent, entry->d_name, child) == nullptr) {
             if (!isGone(errno)) {
-                result.push_back({localPath(current.relativePath, entry->d_name), current.keyPrefix + keyName(entry->d_name)});
+                result.push_back({localPath(current.relativePath, entry->d_name),
+                                  current.keyPrefix + keyName(entry->d_name) + "/", true});
             }
             continue;
         }

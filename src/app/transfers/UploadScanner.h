@@ -36,8 +36,9 @@ std::vector<UploadItem> items(const std::filesystem::path& url, std::string_view
 // - Symbolic links, FIFOs, sockets and devices are left out; empty folders give nothing.
 // - Files are listed whether or not they can be read: a file that cannot be sent
 //   fails in the queue with its name, where the user sees it. For the same reason a
-//   sub-folder that exists but cannot be opened is listed as one item of its own
-//   (its key as if it were a file), which then fails when it is sent.
+//   sub-folder that exists but cannot be opened is listed as one item of its own,
+//   marked isUnreadableFolder (its key the folder's, with its closing "/"), which the
+//   queue reports as a failure naming the folder.
 // - A folder that cannot be opened at all (missing, unreadable, a link) gives nothing.
 // - Names that are not valid UTF-8 (a legacy encoding, an archive from another
 //   system) keep their files: each byte of an ill-formed sequence appears in the key

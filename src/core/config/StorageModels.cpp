@@ -14,9 +14,13 @@ std::string ObjectPrefix::displayName() const {
 
 BucketUsage BucketUsage::of(const std::vector<ObjectItem>& objects) {
     BucketUsage usage;
-    usage.objectCount = static_cast<std::int64_t>(objects.size());
-    for (const auto& object : objects) usage.totalBytes = saturatingSum(usage.totalBytes, object.size);
+    usage.add(objects);
     return usage;
+}
+
+void BucketUsage::add(const std::vector<ObjectItem>& objects) {
+    objectCount = saturatingSum(objectCount, static_cast<std::int64_t>(objects.size()));
+    for (const auto& object : objects) totalBytes = saturatingSum(totalBytes, object.size);
 }
 
 }  // namespace tarn

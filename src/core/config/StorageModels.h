@@ -96,6 +96,8 @@ struct BucketUsage {
     std::int64_t totalBytes = 0;
 
     static BucketUsage of(const std::vector<ObjectItem>& objects);
+    // Counts the objects in as well, one page of a listing at a time.
+    void add(const std::vector<ObjectItem>& objects);
     bool operator==(const BucketUsage&) const = default;
 };
 

@@ -5,8 +5,12 @@
 namespace tarn::UniqueKeyResolver {
 
 std::string availableKey(std::string_view key, const std::unordered_set<std::string>& existingKeys) {
+    return availableKey(key, [&existingKeys](const std::string& candidate) { return existingKeys.contains(candidate); });
+}
+
+std::string availableKey(std::string_view key, const std::function<bool(const std::string&)>& isTaken) {
     std::string candidate(key);
-    if (!existingKeys.contains(candidate)) return candidate;
+    if (!isTaken(candidate)) return candidate;
 
     const std::size_t stemEnd = key.find_last_not_of('/') + 1;  // 0 when the key is all slashes
     const std::string_view tail = key.substr(stemEnd);
@@ -25,7 +29,7 @@ std::string availableKey(std::string_view key, const std::unordered_set<std::str
         extension = name.substr(dot + 1);
     }
 
-    // The set is finite, so a free number comes long before the counter could wrap.
+    // The keys taken are finite, so a free number comes long before the counter could wrap.
     for (std::uint64_t n = 2;; ++n) {
         candidate.assign(directory);
         candidate += base;
@@ -36,7 +40,7 @@ std::string availableKey(std::string_view key, const std::unordered_set<std::str
             candidate += extension;
         }
         candidate += tail;
-        if (!existingKeys.contains(candidate)) return candidate;
+        if (!isTaken(candidate)) return candidate;
     }
 }
 

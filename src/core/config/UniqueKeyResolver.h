@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -16,6 +17,8 @@ namespace UniqueKeyResolver {
 // written, so keys such as "./x", "/x" or "a//x" are not moved elsewhere. A folder
 // key keeps its closing "/".
 std::string availableKey(std::string_view key, const std::unordered_set<std::string>& existingKeys);
+// The same, with the keys taken told by `isTaken`.
+std::string availableKey(std::string_view key, const std::function<bool(const std::string&)>& isTaken);
 
 }  // namespace UniqueKeyResolver
 

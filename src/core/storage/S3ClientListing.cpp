@@ -8,7 +8,7 @@
 #include "core/storage/S3Signer.h"
 
 #include <chrono>
-#include <set>
+#include <cstdint>
 
 namespace tarn {
 
@@ -31,6 +31,31 @@ std::string bucketSummary(const Url& endpoint, const std::vector<S3BucketInfo>& 
     if (buckets.size() > kSummarisedBuckets) line += " …";
     return line + "]";
 }
+
+// Tells a listing whose continuation tokens come round again, in constant memory
+// however many pages pass: a set of every token would grow with the listing, which
+// a server that never ends its pages makes endless. The token just before and one
+// token kept at each power-of-two step (Brent's cycle finding) catch a token that
+// repeats at once, and any longer round of tokens within twice its length.
+class RepeatWatch {
+public:
+    bool seenBefore(const std::string& token) {
+        if (token == m_previous || token == m_kept) return true;
+        m_previous = token;
+        if (++m_sinceKept == m_span) {
+            m_kept = token;
+            m_sinceKept = 0;
+            m_span *= 2;
+        }
+        return false;
+    }
+
+private:
+    std::string m_previous;
+    std::string m_kept;
+    std::uint64_t m_sinceKept = 0;
+    std::uint64_t m_span = 1;
+};
 
 }  // namespace
 
@@ -90,22 +115,32 @@ S3Listing S3Client::fetchListPage(const BucketConfig& bucket, const S3Credential
 S3Listing S3Client::allPages(const BucketConfig& bucket, const S3Credentials& credentials, const std::string& prefix,
                              const std::optional<std::string>& delimiter, std::stop_token stop) {
     S3Listing all;
-    std::optional<std::string> token;
-    std::set<std::string> tokensSent;
-    while (true) {
-        S3Listing page = fetchListPage(bucket, credentials, prefix, delimiter, token, stop);
+    const PageHandler gather = [&all](S3Listing& page) {
         all.objects.insert(all.objects.end(), std::make_move_iterator(page.objects.begin()),
                            std::make_move_iterator(page.objects.end()));
         all.prefixes.insert(all.prefixes.end(), std::make_move_iterator(page.prefixes.begin()),
                             std::make_move_iterator(page.prefixes.end()));
-        if (!page.isTruncated) return all;
+    };
+    forEachPage(bucket, credentials, prefix, delimiter, gather, std::move(stop));
+    return all;
+}
+
+void S3Client::forEachPage(const BucketConfig& bucket, const S3Credentials& credentials, const std::string& prefix,
+                           const std::optional<std::string>& delimiter, const PageHandler& onPage,
+                           std::stop_token stop) {
+    std::optional<std::string> token;
+    RepeatWatch repeats;
+    while (true) {
+        S3Listing page = fetchListPage(bucket, credentials, prefix, delimiter, token, stop);
+        onPage(page);
+        if (!page.isTruncated) return;
         // A truncated page without a token (or with only the marker of the first
-        // listing version) cannot be continued. Returning what was gathered would have
-        // a folder delete, move or total act on part of the folder as if it were all.
+        // listing version) cannot be continued. Ending there would have a folder
+        // delete, move or total act on part of the folder as if it were all.
         if (!page.nextContinuationToken || page.nextContinuationToken->empty()) throw S3Error::unexpectedResponse();
-        // A server that hands back a token it was already given would have the loop
-        // run, and memory grow, for ever.
-        if (!tokensSent.insert(*page.nextContinuationToken).second) throw S3Error::unexpectedResponse();
+        // A server that hands back a token it was already given would have the
+        // listing run for ever.
+        if (repeats.seenBefore(*page.nextContinuationToken)) throw S3Error::unexpectedResponse();
         token = std::move(page.nextContinuationToken);
     }
 }

@@ -45,7 +45,8 @@ void ObjectBrowserView::refreshHeader()
         setTextIfChanged(m_header->usageLabel(),
                          L10n::t(QStringLiteral("usage")) + QStringLiteral(": ") +
                              QString::fromStdString(ByteFormatter::string(bytes)) + QStringLiteral(" · ") +
-                             L10n::t(QStringLiteral("objects_count"), static_cast<long long>(count)));
+                             L10n::count(QStringLiteral("objects_count"), QStringLiteral("objects_count_one"),
+                                         static_cast<qint64>(count)));
     }
     // A search cleared elsewhere clears the field; an equal text is left alone, so the
     // caret stays where it is while the user types.

@@ -103,7 +103,7 @@ QMenu* ObjectBrowserView::contextMenuFor(int row)
 
     const BrowserRow* found = m_model->rowAt(row);
     if (found == nullptr) {
-        add(menu, "refresh", [this] { m_state.refreshDirectory(); });
+        add(menu, "refresh", [this] { m_state.refresh(); });
         QMenu* upload = menu->addMenu(L10n::t(QStringLiteral("upload")));
         add(upload, "upload_files", [this] { m_state.upload(UploadChooser::files); });
         add(upload, "upload_folder", [this] { m_state.upload(UploadChooser::folder); });

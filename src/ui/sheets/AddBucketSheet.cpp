@@ -235,10 +235,11 @@ void AddBucketSheet::add()
     }
     const StorageProvider& provider = chosenProvider();
     const RegionOption& region = chosenRegion();
-    // The key is an identifier: white space around it is a slip of copy and paste.
-    // The secret is taken exactly as typed: it is whatever the service issued.
+    // White space around the key or the secret is a slip of copy and paste (a pasted
+    // secret often brings a line break): no service issues one, and a secret kept with
+    // it would sign every request wrongly.
     const QString key = TextInputSheet::trimmed(m_keyField->text());
-    const QString secret = m_secretField->text();
+    const QString secret = TextInputSheet::trimmed(m_secretField->text());
     if (key.isEmpty() || secret.isEmpty()) {
         m_state.ui().beep();
         return;

@@ -135,7 +135,7 @@ void WindowCommands::goForward()
 void WindowCommands::refresh()
 {
     if (hasSelectedBucket()) {
-        m_state.refreshDirectory();
+        m_state.refresh();
     }
 }
 
