@@ -342,6 +342,7 @@ constexpr TextEntry kTexts[] = {
     {"invalid_move_destination", "目标位置“%@”无效：不能包含空的路径段（如“//”或开头的“/”），也不能包含“.”或“..”。"},
     {"metadata_not_loaded", "尚未读取到该对象的元数据，暂时无法编辑。请在详情显示后再试。"},
     {"drag_out_preparing", "正在为其他应用准备 %d 个项目…"},
+    {"archived_object_not_copied", "“%@”已归档（%@）：需先恢复才能复制，因此未被重命名、移动或修改。"},
 };
 
 }  // namespace

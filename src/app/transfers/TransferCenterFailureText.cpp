@@ -2,6 +2,7 @@
 
 #include "app/text/L10n.h"
 #include "core/config/ByteFormatter.h"
+#include "core/storage/ArchivedObjectError.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/DeleteObjectsError.h"
 #include "core/storage/FileTooLargeError.h"
@@ -171,6 +172,9 @@ QString TransferCenter::describe(const std::exception_ptr& error) {
         return L10n::t(QStringLiteral("response_too_large"), bytes(static_cast<std::int64_t>(failure.limit())));
     } catch (const RefusedInputError& refusal) {
         return refusalText(refusal);
+    } catch (const ArchivedObjectError& archived) {
+        return L10n::t(QStringLiteral("archived_object_not_copied"), utf8(archived.key()),
+                       utf8(archived.storageClass()));
     } catch (const std::system_error& failure) {
         // File system and socket calls: their own text and the errno it stands for.
         const std::error_category& category = failure.code().category();

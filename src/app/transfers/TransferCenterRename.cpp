@@ -226,7 +226,7 @@ QCoro::Task<> TransferCenter::moveFolder(FolderMove& move, std::string source, s
         if (move.stop.stop_requested()) throw CancelledError();
         const std::string target = destination + item.key.substr(source.size());
         auto moveOne = [&client, &move, &item, &target] {
-            client.moveObject(item.key, target, move.bucket, move.credentials, move.stop);
+            client.moveObject(item, target, move.bucket, move.credentials, move.stop);
         };
         co_await m_app.inBackground(moveOne);
         if (!self) throw CancelledError();

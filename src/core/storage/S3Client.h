@@ -131,7 +131,8 @@ public:
     // Object head and writes (S3ClientObjects.cpp).
 
     // The object's stored headers and user metadata, read by a GET of its first
-    // byte; size and date stay those of the listed item.
+    // byte; size and date stay those of the listed item, its storage class too unless
+    // the head names one.
     ObjectDetails details(const ObjectItem& item, const BucketConfig& bucket, const S3Credentials& credentials,
                           std::stop_token stop = {});
     // Writes the empty marker of the folder `name` inside `parentPrefix`. Throws
@@ -141,11 +142,20 @@ public:
     // Writes an empty folder marker at exactly `key` (a key ending in "/").
     void putDirectoryMarker(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
                             std::stop_token stop = {});
+    // The storage class the object's head names; none where it names none (S3 names
+    // STANDARD so).
+    std::optional<std::string> storageClass(const std::string& key, const BucketConfig& bucket,
+                                            const S3Credentials& credentials, std::stop_token stop = {});
     // Moves an object inside the bucket. The maker's service moves it itself;
-    // elsewhere it is copied and the source deleted only once the copy succeeded
-    // (a stop request then no longer holds the delete back).
-    // Moving an object onto its own key changes nothing.
+    // elsewhere it is copied, in its own storage class, and the source deleted only
+    // once the copy succeeded (a stop request then no longer holds the delete back).
+    // An archived object that the server will not copy throws ArchivedObjectError and
+    // stays where it is. Moving an object onto its own key changes nothing.
     void moveObject(const std::string& from, const std::string& to, const BucketConfig& bucket,
+                    const S3Credentials& credentials, std::stop_token stop = {});
+    // The same for a listed object: its listed storage class is the copy's, without
+    // asking the server (a listing that names no class: as above).
+    void moveObject(const ObjectItem& from, const std::string& to, const BucketConfig& bucket,
                     const S3Credentials& credentials, std::stop_token stop = {});
     void deleteObject(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
                       std::stop_token stop = {});
@@ -159,8 +169,9 @@ public:
     // "x-amz-meta-" prefix) and its content type with `contentType` when given.
     // The object's other stored headers (Content-Type when none is given,
     // Cache-Control, Content-Disposition, Content-Encoding, Content-Language,
-    // Expires) are read first and kept. Metadata that cannot be sent as it stands
-    // is refused with std::invalid_argument before anything is sent.
+    // Expires) and its storage class are read first and kept. Metadata that cannot
+    // be sent as it stands is refused with std::invalid_argument before anything is
+    // sent; an archived object the server will not copy throws ArchivedObjectError.
     void updateMetadata(const std::string& key, const std::map<std::string, std::string>& metadata,
                         const std::optional<std::string>& contentType, const BucketConfig& bucket,
                         const S3Credentials& credentials, std::stop_token stop = {});
