@@ -148,9 +148,11 @@ public:
                                             const S3Credentials& credentials, std::stop_token stop = {});
     // Moves an object inside the bucket. The maker's service moves it itself;
     // elsewhere it is copied, in its own storage class, and the source deleted only
-    // once the copy succeeded (a stop request then no longer holds the delete back).
-    // An archived object that the server will not copy throws ArchivedObjectError and
-    // stays where it is. Moving an object onto its own key changes nothing.
+    // once the copy succeeded. A stop request holds back neither once the copy has
+    // been asked for: a copy cut off on its way may have been made, and the object
+    // would stay twice. An archived object that the server will not copy throws
+    // ArchivedObjectError and stays where it is. Moving an object onto its own key
+    // changes nothing.
     void moveObject(const std::string& from, const std::string& to, const BucketConfig& bucket,
                     const S3Credentials& credentials, std::stop_token stop = {});
     // The same for a listed object: its listed storage class is the copy's, without

@@ -1,6 +1,7 @@
 #include "core/config/AsciiCase.h"
 #include "core/config/Crypto.h"
 #include "core/storage/ArchivedObjectError.h"
+#include "core/storage/CancelledError.h"
 #include "core/storage/MakerService.h"
 #include "core/storage/RefusedInputError.h"
 #include "core/config/PrefixNavigator.h"
@@ -157,13 +158,15 @@ void S3Client::moveObject(const ObjectItem& from, const std::string& to, const B
         return;
     }
     // Other servers treat the move suffix as part of the key or ignore it, so the
-    // source goes only once its copy is known to exist. Once it does, a stop asked
-    // for meanwhile no longer holds the delete back: the object would stay twice.
+    // source goes only once its copy is known to exist. A copy stopped on its way may
+    // have been made all the same, and the object would stay twice: once asked for,
+    // the copy and the delete are not stopped.
     std::vector<HttpHeader> headers;
     const std::optional<std::string> kept =
         from.storageClass ? from.storageClass : storageClass(from.key, bucket, credentials, stop);
     if (kept) headers.push_back({std::string(kStorageClassHeader), *kept});
-    copyObject(from.key, to, bucket, credentials, false, headers, std::move(stop));
+    if (stop.stop_requested()) throw CancelledError();
+    copyObject(from.key, to, bucket, credentials, false, headers, {});
     deleteObject(from.key, bucket, credentials);
 }
 
