@@ -301,5 +301,30 @@ TEST_F(UploadRunnerTest, ARoundOfUploadsEndsWithOneNotificationOfItsOutcome) {
     expectRound("upload_all_failed");
 }
 
+
+// A source gone before its turn: a folder is called a folder, a file is named by its
+// path, both in the interface language; the system's words go to the debug log only.
+TEST_F(UploadRunnerTest, AGoneSourceReadsInTheUsersWordsWithItsDetailInTheLog) {
+    const test::ScopedLogHome logHome;
+    showProxiedBucket("run-gone-words");
+    AppConfig withLog = m_app->config();
+    withLog.debugLogging = true;
+    m_app->setConfig(withLog);
+    const fs::path folder = m_local.path() / "trip";
+    const fs::path file = m_local.path() / "gone.txt";
+
+    m_app->transfers().enqueueUploads({{folder, true}, {file, false}}, "", UploadConflictMode::replace, {},
+                                      m_app->selectedBucketID());
+    ASSERT_TRUE(waitForFinishedTasks(2));
+    EXPECT_EQ(tasks()[0].state, TransferState::failed);
+    EXPECT_EQ(tasks()[0].errorText,
+              L10n::t(QStringLiteral("local_folder_not_found"), QString::fromStdString(folder.string())));
+    EXPECT_EQ(tasks()[1].state, TransferState::failed);
+    EXPECT_EQ(tasks()[1].errorText, L10n::t(QStringLiteral("local_not_found"), QString::fromStdString(file.string())));
+    const std::string log = logHome.text();
+    EXPECT_THAT(log, ::testing::HasSubstr("] upload 失败 — "));
+    EXPECT_THAT(log, ::testing::HasSubstr("No such file or directory [" + file.string() + "]"));
+}
+
 }  // namespace
 }  // namespace tarn

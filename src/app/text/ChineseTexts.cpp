@@ -343,6 +343,12 @@ constexpr TextEntry kTexts[] = {
     {"metadata_not_loaded", "尚未读取到该对象的元数据，暂时无法编辑。请在详情显示后再试。"},
     {"drag_out_preparing", "正在为其他应用准备 %d 个项目…"},
     {"archived_object_not_copied", "“%@”已归档（%@）：需先恢复才能复制，因此未被重命名、移动或修改。"},
+    {"local_no_space", "磁盘空间不足，无法写入“%@”。"},
+    {"local_no_permission", "没有权限访问“%@”。"},
+    {"local_not_found", "“%@”已不存在，可能已被移动或删除。"},
+    {"local_folder_not_found", "文件夹“%@”已不存在，可能已被移动或删除。"},
+    {"local_file_changed", "读取“%@”时文件发生了变化。请在没有程序写入它时重新上传。"},
+    {"local_read_only", "“%@”位于只读磁盘上，无法写入。"},
 };
 
 }  // namespace

@@ -345,6 +345,12 @@ constexpr TextEntry kTexts[] = {
     {"metadata_not_loaded", "The metadata of this object has not been read yet, so it cannot be edited. Try again once its details show."},
     {"drag_out_preparing", "Preparing %d item(s) for the other application…"},
     {"archived_object_not_copied", "“%@” is archived (%@): it must be restored before it can be copied, so it was not renamed, moved or changed."},
+    {"local_no_space", "Not enough disk space to write “%@”."},
+    {"local_no_permission", "No permission to access “%@”."},
+    {"local_not_found", "“%@” is no longer there; it may have been moved or deleted."},
+    {"local_folder_not_found", "The folder “%@” is no longer there; it may have been moved or deleted."},
+    {"local_file_changed", "“%@” changed while it was being read. Upload it again once nothing is writing to it."},
+    {"local_read_only", "“%@” is on a read-only disk and cannot be written."},
 };
 
 }  // namespace

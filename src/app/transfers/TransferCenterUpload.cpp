@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 
 namespace tarn {
@@ -38,6 +39,8 @@ struct UnreadableFile {};
 struct ScannedSource {
     std::vector<UploadItem> files;
     bool sourceReadable = false;
+    // The handed file or folder is no longer there at all.
+    bool sourceMissing = false;
     // The one file's stamp, when there is exactly one: whether a saved multipart
     // session still belongs to it.
     std::optional<MultipartSession::FileStamp> stamp;
@@ -49,6 +52,8 @@ ScannedSource scanSource(const fs::path& source, const std::string& directory) {
     ScannedSource scanned;
     scanned.files = UploadScanner::items(source, directory);
     scanned.sourceReadable = isReadable(source);
+    struct stat status {};
+    scanned.sourceMissing = ::lstat(source.c_str(), &status) != 0 && errno == ENOENT;
     if (scanned.files.size() == 1) scanned.stamp = MultipartSession::FileStamp::of(scanned.files.front().fileURL);
     return scanned;
 }
@@ -69,16 +74,19 @@ std::int64_t singleRequestLimit(std::int64_t configuredMiB) {
     return mib * MultipartPlan::kMiB;
 }
 
-// The local file's name, as the history and the failure text show it.
-QString localName(const fs::path& file) { return QFile::decodeName(QByteArray::fromStdString(file.filename().native())); }
+// A local path as the user's file manager shows it.
+QString shownPath(const fs::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.native())); }
 
-QString fileFailureText(const std::exception_ptr& error) {
+// The local file's name, as the history and the failure text show it.
+QString localName(const fs::path& file) { return shownPath(file.filename()); }
+
+QString fileFailureText(const AppState& app, const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
     } catch (const UnreadableFile&) {
         return L10n::t(QStringLiteral("file_unreadable"));
     } catch (...) {
-        return TransferCenter::describe(error);
+        return app.reportFailure("upload", error);
     }
 }
 
@@ -251,11 +259,16 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
 
         std::int64_t size = 0;
         std::optional<QString> failure;
-        try {
-            QCoro::Task<std::int64_t> sending = sendFile(run, item, key);
-            size = co_await sending;
-        } catch (...) {
-            if (self && !stop.stop_requested()) failure = fileFailureText(std::current_exception());
+        if (task.isFolder && scanned.sourceMissing) {
+            // The one item of a folder that has gone is the folder itself, not a file.
+            failure = L10n::t(QStringLiteral("local_folder_not_found"), shownPath(source));
+        } else {
+            try {
+                QCoro::Task<std::int64_t> sending = sendFile(run, item, key);
+                size = co_await sending;
+            } catch (...) {
+                if (self && !stop.stop_requested()) failure = fileFailureText(m_app, std::current_exception());
+            }
         }
         if (!self || stop.stop_requested()) co_return;
 

@@ -1,6 +1,7 @@
 #include "core/storage/FileBody.h"
 
 #include "core/storage/CancelledError.h"
+#include "core/storage/FileChangedError.h"
 #include "core/storage/FileTooLargeError.h"
 
 #include <fcntl.h>
@@ -103,6 +104,6 @@ void FileBody::readExactly(std::int64_t offset, std::span<std::uint8_t> buffer) 
     }
 }
 
-void FileBody::changed() const { fail("The file changed while it was read", m_path, EAGAIN); }
+void FileBody::changed() const { throw FileChangedError(m_path); }
 
 }  // namespace tarn
