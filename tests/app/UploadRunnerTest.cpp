@@ -11,6 +11,7 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <functional>
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
@@ -72,6 +73,33 @@ protected:
         return tasks().at(0);
     }
 
+    // Fails the middle part of a new three-part upload, lets `abortIt` drop the
+    // unfinished upload, retries, and checks that the file went up afresh as a new
+    // upload of three parts. The requests of the retry; the dropped upload's ID in
+    // m_abortedUpload.
+    std::vector<std::string> retryAfterAbort(const std::string& stem,
+                                             const std::function<void(const TransferTask& failed)>& abortIt) {
+        showProxiedBucket(stem);
+        const fs::path file = localFileOfSize("video.mov", 2 * kPart + 5 * MultipartPlan::kMiB);
+        const TransferTask failed = failTheMiddlePart(file);
+        EXPECT_TRUE(failed.multipart);
+        if (!failed.multipart) return {};
+        m_abortedUpload = failed.multipart->uploadId;
+        abortIt(failed);
+
+        const std::size_t start = countFromNow();
+        m_app->transfers().retry(failed.id);
+        EXPECT_TRUE(waitForFinishedTasks(1));
+        const TransferTask& retried = tasks()[0];
+        EXPECT_EQ(retried.state, TransferState::succeeded) << retried.errorText.value_or(QString()).toStdString();
+        EXPECT_TRUE(retried.multipart && retried.multipart->uploadId != m_abortedUpload);
+        const std::vector<std::string> requests = requestsSince(start);
+        EXPECT_THAT(containing(requests, "?uploads"), SizeIs(1));
+        EXPECT_THAT(containing(requests, "partNumber="), SizeIs(3));
+        EXPECT_EQ(serverObject("video.mov"), test::readFile(file));
+        return requests;
+    }
+
     // Counts what goes to the server from now on.
     std::size_t countFromNow() const { return m_proxy->forwardedRequests().size(); }
     std::vector<std::string> requestsSince(std::size_t start) const {
@@ -81,6 +109,7 @@ protected:
 
     std::unique_ptr<FaultProxy> m_proxy;
     std::string m_proxied;
+    std::string m_abortedUpload;
 };
 
 // Exactly the part size is one request; one byte more goes up in parts, with the
@@ -301,6 +330,39 @@ TEST_F(UploadRunnerTest, ARoundOfUploadsEndsWithOneNotificationOfItsOutcome) {
     expectRound("upload_all_failed");
 }
 
+
+// A failed multipart upload whose leftover was aborted, in the unfinished-uploads
+// sheet or by another program: the retry starts the file afresh rather than send its
+// parts to an upload the server no longer has.
+TEST_F(UploadRunnerTest, ARetryAfterItsUploadWasAbortedInTheSheetStartsAfresh) {
+    const std::vector<std::string> requests = retryAfterAbort("run-aborted-sheet", [&](const TransferTask& failed) {
+        m_app->openMultipartUploads();
+        ASSERT_TRUE(waitFor([&] { return !m_app->isLoadingUploads(); }));
+        ASSERT_THAT(m_app->multipartUploads(), SizeIs(1));
+        EXPECT_EQ(m_app->multipartUploads()[0].uploadId, failed.multipart->uploadId);
+        m_app->abort(m_app->multipartUploads());
+        ASSERT_TRUE(waitFor([&] { return m_app->multipartUploads().empty() && !m_app->isLoading(); }));
+        // The task forgets the session at once.
+        const std::optional<std::size_t> row = m_app->transfers().index(failed.id);
+        ASSERT_TRUE(row);
+        EXPECT_FALSE(m_app->transfers().tasks()[*row].multipart);
+        EXPECT_THAT(m_app->transfers().tasks()[*row].uploadedParts, IsEmpty());
+    });
+    EXPECT_THAT(containing(requests, m_abortedUpload), IsEmpty());
+}
+
+// Elsewhere the retry asks before it sends a part, and finds the upload gone.
+TEST_F(UploadRunnerTest, ARetryWhoseUploadIsGoneStartsAfresh) {
+    S3Client client;
+    const std::vector<std::string> requests = retryAfterAbort("run-aborted-elsewhere", [&](const TransferTask& failed) {
+        client.abortMultipartUpload("video.mov", failed.multipart->uploadId, m_serverBucket,
+                                    test::credentialsOf(*m_server));
+    });
+    EXPECT_THAT(containing(requests, m_abortedUpload),
+                ElementsAre("GET /video.mov?max-parts=1&uploadId=" + m_abortedUpload));
+    EXPECT_TRUE(client.listMultipartUploads(m_serverBucket, test::credentialsOf(*m_server), std::nullopt, std::nullopt)
+                    .uploads.empty());
+}
 
 // A source gone before its turn: a folder is called a folder, a file is named by its
 // path, both in the interface language; the system's words go to the debug log only.

@@ -147,6 +147,10 @@ public:
     // (the state's conflict check makes one): at once.
     void enqueuePlannedUploads(UploadPlan plan, const std::string& directory, UploadConflictMode mode,
                                const std::optional<Uuid>& bucketID);
+    // Forgets the saved multipart session of every upload task of the bucket that
+    // continues the upload `uploadId`, aborted elsewhere: a retry starts its file
+    // afresh instead of sending parts to an upload the server no longer has.
+    void forgetUploadSession(const std::optional<Uuid>& bucketID, const std::string& uploadId);
 
     // ---- Queries for the views (TransferCenterQueries.cpp) ----
     // One pass over tasks() each. The pointers stay valid until the list changes.

@@ -239,6 +239,23 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
                                !(mode == UploadConflictMode::rename && avoided.contains(run.session->key));
         if (!resumable) dropUploadSession(run, true);
     }
+    if (run.session) {
+        // The upload a kept session continues may have been aborted meanwhile (in the
+        // unfinished-uploads sheet, by another program): its parts would be refused
+        // on every retry, so the file starts afresh. A question that fails says
+        // nothing; the parts go as they would have.
+        auto asking = [&client = m_app.client(), &run] {
+            return client.multipartUploadExists(run.session->key, run.session->uploadId, run.bucket, run.credentials,
+                                                run.stop);
+        };
+        bool exists = true;
+        try {
+            exists = co_await inBackground(m_uploadThread, asking);
+        } catch (...) {
+        }
+        if (!self || stop.stop_requested()) co_return;
+        if (!exists) dropUploadSession(run, false);
+    }
 
     int failed = 0;
     std::optional<FailedItem> firstFailure;
@@ -425,6 +442,16 @@ void TransferCenter::dropUploadSession(UploadRun& run, bool abortIt) {
         task.multipart.reset();
         task.uploadedParts.clear();
     });
+}
+
+void TransferCenter::forgetUploadSession(const std::optional<Uuid>& bucketID, const std::string& uploadId) {
+    for (std::size_t row = 0; row < m_tasks.size(); ++row) {
+        TransferTask& task = m_tasks[row];
+        if (task.bucketID != bucketID || !task.multipart || task.multipart->uploadId != uploadId) continue;
+        task.multipart.reset();
+        task.uploadedParts.clear();
+        notifyUpdated(row);
+    }
 }
 
 void TransferCenter::finishUpload(const Uuid& id, int failed, int fileCount, const std::optional<FailedItem>& first,

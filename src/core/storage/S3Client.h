@@ -218,6 +218,11 @@ public:
     void completeMultipartUpload(const std::string& key, const std::string& uploadId, std::vector<UploadPart> parts,
                                  const BucketConfig& bucket, const S3Credentials& credentials,
                                  std::stop_token stop = {});
+    // Whether the server still has the unfinished upload (it may have been aborted
+    // or completed meanwhile, by this program or another). Any other failure of the
+    // question is thrown.
+    bool multipartUploadExists(const std::string& key, const std::string& uploadId, const BucketConfig& bucket,
+                               const S3Credentials& credentials, std::stop_token stop = {});
     // Drops an unfinished upload and the parts stored for it.
     void abortMultipartUpload(const std::string& key, const std::string& uploadId, const BucketConfig& bucket,
                               const S3Credentials& credentials, std::stop_token stop = {});
