@@ -331,6 +331,42 @@ TEST_F(UploadRunnerTest, ARoundOfUploadsEndsWithOneNotificationOfItsOutcome) {
 }
 
 
+// A name that is not valid UTF-8 is keyed with "%XX" for its bad bytes; a name that
+// holds those characters literally maps to the same key. The file the walk meets
+// first keeps it, the other is not sent and its failure names both; names that map
+// alone keep the keys they have always had.
+TEST_F(UploadRunnerTest, TwoFilesOfAFolderNeverBecomeOneObject) {
+    L10n::setLanguageCode(QStringLiteral("en"));
+    showProxiedBucket("run-clash");
+    const std::string escaped = "latin1-%E9t%E9.txt";
+    localFile(fs::path("mixed") / "latin1-\xE9t\xE9.txt", "legacy name");
+    localFile(fs::path("mixed") / escaped, "literal name");
+    localFile(fs::path("mixed") / "alone-\xFF.txt", "alone");
+    localFile(fs::path("mixed") / "plain.txt", "plain");
+
+    m_app->uploadFiles({m_local.path() / "mixed"}, UploadConflictMode::replace);
+    ASSERT_TRUE(waitForFinishedTasks(1));
+    L10n::setLanguageCode(QStringLiteral("zh"));
+    const TransferTask& task = tasks()[0];
+    EXPECT_EQ(task.state, TransferState::failed);
+    EXPECT_EQ(task.failedUnits, 1);
+    EXPECT_EQ(task.unitsDone, 4);
+    EXPECT_THAT(serverKeys(), ElementsAre("mixed/alone-%FF.txt", "mixed/latin1-%E9t%E9.txt", "mixed/plain.txt"));
+    const std::string kept = serverObject("mixed/" + escaped);
+    ASSERT_TRUE(kept == "legacy name" || kept == "literal name") << kept;
+    ASSERT_TRUE(task.errorText);
+    const QString text = *task.errorText;
+    // Both local files by their names, the legacy one as the file manager shows it.
+    EXPECT_TRUE(text.contains(QStringLiteral("mixed/") + QString::fromStdString(escaped))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("mixed/latin1-") + QChar(0xFFFD))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("(mixed/latin1-%E9t%E9.txt)"))) << text.toStdString();
+
+    // The history marks the file that was not sent as failed.
+    int failures = 0;
+    for (const OperationHistoryEntry& entry : history()) failures += entry.succeeded ? 0 : 1;
+    EXPECT_EQ(failures, 1);
+}
+
 // A failed multipart upload whose leftover was aborted, in the unfinished-uploads
 // sheet or by another program: the retry starts the file afresh rather than send its
 // parts to an upload the server no longer has.

@@ -342,6 +342,7 @@ constexpr TextEntry kTexts[] = {
     {"invalid_move_destination", "目标位置“%@”无效：不能包含空的路径段（如“//”或开头的“/”），也不能包含“.”或“..”。"},
     {"metadata_not_loaded", "尚未读取到该对象的元数据，暂时无法编辑。请在详情显示后再试。"},
     {"drag_out_preparing", "正在为其他应用准备 %d 个项目…"},
+    {"upload_key_clash", "未上传：“%@”与“%@”会存为同一个名称（%@），其中一个会覆盖另一个。请重命名其中一个后再上传。"},
     {"archived_object_not_copied", "“%@”已归档（%@）：需先恢复才能复制，因此未被重命名、移动或修改。"},
     {"local_no_space", "磁盘空间不足，无法写入“%@”。"},
     {"local_no_permission", "没有权限访问“%@”。"},

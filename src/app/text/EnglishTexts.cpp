@@ -344,6 +344,7 @@ constexpr TextEntry kTexts[] = {
     {"invalid_move_destination", "Invalid destination “%@”: it cannot have empty parts (such as “//” or a leading “/”), nor parts that are “.” or “..”."},
     {"metadata_not_loaded", "The metadata of this object has not been read yet, so it cannot be edited. Try again once its details show."},
     {"drag_out_preparing", "Preparing %d item(s) for the other application…"},
+    {"upload_key_clash", "Not uploaded: “%@” would be stored under the same name as “%@” (%@), and one would replace the other. Rename one of them and upload it again."},
     {"archived_object_not_copied", "“%@” is archived (%@): it must be restored before it can be copied, so it was not renamed, moved or changed."},
     {"local_no_space", "Not enough disk space to write “%@”."},
     {"local_no_permission", "No permission to access “%@”."},

@@ -3,6 +3,7 @@
 #include "app/state/AppState.h"
 #include "app/text/L10n.h"
 #include "app/transfers/SpeedMeter.h"
+#include "app/transfers/UploadKeyClashes.h"
 #include "app/transfers/UploadScanner.h"
 #include "core/config/MIMETypeDetector.h"
 #include "core/config/UniqueKeyResolver.h"
@@ -79,6 +80,11 @@ QString shownPath(const fs::path& path) { return QFile::decodeName(QByteArray::f
 
 // The local file's name, as the history and the failure text show it.
 QString localName(const fs::path& file) { return shownPath(file.filename()); }
+
+// A file of the handed item as the user finds it: from the handed file or folder on.
+QString handedName(const fs::path& file, const fs::path& source) {
+    return shownPath(file.lexically_relative(source.parent_path()));
+}
 
 QString fileFailureText(const AppState& app, const std::exception_ptr& error) {
     try {
@@ -225,6 +231,7 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
         std::erase_if(files, [&avoided](const UploadItem& item) { return avoided.contains(item.key); });
     }
     run.oneFile = files.size() == 1;
+    const std::vector<std::optional<std::size_t>> clashes = UploadKeyClashes::earlierWithSameKey(files);
 
     if (task.multipart) {
         if (!scanned.sourceReadable) {
@@ -263,10 +270,13 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
     for (std::size_t position = 0; position < files.size(); ++position) {
         if (stop.stop_requested()) co_return;
         const UploadItem& item = files[position];
+        const std::optional<std::size_t> clash = clashes[position];
+        // A clashing file's key belongs to the earlier file; no other name is made up
+        // for it.
         std::string key = item.key;
-        if (run.session) {
+        if (!clash && run.session) {
             key = run.session->key;
-        } else if (mode == UploadConflictMode::rename) {
+        } else if (!clash && mode == UploadConflictMode::rename) {
             key = UniqueKeyResolver::availableKey(item.key, avoided);
         }
         // Later files of the run never take it, whether this one arrives or not.
@@ -276,7 +286,10 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
 
         std::int64_t size = 0;
         std::optional<QString> failure;
-        if (task.isFolder && scanned.sourceMissing) {
+        if (clash) {
+            failure = L10n::t(QStringLiteral("upload_key_clash"), handedName(item.fileURL, source),
+                              handedName(files[*clash].fileURL, source), QString::fromStdString(key));
+        } else if (task.isFolder && scanned.sourceMissing) {
             // The one item of a folder that has gone is the folder itself, not a file.
             failure = L10n::t(QStringLiteral("local_folder_not_found"), shownPath(source));
         } else {
