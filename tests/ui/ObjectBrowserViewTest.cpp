@@ -23,6 +23,7 @@
 #include "core/storage/S3Client.h"
 
 #include <QLabel>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -117,6 +118,8 @@ protected:
         }
         return keys;
     }
+
+    std::string rowKey(int row) { return browser().rowKey(row); }
 
     QPoint rowCentre(int row)
     {
@@ -433,6 +436,52 @@ TEST_F(ObjectBrowserViewTest, ScrollingNearTheEndAsksForTheNextPage)
     EXPECT_GE(loadingMore.count(), 1);
     EXPECT_TRUE(m_state.isLoadingMore());
     m_state.cancelLoadMore();
+}
+
+// A page that comes while the user looks elsewhere moves nothing: the rows at the top
+// of the view stay there (also when folders of the page join above them), and so does
+// the focus row, selected or not.
+TEST_F(ObjectBrowserViewTest, PagesComingKeepTheViewAndTheFocusRowWhereTheyAre)
+{
+    show("big/", objectsNamed("big/", 1000, "a"));
+    ObjectTableView* table = browser().table();
+    QScrollBar* bar = table->verticalScrollBar();
+    // Row 5 selected, the focus on row 7, which Ctrl+click took out of the selection.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rowCentre(5));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(7));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(7));
+    settle();
+    const std::string selected = rowKey(5);
+    const std::string focus = rowKey(7);
+    ASSERT_EQ(m_state.selectedObjectKeys(), KeySet{selected});
+    ASSERT_EQ(rowKey(table->currentIndex().row()), focus);
+
+    bar->setValue(400 * ObjectTableView::rowHeight + 9);
+    settle();
+    const int top = table->rowAt(0);
+    const std::string topKey = rowKey(top);
+    const int topY = table->rowViewportPosition(top);
+
+    S3Listing page;
+    page.objects = objectsNamed("big/", 1000, "b");
+    page.prefixes = {{"big/f1/"}, {"big/f2/"}};
+    AppStateTestAccess::appendPage(m_state, std::move(page));
+    settle();
+    ASSERT_EQ(browser().model()->rowCount(), 2003);
+    EXPECT_EQ(rowKey(table->rowAt(0)), topKey);
+    EXPECT_EQ(table->rowViewportPosition(table->rowAt(0)), topY);
+    EXPECT_EQ(rowKey(table->currentIndex().row()), focus);
+    EXPECT_EQ(m_state.selectedObjectKeys(), KeySet{selected});
+
+    // At the top of the folder the new folders simply show.
+    bar->setValue(0);
+    settle();
+    S3Listing more;
+    more.prefixes = {{"big/f3/"}};
+    AppStateTestAccess::appendPage(m_state, std::move(more));
+    settle();
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(rowKey(table->currentIndex().row()), focus);
 }
 
 TEST_F(ObjectBrowserViewTest, SearchFieldWidensWhileEditedAndCarriesItsText)

@@ -84,8 +84,10 @@ public:
     // Builds the rows from the listing and the queue, reloads the table when their
     // signatures changed, sets the placeholder text and mirrors the selection.
     void reloadRows();
-    // Selects exactly the rows whose keys are selected in the state.
-    void syncSelectionFromState();
+    // Selects exactly the rows whose keys are selected in the state. A new selection
+    // also takes the focus row (and the view to it). With `keepFocus` (after rows came
+    // or went) a selection the table already shows leaves both where they are.
+    void syncSelectionFromState(bool keepFocus = false);
     // Scrolls to the row of a key (rebuilding the rows once when it is not there yet)
     // and clears the state's request; selects nothing.
     void reveal(const std::string& key);
@@ -179,6 +181,19 @@ private:
     };
 
     void buildTable();
+    // What the user looks at, by key: the row at the top of the view (none while the
+    // view is at its top, where added rows are simply shown) and the focus row.
+    struct ViewAnchor {
+        std::optional<std::string> topKey;
+        int topOffset = 0;  // pixels of that row above the view's edge
+        std::optional<std::string> focusKey;
+    };
+    ViewAnchor viewAnchor() const;
+    // Puts the rows of the anchor back where they were after rows were added or
+    // rebuilt around them.
+    void restoreAnchor(const ViewAnchor& anchor);
+    // Moves the focus row without scrolling to it.
+    void setFocusRowQuietly(int row);
     // The rows of a listing that only grew since the last build, or none (nothing
     // done) when anything else changed; whether rows were added.
     std::optional<bool> extendRows(const BrowserRowInputs& inputs, const std::vector<TaskMark>& tasks);
