@@ -350,6 +350,7 @@ constexpr TextEntry kTexts[] = {
     {"local_folder_not_found", "文件夹“%@”已不存在，可能已被移动或删除。"},
     {"local_file_changed", "读取“%@”时文件发生了变化。请在没有程序写入它时重新上传。"},
     {"local_read_only", "“%@”位于只读磁盘上，无法写入。"},
+    {"loading_to_end", "正在加载到末尾… 已加载 %d 项"},
 };
 
 }  // namespace

@@ -352,6 +352,7 @@ constexpr TextEntry kTexts[] = {
     {"local_folder_not_found", "The folder “%@” is no longer there; it may have been moved or deleted."},
     {"local_file_changed", "“%@” changed while it was being read. Upload it again once nothing is writing to it."},
     {"local_read_only", "“%@” is on a read-only disk and cannot be written."},
+    {"loading_to_end", "Loading to the end… %d items so far"},
 };
 
 }  // namespace

@@ -100,6 +100,13 @@ public:
     const std::optional<std::int64_t>& editingSourceSize() const { return m_editingSourceSize; }
     // The key of a row; empty outside the rows.
     std::string rowKey(int row) const;
+    // Ctrl+End, and End while nothing scrolls sideways: the last row. While further
+    // pages of the listing exist, the view stays at the end and has them loaded one
+    // after the other (the status bar says so) until the listing ends, and then
+    // selects the last row. The user moving (a key, a click, the scroll bar) or
+    // another listing ends that, and nothing is selected.
+    void goToEnd();
+    bool isGoingToEnd() const { return m_goingToEnd.has_value(); }
 
     // ---- Header, search and status bar (ObjectBrowserViewBars.cpp) ----
 
@@ -194,6 +201,10 @@ private:
     void restoreAnchor(const ViewAnchor& anchor);
     // Moves the focus row without scrolling to it.
     void setFocusRowQuietly(int row);
+    // One step of goToEnd once rows or the paging state changed.
+    void continueToEnd();
+    void stopGoingToEnd();
+    void selectLastRow();
     // The rows of a listing that only grew since the last build, or none (nothing
     // done) when anything else changed; whether rows were added.
     std::optional<bool> extendRows(const BrowserRowInputs& inputs, const std::vector<TaskMark>& tasks);
@@ -242,6 +253,15 @@ private:
         std::vector<TaskMark> tasks;
     };
     std::optional<BuiltListing> m_built;
+
+    // The listing goToEnd goes through to its end.
+    struct EndTarget {
+        std::uint64_t generation = 0;
+        std::string prefix;
+        std::optional<Uuid> bucketID;
+        bool operator==(const EndTarget&) const = default;
+    };
+    std::optional<EndTarget> m_goingToEnd;
 
     QPointer<QMenu> m_contextMenu;
 

@@ -93,6 +93,53 @@ void ObjectBrowserView::reloadRows()
         QTimer::singleShot(0, this, &ObjectBrowserView::loadMoreIfNearBottom);
     }
     syncSelectionFromState(true);
+    if (m_goingToEnd) {
+        continueToEnd();
+    }
+}
+
+void ObjectBrowserView::goToEnd()
+{
+    m_goingToEnd = EndTarget{m_state.listingGeneration(), m_state.currentPrefix(), m_state.selectedBucketID()};
+    continueToEnd();
+}
+
+void ObjectBrowserView::continueToEnd()
+{
+    const EndTarget shown{m_state.listingGeneration(), m_state.currentPrefix(), m_state.selectedBucketID()};
+    if (!m_goingToEnd || *m_goingToEnd != shown) {
+        stopGoingToEnd();
+        return;
+    }
+    m_table->scrollToBottom();
+    if (!m_state.hasMoreObjects() && !m_state.isLoadingMore()) {
+        stopGoingToEnd();
+        selectLastRow();
+        return;
+    }
+    // One page at a time; the next is asked for once this one's rows are in.
+    m_state.loadMoreObjects();
+    refreshStatus();
+}
+
+void ObjectBrowserView::stopGoingToEnd()
+{
+    if (m_goingToEnd) {
+        m_goingToEnd.reset();
+        refreshStatus();
+    }
+}
+
+void ObjectBrowserView::selectLastRow()
+{
+    const int last = m_model->rowCount() - 1;
+    if (last < 0) {
+        return;
+    }
+    // As the user's own choice: the state follows through the selection signal.
+    m_table->selectionModel()->setCurrentIndex(m_model->index(last, 0),
+                                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_table->scrollToBottom();
 }
 
 std::optional<bool> ObjectBrowserView::extendRows(const BrowserRowInputs& inputs,
