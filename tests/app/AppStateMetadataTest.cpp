@@ -75,6 +75,41 @@ TEST_F(AppStateMetadataTest, ASavedDraftReplacesTheUserMetadataAndKeepsTheStanda
     EXPECT_EQ(stored("doc.txt").contentType, std::optional<std::string>("text/plain"));
 }
 
+// The edit is a copy of the object onto itself: it keeps the storage class, and an
+// archived object that the server will not copy is left as it was, with a text that
+// says why.
+TEST_F(AppStateMetadataTest, AnEditKeepsTheStorageClassAndLeavesAnArchivedObjectAlone) {
+    openBucket("meta-class");
+    put("seldom.txt", "text", {{"x-amz-storage-class", "STANDARD_IA"}, {"x-amz-meta-owner", "ann"}});
+    put("cold.txt", "text", {{"x-amz-storage-class", "GLACIER"}, {"x-amz-meta-owner", "ann"}});
+    QSignalSpy toasts(m_app.get(), &AppState::toastRequested);
+
+    inspect("seldom.txt");
+    m_app->startEditMetadata();
+    m_app->setMetadataDraft({row("owner", "bob")});
+    m_app->saveMetadata();
+    ASSERT_TRUE(waitFor([&] {
+        return m_app->objectDetails() && m_app->objectDetails()->metadata == Metadata{{"owner", "bob"}};
+    }));
+    ASSERT_TRUE(waitUntilSettled());
+    EXPECT_EQ(m_client.storageClass("seldom.txt", m_made, test::credentialsOf(*m_server)), "STANDARD_IA");
+
+    inspect("cold.txt");
+    ASSERT_TRUE(m_app->objectDetails());
+    EXPECT_EQ(m_app->objectDetails()->metadata, (Metadata{{"owner", "ann"}}));
+    m_app->startEditMetadata();
+    m_app->setMetadataDraft({row("owner", "bob")});
+    m_app->saveMetadata();
+    ASSERT_TRUE(waitFor([&] { return !toasts.empty(); }));
+    ASSERT_TRUE(waitUntilSettled());
+    const ToastMessage toast = toasts.back().front().value<ToastMessage>();
+    EXPECT_EQ(toast.kind, ToastKind::error);
+    EXPECT_EQ(toast.text, L10n::t(QStringLiteral("archived_object_not_copied"), QStringLiteral("cold.txt"),
+                                  QStringLiteral("GLACIER")));
+    EXPECT_EQ(stored("cold.txt").metadata, (Metadata{{"owner", "ann"}}));
+    EXPECT_EQ(m_client.storageClass("cold.txt", m_made, test::credentialsOf(*m_server)), "GLACIER");
+}
+
 TEST_F(AppStateMetadataTest, NoSaveWritesADraftThatWasNotReadFromTheInspectedObject) {
     openBucket("guard");
     put("a.txt", "a", {{"x-amz-meta-keep", "yes"}});

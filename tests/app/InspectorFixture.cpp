@@ -3,11 +3,7 @@
 #include "FinishWithin.h"
 #include "integration/S3TestBuckets.h"
 
-#include "core/storage/HttpExchange.h"
-#include "core/storage/S3RequestBuilder.h"
-
 #include <chrono>
-#include <stdexcept>
 
 namespace tarn::test {
 
@@ -31,11 +27,7 @@ void InspectorFixture::openBucket(const std::string& stem, const std::string& en
 }
 
 void InspectorFixture::put(const std::string& key, std::string_view content, const std::vector<HttpHeader>& headers) {
-    const S3Request request = S3RequestBuilder::request(
-        "PUT", S3RequestBuilder::objectURL(m_made, key), m_made, credentialsOf(*m_server),
-        {content.begin(), content.end()}, std::nullopt, headers, std::chrono::system_clock::now());
-    const HttpResponse response = HttpExchange::perform(request);
-    if (response.statusCode != 200) throw std::runtime_error("PUT " + key + ": " + std::string(response.bodyText()));
+    putObject(*m_server, m_made, key, content, headers);
 }
 
 void InspectorFixture::select(const std::string& key) {

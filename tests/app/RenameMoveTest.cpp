@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -306,6 +307,40 @@ TEST_F(RenameMoveTest, DismissingBetweenObjectsLeavesEachObjectAtItsSourceOrItsD
     EXPECT_LT(moved, 100) << "the move did not stop";
 }
 
+// Renames and moves are copies on this server: every object keeps its storage
+// class; an archived one is refused with a text of its own and stays at its source.
+TEST_F(RenameMoveTest, RenamesAndMovesKeepTheStorageClass) {
+    L10n::setLanguageCode(QStringLiteral("en"));
+    const BucketConfig bucket = showNewBucket("rn-class", {"plain.txt"});
+    const S3Credentials credentials = test::credentialsOf(*m_server);
+    for (const char* key : {"ia.txt", "box/one.txt", "box/sub/two.txt"}) {
+        test::putObject(*m_server, m_serverBucket, key, key, {{"x-amz-storage-class", "STANDARD_IA"}});
+    }
+    test::putObject(*m_server, m_serverBucket, "cold.txt", "archived", {{"x-amz-storage-class", "GLACIER"}});
+
+    EXPECT_EQ(runQueued(renameTask(bucket, "ia.txt", "renamed.txt", false)).state, TransferState::succeeded);
+    EXPECT_EQ(runQueued(renameTask(bucket, "box/", "moved/", true)).state, TransferState::succeeded);
+    const TransferTask cold = runQueued(renameTask(bucket, "cold.txt", "warm.txt", false));
+    EXPECT_EQ(cold.state, TransferState::failed);
+    EXPECT_EQ(cold.errorText, L10n::t(QStringLiteral("archived_object_not_copied"), QStringLiteral("cold.txt"),
+                                      QStringLiteral("GLACIER")));
+    EXPECT_EQ(cold.errorText, QStringLiteral("“cold.txt” is archived (GLACIER): it must be restored before it can be "
+                                             "copied, so it was not renamed, moved or changed."));
+    L10n::setLanguageCode(QStringLiteral("zh"));
+
+    std::map<std::string, std::string> classes;
+    for (const ObjectItem& item : m_client.listObjects(m_serverBucket, credentials, "")) {
+        classes[item.key] = item.storageClass.value_or("?");
+    }
+    EXPECT_EQ(classes, (std::map<std::string, std::string>{{"cold.txt", "GLACIER"},
+                                                           {"moved/", "STANDARD"},
+                                                           {"moved/one.txt", "STANDARD_IA"},
+                                                           {"moved/sub/", "STANDARD"},
+                                                           {"moved/sub/two.txt", "STANDARD_IA"},
+                                                           {"plain.txt", "STANDARD"},
+                                                           {"renamed.txt", "STANDARD_IA"}}));
+}
+
 TEST_F(RenameMoveTest, AnObjectMoveFailureReadsAsItsCause) {
     const struct Case {
         int status;
@@ -326,7 +361,9 @@ TEST_F(RenameMoveTest, AnObjectMoveFailureReadsAsItsCause) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
         LoopbackHttpServer standIn([&](const RecordedRequest& request) {
-            // The destination is free; the move itself fails as scripted.
+            // The source is there (its head names no storage class), the destination
+            // is free; the move itself fails as scripted.
+            if (request.method == "HEAD") return LoopbackHttpServer::answer(200, {}, "");
             if (request.method != "PUT") return LoopbackHttpServer::answer(404, {}, "");
             return LoopbackHttpServer::answer(c.status, {{"Content-Type", "application/xml"}}, c.body);
         });

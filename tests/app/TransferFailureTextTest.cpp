@@ -5,6 +5,7 @@
 #include "core/storage/CancelledError.h"
 #include "core/storage/DeleteObjectsError.h"
 #include "core/storage/DownloadTarget.h"
+#include "core/storage/FileChangedError.h"
 #include "core/storage/FileTooLargeError.h"
 #include "core/storage/HttpExchange.h"
 #include "core/storage/PartStalledError.h"
@@ -258,6 +259,44 @@ TEST_F(TransferFailureTextTest, ErrnoFailuresKeepTheirTextAndNumber) {
     EXPECT_NE(text.find("blocked"), std::string::npos) << text;
 }
 
+// The local causes a user can act on read in the interface language with the path;
+// the system's own words (and errno) stay for the rest.
+TEST_F(TransferFailureTextTest, LocalFileFailuresReadAsTheirCauseWithThePath) {
+    const std::filesystem::path path = "/home/ann/照片/a b.jpg";
+    const QString shown = QString::fromStdString(path.string());
+    const struct {
+        int error;
+        const char* key;
+    } cases[] = {
+        {ENOSPC, "local_no_space"},       {EDQUOT, "local_no_space"},  {EACCES, "local_no_permission"},
+        {EPERM, "local_no_permission"},   {ENOENT, "local_not_found"}, {EROFS, "local_read_only"},
+    };
+    for (const QString& language : {QStringLiteral("en"), QStringLiteral("zh")}) {
+        L10n::setLanguageCode(language);
+        for (const auto& c : cases) {
+            const auto error = std::make_exception_ptr(std::filesystem::filesystem_error(
+                "Could not write the file", path, std::error_code(c.error, std::generic_category())));
+            const QString text = TransferCenter::describe(error);
+            EXPECT_EQ(text, L10n::t(QString::fromLatin1(c.key), shown)) << c.key;
+            EXPECT_TRUE(text.contains(shown)) << c.key;
+            EXPECT_FALSE(text.contains(QStringLiteral("errno"))) << c.key;
+        }
+        const QString changed = TransferCenter::describe(std::make_exception_ptr(FileChangedError(path)));
+        EXPECT_EQ(changed, L10n::t(QStringLiteral("local_file_changed"), shown));
+        EXPECT_FALSE(changed.contains(QStringLiteral("temporarily"))) << changed.toStdString();
+    }
+    L10n::setLanguageCode(QStringLiteral("zh"));
+    EXPECT_EQ(TransferCenter::describe(std::make_exception_ptr(std::filesystem::filesystem_error(
+                  "Could not write the file", path, std::error_code(ENOSPC, std::generic_category())))),
+              QStringLiteral("磁盘空间不足，无法写入“/home/ann/照片/a b.jpg”。"));
+    L10n::setLanguageCode(QStringLiteral("en"));
+
+    // Any other errno keeps the system's words and number.
+    const std::string other = described(std::make_exception_ptr(std::filesystem::filesystem_error(
+        "Could not write the file", path, std::error_code(EMFILE, std::generic_category()))));
+    EXPECT_TRUE(other.ends_with(" (errno " + std::to_string(EMFILE) + ")")) << other;
+}
+
 TEST_F(TransferFailureTextTest, PartFailuresNameThePartAndTheirCause) {
     MisbehavingServer server(Fault::silence);
     const auto timedOut = failureOfGet(server.url());
@@ -265,14 +304,12 @@ TEST_F(TransferFailureTextTest, PartFailuresNameThePartAndTheirCause) {
               "Part 7 failed after 3 attempt(s): The request timed out (curl 28)");
 
     const auto unreadable = failureOf([] { return std::filesystem::file_size("/nonexistent/tarn-part"); });
-    std::string cause;
-    try {
-        std::rethrow_exception(unreadable);
-    } catch (const std::exception& failure) {
-        cause = failure.what();
-    }
     EXPECT_EQ(described(std::make_exception_ptr(PartUploadError(2, 0, PartUploadError::Cause::localFile, unreadable))),
-              "Part 2: unable to read the local file: " + cause);
+              "Part 2: unable to read the local file: “/nonexistent/tarn-part” is no longer there; it may have been "
+              "moved or deleted.");
+    const auto other = std::make_exception_ptr(std::runtime_error("the cause's own words"));
+    EXPECT_EQ(described(std::make_exception_ptr(PartUploadError(4, 0, PartUploadError::Cause::localFile, other))),
+              "Part 4: unable to read the local file: the cause's own words");
 
     EXPECT_EQ(described(std::make_exception_ptr(PartStalledError(29.5))),
               "No progress for 30 seconds, connection closed");

@@ -11,6 +11,7 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <functional>
 
 #include <unistd.h>
 
@@ -77,6 +78,33 @@ protected:
         return tasks().at(0);
     }
 
+    // Fails the middle part of a new three-part upload, lets `abortIt` drop the
+    // unfinished upload, retries, and checks that the file went up afresh as a new
+    // upload of three parts. The requests of the retry; the dropped upload's ID in
+    // m_abortedUpload.
+    std::vector<std::string> retryAfterAbort(const std::string& stem,
+                                             const std::function<void(const TransferTask& failed)>& abortIt) {
+        showProxiedBucket(stem);
+        const fs::path file = localFileOfSize("video.mov", 2 * kPart + 5 * MultipartPlan::kMiB);
+        const TransferTask failed = failTheMiddlePart(file);
+        EXPECT_TRUE(failed.multipart);
+        if (!failed.multipart) return {};
+        m_abortedUpload = failed.multipart->uploadId;
+        abortIt(failed);
+
+        const std::size_t start = countFromNow();
+        m_app->transfers().retry(failed.id);
+        EXPECT_TRUE(waitForFinishedTasks(1));
+        const TransferTask& retried = tasks()[0];
+        EXPECT_EQ(retried.state, TransferState::succeeded) << retried.errorText.value_or(QString()).toStdString();
+        EXPECT_TRUE(retried.multipart && retried.multipart->uploadId != m_abortedUpload);
+        const std::vector<std::string> requests = requestsSince(start);
+        EXPECT_THAT(containing(requests, "?uploads"), SizeIs(1));
+        EXPECT_THAT(containing(requests, "partNumber="), SizeIs(3));
+        EXPECT_EQ(serverObject("video.mov"), test::readFile(file));
+        return requests;
+    }
+
     // Counts what goes to the server from now on.
     std::size_t countFromNow() const { return m_proxy->forwardedRequests().size(); }
     std::vector<std::string> requestsSince(std::size_t start) const {
@@ -86,6 +114,7 @@ protected:
 
     std::unique_ptr<FaultProxy> m_proxy;
     std::string m_proxied;
+    std::string m_abortedUpload;
 };
 
 // Exactly the part size is one request; one byte more goes up in parts, with the
@@ -325,6 +354,100 @@ TEST_F(UploadRunnerTest, ARoundOfUploadsEndsWithOneNotificationOfItsOutcome) {
     m_app->transfers().enqueueUploads({{gone, false}}, "", UploadConflictMode::replace, {}, m_app->selectedBucketID());
     ASSERT_TRUE(waitForFinishedTasks(4));
     expectRound("upload_all_failed");
+}
+
+
+// A name that is not valid UTF-8 is keyed with "%XX" for its bad bytes; a name that
+// holds those characters literally maps to the same key. The file the walk meets
+// first keeps it, the other is not sent and its failure names both; names that map
+// alone keep the keys they have always had.
+TEST_F(UploadRunnerTest, TwoFilesOfAFolderNeverBecomeOneObject) {
+    L10n::setLanguageCode(QStringLiteral("en"));
+    showProxiedBucket("run-clash");
+    const std::string escaped = "latin1-%E9t%E9.txt";
+    localFile(fs::path("mixed") / "latin1-\xE9t\xE9.txt", "legacy name");
+    localFile(fs::path("mixed") / escaped, "literal name");
+    localFile(fs::path("mixed") / "alone-\xFF.txt", "alone");
+    localFile(fs::path("mixed") / "plain.txt", "plain");
+
+    m_app->uploadFiles({m_local.path() / "mixed"}, UploadConflictMode::replace);
+    ASSERT_TRUE(waitForFinishedTasks(1));
+    L10n::setLanguageCode(QStringLiteral("zh"));
+    const TransferTask& task = tasks()[0];
+    EXPECT_EQ(task.state, TransferState::failed);
+    EXPECT_EQ(task.failedUnits, 1);
+    EXPECT_EQ(task.unitsDone, 4);
+    EXPECT_THAT(serverKeys(), ElementsAre("mixed/alone-%FF.txt", "mixed/latin1-%E9t%E9.txt", "mixed/plain.txt"));
+    const std::string kept = serverObject("mixed/" + escaped);
+    ASSERT_TRUE(kept == "legacy name" || kept == "literal name") << kept;
+    ASSERT_TRUE(task.errorText);
+    const QString text = *task.errorText;
+    // Both local files by their names, the legacy one as the file manager shows it.
+    EXPECT_TRUE(text.contains(QStringLiteral("mixed/") + QString::fromStdString(escaped))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("mixed/latin1-") + QChar(0xFFFD))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("(mixed/latin1-%E9t%E9.txt)"))) << text.toStdString();
+
+    // The history marks the file that was not sent as failed.
+    int failures = 0;
+    for (const OperationHistoryEntry& entry : history()) failures += entry.succeeded ? 0 : 1;
+    EXPECT_EQ(failures, 1);
+}
+
+// A failed multipart upload whose leftover was aborted, in the unfinished-uploads
+// sheet or by another program: the retry starts the file afresh rather than send its
+// parts to an upload the server no longer has.
+TEST_F(UploadRunnerTest, ARetryAfterItsUploadWasAbortedInTheSheetStartsAfresh) {
+    const std::vector<std::string> requests = retryAfterAbort("run-aborted-sheet", [&](const TransferTask& failed) {
+        m_app->openMultipartUploads();
+        ASSERT_TRUE(waitFor([&] { return !m_app->isLoadingUploads(); }));
+        ASSERT_THAT(m_app->multipartUploads(), SizeIs(1));
+        EXPECT_EQ(m_app->multipartUploads()[0].uploadId, failed.multipart->uploadId);
+        m_app->abort(m_app->multipartUploads());
+        ASSERT_TRUE(waitFor([&] { return m_app->multipartUploads().empty() && !m_app->isLoading(); }));
+        // The task forgets the session at once.
+        const std::optional<std::size_t> row = m_app->transfers().index(failed.id);
+        ASSERT_TRUE(row);
+        EXPECT_FALSE(m_app->transfers().tasks()[*row].multipart);
+        EXPECT_THAT(m_app->transfers().tasks()[*row].uploadedParts, IsEmpty());
+    });
+    EXPECT_THAT(containing(requests, m_abortedUpload), IsEmpty());
+}
+
+// Elsewhere the retry asks before it sends a part, and finds the upload gone.
+TEST_F(UploadRunnerTest, ARetryWhoseUploadIsGoneStartsAfresh) {
+    S3Client client;
+    const std::vector<std::string> requests = retryAfterAbort("run-aborted-elsewhere", [&](const TransferTask& failed) {
+        client.abortMultipartUpload("video.mov", failed.multipart->uploadId, m_serverBucket,
+                                    test::credentialsOf(*m_server));
+    });
+    EXPECT_THAT(containing(requests, m_abortedUpload),
+                ElementsAre("GET /video.mov?max-parts=1&uploadId=" + m_abortedUpload));
+    EXPECT_TRUE(client.listMultipartUploads(m_serverBucket, test::credentialsOf(*m_server), std::nullopt, std::nullopt)
+                    .uploads.empty());
+}
+
+// A source gone before its turn: a folder is called a folder, a file is named by its
+// path, both in the interface language; the system's words go to the debug log only.
+TEST_F(UploadRunnerTest, AGoneSourceReadsInTheUsersWordsWithItsDetailInTheLog) {
+    const test::ScopedLogHome logHome;
+    showProxiedBucket("run-gone-words");
+    AppConfig withLog = m_app->config();
+    withLog.debugLogging = true;
+    m_app->setConfig(withLog);
+    const fs::path folder = m_local.path() / "trip";
+    const fs::path file = m_local.path() / "gone.txt";
+
+    m_app->transfers().enqueueUploads({{folder, true}, {file, false}}, "", UploadConflictMode::replace, {},
+                                      m_app->selectedBucketID());
+    ASSERT_TRUE(waitForFinishedTasks(2));
+    EXPECT_EQ(tasks()[0].state, TransferState::failed);
+    EXPECT_EQ(tasks()[0].errorText,
+              L10n::t(QStringLiteral("local_folder_not_found"), QString::fromStdString(folder.string())));
+    EXPECT_EQ(tasks()[1].state, TransferState::failed);
+    EXPECT_EQ(tasks()[1].errorText, L10n::t(QStringLiteral("local_not_found"), QString::fromStdString(file.string())));
+    const std::string log = logHome.text();
+    EXPECT_THAT(log, ::testing::HasSubstr("] upload 失败 — "));
+    EXPECT_THAT(log, ::testing::HasSubstr("No such file or directory [" + file.string() + "]"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 
 #include "core/storage/CancelledError.h"
+#include "core/storage/FileChangedError.h"
 #include "core/storage/FileTooLargeError.h"
 #include "core/storage/MultipartUploader.h"
 #include "core/storage/PartStalledError.h"
@@ -327,16 +328,17 @@ TEST(MultipartUploader, PartThatCannotBeReadFailsWithoutAnAttempt) {
         const char* name;
         std::int64_t actualSize;  // the file measured 2500 bytes
         int failingPart;
-        int errnoValue;
+        std::string cause;        // as the log names it
     };
+    // A changed file is not an error of the system's: no errno stands for it.
     for (const Case& c : std::initializer_list<Case>{
-             {"shrunk", 2000, 3, EIO},
-             {"grown", 2600, 3, EIO},
-             {"gone", -1, 1, ENOENT},
+             {"shrunk", 2000, 3, "file changed 1"},
+             {"grown", 2600, 3, "file changed 1"},
+             {"gone", -1, 1, "errno " + std::to_string(ENOENT)},
              // Swapped, after it was queued, for a link to a file of the same size
              // (a private key beside it), or for a pipe nobody writes to.
-             {"link", -2, 1, ELOOP},
-             {"pipe", -3, 1, EINVAL},
+             {"link", -2, 1, "errno " + std::to_string(ELOOP)},
+             {"pipe", -3, 1, "errno " + std::to_string(EINVAL)},
          }) {
         LoopbackHttpServer server([](const RecordedRequest& request) {
             return stored(tarn::test::partNumberIn(request.target));
@@ -362,11 +364,20 @@ TEST(MultipartUploader, PartThatCannotBeReadFailsWithoutAnAttempt) {
             EXPECT_EQ(error.partNumber(), c.failingPart) << c.name;
             EXPECT_EQ(error.attempts(), 0) << c.name;
             EXPECT_EQ(error.cause(), PartUploadError::Cause::localFile) << c.name;
+            const bool changed = c.actualSize >= 0;
+            try {
+                std::rethrow_exception(error.underlying());
+            } catch (const tarn::FileChangedError& cause) {
+                EXPECT_TRUE(changed) << c.name;
+                EXPECT_EQ(cause.path1(), upload.file()) << c.name;
+            } catch (const std::filesystem::filesystem_error& cause) {
+                EXPECT_FALSE(changed) << c.name;
+                EXPECT_EQ(cause.path1(), upload.file()) << c.name;
+            }
         }
         EXPECT_THAT(upload.log.all().back(),
                     MatchesRegex("分片 " + std::to_string(c.failingPart) +
-                                 " 读取本地文件失败 key=videos/clip.mp4 errno " + std::to_string(c.errnoValue) +
-                                 " \".*\" → 不重试"))
+                                 " 读取本地文件失败 key=videos/clip.mp4 " + c.cause + " \".*\" → 不重试"))
             << c.name;
         EXPECT_EQ(server.requests().size(), static_cast<std::size_t>(c.failingPart - 1)) << c.name;
     }

@@ -2,6 +2,7 @@
 #include "TestEnvironment.h"
 #include "core/TestFiles.h"
 
+#include "core/storage/ArchivedObjectError.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/HttpExchange.h"
 #include "core/storage/S3Client.h"
@@ -59,6 +60,16 @@ void putWithHeaders(const tarn::test::S3TestServer& server, const tarn::BucketCo
         "PUT", tarn::S3RequestBuilder::objectURL(bucket, key), bucket, tarn::test::credentialsOf(server),
         {content.begin(), content.end()}, std::nullopt, headers, std::chrono::system_clock::now());
     ASSERT_EQ(tarn::HttpExchange::perform(request).statusCode, 200);
+}
+
+// The storage class each listed key has, in listing order.
+std::vector<std::pair<std::string, std::string>> classesIn(S3Client& client, const tarn::BucketConfig& bucket,
+                                                           const tarn::S3Credentials& credentials) {
+    std::vector<std::pair<std::string, std::string>> classes;
+    for (const tarn::ObjectItem& item : client.listObjects(bucket, credentials, "")) {
+        classes.emplace_back(item.key, item.storageClass.value_or("?"));
+    }
+    return classes;
 }
 
 }  // namespace
@@ -219,6 +230,8 @@ TEST(S3ClientObjects, HeadOfEmptyAndNonEmptyObjects) {
         ADD_FAILURE() << "a missing object has no head";
     } catch (const tarn::S3Error& error) {
         EXPECT_EQ(error.statusCode(), 404);
+        // The server's reason is kept for the failure text.
+        EXPECT_EQ(error.errorCode(), "NoSuchKey");
     }
 }
 
@@ -277,6 +290,50 @@ TEST(S3ClientObjects, FoldersMovesAndRenamesLeaveExactlyOneObject) {
     // A source that does not exist fails the move and deletes nothing.
     EXPECT_THROW(client.moveObject("nothing.txt", "to dir/renamed.txt", bucket, credentials), tarn::S3Error);
     EXPECT_EQ(asString(client.downloadData("to dir/renamed.txt", bucket, credentials)), "payload");
+}
+
+// A move elsewhere than on the maker's service, and a metadata edit, are copies: each
+// keeps the object's storage class, whether the caller knows it from a listing or
+// not. An archived object is refused and left where it is.
+TEST(S3ClientObjects, MovesAndMetadataEditsKeepTheStorageClass) {
+    TARN_REQUIRE_S3_SERVER(server);
+    const tarn::BucketConfig bucket = tarn::test::createBucket(server, "classes");
+    const tarn::S3Credentials credentials = tarn::test::credentialsOf(server);
+    putWithHeaders(server, bucket, "ia.txt", "seldom read", {{"x-amz-storage-class", "STANDARD_IA"}});
+    putWithHeaders(server, bucket, "listed/ia.txt", "seldom read", {{"x-amz-storage-class", "STANDARD_IA"}});
+    putWithHeaders(server, bucket, "cold.txt", "archived", {{"x-amz-storage-class", "GLACIER"}});
+    putWithHeaders(server, bucket, "plain.txt", "often read", {});
+    S3Client client;
+    EXPECT_EQ(client.storageClass("ia.txt", bucket, credentials), "STANDARD_IA");
+
+    client.moveObject("ia.txt", "moved/ia.txt", bucket, credentials);
+    const tarn::ObjectItem listed = client.list(bucket, credentials, "listed/", "/").objects.at(0);
+    ASSERT_EQ(listed.storageClass, "STANDARD_IA");
+    client.moveObject(listed, "moved/listed.txt", bucket, credentials);
+    client.moveObject("plain.txt", "moved/plain.txt", bucket, credentials);
+    client.updateMetadata("moved/ia.txt", {{"reviewed", "yes"}}, std::nullopt, bucket, credentials);
+    const tarn::ObjectDetails edited = client.details({"moved/ia.txt"}, bucket, credentials);
+    EXPECT_EQ(edited.metadata, (std::map<std::string, std::string>{{"reviewed", "yes"}}));
+    EXPECT_EQ(edited.item.storageClass, "STANDARD_IA");
+
+    // Not restored: neither moved nor edited, and nothing deleted. Its head is read all
+    // the same.
+    EXPECT_EQ(client.details({"cold.txt"}, bucket, credentials).item.storageClass, "GLACIER");
+    try {
+        client.moveObject("cold.txt", "moved/cold.txt", bucket, credentials);
+        ADD_FAILURE() << "an archived object was moved";
+    } catch (const tarn::ArchivedObjectError& error) {
+        EXPECT_EQ(error.key(), "cold.txt");
+        EXPECT_EQ(error.storageClass(), "GLACIER");
+    }
+    EXPECT_THROW(client.updateMetadata("cold.txt", {{"k", "v"}}, std::nullopt, bucket, credentials),
+                 tarn::ArchivedObjectError);
+
+    EXPECT_THAT(classesIn(client, bucket, credentials),
+                ElementsAre(std::pair<std::string, std::string>{"cold.txt", "GLACIER"},
+                            std::pair<std::string, std::string>{"moved/ia.txt", "STANDARD_IA"},
+                            std::pair<std::string, std::string>{"moved/listed.txt", "STANDARD_IA"},
+                            std::pair<std::string, std::string>{"moved/plain.txt", "STANDARD"}));
 }
 
 TEST(S3ClientObjects, DeletesOneObjectAndABatchOf2500) {

@@ -17,9 +17,10 @@ namespace {
 constexpr int kWriters = 8;
 
 // A plain signed PUT; the test set-up needs no more of the storage protocol than that.
-void put(const S3TestServer& server, const BucketConfig& bucket, const std::string& url, std::string_view content) {
+void put(const S3TestServer& server, const BucketConfig& bucket, const std::string& url, std::string_view content,
+         const std::vector<HttpHeader>& headers = {}) {
     const S3Request request = S3RequestBuilder::request("PUT", url, bucket, credentialsOf(server),
-                                                        {content.begin(), content.end()}, std::nullopt, {},
+                                                        {content.begin(), content.end()}, std::nullopt, headers,
                                                         std::chrono::system_clock::now());
     const HttpResponse response = HttpExchange::perform(request);
     if (response.statusCode != 200) {
@@ -69,6 +70,11 @@ void putObjects(const S3TestServer& server, const BucketConfig& bucket, const st
         }
     }
     if (failure) std::rethrow_exception(failure);
+}
+
+void putObject(const S3TestServer& server, const BucketConfig& bucket, const std::string& key, std::string_view content,
+               const std::vector<HttpHeader>& headers) {
+    put(server, bucket, S3RequestBuilder::objectURL(bucket, key), content, headers);
 }
 
 }  // namespace tarn::test

@@ -23,6 +23,7 @@
 #include "core/storage/S3Client.h"
 
 #include <QLabel>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -117,6 +118,8 @@ protected:
         }
         return keys;
     }
+
+    std::string rowKey(int row) { return browser().rowKey(row); }
 
     QPoint rowCentre(int row)
     {
@@ -457,6 +460,175 @@ TEST_F(ObjectBrowserViewTest, ScrollingNearTheEndAsksForTheNextPage)
     settle();
     EXPECT_GE(loadingMore.count(), 1);
     EXPECT_TRUE(m_state.isLoadingMore());
+    m_state.cancelLoadMore();
+}
+
+// A page that comes while the user looks elsewhere moves nothing: the rows at the top
+// of the view stay there (also when folders of the page join above them), and so does
+// the focus row, selected or not.
+TEST_F(ObjectBrowserViewTest, PagesComingKeepTheViewAndTheFocusRowWhereTheyAre)
+{
+    show("big/", objectsNamed("big/", 1000, "a"));
+    ObjectTableView* table = browser().table();
+    QScrollBar* bar = table->verticalScrollBar();
+    // Row 5 selected, the focus on row 7, which Ctrl+click took out of the selection.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rowCentre(5));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(7));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(7));
+    settle();
+    const std::string selected = rowKey(5);
+    const std::string focus = rowKey(7);
+    ASSERT_EQ(m_state.selectedObjectKeys(), KeySet{selected});
+    ASSERT_EQ(rowKey(table->currentIndex().row()), focus);
+
+    bar->setValue(400 * ObjectTableView::rowHeight + 9);
+    settle();
+    const int top = table->rowAt(0);
+    const std::string topKey = rowKey(top);
+    const int topY = table->rowViewportPosition(top);
+
+    S3Listing page;
+    page.objects = objectsNamed("big/", 1000, "b");
+    page.prefixes = {{"big/f1/"}, {"big/f2/"}};
+    AppStateTestAccess::appendPage(m_state, std::move(page));
+    settle();
+    ASSERT_EQ(browser().model()->rowCount(), 2003);
+    EXPECT_EQ(rowKey(table->rowAt(0)), topKey);
+    EXPECT_EQ(table->rowViewportPosition(table->rowAt(0)), topY);
+    EXPECT_EQ(rowKey(table->currentIndex().row()), focus);
+    EXPECT_EQ(m_state.selectedObjectKeys(), KeySet{selected});
+
+    // At the top of the folder the new folders simply show.
+    bar->setValue(0);
+    settle();
+    S3Listing more;
+    more.prefixes = {{"big/f3/"}};
+    AppStateTestAccess::appendPage(m_state, std::move(more));
+    settle();
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(rowKey(table->currentIndex().row()), focus);
+}
+
+// Ctrl+End goes to the end of the whole folder, not of the rows loaded so far: the
+// view stays at the end while page after page comes, the status bar says so, and the
+// last row is selected once the listing is complete. In both languages.
+TEST_F(ObjectBrowserViewTest, CtrlEndGoesOnToTheEndOfTheFolderPageByPage)
+{
+    for (const QString& language : {QStringLiteral("en"), QStringLiteral("zh")}) {
+        SCOPED_TRACE(language.toStdString());
+        L10n::setLanguageCode(language);
+        m_browser.reset();
+        m_state.setSelectedObjectKeys({});
+        show("", objectsNamed("", 300));
+        AppStateTestAccess::setHasMoreObjects(m_state, true);
+        ObjectTableView* table = browser().table();
+        QScrollBar* bar = table->verticalScrollBar();
+        QLabel* note = browser().statusBar()->note();
+
+        QTest::keyClick(table, Qt::Key_End, Qt::ControlModifier);
+        settle();
+        EXPECT_TRUE(browser().isGoingToEnd());
+        EXPECT_TRUE(m_state.isLoadingMore());
+        EXPECT_EQ(bar->value(), bar->maximum());
+        EXPECT_TRUE(note->isVisible());
+        EXPECT_EQ(note->text(), L10n::t(QStringLiteral("loading_to_end"), 300));
+        EXPECT_TRUE(m_state.selectedObjectKeys().empty());
+
+        S3Listing page;
+        page.objects = objectsNamed("", 300, "more");
+        page.isTruncated = true;
+        AppStateTestAccess::appendPage(m_state, std::move(page));
+        settle();
+        EXPECT_TRUE(browser().isGoingToEnd());
+        EXPECT_EQ(bar->value(), bar->maximum());
+        EXPECT_EQ(note->text(), L10n::t(QStringLiteral("loading_to_end"), 600));
+        test::saveGrab(&browser(), QStringLiteral("loading-") + language);
+
+        S3Listing last;
+        last.objects = objectsNamed("", 10, "zz");
+        AppStateTestAccess::appendPage(m_state, std::move(last));
+        m_state.cancelLoadMore();
+        settle();
+        EXPECT_FALSE(browser().isGoingToEnd());
+        EXPECT_FALSE(note->isVisible());
+        EXPECT_EQ(m_state.selectedObjectKeys(), KeySet{"zz9.txt"});
+        EXPECT_EQ(rowKey(table->currentIndex().row()), "zz9.txt");
+        EXPECT_EQ(bar->value(), bar->maximum());
+        test::saveGrab(&browser(), QStringLiteral("end-") + language);
+    }
+    EXPECT_EQ(L10n::t(QStringLiteral("loading_to_end"), 600), QStringLiteral("正在加载到末尾… 已加载 600 项"));
+    L10n::setLanguageCode(QStringLiteral("en"));
+}
+
+// End does the same while nothing scrolls sideways (whole rows: the table's own End
+// would only move to the last column).
+TEST_F(ObjectBrowserViewTest, EndWithNothingToScrollSidewaysGoesToTheLastRow)
+{
+    show("", objectsNamed("", 200));
+    ObjectTableView* table = browser().table();
+    ASSERT_EQ(table->horizontalScrollBar()->maximum(), 0);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rowCentre(2));
+    QTest::keyClick(table, Qt::Key_End);
+    settle();
+    EXPECT_EQ(m_state.selectedObjectKeys(), KeySet{"file199.txt"});
+    EXPECT_EQ(rowKey(table->currentIndex().row()), "file199.txt");
+    EXPECT_EQ(table->verticalScrollBar()->value(), table->verticalScrollBar()->maximum());
+    EXPECT_FALSE(browser().isGoingToEnd());
+}
+
+// The user moving while the view goes to the end stops it there: later pages neither
+// scroll the view nor select anything.
+TEST_F(ObjectBrowserViewTest, MovingAwayStopsGoingToTheEnd)
+{
+    show("", objectsNamed("", 300));
+    AppStateTestAccess::setHasMoreObjects(m_state, true);
+    ObjectTableView* table = browser().table();
+    QScrollBar* bar = table->verticalScrollBar();
+    const auto goToEnd = [&] {
+        QTest::keyClick(table, Qt::Key_End, Qt::ControlModifier);
+        settle();
+        ASSERT_TRUE(browser().isGoingToEnd());
+    };
+    const auto pageComes = [&](const char* stem) {
+        S3Listing page;
+        page.objects = objectsNamed("", 300, stem);
+        page.isTruncated = true;
+        AppStateTestAccess::appendPage(m_state, std::move(page));
+        settle();
+    };
+
+    // A key; a modifier alone (on its way to a shortcut) is no move.
+    goToEnd();
+    QTest::keyPress(table, Qt::Key_Control);
+    QTest::keyRelease(table, Qt::Key_Control);
+    EXPECT_TRUE(browser().isGoingToEnd());
+    QTest::keyClick(table, Qt::Key_PageUp);
+    settle();
+    EXPECT_FALSE(browser().isGoingToEnd());
+    EXPECT_FALSE(browser().statusBar()->note()->isVisible());
+    int value = bar->value();
+    pageComes("a");
+    EXPECT_EQ(bar->value(), value);
+
+    // A click on a row.
+    goToEnd();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, rowCentre(table->rowAt(10)));
+    const KeySet clicked = m_state.selectedObjectKeys();
+    EXPECT_FALSE(browser().isGoingToEnd());
+    value = bar->value();
+    pageComes("b");
+    EXPECT_EQ(bar->value(), value);
+    EXPECT_EQ(m_state.selectedObjectKeys(), clicked);
+
+    // The scroll bar, by the user.
+    goToEnd();
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_FALSE(browser().isGoingToEnd());
+
+    // Another folder.
+    goToEnd();
+    show("other/", objectsNamed("other/", 5));
+    EXPECT_FALSE(browser().isGoingToEnd());
     m_state.cancelLoadMore();
 }
 

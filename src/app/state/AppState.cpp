@@ -87,8 +87,8 @@ void AppState::setConfig(AppConfig config) { publish(m_config, std::move(config)
 void AppState::saveConfig() {
     try {
         m_configStore.save(m_config);
-    } catch (const std::exception& error) {
-        sendToast({QString::fromUtf8(error.what()), ToastKind::error});
+    } catch (const std::exception&) {
+        sendFailureToast("saveConfig", std::current_exception());
     }
     emit configChanged();
 }
@@ -116,5 +116,21 @@ void AppState::setIsSyncingBuckets(bool isSyncingBuckets) {
 void AppState::sendToast(const ToastMessage& message) { emit toastRequested(message); }
 
 void AppState::sendBubble(const QString& text) { emit bubbleRequested(text); }
+
+QString AppState::reportFailure(const char* operation, const std::exception_ptr& error) const {
+    std::string detail = "unknown error";
+    try {
+        if (error) std::rethrow_exception(error);
+    } catch (const std::exception& caught) {
+        detail = caught.what();
+    } catch (...) {
+    }
+    debugLog(std::string(operation) + " 失败 — " + detail);
+    return TransferCenter::describe(error);
+}
+
+void AppState::sendFailureToast(const char* operation, const std::exception_ptr& error) {
+    sendToast({reportFailure(operation, error), ToastKind::error});
+}
 
 }  // namespace tarn

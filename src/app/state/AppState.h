@@ -179,6 +179,13 @@ public:
 
     void sendToast(const ToastMessage& message);
     void sendBubble(const QString& text);
+    // The user's text of a failed `operation` ("upload", "saveConfig"...), as
+    // TransferCenter::describe gives it; the error's own detail, which the text may
+    // leave out (a local file error keeps only its cause and path), goes to the debug
+    // log.
+    QString reportFailure(const char* operation, const std::exception_ptr& error) const;
+    // The same as an error toast.
+    void sendFailureToast(const char* operation, const std::exception_ptr& error);
 
     // The result of `work()` run on the application's thread pool, awaited on the
     // main thread (see Async.h). `work` may refer to the services, since the state

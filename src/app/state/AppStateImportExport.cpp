@@ -77,8 +77,8 @@ QCoro::Task<> AppState::exportConfig() {
             AtomicFile::replace(path, bytes);
         };
         co_await inBackground(write);
-    } catch (const std::exception& error) {
-        if (self) sendToast({QString::fromUtf8(error.what()), ToastKind::error});
+    } catch (const std::exception&) {
+        if (self) sendFailureToast("exportConfig", std::current_exception());
         co_return;
     }
     if (self) sendToast({L10n::t(QStringLiteral("export_done")), ToastKind::info});
@@ -102,8 +102,8 @@ QCoro::Task<> AppState::importConfig() {
         };
         std::optional<ImportedConfig> parsed = co_await inBackground(read);
         imported = std::move(parsed);
-    } catch (const std::exception& error) {
-        if (self) sendToast({QString::fromUtf8(error.what()), ToastKind::error});
+    } catch (const std::exception&) {
+        if (self) sendFailureToast("importConfig", std::current_exception());
         co_return;
     }
     if (!self) co_return;
@@ -126,8 +126,8 @@ QCoro::Task<> AppState::importConfig() {
     if (!self || !confirmed) co_return;
     try {
         co_await applyImportedConfig(std::move(imported->config), std::move(imported->cdnMoves));
-    } catch (const std::exception& error) {
-        if (self) sendToast({QString::fromUtf8(error.what()), ToastKind::error});
+    } catch (const std::exception&) {
+        if (self) sendFailureToast("importConfig", std::current_exception());
     }
 }
 

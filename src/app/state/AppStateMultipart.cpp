@@ -10,15 +10,6 @@
 
 namespace tarn {
 
-namespace {
-
-// An upload the server no longer knows has no parts left to drop: it counts as aborted.
-bool isGoneAlready(const S3Error& error) {
-    return error.statusCode() == 404 && error.errorCode() == std::optional<std::string>("NoSuchUpload");
-}
-
-}  // namespace
-
 void AppState::openMultipartUploads() {
     setSelectedUploadIDs({});
     setMultipartUploads({});
@@ -154,7 +145,8 @@ QCoro::Task<> AppState::abortEach(BucketConfig bucket, std::vector<MultipartUplo
                 client.abortMultipartUpload(upload.key, upload.uploadId, bucket, storedCredentials(store, bucket),
                                             stop);
             } catch (const S3Error& error) {
-                if (!isGoneAlready(error)) throw;
+                // An upload the server no longer knows has no parts left to drop.
+                if (!error.isNoSuchUpload()) throw;
             }
         };
         try {
@@ -165,6 +157,8 @@ QCoro::Task<> AppState::abortEach(BucketConfig bucket, std::vector<MultipartUplo
         }
         if (!self || *failure) co_return;
         aborted->push_back(upload.uploadId);
+        // A task that failed part-way would otherwise resume the upload just dropped.
+        transfers().forgetUploadSession(bucket.id, upload.uploadId);
     }
 }
 

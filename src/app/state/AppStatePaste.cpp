@@ -88,8 +88,8 @@ QCoro::Task<> AppState::uploadPastedFile(UploadPlace place, QByteArray data, std
     try {
         fs::path written = co_await inBackground(writing);
         files.push_back(std::move(written));
-    } catch (const std::exception& error) {
-        if (self) sendToast({QString::fromLocal8Bit(error.what()), ToastKind::error});
+    } catch (const std::exception&) {
+        if (self) sendFailureToast("uploadPastedFile", std::current_exception());
         co_return;
     }
     if (!self) co_return;

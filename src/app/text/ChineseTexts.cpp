@@ -353,6 +353,15 @@ constexpr TextEntry kTexts[] = {
     {"preview_page_as_source", "此页面过于复杂，无法在此排版，因此显示其源代码。"},
     {"objects_count_one", "%@ 个对象"},
     {"folder_unreadable", "无法打开文件夹"},
+    {"upload_key_clash", "未上传：“%@”与“%@”会存为同一个名称（%@），其中一个会覆盖另一个。请重命名其中一个后再上传。"},
+    {"archived_object_not_copied", "“%@”已归档（%@）：需先恢复才能复制，因此未被重命名、移动或修改。"},
+    {"local_no_space", "磁盘空间不足，无法写入“%@”。"},
+    {"local_no_permission", "没有权限访问“%@”。"},
+    {"local_not_found", "“%@”已不存在，可能已被移动或删除。"},
+    {"local_folder_not_found", "文件夹“%@”已不存在，可能已被移动或删除。"},
+    {"local_file_changed", "读取“%@”时文件发生了变化。请在没有程序写入它时重新上传。"},
+    {"local_read_only", "“%@”位于只读磁盘上，无法写入。"},
+    {"loading_to_end", "正在加载到末尾… 已加载 %d 项"},
 };
 
 }  // namespace

@@ -355,6 +355,15 @@ constexpr TextEntry kTexts[] = {
     {"preview_page_as_source", "This page is too complex to lay out here, so its source is shown."},
     {"objects_count_one", "%@ object"},
     {"folder_unreadable", "The folder could not be opened"},
+    {"upload_key_clash", "Not uploaded: “%@” would be stored under the same name as “%@” (%@), and one would replace the other. Rename one of them and upload it again."},
+    {"archived_object_not_copied", "“%@” is archived (%@): it must be restored before it can be copied, so it was not renamed, moved or changed."},
+    {"local_no_space", "Not enough disk space to write “%@”."},
+    {"local_no_permission", "No permission to access “%@”."},
+    {"local_not_found", "“%@” is no longer there; it may have been moved or deleted."},
+    {"local_folder_not_found", "The folder “%@” is no longer there; it may have been moved or deleted."},
+    {"local_file_changed", "“%@” changed while it was being read. Upload it again once nothing is writing to it."},
+    {"local_read_only", "“%@” is on a read-only disk and cannot be written."},
+    {"loading_to_end", "Loading to the end… %d items so far"},
 };
 
 }  // namespace

@@ -67,7 +67,7 @@ QCoro::Task<> TransferCenter::runNext(Uuid id, std::stop_token stop) {
     } catch (...) {
         // Runners report their own failures; one that escapes must not leave the
         // queue blocked behind a task that never ends.
-        if (self) finishFailed(id, describe(std::current_exception()));
+        if (self) finishFailed(id, m_app.reportFailure("transfer", std::current_exception()));
     }
     if (!self) co_return;
     m_runner.reset();

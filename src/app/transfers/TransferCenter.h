@@ -152,6 +152,10 @@ public:
     // once every place taken before it has been filled or given up.
     void enqueuePlannedUploads(UploadPlace place, UploadPlan plan, const std::string& directory,
                                UploadConflictMode mode, const std::optional<Uuid>& bucketID);
+    // Forgets the saved multipart session of every upload task of the bucket that
+    // continues the upload `uploadId`, aborted elsewhere: a retry starts its file
+    // afresh instead of sending parts to an upload the server no longer has.
+    void forgetUploadSession(const std::optional<Uuid>& bucketID, const std::string& uploadId);
 
     // ---- The order of handed uploads (TransferCenterUploadOrder.cpp) ----
 

@@ -128,7 +128,7 @@ QCoro::Task<> TransferCenter::runDelete(Uuid id, TransferTask task, std::stop_to
     } catch (...) {
         // Dismissed, or the program is closing: there is nobody to tell.
         if (!self || stop.stop_requested()) co_return;
-        finishFailed(id, describe(std::current_exception()));
+        finishFailed(id, m_app.reportFailure("delete", std::current_exception()));
         co_return;
     }
 

@@ -308,7 +308,7 @@ QCoro::Task<> TransferCenter::runDownload(Uuid id, TransferTask task, std::stop_
     } catch (...) {
         // Dismissed, or the program is closing: there is nobody to tell.
         if (!self || stop.stop_requested()) co_return;
-        finishFailed(id, describe(std::current_exception()));
+        finishFailed(id, m_app.reportFailure("download", std::current_exception()));
         co_return;
     }
     if (!self) co_return;
@@ -352,7 +352,7 @@ QCoro::Task<> TransferCenter::runDragDownload(std::string remoteKey, fs::path de
     }
     if (self) {
         if (failure) {
-            finishFailed(id, describe(failure));
+            finishFailed(id, m_app.reportFailure("dragDownload", failure));
         } else {
             finishSucceeded(*this, m_app, id, remoteKey, bucket.bucketName);
         }

@@ -2,8 +2,10 @@
 
 #include "app/text/L10n.h"
 #include "core/config/ByteFormatter.h"
+#include "core/storage/ArchivedObjectError.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/DeleteObjectsError.h"
+#include "core/storage/FileChangedError.h"
 #include "core/storage/FileTooLargeError.h"
 #include "core/storage/ListingOutsidePrefixError.h"
 #include "core/storage/PartStalledError.h"
@@ -13,6 +15,7 @@
 #include "core/storage/S3Error.h"
 #include "core/storage/TransportError.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTextBoundaryFinder>
@@ -21,6 +24,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <system_error>
 
 namespace tarn {
@@ -125,10 +129,44 @@ QString deleteFailureText(const DeleteObjectsError& error) {
                    static_cast<qint64>(error.requested()), named.join(QStringLiteral(", ")));
 }
 
-// The error's own text, for the cause of an unreadable part.
-QString ownDescription(const std::exception_ptr& error) {
+// The user's words for a local file or folder that could not be read or written,
+// with its path, for the causes a user can act on; none for the rest, which keep the
+// system's text.
+std::optional<QString> localFileText(const std::filesystem::filesystem_error& error) {
+    const QString path = QFile::decodeName(QByteArray::fromStdString(error.path1().native()));
+    if (dynamic_cast<const FileChangedError*>(&error) != nullptr) {
+        return L10n::t(QStringLiteral("local_file_changed"), path);
+    }
+    const std::error_category& category = error.code().category();
+    if (category != std::generic_category() && category != std::system_category()) return std::nullopt;
+    switch (error.code().value()) {
+    case ENOSPC:
+    case EDQUOT: return L10n::t(QStringLiteral("local_no_space"), path);
+    case EACCES:
+    case EPERM: return L10n::t(QStringLiteral("local_no_permission"), path);
+    case ENOENT: return L10n::t(QStringLiteral("local_not_found"), path);
+    case EROFS: return L10n::t(QStringLiteral("local_read_only"), path);
+    default: return std::nullopt;
+    }
+}
+
+// A file system or socket call's own text and the errno it stands for.
+QString systemErrorText(const std::system_error& failure) {
+    const std::error_category& category = failure.code().category();
+    QString description = QString::fromUtf8(failure.what());
+    if (category == std::generic_category() || category == std::system_category()) {
+        description += QStringLiteral(" (errno %1)").arg(failure.code().value());
+    }
+    return description;
+}
+
+// The cause of an unreadable part: a local file error in the user's words, anything
+// else in its own.
+QString localCause(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
+    } catch (const std::filesystem::filesystem_error& caught) {
+        return localFileText(caught).value_or(QString::fromUtf8(caught.what()));
     } catch (const std::exception& caught) {
         return QString::fromUtf8(caught.what());
     } catch (...) {
@@ -152,7 +190,7 @@ QString TransferCenter::describe(const std::exception_ptr& error) {
         }
         if (failure.underlying() && failure.cause() == PartUploadError::Cause::localFile) {
             return L10n::t(QStringLiteral("upload_part_unreadable"), failure.partNumber(),
-                           ownDescription(failure.underlying()));
+                           localCause(failure.underlying()));
         }
         return utf8(failure.errorDescription());
     } catch (const PartStalledError& stall) {
@@ -174,14 +212,13 @@ QString TransferCenter::describe(const std::exception_ptr& error) {
         return L10n::t(QStringLiteral("response_too_large"), bytes(static_cast<std::int64_t>(failure.limit())));
     } catch (const RefusedInputError& refusal) {
         return refusalText(refusal);
+    } catch (const ArchivedObjectError& archived) {
+        return L10n::t(QStringLiteral("archived_object_not_copied"), utf8(archived.key()),
+                       utf8(archived.storageClass()));
+    } catch (const std::filesystem::filesystem_error& failure) {
+        return localFileText(failure).value_or(systemErrorText(failure));
     } catch (const std::system_error& failure) {
-        // File system and socket calls: their own text and the errno it stands for.
-        const std::error_category& category = failure.code().category();
-        QString description = QString::fromUtf8(failure.what());
-        if (category == std::generic_category() || category == std::system_category()) {
-            description += QStringLiteral(" (errno %1)").arg(failure.code().value());
-        }
-        return description;
+        return systemErrorText(failure);
     } catch (const std::exception& failure) {
         return QString::fromUtf8(failure.what());
     } catch (...) {

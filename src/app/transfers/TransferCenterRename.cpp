@@ -171,7 +171,7 @@ QCoro::Task<> TransferCenter::runRename(Uuid id, TransferTask task, std::stop_to
     } catch (...) {
         // Dismissed, or the program is closing: there is nobody to tell.
         if (!self || stop.stop_requested()) co_return;
-        finishFailed(id, describe(std::current_exception()));
+        finishFailed(id, m_app.reportFailure("rename", std::current_exception()));
         co_return;
     }
 
@@ -226,7 +226,7 @@ QCoro::Task<> TransferCenter::moveFolder(FolderMove& move, std::string source, s
         if (move.stop.stop_requested()) throw CancelledError();
         const std::string target = destination + item.key.substr(source.size());
         auto moveOne = [&client, &move, &item, &target] {
-            client.moveObject(item.key, target, move.bucket, move.credentials, move.stop);
+            client.moveObject(item, target, move.bucket, move.credentials, move.stop);
         };
         co_await m_app.inBackground(moveOne);
         if (!self) throw CancelledError();

@@ -3,6 +3,7 @@
 #include "app/state/AppState.h"
 #include "app/text/L10n.h"
 #include "app/transfers/SpeedMeter.h"
+#include "app/transfers/UploadKeyClashes.h"
 #include "app/transfers/UploadScanner.h"
 #include "core/config/MIMETypeDetector.h"
 #include "core/config/UniqueKeyResolver.h"
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 
 namespace tarn {
@@ -38,6 +40,8 @@ struct UnreadableFile {};
 struct ScannedSource {
     std::vector<UploadItem> files;
     bool sourceReadable = false;
+    // The handed file or folder is no longer there at all.
+    bool sourceMissing = false;
     // The one file's stamp, when there is exactly one: whether a saved multipart
     // session still belongs to it.
     std::optional<MultipartSession::FileStamp> stamp;
@@ -49,6 +53,8 @@ ScannedSource scanSource(const fs::path& source, const std::string& directory) {
     ScannedSource scanned;
     scanned.files = UploadScanner::items(source, directory);
     scanned.sourceReadable = isReadable(source);
+    struct stat status {};
+    scanned.sourceMissing = ::lstat(source.c_str(), &status) != 0 && errno == ENOENT;
     if (scanned.files.size() == 1) scanned.stamp = MultipartSession::FileStamp::of(scanned.files.front().fileURL);
     return scanned;
 }
@@ -69,16 +75,24 @@ std::int64_t singleRequestLimit(std::int64_t configuredMiB) {
     return mib * MultipartPlan::kMiB;
 }
 
-// The local file's name, as the history and the failure text show it.
-QString localName(const fs::path& file) { return QFile::decodeName(QByteArray::fromStdString(file.filename().native())); }
+// A local path as the user's file manager shows it.
+QString shownPath(const fs::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.native())); }
 
-QString fileFailureText(const std::exception_ptr& error) {
+// The local file's name, as the history and the failure text show it.
+QString localName(const fs::path& file) { return shownPath(file.filename()); }
+
+// A file of the handed item as the user finds it: from the handed file or folder on.
+QString handedName(const fs::path& file, const fs::path& source) {
+    return shownPath(file.lexically_relative(source.parent_path()));
+}
+
+QString fileFailureText(const AppState& app, const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
     } catch (const UnreadableFile&) {
         return L10n::t(QStringLiteral("file_unreadable"));
     } catch (...) {
-        return TransferCenter::describe(error);
+        return app.reportFailure("upload", error);
     }
 }
 
@@ -211,6 +225,7 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
         std::erase_if(files, [&avoided](const UploadItem& item) { return avoided.contains(item.key); });
     }
     run.oneFile = files.size() == 1;
+    const std::vector<std::optional<std::size_t>> clashes = UploadKeyClashes::earlierWithSameKey(files);
 
     if (task.multipart) {
         if (!scanned.sourceReadable) {
@@ -225,6 +240,23 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
                                !(mode == UploadConflictMode::rename && avoided.contains(run.session->key));
         if (!resumable) dropUploadSession(run, true);
     }
+    if (run.session) {
+        // The upload a kept session continues may have been aborted meanwhile (in the
+        // unfinished-uploads sheet, by another program): its parts would be refused
+        // on every retry, so the file starts afresh. A question that fails says
+        // nothing; the parts go as they would have.
+        auto asking = [&client = m_app.client(), &run] {
+            return client.multipartUploadExists(run.session->key, run.session->uploadId, run.bucket, run.credentials,
+                                                run.stop);
+        };
+        bool exists = true;
+        try {
+            exists = co_await inBackground(m_uploadThread, asking);
+        } catch (...) {
+        }
+        if (!self || stop.stop_requested()) co_return;
+        if (!exists) dropUploadSession(run, false);
+    }
 
     int failed = 0;
     std::optional<FailedItem> firstFailure;
@@ -232,10 +264,13 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
     for (std::size_t position = 0; position < files.size(); ++position) {
         if (stop.stop_requested()) co_return;
         const UploadItem& item = files[position];
+        const std::optional<std::size_t> clash = clashes[position];
+        // A clashing file's key belongs to the earlier file; no other name is made up
+        // for it.
         std::string key = item.key;
-        if (run.session) {
+        if (!clash && run.session) {
             key = run.session->key;
-        } else if (mode == UploadConflictMode::rename) {
+        } else if (!clash && mode == UploadConflictMode::rename) {
             key = UniqueKeyResolver::availableKey(item.key, [&avoided](const std::string& candidate) {
                 return avoided.contains(candidate);
             });
@@ -247,15 +282,21 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
 
         std::int64_t size = 0;
         std::optional<QString> failure;
-        if (item.isUnreadableFolder) {
+        if (clash) {
+            failure = L10n::t(QStringLiteral("upload_key_clash"), handedName(item.fileURL, source),
+                              handedName(files[*clash].fileURL, source), QString::fromStdString(key));
+        } else if (item.isUnreadableFolder) {
             // Its files cannot even be found; it fails under its own name.
             failure = L10n::t(QStringLiteral("folder_unreadable"));
+        } else if (task.isFolder && scanned.sourceMissing) {
+            // The one item of a folder that has gone is the folder itself, not a file.
+            failure = L10n::t(QStringLiteral("local_folder_not_found"), shownPath(source));
         } else {
             try {
                 QCoro::Task<std::int64_t> sending = sendFile(run, item, key);
                 size = co_await sending;
             } catch (...) {
-                if (self && !stop.stop_requested()) failure = fileFailureText(std::current_exception());
+                if (self && !stop.stop_requested()) failure = fileFailureText(m_app, std::current_exception());
             }
         }
         if (!self || stop.stop_requested()) co_return;
@@ -413,6 +454,16 @@ void TransferCenter::dropUploadSession(UploadRun& run, bool abortIt) {
         task.multipart.reset();
         task.uploadedParts.clear();
     });
+}
+
+void TransferCenter::forgetUploadSession(const std::optional<Uuid>& bucketID, const std::string& uploadId) {
+    for (std::size_t row = 0; row < m_tasks.size(); ++row) {
+        TransferTask& task = m_tasks[row];
+        if (task.bucketID != bucketID || !task.multipart || task.multipart->uploadId != uploadId) continue;
+        task.multipart.reset();
+        task.uploadedParts.clear();
+        notifyUpdated(row);
+    }
 }
 
 void TransferCenter::finishUpload(const Uuid& id, int failed, int fileCount, const std::optional<FailedItem>& first,

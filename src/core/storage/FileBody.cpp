@@ -1,6 +1,7 @@
 #include "core/storage/FileBody.h"
 
 #include "core/storage/CancelledError.h"
+#include "core/storage/FileChangedError.h"
 #include "core/storage/FileTooLargeError.h"
 #include "core/storage/RegularFile.h"
 
@@ -89,6 +90,6 @@ void FileBody::readExactly(std::int64_t offset, std::span<std::uint8_t> buffer) 
     }
 }
 
-void FileBody::changed() const { fail("The file changed while it was read", m_path, EAGAIN); }
+void FileBody::changed() const { throw FileChangedError(m_path); }
 
 }  // namespace tarn

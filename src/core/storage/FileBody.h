@@ -31,8 +31,9 @@ public:
 
     // The first pass: the SHA-256 of the file's bytes in lower-case hex. A stop
     // request ends it with CancelledError between two pieces read. Throws
-    // std::filesystem::filesystem_error when the file cannot be read or its length
-    // differs from what it was when it was opened.
+    // std::filesystem::filesystem_error when the file cannot be read, FileChangedError
+    // when its length differs from what it was when it was opened (the second pass
+    // throws it too, for other bytes than the first pass read).
     std::string sha256Hex(const std::stop_token& stop);
 
     // The second pass, for the transport; reads straight into the buffers it is

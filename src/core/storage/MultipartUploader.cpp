@@ -2,6 +2,7 @@
 
 #include "core/storage/CancelledError.h"
 #include "core/config/FileDescriptor.h"
+#include "core/storage/FileChangedError.h"
 #include "core/storage/MultipartProgress.h"
 #include "core/storage/PartStalledError.h"
 #include "core/storage/PartUploadError.h"
@@ -417,7 +418,8 @@ std::span<const std::uint8_t> MultipartUploader::readPart(int part, PartBuffer& 
                 direct = !setDirect(fd, false);
                 if (!direct) continue;
             }
-            throw std::system_error(errno, std::generic_category(), m_file.string());
+            throw std::filesystem::filesystem_error("Could not read the file", m_file,
+                                                    std::error_code(errno, std::generic_category()));
         }
         if (got == 0) break;
         read += static_cast<std::size_t>(got);
@@ -427,10 +429,8 @@ std::span<const std::uint8_t> MultipartUploader::readPart(int part, PartBuffer& 
     // Direct reads of a part whose size is not a whole number of blocks go past it.
     read = std::min(read, wanted);
     if (static_cast<std::int64_t>(read) != expected) {
-        throw std::system_error(std::make_error_code(std::errc::io_error),
-                                m_file.string() + ": part " + std::to_string(part) + " should hold " +
-                                    std::to_string(expected) + " bytes but the file gives " +
-                                    std::to_string(read) + "; it changed after it was measured");
+        throw FileChangedError(m_file, "part " + std::to_string(part) + " should hold " + std::to_string(expected) +
+                                           " bytes but the file gives " + std::to_string(read));
     }
     return room.first(read);
 }

@@ -67,6 +67,15 @@ public:
     // Every object under `prefix`, flat, in page order; fails as `list` does.
     std::vector<ObjectItem> listObjects(const BucketConfig& bucket, const S3Credentials& credentials,
                                         const std::string& prefix, std::stop_token stop = {});
+    // Hands every page under `prefix` (with `delimiter`, or flat without one) to
+    // `onPage` as it arrives and keeps none of them, so memory stays that of one page
+    // however large the listing is. Fails as `list` does, and with
+    // S3Error::unexpectedResponse when the server hands back a continuation token it
+    // gave before: such a listing would never end. A stop ends it with CancelledError.
+    using PageHandler = std::function<void(S3Listing& page)>;
+    void forEachPage(const BucketConfig& bucket, const S3Credentials& credentials, const std::string& prefix,
+                     const std::optional<std::string>& delimiter, const PageHandler& onPage,
+                     std::stop_token stop = {});
     // One page of unfinished multipart uploads (at most 1,000), after the markers.
     MultipartUploadListing listMultipartUploads(const BucketConfig& bucket, const S3Credentials& credentials,
                                                 const std::optional<std::string>& keyMarker,
@@ -132,7 +141,8 @@ public:
     // Object head and writes (S3ClientObjects.cpp).
 
     // The object's stored headers and user metadata, read by a GET of its first
-    // byte; size and date stay those of the listed item.
+    // byte; size and date stay those of the listed item, its storage class too unless
+    // the head names one.
     ObjectDetails details(const ObjectItem& item, const BucketConfig& bucket, const S3Credentials& credentials,
                           std::stop_token stop = {});
     // Writes the empty marker of the folder `name` inside `parentPrefix`. Throws
@@ -142,11 +152,22 @@ public:
     // Writes an empty folder marker at exactly `key` (a key ending in "/").
     void putDirectoryMarker(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
                             std::stop_token stop = {});
+    // The storage class the object's head names; none where it names none (S3 names
+    // STANDARD so).
+    std::optional<std::string> storageClass(const std::string& key, const BucketConfig& bucket,
+                                            const S3Credentials& credentials, std::stop_token stop = {});
     // Moves an object inside the bucket. The maker's service moves it itself;
-    // elsewhere it is copied and the source deleted only once the copy succeeded (a
-    // stop request holds back only a copy not yet asked for).
-    // Moving an object onto its own key changes nothing.
+    // elsewhere it is copied, in its own storage class, and the source deleted only
+    // once the copy succeeded. A stop request holds back neither once the copy has
+    // been asked for: a copy cut off on its way may have been made, and the object
+    // would stay twice. An archived object that the server will not copy throws
+    // ArchivedObjectError and stays where it is. Moving an object onto its own key
+    // changes nothing.
     void moveObject(const std::string& from, const std::string& to, const BucketConfig& bucket,
+                    const S3Credentials& credentials, std::stop_token stop = {});
+    // The same for a listed object: its listed storage class is the copy's, without
+    // asking the server (a listing that names no class: as above).
+    void moveObject(const ObjectItem& from, const std::string& to, const BucketConfig& bucket,
                     const S3Credentials& credentials, std::stop_token stop = {});
     void deleteObject(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
                       std::stop_token stop = {});
@@ -160,8 +181,9 @@ public:
     // "x-amz-meta-" prefix) and its content type with `contentType` when given.
     // The object's other stored headers (Content-Type when none is given,
     // Cache-Control, Content-Disposition, Content-Encoding, Content-Language,
-    // Expires) are read first and kept. Metadata that cannot be sent as it stands
-    // is refused with std::invalid_argument before anything is sent.
+    // Expires) and its storage class are read first and kept. Metadata that cannot
+    // be sent as it stands is refused with std::invalid_argument before anything is
+    // sent; an archived object the server will not copy throws ArchivedObjectError.
     void updateMetadata(const std::string& key, const std::map<std::string, std::string>& metadata,
                         const std::optional<std::string>& contentType, const BucketConfig& bucket,
                         const S3Credentials& credentials, std::stop_token stop = {});
@@ -206,6 +228,11 @@ public:
     void completeMultipartUpload(const std::string& key, const std::string& uploadId, std::vector<UploadPart> parts,
                                  const BucketConfig& bucket, const S3Credentials& credentials,
                                  std::stop_token stop = {});
+    // Whether the server still has the unfinished upload (it may have been aborted
+    // or completed meanwhile, by this program or another). Any other failure of the
+    // question is thrown.
+    bool multipartUploadExists(const std::string& key, const std::string& uploadId, const BucketConfig& bucket,
+                               const S3Credentials& credentials, std::stop_token stop = {});
     // Drops an unfinished upload and the parts stored for it.
     void abortMultipartUpload(const std::string& key, const std::string& uploadId, const BucketConfig& bucket,
                               const S3Credentials& credentials, std::stop_token stop = {});

@@ -109,6 +109,18 @@ void S3Client::completeMultipartUpload(const std::string& key, const std::string
     }
 }
 
+bool S3Client::multipartUploadExists(const std::string& key, const std::string& uploadId, const BucketConfig& bucket,
+                                     const S3Credentials& credentials, std::stop_token stop) {
+    try {
+        send(signedRequest("GET", S3RequestBuilder::listPartsURL(bucket, key, uploadId), bucket, credentials), true,
+             std::move(stop));
+    } catch (const S3Error& error) {
+        if (error.isNoSuchUpload()) return false;
+        throw;
+    }
+    return true;
+}
+
 void S3Client::abortMultipartUpload(const std::string& key, const std::string& uploadId, const BucketConfig& bucket,
                                     const S3Credentials& credentials, std::stop_token stop) {
     const S3Request request =

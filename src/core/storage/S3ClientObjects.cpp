@@ -1,5 +1,6 @@
 #include "core/config/AsciiCase.h"
 #include "core/config/Crypto.h"
+#include "core/storage/ArchivedObjectError.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/MakerService.h"
 #include "core/storage/RefusedInputError.h"
@@ -24,6 +25,9 @@ constexpr std::size_t kDeleteBatchSize = 1000;
 // range sends the whole object; reading stops here instead.
 constexpr std::size_t kHeadBodyBytes = 4096;
 constexpr std::string_view kFolderContentType = "application/x-directory";
+// A copy keeps the source's storage class only when it is sent again: without it the
+// copy goes to the server's default class (STANDARD on S3).
+constexpr std::string_view kStorageClassHeader = "x-amz-storage-class";
 
 std::vector<std::uint8_t> asBytes(std::string_view text) {
     return {text.begin(), text.end()};
@@ -45,6 +49,10 @@ ObjectDetails detailsFrom(const ObjectItem& item, const std::vector<HttpHeader>&
     details.contentEncoding = headerValue(headers, "Content-Encoding");
     details.contentLanguage = headerValue(headers, "Content-Language");
     details.expires = headerValue(headers, "Expires");
+    // S3 names the class only when it is not STANDARD; the listed one stands otherwise.
+    if (std::optional<std::string> storageClass = headerValue(headers, kStorageClassHeader)) {
+        details.item.storageClass = std::move(storageClass);
+    }
     for (const HttpHeader& header : headers) {
         if (!AsciiCase::startsWith(header.name, UserMetadata::headerPrefix)) continue;
         // The name keeps the case the server reported it in.
@@ -52,6 +60,13 @@ ObjectDetails detailsFrom(const ObjectItem& item, const std::vector<HttpHeader>&
         if (!name.empty()) details.metadata.emplace(std::move(name), header.value);
     }
     return details;
+}
+
+// The server refuses to read or copy an object of an archive class (GLACIER,
+// DEEP_ARCHIVE) that has not been restored.
+bool refusesArchivedObject(const S3Error& error) {
+    const std::optional<std::string> code = error.errorCode();
+    return code == "InvalidObjectState" || code == "ObjectNotInActiveTierError";
 }
 
 // A plain exchange that keeps at most the first kHeadBodyBytes of a success body
@@ -67,7 +82,9 @@ std::function<HttpResponse(const S3Request&)> firstBytesOnly(std::stop_token sto
             return kept.size() < kHeadBodyBytes;
         };
         HttpResponse response = HttpExchange::perform(request, options);
-        response.body = std::move(kept);
+        // A refusal's body is collected as usual: it says why (a missing key, an
+        // archived object).
+        if (response.statusCode >= 200 && response.statusCode <= 299) response.body = std::move(kept);
         return response;
     };
 }
@@ -100,12 +117,19 @@ ObjectDetails S3Client::details(const ObjectItem& item, const BucketConfig& buck
             signedRequest("GET", url, bucket, credentials, {}, std::nullopt, {{"Range", "bytes=0-0"}});
         response = sendReturningResponse(firstByte, firstBytesOnly(stop));
     } catch (const S3Error& error) {
-        // S3 refuses every byte range of an empty object with 416; its headers are
-        // then read without a body.
-        if (error.statusCode() != 416) throw;
+        // S3 refuses every byte range of an empty object with 416, and any byte of an
+        // archived one; their headers are then read without a body.
+        if (error.statusCode() != 416 && !refusesArchivedObject(error)) throw;
         response = sendReturningResponse(signedRequest("HEAD", url, bucket, credentials), std::move(stop));
     }
     return detailsFrom(item, response.headers);
+}
+
+std::optional<std::string> S3Client::storageClass(const std::string& key, const BucketConfig& bucket,
+                                                  const S3Credentials& credentials, std::stop_token stop) {
+    const HttpResponse response =
+        sendReturningResponse(signedRequest("HEAD", singleObjectURL(bucket, key), bucket, credentials), std::move(stop));
+    return headerValue(response.headers, kStorageClassHeader);
 }
 
 void S3Client::createFolder(const std::string& name, const std::string& parentPrefix, const BucketConfig& bucket,
@@ -122,20 +146,28 @@ void S3Client::putDirectoryMarker(const std::string& key, const BucketConfig& bu
 
 void S3Client::moveObject(const std::string& from, const std::string& to, const BucketConfig& bucket,
                           const S3Credentials& credentials, std::stop_token stop) {
+    moveObject(ObjectItem{from}, to, bucket, credentials, std::move(stop));
+}
+
+void S3Client::moveObject(const ObjectItem& from, const std::string& to, const BucketConfig& bucket,
+                          const S3Credentials& credentials, std::stop_token stop) {
     // Copying onto itself and then deleting the source would delete the object.
-    if (from == to) return;
+    if (from.key == to) return;
     if (MakerService::isStorageEndpoint(bucket.endpoint)) {
-        copyObject(from, to, bucket, credentials, true, {}, std::move(stop));
+        copyObject(from.key, to, bucket, credentials, true, {}, std::move(stop));
         return;
     }
     // Other servers treat the move suffix as part of the key or ignore it, so the
-    // source goes only once its copy is known to exist. A stop holds the move back
-    // only before the copy is asked for: a copy given up while the server makes it
-    // may still be made, and the object would then stay twice. So the copy is seen
-    // through, and the source deleted after it.
+    // source goes only once its copy is known to exist. A copy stopped on its way may
+    // have been made all the same, and the object would stay twice: once asked for,
+    // the copy and the delete are not stopped.
+    std::vector<HttpHeader> headers;
+    const std::optional<std::string> kept =
+        from.storageClass ? from.storageClass : storageClass(from.key, bucket, credentials, stop);
+    if (kept) headers.push_back({std::string(kStorageClassHeader), *kept});
     if (stop.stop_requested()) throw CancelledError();
-    copyObject(from, to, bucket, credentials, false, {}, {});
-    deleteObject(from, bucket, credentials);
+    copyObject(from.key, to, bucket, credentials, false, headers, {});
+    deleteObject(from.key, bucket, credentials);
 }
 
 void S3Client::deleteObject(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
@@ -186,6 +218,7 @@ void S3Client::updateMetadata(const std::string& key, const std::map<std::string
     for (const auto& [name, value] : kept) {
         if (value) headers.push_back({name, *value});
     }
+    if (current.item.storageClass) headers.push_back({std::string(kStorageClassHeader), *current.item.storageClass});
     for (const auto& [name, value] : metadata)
         headers.push_back({std::string(UserMetadata::headerPrefix) + name, value});
     copyObject(key, key, bucket, credentials, false, headers, std::move(stop));
@@ -199,10 +232,16 @@ void S3Client::copyObject(const std::string& from, const std::string& to, const 
     }
     std::vector<HttpHeader> all{{"x-amz-copy-source", S3RequestBuilder::copySource(bucket.bucketName, from, move)}};
     all.insert(all.end(), headers.begin(), headers.end());
-    // A copy can fail after the server has answered 200: the error is then the body.
-    throwIfErrorDocument(asText(send(signedRequest("PUT", singleObjectURL(bucket, to), bucket, credentials, {},
-                                                   std::nullopt, all),
-                                     true, std::move(stop))));
+    try {
+        // A copy can fail after the server has answered 200: the error is then the body.
+        throwIfErrorDocument(asText(send(signedRequest("PUT", singleObjectURL(bucket, to), bucket, credentials, {},
+                                                       std::nullopt, all),
+                                         true, std::move(stop))));
+    } catch (const S3Error& error) {
+        if (!refusesArchivedObject(error)) throw;
+        std::optional<std::string> storageClass = headerValue(headers, kStorageClassHeader);
+        throw ArchivedObjectError(from, storageClass ? std::move(*storageClass) : error.errorCode().value_or(""));
+    }
 }
 
 }  // namespace tarn

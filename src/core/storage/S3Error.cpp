@@ -113,6 +113,8 @@ std::optional<int> S3Error::statusCode() const {
 std::optional<std::string> S3Error::errorCode() const { return xmlField("Code"); }
 std::optional<std::string> S3Error::errorMessage() const { return xmlField("Message"); }
 
+bool S3Error::isNoSuchUpload() const { return errorCode() == std::optional<std::string>("NoSuchUpload"); }
+
 // A plain text search, not an XML parse: error bodies arrive from proxies and
 // gateways too, and a page that is not XML simply has no code.
 std::optional<std::string> S3Error::xmlField(const std::string& name) const {

@@ -42,6 +42,9 @@ public:
     // "Code" and "Message" of the server's XML error body, entity-decoded and trimmed.
     std::optional<std::string> errorCode() const;
     std::optional<std::string> errorMessage() const;
+    // The server no longer knows the multipart upload named in the request: it was
+    // aborted (by this program or another) or completed.
+    bool isNoSuchUpload() const;
 
     // The fixed English description users see where no localised text replaces it.
     const std::string& errorDescription() const { return m_description; }

@@ -102,6 +102,10 @@ std::string completeMultipartUploadURL(const BucketConfig& bucket, std::string_v
     return abortMultipartUploadURL(bucket, key, uploadId);
 }
 
+std::string listPartsURL(const BucketConfig& bucket, std::string_view key, std::string_view uploadId) {
+    return bucketURL(bucket, key, {{"max-parts", "1"}, {"uploadId", std::string(uploadId)}});
+}
+
 std::string copySource(std::string_view bucketName, std::string_view key, bool move) {
     std::string source = "/";
     source.append(bucketName).append("/").append(S3Signer::awsEncodeSegments(key));

@@ -39,6 +39,8 @@ std::string createMultipartUploadURL(const BucketConfig& bucket, std::string_vie
 std::string uploadPartURL(const BucketConfig& bucket, std::string_view key, int partNumber, std::string_view uploadId);
 std::string abortMultipartUploadURL(const BucketConfig& bucket, std::string_view key, std::string_view uploadId);
 std::string completeMultipartUploadURL(const BucketConfig& bucket, std::string_view key, std::string_view uploadId);
+// The first stored part of an upload ("max-parts" 1): whether the upload still exists.
+std::string listPartsURL(const BucketConfig& bucket, std::string_view key, std::string_view uploadId);
 
 // The value of "x-amz-copy-source": "/bucket/encoded-key", with "?move=true" when the
 // server is to move the object rather than copy it.

@@ -158,6 +158,8 @@ void ObjectBrowserView::buildTable()
     });
 
     m_table->onDelete = [this] { requestDelete(); };
+    m_table->onGoToEnd = [this] { goToEnd(); };
+    m_table->onUserMoves = [this] { stopGoingToEnd(); };
     installCommands();
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ObjectBrowserView::selectionChangedByUser);
@@ -188,6 +190,14 @@ void ObjectBrowserView::subscribe()
             reveal(std::string(*key));
         }
     });
+    // Going to the end takes its next step once a page has come or the paging ended.
+    for (auto changed : {&AppState::hasMoreObjectsChanged, &AppState::isLoadingMoreChanged}) {
+        connect(&state, changed, this, [this] {
+            if (m_goingToEnd) {
+                m_listingRefresh->trigger();
+            }
+        });
+    }
     connect(&state, &AppState::statusTextChanged, m_statusRefresh, &ThrottledCall::trigger);
     connect(&state, &AppState::isLoadingChanged, m_statusRefresh, &ThrottledCall::trigger);
     connect(&transfers, &TransferCenter::tasksChanged, m_statusThrottle, &ThrottledCall::trigger);

@@ -84,8 +84,10 @@ public:
     // Builds the rows from the listing and the queue, reloads the table when their
     // signatures changed, sets the placeholder text and mirrors the selection.
     void reloadRows();
-    // Selects exactly the rows whose keys are selected in the state.
-    void syncSelectionFromState();
+    // Selects exactly the rows whose keys are selected in the state. A new selection
+    // also takes the focus row (and the view to it). With `keepFocus` (after rows came
+    // or went) a selection the table already shows leaves both where they are.
+    void syncSelectionFromState(bool keepFocus = false);
     // Scrolls to the row of a key (rebuilding the rows once when it is not there yet)
     // and clears the state's request; selects nothing.
     void reveal(const std::string& key);
@@ -98,6 +100,13 @@ public:
     const std::optional<std::int64_t>& editingSourceSize() const { return m_editingSourceSize; }
     // The key of a row; empty outside the rows.
     std::string rowKey(int row) const;
+    // Ctrl+End, and End while nothing scrolls sideways: the last row. While further
+    // pages of the listing exist, the view stays at the end and has them loaded one
+    // after the other (the status bar says so) until the listing ends, and then
+    // selects the last row. The user moving (a key, a click, the scroll bar) or
+    // another listing ends that, and nothing is selected.
+    void goToEnd();
+    bool isGoingToEnd() const { return m_goingToEnd.has_value(); }
 
     // ---- Header, search and status bar (ObjectBrowserViewBars.cpp) ----
 
@@ -180,6 +189,23 @@ private:
     };
 
     void buildTable();
+    // What the user looks at, by key: the row at the top of the view (none while the
+    // view is at its top, where added rows are simply shown) and the focus row.
+    struct ViewAnchor {
+        std::optional<std::string> topKey;
+        int topOffset = 0;  // pixels of that row above the view's edge
+        std::optional<std::string> focusKey;
+    };
+    ViewAnchor viewAnchor() const;
+    // Puts the rows of the anchor back where they were after rows were added or
+    // rebuilt around them.
+    void restoreAnchor(const ViewAnchor& anchor);
+    // Moves the focus row without scrolling to it.
+    void setFocusRowQuietly(int row);
+    // One step of goToEnd once rows or the paging state changed.
+    void continueToEnd();
+    void stopGoingToEnd();
+    void selectLastRow();
     // The rows of a listing that only grew since the last build, or none (nothing
     // done) when anything else changed; whether rows were added.
     std::optional<bool> extendRows(const BrowserRowInputs& inputs, const std::vector<TaskMark>& tasks);
@@ -228,6 +254,15 @@ private:
         std::vector<TaskMark> tasks;
     };
     std::optional<BuiltListing> m_built;
+
+    // The listing goToEnd goes through to its end.
+    struct EndTarget {
+        std::uint64_t generation = 0;
+        std::string prefix;
+        std::optional<Uuid> bucketID;
+        bool operator==(const EndTarget&) const = default;
+    };
+    std::optional<EndTarget> m_goingToEnd;
 
     QPointer<QMenu> m_contextMenu;
 

@@ -103,10 +103,13 @@ void ObjectBrowserView::refreshStatus()
         dot->update(StatusDotView::Status::error);
         dot->setToolTip(L10n::t(QStringLiteral("transfer_has_failure")));
     } else {
-        dot->update(active || m_state.isLoading() ? StatusDotView::Status::busy : StatusDotView::Status::ready);
+        const bool busy = active || m_state.isLoading() || m_goingToEnd;
+        dot->update(busy ? StatusDotView::Status::busy : StatusDotView::Status::ready);
         dot->setToolTip(m_state.statusText());
     }
     m_statusBar->showProgress(active ? std::optional<double>(transfers.aggregateFraction()) : std::nullopt);
+    const auto loaded = static_cast<qint64>(m_state.objects().size() + m_state.prefixes().size());
+    m_statusBar->showNote(m_goingToEnd ? L10n::t(QStringLiteral("loading_to_end"), loaded) : QString());
 }
 
 void ObjectBrowserView::toggleTransferPanel()

@@ -8,11 +8,14 @@
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
 
+#include <QHeaderView>
 #include <QItemSelection>
 #include <QLabel>
+#include <QScrollBar>
 #include <QScopedValueRollback>
 #include <QTimer>
 
+#include <algorithm>
 #include <unordered_set>
 
 namespace tarn {
@@ -54,6 +57,7 @@ void ObjectBrowserView::reloadRows()
         }
     }
 
+    const ViewAnchor anchor = viewAnchor();
     std::optional<bool> changed = extendRows(inputs, marks);
     if (!changed) {
         std::size_t objectsStart = 0;
@@ -85,9 +89,57 @@ void ObjectBrowserView::reloadRows()
     }
 
     if (*changed) {
+        restoreAnchor(anchor);
         QTimer::singleShot(0, this, &ObjectBrowserView::loadMoreIfNearBottom);
     }
-    syncSelectionFromState();
+    syncSelectionFromState(true);
+    if (m_goingToEnd) {
+        continueToEnd();
+    }
+}
+
+void ObjectBrowserView::goToEnd()
+{
+    m_goingToEnd = EndTarget{m_state.listingGeneration(), m_state.currentPrefix(), m_state.selectedBucketID()};
+    continueToEnd();
+}
+
+void ObjectBrowserView::continueToEnd()
+{
+    const EndTarget shown{m_state.listingGeneration(), m_state.currentPrefix(), m_state.selectedBucketID()};
+    if (!m_goingToEnd || *m_goingToEnd != shown) {
+        stopGoingToEnd();
+        return;
+    }
+    m_table->scrollToBottom();
+    if (!m_state.hasMoreObjects() && !m_state.isLoadingMore()) {
+        stopGoingToEnd();
+        selectLastRow();
+        return;
+    }
+    // One page at a time; the next is asked for once this one's rows are in.
+    m_state.loadMoreObjects();
+    refreshStatus();
+}
+
+void ObjectBrowserView::stopGoingToEnd()
+{
+    if (m_goingToEnd) {
+        m_goingToEnd.reset();
+        refreshStatus();
+    }
+}
+
+void ObjectBrowserView::selectLastRow()
+{
+    const int last = m_model->rowCount() - 1;
+    if (last < 0) {
+        return;
+    }
+    // As the user's own choice: the state follows through the selection signal.
+    m_table->selectionModel()->setCurrentIndex(m_model->index(last, 0),
+                                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_table->scrollToBottom();
 }
 
 std::optional<bool> ObjectBrowserView::extendRows(const BrowserRowInputs& inputs,
@@ -120,11 +172,59 @@ std::string ObjectBrowserView::rowKey(int row) const
     return m_model->key(row);
 }
 
-void ObjectBrowserView::syncSelectionFromState()
+ObjectBrowserView::ViewAnchor ObjectBrowserView::viewAnchor() const
+{
+    ViewAnchor anchor;
+    if (m_table->verticalScrollBar()->value() > 0) {
+        if (const int top = m_table->rowAt(0); top >= 0) {
+            anchor.topKey = m_model->key(top);
+            anchor.topOffset = -m_table->rowViewportPosition(top);
+        }
+    }
+    if (const QModelIndex focus = m_table->currentIndex(); focus.isValid()) {
+        anchor.focusKey = m_model->key(focus.row());
+    }
+    return anchor;
+}
+
+void ObjectBrowserView::restoreAnchor(const ViewAnchor& anchor)
+{
+    // A rebuild of the whole list loses the focus row; added rows only move it.
+    if (anchor.focusKey && !m_table->currentIndex().isValid()) {
+        if (const std::optional<int> row = m_model->findRow(*anchor.focusKey)) {
+            setFocusRowQuietly(*row);
+        }
+    }
+    if (!anchor.topKey) {
+        return;
+    }
+    const int top = m_table->rowAt(0);
+    if (top >= 0 && m_model->key(top) == *anchor.topKey && -m_table->rowViewportPosition(top) == anchor.topOffset) {
+        return;  // rows came below the view only
+    }
+    const std::optional<int> row = m_model->findRow(*anchor.topKey);
+    if (!row) {
+        return;
+    }
+    // The scroll range follows the new rows only once the table is laid out again.
+    m_table->doItemsLayout();
+    m_table->verticalScrollBar()->setValue(m_table->verticalHeader()->sectionPosition(*row) + anchor.topOffset);
+}
+
+void ObjectBrowserView::setFocusRowQuietly(int row)
+{
+    const bool autoScroll = m_table->hasAutoScroll();
+    m_table->setAutoScroll(false);
+    m_table->selectionModel()->setCurrentIndex(m_model->index(row, 0), QItemSelectionModel::NoUpdate);
+    m_table->setAutoScroll(autoScroll);
+}
+
+void ObjectBrowserView::syncSelectionFromState(bool keepFocus)
 {
     const KeySet& keys = m_state.selectedObjectKeys();
     const std::vector<BrowserRow>& rows = m_model->rows();
     QItemSelection selection;
+    std::vector<int> selectedRows;
     if (!keys.empty()) {
         // The selected keys' hashes find their rows without a string per row; a
         // matching hash is then confirmed on the key itself.
@@ -146,6 +246,9 @@ void ObjectBrowserView::syncSelectionFromState()
             const BrowserRow& row = rows[i];
             const bool selected =
                 hashes.contains(row.keyHash) && keys.contains(BrowserRowBuilder::key(row, listing));
+            if (selected) {
+                selectedRows.push_back(static_cast<int>(i));
+            }
             if (selected && runStart < 0) {
                 runStart = static_cast<int>(i);
             } else if (!selected) {
@@ -159,10 +262,31 @@ void ObjectBrowserView::syncSelectionFromState()
     if (selection.isEmpty() && !model->hasSelection()) {
         return;
     }
+    // The rows the table shows selected already (after a page came, the same ones).
+    bool shownAlready = false;
+    if (keepFocus) {
+        std::vector<int> shown;
+        for (const QModelIndex& index : model->selectedRows()) {
+            shown.push_back(index.row());
+        }
+        std::sort(shown.begin(), shown.end());
+        shownAlready = shown == selectedRows;
+    }
     const QScopedValueRollback guard(m_isSyncingSelection, true);
     model->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    if (!selection.isEmpty() && !model->isSelected(model->currentIndex())) {
-        // Keyboard navigation goes on from the selection.
+    if (selection.isEmpty()) {
+        return;
+    }
+    if (shownAlready) {
+        // The same selection synced again keeps the focus row where the user left it,
+        // selected or not: moving it would scroll the view back with every page.
+        if (!model->currentIndex().isValid()) {
+            setFocusRowQuietly(selectedRows.front());
+        }
+        return;
+    }
+    // Keyboard navigation goes on from a new selection.
+    if (!model->isSelected(model->currentIndex())) {
         model->setCurrentIndex(selection.first().topLeft(), QItemSelectionModel::NoUpdate);
     }
 }

@@ -5,9 +5,31 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScrollBar>
 
 namespace tarn {
+
+namespace {
+
+// A modifier pressed on its way to a shortcut (Ctrl before End) moves nothing.
+bool isModifierKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Control:
+    case Qt::Key_Shift:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
 
 ObjectTableView::ObjectTableView(QWidget* parent)
     : QTableView(parent)
@@ -41,6 +63,9 @@ ObjectTableView::ObjectTableView(QWidget* parent)
         static TarnStyle* const overlayStyle = new TarnStyle();  // lives as long as the program
         verticalScrollBar()->setStyle(overlayStyle);
     }
+    // Dragging, clicking or wheeling the scroll bar; the view's own scrolling sets its
+    // value, which is no action.
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] { run(onUserMoves); });
 }
 
 void ObjectTableView::copy()
@@ -65,6 +90,15 @@ void ObjectTableView::keyPressEvent(QKeyEvent* event)
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     const bool control = modifiers.testFlag(Qt::ControlModifier);
     const int key = event->key();
+    if (key == Qt::Key_End && (modifiers == Qt::ControlModifier ||
+                               (modifiers == Qt::NoModifier && horizontalScrollBar()->maximum() == 0))) {
+        run(onGoToEnd);
+        event->accept();
+        return;
+    }
+    if (!isModifierKey(key)) {
+        run(onUserMoves);
+    }
     if (control) {
         const bool shift = modifiers.testFlag(Qt::ShiftModifier);
         if (key == Qt::Key_Backspace || key == Qt::Key_Delete) {
@@ -87,6 +121,12 @@ void ObjectTableView::keyPressEvent(QKeyEvent* event)
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+void ObjectTableView::mousePressEvent(QMouseEvent* event)
+{
+    run(onUserMoves);
+    QTableView::mousePressEvent(event);
 }
 
 bool ObjectTableView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)

@@ -10,8 +10,15 @@ namespace tarn {
 // pane's surface, with the browser's keys. Ctrl stands where another desktop has
 // Command: Delete, Ctrl+Delete and Ctrl+Backspace ask to delete the selection,
 // Ctrl+C copies, Ctrl+V pastes (the exact lower-case letters: Ctrl+Shift+V is no
-// paste), Return or Enter without Ctrl renames in place; everything else is the
-// table's own navigation. A key of these is taken even while its command is unset.
+// paste), Return or Enter without Ctrl renames in place; Ctrl+End goes to the end of
+// the listing, and so does End while there is nothing to scroll sideways (the
+// table's own End only moves to the last column, which whole rows do not show);
+// everything else is the table's own navigation. A key of these is taken even while
+// its command is unset.
+//
+// Every other key, a click on the rows and a move of the scroll bar by the user are
+// reported through onUserMoves first: the view stops what it was doing on its own
+// (going on to the end of the listing).
 //
 // No cell is edited by a click or a key of the table itself: only an inline-rename
 // session (allowsNameEditing) may open an editor. Rows are dragged out through
@@ -31,6 +38,8 @@ public:
     std::function<void()> onEnter;
     // A drag of the selected rows begins.
     std::function<void()> onStartDrag;
+    std::function<void()> onGoToEnd;
+    std::function<void()> onUserMoves;
 
     bool allowsNameEditing() const { return m_allowsNameEditing; }
     void setAllowsNameEditing(bool allows) { m_allowsNameEditing = allows; }
@@ -42,6 +51,7 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
 
