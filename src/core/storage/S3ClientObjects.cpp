@@ -161,6 +161,7 @@ void S3Client::moveObject(const ObjectItem& from, const std::string& to, const B
     // source goes only once its copy is known to exist. A copy stopped on its way may
     // have been made all the same, and the object would stay twice: once asked for,
     // the copy and the delete are not stopped.
+    if (stop.stop_requested()) throw CancelledError();
     std::vector<HttpHeader> headers;
     const std::optional<std::string> kept =
         from.storageClass ? from.storageClass : storageClass(from.key, bucket, credentials, stop);
