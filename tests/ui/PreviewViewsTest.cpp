@@ -244,6 +244,12 @@ TEST_F(PreviewViewsTest, ImagesFitZoomAndAnimate)
     EXPECT_EQ(animated->movie()->state(), QMovie::Running);
     const QRgb first = animated->shownImage().pixel(0, 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return animated->shownImage().pixel(0, 0) != first; }, 2000));
+    // Nobody sees it while its pane is hidden: it waits.
+    m_pane->hide();
+    EXPECT_EQ(animated->movie()->state(), QMovie::Paused);
+    m_pane->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pane.get()));
+    EXPECT_EQ(animated->movie()->state(), QMovie::Running);
     animated->stopMedia();
     EXPECT_EQ(animated->movie()->state(), QMovie::NotRunning);
 

@@ -5,6 +5,7 @@
 #include "ui/preview/ImageCanvas.h"
 #include "ui/preview/ImageZoomBar.h"
 #include "ui/preview/PreviewPages.h"
+#include "ui/theme/OnScreenWatcher.h"
 #include "ui/views/OverlayScrollView.h"
 
 #include <QMouseEvent>
@@ -71,6 +72,14 @@ void ImagePreview::present(const DecodedImage& decoded, const QString& path)
         }
         connect(m_movie, &QMovie::frameChanged, this, [this] { m_canvas->setImage(m_movie->currentImage()); });
         m_movie->start();
+        // An animation nobody sees would wake the program at every frame.
+        auto* watcher = new OnScreenWatcher(m_canvas);
+        connect(watcher, &OnScreenWatcher::onScreenChanged, m_movie, [movie = m_movie](bool onScreen) {
+            if (movie->state() != QMovie::NotRunning) {
+                movie->setPaused(!onScreen);
+            }
+        });
+        m_movie->setPaused(!watcher->isOnScreen());
     }
     m_pages->showContent();
     m_canvas->setVisibleSize(m_scroll->viewport()->size());

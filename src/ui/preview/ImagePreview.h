@@ -18,8 +18,8 @@ class PreviewPages;
 // An image, decoded off the interface thread (upright, at most 4,096 pixels on its
 // longer side), fitted to the view and zoomable from 1 to 8 times: with the pill in
 // the corner, Ctrl and the wheel, a pinch, or a double click; dragging pans a zoomed
-// image. Animated images play. An image no decoder of this machine can read shows
-// the "unsupported" text.
+// image. Animated images play while they can be seen. An image no decoder of this
+// machine can read shows the "unsupported" text.
 class ImagePreview : public QWidget, public StoppablePreview {
     Q_OBJECT
 
