@@ -1,8 +1,14 @@
 #pragma once
 
+#include "TestEnvironment.h"
+
+#include <benchmark/benchmark.h>
+
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace tarn {
 class S3Client;
@@ -12,6 +18,20 @@ struct S3Credentials;
 
 // What the storage benchmarks measure, and the files they move.
 namespace tarn::bench {
+
+// Ends a benchmark that cannot measure here because a service it needs is missing
+// (no test server, no keyring): the program reports it as skipped, not failed.
+// Anything else that stops a benchmark is an error (state.SkipWithError), and the
+// program then exits with a failure.
+void skip(benchmark::State& state, std::string_view reason);
+// The reason of a run ended by skip(); none for an error.
+std::optional<std::string> skipReason(std::string_view errorMessage);
+
+// The test server (TARN_TEST_S3_ENDPOINT), or none after skipping the benchmark.
+std::optional<test::S3TestServer> serverOrSkip(benchmark::State& state);
+// Whether a keyring serves the session (as scripts/lib/with-keyring provides); false
+// after skipping the benchmark.
+bool keyringOrSkip(benchmark::State& state);
 
 // CPU time of the whole process (all threads, user and kernel) so far, in seconds.
 double processCpuSeconds();
@@ -25,6 +45,13 @@ void resetPeakMemory();
 
 // The process's peak resident memory in MiB (VmHWM).
 double peakMemoryMiB();
+// The process's resident memory now, in MiB (VmRSS).
+double currentMemoryMiB();
+
+// The most a multipart upload of `concurrency` part threads may bring the process's
+// resident memory to from `baseMiB`: a piece per part thread, and room for the
+// threads, their connections and buffers.
+double multipartBudgetMiB(double baseMiB, int concurrency);
 
 // One file through the core's multipart path at the program's default part size and
 // parallelism, as the queue would send it: create, parts, complete.
