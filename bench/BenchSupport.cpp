@@ -5,6 +5,10 @@
 #include "core/storage/MultipartUploader.h"
 #include "core/storage/S3Client.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -46,6 +50,18 @@ bool keyringOrSkip(benchmark::State& state) {
     if (keyring != nullptr && *keyring != '\0') return true;
     skip(state, "TARN_TEST_KEYRING is not set; run under scripts/lib/with-keyring to measure");
     return false;
+}
+
+bool waitInEventLoop(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    // The timer only makes sure the limit is looked at now and then.
+    QTimer look;
+    look.start(250);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
 }
 
 double processCpuSeconds() {

@@ -4,8 +4,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +34,11 @@ std::optional<test::S3TestServer> serverOrSkip(benchmark::State& state);
 // Whether a keyring serves the session (as scripts/lib/with-keyring provides); false
 // after skipping the benchmark.
 bool keyringOrSkip(benchmark::State& state);
+
+// Runs the event loop, sleeping in it between events, until `done` holds after one;
+// false once `limit` has passed. No timer wakes the program more than a few times a
+// second meanwhile, so that waiting costs next to nothing of what a benchmark measures.
+bool waitInEventLoop(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 // CPU time of the whole process (all threads, user and kernel) so far, in seconds.
 double processCpuSeconds();

@@ -1,5 +1,6 @@
 #include "BenchSupport.h"
 #include "FixedSecretStore.h"
+#include "ScratchFolder.h"
 #include "S3TestBuckets.h"
 #include "TestEnvironment.h"
 
@@ -45,27 +46,6 @@ constexpr auto kIdleSpan = 10s;
 // usage count, fades, the throttled refreshes).
 constexpr auto kSettleSpan = 2s;
 const std::string kAudioKey = "tone.wav";
-
-// A folder of its own in the temporary folder, removed with the object.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tarn-bench-idle-XXXXXX").native();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a scratch folder");
-        m_path = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 // Sets an environment variable for as long as it lives.
 class ScopedVariable {
@@ -116,16 +96,9 @@ std::string toneWav() {
     return wav;
 }
 
-// Runs the event loop until `done` holds or the limit has passed; false then.
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-    QTimer tick;
-    tick.start(20);
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
+// Runs the event loop until `done` holds; false when it did not within 20 s.
+bool waitUntil(const std::function<bool()>& done) {
+    return tarn::bench::waitInEventLoop(done, 20s);
 }
 
 // Runs the event loop, as the program does, for `span`.
@@ -247,7 +220,7 @@ public:
     }
 
 private:
-    ScratchFolder m_folder;
+    tarn::bench::ScratchFolder m_folder{"idle"};
     tarn::BucketConfig m_bucket;
     ScopedVariable m_configHome;
     ScopedVariable m_cacheHome;

@@ -1,4 +1,5 @@
 #include "BenchSupport.h"
+#include "ScratchFolder.h"
 #include "S3TestBuckets.h"
 #include "TestEnvironment.h"
 
@@ -52,27 +53,6 @@ std::optional<tarn::test::S3TestServer> serverForUploads(benchmark::State& state
     return server;
 }
 
-// A folder of its own in the temporary folder, removed with the object.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tarn-bench-XXXXXX").native();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a scratch folder");
-        m_path = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
-
 // A state as the program has it, with a configuration file of its own, the account
 // of the test server with its secret in the keyring, and the bucket shown.
 class UploadingState {
@@ -120,21 +100,12 @@ public:
     }
 
 private:
-    // Sleeps in the event loop between looks; the timer only makes sure of a look
-    // now and then (processEvents with a time limit would spin instead of wait).
     static bool waitUntil(const std::function<bool()>& done) {
-        QTimer tick;
-        tick.start(20);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        }
-        return true;
+        return tarn::bench::waitInEventLoop(done, std::chrono::minutes(5));
     }
 
     tarn::BucketConfig m_serverBucket;
-    ScratchFolder m_folder;
+    tarn::bench::ScratchFolder m_folder{"upload"};
     tarn::ConfigStore m_configStore;
     tarn::KeychainSecretStore m_secretStore;
     tarn::S3Client m_client;
@@ -210,7 +181,7 @@ std::optional<double> awsCliCpuSeconds(const tarn::test::S3TestServer& server, c
 void BM_UploadFolder1000(benchmark::State& state) {
     const std::optional<tarn::test::S3TestServer> server = serverForUploads(state);
     if (!server) return;
-    const ScratchFolder scratch;
+    const tarn::bench::ScratchFolder scratch("upload");
     const fs::path folder = scratch.path() / "photos";
     fs::create_directories(folder);
     const std::string content(static_cast<std::size_t>(kSmallFileSize), 'p');
