@@ -1,15 +1,15 @@
+#include "BenchApplication.h"
 #include "BenchSupport.h"
+#include "FixedSecretStore.h"
 #include "S3TestBuckets.h"
 #include "TestEnvironment.h"
 
 #include "app/state/AppState.h"
 #include "core/config/ConfigStore.h"
-#include "core/config/KeychainSecretStore.h"
 #include "core/storage/HttpExchange.h"
 #include "core/storage/S3ListParser.h"
 #include "core/storage/S3RequestBuilder.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -31,86 +31,6 @@ constexpr int kFolderSize = 100000;
 const std::string kFolder = "folder/";
 // A fixed name: a later run against the same server finds the folder filled.
 const std::string kBucketName = "tarn-bench-app-folder-100k";
-
-// Measures the main thread's share of the work: every event it handles is one step,
-// timed in the thread's CPU time (waiting for the network costs nothing, and time
-// the machine gave to other programs is not ours). The longest step in wall time is
-// kept too: on a quiet machine it is what a user would see as a frozen window.
-class TimedApplication : public QCoreApplication {
-public:
-    using QCoreApplication::QCoreApplication;
-
-    bool notify(QObject* receiver, QEvent* event) override {
-        if (!m_measuring || m_depth > 0) return QCoreApplication::notify(receiver, event);
-        Step step(*this);
-        return QCoreApplication::notify(receiver, event);
-    }
-
-    // Work the benchmark starts itself, outside an event.
-    template <class F>
-    void measure(F&& work) {
-        Step step(*this);
-        work();
-    }
-
-    void start() {
-        m_measuring = true;
-        m_cpuSeconds = 0;
-        m_maxStepSeconds = 0;
-        m_maxStepWallSeconds = 0;
-    }
-    void stop() { m_measuring = false; }
-    double cpuSeconds() const { return m_cpuSeconds; }
-    double maxStepSeconds() const { return m_maxStepSeconds; }
-    double maxStepWallSeconds() const { return m_maxStepWallSeconds; }
-
-private:
-    struct Step {
-        explicit Step(TimedApplication& app)
-            : app(app), cpu(tarn::bench::threadCpuSeconds()), wall(std::chrono::steady_clock::now()) {
-            ++app.m_depth;
-        }
-        ~Step() {
-            --app.m_depth;
-            const double seconds = tarn::bench::threadCpuSeconds() - cpu;
-            const double wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
-            app.m_cpuSeconds += seconds;
-            app.m_maxStepSeconds = std::max(app.m_maxStepSeconds, seconds);
-            app.m_maxStepWallSeconds = std::max(app.m_maxStepWallSeconds, wallSeconds);
-        }
-        TimedApplication& app;
-        double cpu;
-        std::chrono::steady_clock::time_point wall;
-    };
-
-    bool m_measuring = false;
-    int m_depth = 0;
-    double m_cpuSeconds = 0;
-    double m_maxStepSeconds = 0;
-    double m_maxStepWallSeconds = 0;
-};
-
-// The program's one application object, made by the first benchmark that needs it;
-// none when another kind was made first.
-TimedApplication* timedApplication() {
-    static int argc = 1;
-    static char name[] = "tarn-bench";
-    static char* argv[] = {name, nullptr};
-    if (QCoreApplication::instance() == nullptr) new TimedApplication(argc, argv);
-    return dynamic_cast<TimedApplication*>(QCoreApplication::instance());
-}
-
-// The test server's secret for every account: the benchmark needs no keyring.
-class FixedSecretStore : public tarn::KeychainSecretStore {
-public:
-    explicit FixedSecretStore(std::string secret)
-        : KeychainSecretStore("app.TarnManager.bench"), m_secret(std::move(secret)) {}
-    std::optional<std::string> secret(const std::string&) const override { return m_secret; }
-    using KeychainSecretStore::secret;
-
-private:
-    std::string m_secret;
-};
 
 tarn::BucketConfig benchBucket(const tarn::test::S3TestServer& server) {
     tarn::BucketConfig bucket;
@@ -187,16 +107,9 @@ double parseSeconds(const std::vector<std::string>& pages) {
 // covers publishing the first page and merging every further one; the parsing of
 // the same pages happens on the application's thread pool.
 void BM_AppLoadFolder100k(benchmark::State& state) {
-    const auto server = tarn::test::s3TestServer();
-    if (!server) {
-        state.SkipWithError("TARN_TEST_S3_ENDPOINT is not set; start an S3 server (as scripts/test does) to measure");
-        return;
-    }
-    TimedApplication* application = timedApplication();
-    if (application == nullptr) {
-        state.SkipWithError("another benchmark made a plain QCoreApplication first");
-        return;
-    }
+    const auto server = tarn::bench::serverOrSkip(state);
+    if (!server) return;
+    tarn::bench::BenchApplication& application = tarn::bench::BenchApplication::instance();
     const tarn::BucketConfig& bucket = filledBucket(*server);
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tarn-bench-app";
     std::filesystem::create_directories(folder);
@@ -217,7 +130,7 @@ void BM_AppLoadFolder100k(benchmark::State& state) {
     bool complete = true;
     for (auto _ : state) {
         tarn::ConfigStore configStore(folder / "config.json");
-        FixedSecretStore secrets(server->secretKey);
+        tarn::bench::FixedSecretStore secrets(server->secretKey);
         tarn::S3Client client;
         tarn::AppState app(configStore, secrets, client);
         tarn::AppConfig config = app.config();
@@ -226,8 +139,8 @@ void BM_AppLoadFolder100k(benchmark::State& state) {
         const tarn::Uuid bucketID = app.allBuckets().front().id;
 
         const auto wallStart = std::chrono::steady_clock::now();
-        application->start();
-        application->measure([&] { app.switchBucket(bucketID, kFolder); });
+        application.startMeasuring();
+        application.measure([&] { app.switchBucket(bucketID, kFolder); });
 
         QEventLoop loop;
         const auto next = [&] {
@@ -245,11 +158,11 @@ void BM_AppLoadFolder100k(benchmark::State& state) {
             loop.quit();
         });
         loop.exec();
-        application->stop();
+        application.stopMeasuring();
         wallSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-        mainSeconds += application->cpuSeconds();
-        maxStepSeconds = std::max(maxStepSeconds, application->maxStepSeconds());
-        maxStepWallSeconds = std::max(maxStepWallSeconds, application->maxStepWallSeconds());
+        mainSeconds += application.cpuSeconds();
+        maxStepSeconds = std::max(maxStepSeconds, application.maxStepSeconds());
+        maxStepWallSeconds = std::max(maxStepWallSeconds, application.maxStepWallSeconds());
         if (app.objects().size() != kFolderSize) complete = false;
     }
     std::filesystem::remove_all(folder);

@@ -5,10 +5,15 @@
 #include "core/storage/MultipartUploader.h"
 #include "core/storage/S3Client.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <random>
@@ -21,7 +26,44 @@ namespace {
 
 constexpr std::int64_t kBlockBytes = 1024 * 1024;
 
+// What the error message of a skipped run begins with; the reason follows.
+constexpr std::string_view kSkipMark = "[skip] ";
+
 }  // namespace
+
+void skip(benchmark::State& state, std::string_view reason) {
+    state.SkipWithError((std::string(kSkipMark) + std::string(reason)).c_str());
+}
+
+std::optional<std::string> skipReason(std::string_view errorMessage) {
+    if (!errorMessage.starts_with(kSkipMark)) return std::nullopt;
+    return std::string(errorMessage.substr(kSkipMark.size()));
+}
+
+std::optional<test::S3TestServer> serverOrSkip(benchmark::State& state) {
+    std::optional<test::S3TestServer> server = test::s3TestServer();
+    if (!server) skip(state, "TARN_TEST_S3_ENDPOINT is not set; start an S3 server (as scripts/test does) to measure");
+    return server;
+}
+
+bool keyringOrSkip(benchmark::State& state) {
+    const char* keyring = std::getenv("TARN_TEST_KEYRING");
+    if (keyring != nullptr && *keyring != '\0') return true;
+    skip(state, "TARN_TEST_KEYRING is not set; run under scripts/lib/with-keyring to measure");
+    return false;
+}
+
+bool waitInEventLoop(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    // The timer only makes sure the limit is looked at now and then.
+    QTimer look;
+    look.start(250);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
 
 double processCpuSeconds() {
     rusage usage{};
@@ -68,15 +110,38 @@ void resetPeakMemory() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-double peakMemoryMiB() {
+namespace {
+
+// A "Name:   1234 kB" line of /proc/self/status, in MiB; none when it is missing.
+std::optional<double> statusMiB(std::string_view name) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.starts_with("VmHWM:")) return std::stod(line.substr(6)) / 1024.0;
+        if (line.starts_with(name) && line.size() > name.size() && line[name.size()] == ':') {
+            return std::stod(line.substr(name.size() + 1)) / 1024.0;
+        }
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+double peakMemoryMiB() {
+    if (const std::optional<double> peak = statusMiB("VmHWM")) return *peak;
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+double currentMemoryMiB() {
+    return statusMiB("VmRSS").value_or(0);
+}
+
+double multipartBudgetMiB(double baseMiB, int concurrency) {
+    constexpr double kRoomMiB = 16;
+    const double pieces = static_cast<double>(concurrency) *
+                          static_cast<double>(MultipartUploader::pieceSize) / static_cast<double>(kBlockBytes);
+    return baseMiB + pieces + kRoomMiB;
 }
 
 void uploadInParts(S3Client& client, const BucketConfig& bucket, const S3Credentials& credentials,

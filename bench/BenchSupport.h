@@ -1,11 +1,19 @@
 #pragma once
 
+#include "TestEnvironment.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
 #include <QElapsedTimer>
 #include <QTimer>
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace tarn {
 class S3Client;
@@ -15,6 +23,25 @@ struct S3Credentials;
 
 // What the storage benchmarks measure, and the files they move.
 namespace tarn::bench {
+
+// Ends a benchmark that cannot measure here because a service it needs is missing
+// (no test server, no keyring): the program reports it as skipped, not failed.
+// Anything else that stops a benchmark is an error (state.SkipWithError), and the
+// program then exits with a failure.
+void skip(benchmark::State& state, std::string_view reason);
+// The reason of a run ended by skip(); none for an error.
+std::optional<std::string> skipReason(std::string_view errorMessage);
+
+// The test server (TARN_TEST_S3_ENDPOINT), or none after skipping the benchmark.
+std::optional<test::S3TestServer> serverOrSkip(benchmark::State& state);
+// Whether a keyring serves the session (as scripts/lib/with-keyring provides); false
+// after skipping the benchmark.
+bool keyringOrSkip(benchmark::State& state);
+
+// Runs the event loop, sleeping in it between events, until `done` holds after one;
+// false once `limit` has passed. No timer wakes the program more than a few times a
+// second meanwhile, so that waiting costs next to nothing of what a benchmark measures.
+bool waitInEventLoop(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 // CPU time of the whole process (all threads, user and kernel) so far, in seconds.
 double processCpuSeconds();
@@ -28,6 +55,13 @@ void resetPeakMemory();
 
 // The process's peak resident memory in MiB (VmHWM).
 double peakMemoryMiB();
+// The process's resident memory now, in MiB (VmRSS).
+double currentMemoryMiB();
+
+// The most a multipart upload of `concurrency` part threads may bring the process's
+// resident memory to from `baseMiB`: a piece per part thread, and room for the
+// threads, their connections and buffers.
+double multipartBudgetMiB(double baseMiB, int concurrency);
 
 // How long the main thread's event loop is held up while it runs: a precise timer
 // ticks every few milliseconds, and the longest gap between two ticks is the longest

@@ -29,11 +29,8 @@ constexpr const char* kKey = "bench/download-256MiB.bin";
 // CPU time and peak memory are what the program controls (the object must never be
 // held in memory); the wall time includes the server's.
 void BM_Download256MiB(benchmark::State& state) {
-    const auto server = tarn::test::s3TestServer();
-    if (!server) {
-        state.SkipWithError("TARN_TEST_S3_ENDPOINT is not set; start an S3 server (as scripts/test does) to measure");
-        return;
-    }
+    const auto server = tarn::bench::serverOrSkip(state);
+    if (!server) return;
     const tarn::BucketConfig bucket = tarn::test::createBucket(*server, "bench-download");
     const tarn::S3Credentials credentials = tarn::test::credentialsOf(*server);
     tarn::S3Client client;

@@ -32,11 +32,8 @@ const tarn::BucketConfig& folderBucket(const tarn::test::S3TestServer& server) {
 // The client's CPU time is the part the program controls; the wall time includes
 // the server's.
 void BM_ListFolder10000(benchmark::State& state) {
-    const auto server = tarn::test::s3TestServer();
-    if (!server) {
-        state.SkipWithError("TARN_TEST_S3_ENDPOINT is not set; start an S3 server (as scripts/test does) to measure");
-        return;
-    }
+    const auto server = tarn::bench::serverOrSkip(state);
+    if (!server) return;
     const tarn::BucketConfig& bucket = folderBucket(*server);
     const tarn::S3Credentials credentials = tarn::test::credentialsOf(*server);
     tarn::S3Client client;

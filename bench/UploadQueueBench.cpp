@@ -1,4 +1,5 @@
 #include "BenchSupport.h"
+#include "ScratchFolder.h"
 #include "S3TestBuckets.h"
 #include "TestEnvironment.h"
 
@@ -44,53 +45,13 @@ constexpr std::int64_t kSmallFileSize = 64 * 1024;
 constexpr std::int64_t kMiB = tarn::MultipartPlan::kMiB;
 constexpr std::int64_t kLargeFileSize = 256 * kMiB;
 
-// The state runs its operations on an event loop, as in the program.
-void ensureApplication() {
-    static int argc = 1;
-    static char name[] = "tarn-bench";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* application =
-        QCoreApplication::instance() != nullptr ? nullptr : new QCoreApplication(argc, argv);
-    static_cast<void>(application);
-}
-
 // The test server, when it and a keyring for the account's secret are there (the
 // state reads secrets from the keyring only); else the benchmark is skipped.
 std::optional<tarn::test::S3TestServer> serverForUploads(benchmark::State& state) {
-    std::optional<tarn::test::S3TestServer> server = tarn::test::s3TestServer();
-    if (!server) {
-        state.SkipWithError("TARN_TEST_S3_ENDPOINT is not set; start an S3 server (as scripts/test does) to measure");
-        return std::nullopt;
-    }
-    const char* keyring = std::getenv("TARN_TEST_KEYRING");
-    if (keyring == nullptr || *keyring == '\0') {
-        state.SkipWithError("TARN_TEST_KEYRING is not set; run under scripts/lib/with-keyring to measure");
-        return std::nullopt;
-    }
-    ensureApplication();
+    std::optional<tarn::test::S3TestServer> server = tarn::bench::serverOrSkip(state);
+    if (!server || !tarn::bench::keyringOrSkip(state)) return std::nullopt;
     return server;
 }
-
-// A folder of its own in the temporary folder, removed with the object.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tarn-bench-XXXXXX").native();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a scratch folder");
-        m_path = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 // A state as the program has it, with a configuration file of its own, the account
 // of the test server with its secret in the keyring, and the bucket shown.
@@ -139,21 +100,12 @@ public:
     }
 
 private:
-    // Sleeps in the event loop between looks; the timer only makes sure of a look
-    // now and then (processEvents with a time limit would spin instead of wait).
     static bool waitUntil(const std::function<bool()>& done) {
-        QTimer tick;
-        tick.start(20);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        }
-        return true;
+        return tarn::bench::waitInEventLoop(done, std::chrono::minutes(5));
     }
 
     tarn::BucketConfig m_serverBucket;
-    ScratchFolder m_folder;
+    tarn::bench::ScratchFolder m_folder{"upload"};
     tarn::ConfigStore m_configStore;
     tarn::KeychainSecretStore m_secretStore;
     tarn::S3Client m_client;
@@ -229,7 +181,7 @@ std::optional<double> awsCliCpuSeconds(const tarn::test::S3TestServer& server, c
 void BM_UploadFolder1000(benchmark::State& state) {
     const std::optional<tarn::test::S3TestServer> server = serverForUploads(state);
     if (!server) return;
-    const ScratchFolder scratch;
+    const tarn::bench::ScratchFolder scratch("upload");
     const fs::path folder = scratch.path() / "photos";
     fs::create_directories(folder);
     const std::string content(static_cast<std::size_t>(kSmallFileSize), 'p');
@@ -291,8 +243,12 @@ void BM_UploadRunner256MiB(benchmark::State& state) {
         double cpu = 0;
         double peak = 0;
     };
-    const auto measure = [](const std::function<bool()>& upload) -> std::optional<Cost> {
+    // The least the process held when an upload began: memory the C library keeps
+    // after one upload is not the next one's.
+    double base = std::numeric_limits<double>::infinity();
+    const auto measure = [&base](const std::function<bool()>& upload) -> std::optional<Cost> {
         resetPeakMemory();
+        base = std::min(base, tarn::bench::currentMemoryMiB());
         const double start = processCpuSeconds();
         if (!upload()) return std::nullopt;
         return Cost{processCpuSeconds() - start, peakMemoryMiB()};
@@ -341,7 +297,7 @@ void BM_UploadRunner256MiB(benchmark::State& state) {
     state.counters["runner_overhead"] = runnerLeast / coreLeast;
     state.counters["peak_rss_mib"] = peak;
     state.counters["core_peak_rss_mib"] = corePeak;
-    state.counters["budget_mib"] = static_cast<double>(plan.concurrency * plan.partSize / kMiB + 32);
+    state.counters["budget_mib"] = tarn::bench::multipartBudgetMiB(base, plan.concurrency);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kLargeFileSize);
 }
 BENCHMARK(BM_UploadRunner256MiB)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(6);

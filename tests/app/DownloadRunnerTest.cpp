@@ -6,7 +6,9 @@
 #include "integration/FaultProxy.h"
 #include "integration/S3TestBuckets.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gmock/gmock.h>
 
@@ -177,6 +179,34 @@ TEST_F(DownloadRunnerTest, ADownloadThatFailsHalfWayLeavesTheOldFileByteForByte)
     EXPECT_EQ(ended.state, TransferState::succeeded);
     EXPECT_EQ(readFile(chosen / "big.bin"), content);
     EXPECT_EQ(ended.bytesDone, static_cast<std::int64_t>(content.size()));
+}
+
+TEST_F(DownloadRunnerTest, AFastDownloadChangesItsTaskAFewTimesASecondAndEndsAtItsSize) {
+    // Each piece received used to reach the task, waking the main thread and every view
+    // of the queue thousands of times a second.
+    const BucketConfig made = test::createBucket(*m_server, "fast");
+    const std::string content = randomBytes(32 * 1024 * 1024, 5);
+    test::putObjects(*m_server, made, {"big.bin"}, content);
+    const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
+    const fs::path chosen = m_local.path() / "chosen";
+    fs::create_directories(chosen);
+    QSignalSpy updates(&m_app->transfers(), &TransferCenter::taskUpdated);
+
+    QElapsedTimer clock;
+    clock.start();
+    const TransferTask ended = runQueued(downloadTask(bucket, "big.bin", chosen / "big.bin", false,
+                                                      static_cast<std::int64_t>(content.size())));
+    const qint64 elapsed = clock.elapsed();
+    ASSERT_EQ(ended.state, TransferState::succeeded);
+    EXPECT_EQ(ended.bytesDone, static_cast<std::int64_t>(content.size()));
+    EXPECT_EQ(ended.speed, 0);
+    // One change per interval while the bytes flow, and a few for starting and ending.
+    EXPECT_LE(updates.count(), elapsed / TransferCenter::progressInterval.count() + 12) << elapsed << " ms";
+
+    // Nothing late moves the finished task.
+    QTest::qWait(static_cast<int>(3 * TransferCenter::progressInterval.count()));
+    EXPECT_EQ(taskNow(ended.id)->bytesDone, static_cast<std::int64_t>(content.size()));
+    EXPECT_EQ(taskNow(ended.id)->speed, 0);
 }
 
 TEST_F(DownloadRunnerTest, AFolderWhereAFileShouldGoFailsNamingIt) {

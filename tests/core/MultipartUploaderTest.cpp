@@ -21,6 +21,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <thread>
@@ -390,7 +392,11 @@ TEST(MultipartUploader, SendsEachPartsOwnBytesWhicheverWayTheFileIsRead) {
         std::int64_t partSize;
         std::int64_t fileSize;
     };
-    for (const Case& c : {Case{8192, 3 * 8192}, Case{8192, 2 * 8192 + 3616}, Case{1000, 2500}, Case{8192, 100}}) {
+    // Parts larger than the piece a thread holds go out a piece at a time, whether
+    // their pieces start on whole blocks or not.
+    constexpr auto piece = static_cast<std::int64_t>(MultipartUploader::pieceSize);
+    for (const Case& c : {Case{8192, 3 * 8192}, Case{8192, 2 * 8192 + 3616}, Case{1000, 2500}, Case{8192, 100},
+                          Case{piece * 5 / 2, 6 * piece}, Case{piece + 1000, 3 * piece + 17}}) {
         LoopbackHttpServer server([](const RecordedRequest& request) {
             return stored(tarn::test::partNumberIn(request.target));
         });
@@ -407,6 +413,38 @@ TEST(MultipartUploader, SendsEachPartsOwnBytesWhicheverWayTheFileIsRead) {
             EXPECT_TRUE(request.body == expected) << "part " << part << " of " << c.fileSize;
         }
     }
+}
+
+TEST(MultipartUploader, APartWhoseFileChangesWhileItGoesOutFailsBeforeItsLastByte) {
+    // The part is hashed first and read again as it goes out: a write in between would
+    // send bytes that are not the ones signed (and a server that does not check would
+    // store them).
+    LoopbackHttpServer server([](const RecordedRequest& request) {
+        return stored(tarn::test::partNumberIn(request.target));
+    });
+    constexpr auto size = static_cast<std::int64_t>(4 * MultipartUploader::pieceSize);
+    UploadFixture upload(server, size, size, 1);
+    // An old date, which the write below moves on however coarse the clock.
+    std::filesystem::last_write_time(upload.file(), std::filesystem::file_time_type::clock::now() - std::chrono::hours(24));
+    std::atomic<bool> written = false;
+    const auto write = [&](std::int64_t bytes) {
+        if (bytes == 0 || written.exchange(true)) return;
+        std::fstream file(upload.file(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(0);
+        file.put('w');
+    };
+    try {
+        upload.uploader.upload({}, write, {});
+        FAIL() << "a part of a changing file was sent";
+    } catch (const PartUploadError& error) {
+        EXPECT_EQ(error.cause(), PartUploadError::Cause::localFile);
+        EXPECT_EQ(error.attempts(), 1);
+    }
+    EXPECT_TRUE(written);
+    EXPECT_TRUE(server.requests().empty()) << "the server has the whole part";
+    EXPECT_THAT(upload.log.all().back(),
+                MatchesRegex("分片 1 第 1/4 次 读取本地文件失败 key=videos/clip.mp4 file changed 1 \".*changed while it was "
+                             "read.*\" → 不重试"));
 }
 
 TEST(MultipartUploader, SendsOnlyTheMissingParts) {

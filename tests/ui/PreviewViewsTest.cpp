@@ -3,7 +3,10 @@
 #include "ui/UiTestSupport.h"
 #include "ui/preview/CircularProgressView.h"
 #include "ui/preview/FileCardPreview.h"
+#include "ui/preview/ImageCanvas.h"
+#include "ui/preview/ImageDecoder.h"
 #include "ui/preview/ImagePreview.h"
+#include "ui/preview/ImageZoomBar.h"
 #include "ui/preview/PageBrowser.h"
 #include "ui/preview/PdfPreview.h"
 #include "ui/preview/PreviewChoice.h"
@@ -32,6 +35,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -403,6 +407,12 @@ TEST_F(PreviewViewsTest, ImagesFitZoomAndAnimate)
     EXPECT_EQ(animated->movie()->state(), QMovie::Running);
     const QRgb first = animated->shownImage().pixel(0, 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return animated->shownImage().pixel(0, 0) != first; }, 2000));
+    // Nobody sees it while its pane is hidden: it waits.
+    m_pane->hide();
+    EXPECT_EQ(animated->movie()->state(), QMovie::Paused);
+    m_pane->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(m_pane.get()));
+    EXPECT_EQ(animated->movie()->state(), QMovie::Running);
     animated->stopMedia();
     EXPECT_EQ(animated->movie()->state(), QMovie::NotRunning);
 
@@ -411,6 +421,41 @@ TEST_F(PreviewViewsTest, ImagesFitZoomAndAnimate)
     ASSERT_TRUE(waitLoaded(heic));
     EXPECT_TRUE(heic->showsFailure());
     EXPECT_EQ(heic->failureText(), L10n::t(QStringLiteral("preview_unsupported")));
+}
+
+TEST_F(PreviewViewsTest, TheZoomPillTellsTheScaleTheImageIsDrawnAt)
+{
+    // 100 % is one pixel of the image file on one pixel of the screen: a 975-pixel
+    // image fitted to the pane is drawn about a third of its size and says so.
+    const auto drawnWidth = [](ImagePreview* image) { return image->findChild<ImageCanvas*>()->imageRect().width(); };
+    const auto percent = [](qreal scale) { return QStringLiteral("%1%").arg(std::lround(scale * 100)); };
+    auto* image = place(new ImagePreview(m_files.png(QStringLiteral("wide.png"), QSize(975, 650))), 340);
+    ASSERT_TRUE(waitLoaded(image));
+    ASSERT_LT(drawnWidth(image), 400);
+    EXPECT_EQ(image->zoomText(), percent(drawnWidth(image) / 975));
+    EXPECT_NE(image->zoomText(), QStringLiteral("100%"));
+    test::saveGrab(m_pane.get());
+    image->setZoom(2);
+    EXPECT_EQ(image->zoomText(), percent(drawnWidth(image) / 975));
+    test::saveGrab(m_pane.get(), QStringLiteral("zoomed"));
+    // The zoom that draws each pixel once reads 100 %.
+    image->setZoom(image->zoom() / image->shownScale());
+    EXPECT_NEAR(drawnWidth(image), 975, 1);
+    EXPECT_EQ(image->zoomText(), QStringLiteral("100%"));
+
+    // A small image fitted to the pane is drawn larger than it is.
+    auto* icon = place(new ImagePreview(m_files.png(QStringLiteral("icon.png"), QSize(32, 32))), 340);
+    ASSERT_TRUE(waitLoaded(icon));
+    EXPECT_EQ(icon->zoomText(), percent(drawnWidth(icon) / 32));
+    EXPECT_GT(drawnWidth(icon) / 32, 2.0);
+
+    // An image beyond the decoder's 4,096 pixels is decoded smaller; the scale still
+    // counts the file's own pixels.
+    auto* large = place(new ImagePreview(m_files.png(QStringLiteral("panorama.png"), QSize(8192, 1024))), 340);
+    ASSERT_TRUE(waitLoaded(large));
+    ASSERT_EQ(large->shownImage().width(), ImageDecoder::maxSide);
+    EXPECT_EQ(large->zoomText(), percent(drawnWidth(large) / 8192));
+    EXPECT_EQ(ImageZoomBar::percentText(0.004), QStringLiteral("<1%"));
 }
 
 TEST_F(PreviewViewsTest, TheFileCardOffersTheDefaultApplication)

@@ -193,6 +193,11 @@ public:
     // for one file, else the count and the first failure.
     static QString uploadFailureText(int failed, int itemCount, const std::optional<FailedItem>& first);
 
+    // A running transfer's byte count reaches its task at most this often: a fast
+    // transfer would otherwise wake the main thread and change the task list thousands
+    // of times a second, for views that redraw ten times.
+    static constexpr std::chrono::milliseconds progressInterval{100};
+
 signals:
     void tasksChanged();
     void tasksRearranged();

@@ -11,10 +11,13 @@
 #include <sys/stat.h>
 
 #include <QMetaObject>
+#include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <numeric>
 #include <system_error>
@@ -141,39 +144,75 @@ void downloadOne(S3Client& client, const std::string& key, std::int64_t size,
 }
 
 // Carries the byte count of one file from the worker to the main thread. The worker
-// keeps only the newest count and posts one delivery while none is waiting, so a fast
-// download cannot flood the event loop; each delivery applies the newest absolute
-// count, so the last one is never lost and a late one never adds up.
+// keeps only the newest count and posts one delivery while none is waiting; after a
+// delivery the next waits for TransferCenter::progressInterval, so a fast download
+// wakes the main thread a few times a second rather than for every piece received.
+// Each delivery applies the newest absolute count, so a late one never adds up, and
+// finish() applies the last one when the file ends.
 class ByteRelay : public std::enable_shared_from_this<ByteRelay> {
 public:
     using Apply = std::function<void(std::int64_t written)>;
 
-    // `context` must outlive every report (the state waits for its workers before
-    // the queue goes); deliveries after it is gone are dropped.
+    // Deliveries after `context` is gone are dropped.
     static std::shared_ptr<ByteRelay> make(QObject* context, Apply apply) {
         return std::shared_ptr<ByteRelay>(new ByteRelay(context, std::move(apply)));
     }
 
     // From any thread.
     void report(std::int64_t written) {
-        m_latest.store(written, std::memory_order_relaxed);
+        m_latest.store(written);
         if (m_posted.exchange(true)) return;
-        QMetaObject::invokeMethod(
-            m_context,
-            [relay = shared_from_this()] {
-                relay->m_posted.store(false);
-                relay->m_apply(relay->m_latest.load(std::memory_order_relaxed));
-            },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(m_context, [relay = shared_from_this()] { relay->deliver(); }, Qt::QueuedConnection);
+    }
+
+    // On the context's thread, when the file has ended (or failed): its newest count
+    // now, and nothing after it.
+    void finish() {
+        m_finished = true;
+        if (m_context) applyLatest();
     }
 
 private:
     ByteRelay(QObject* context, Apply apply) : m_context(context), m_apply(std::move(apply)) {}
 
-    QObject* m_context;
+    void deliver() {
+        if (m_finished) return;
+        applyLatest();
+        QTimer::singleShot(TransferCenter::progressInterval, m_context, [relay = shared_from_this()] {
+            relay->m_posted.store(false);
+            // Counts that came meanwhile found a delivery pending and posted none.
+            if (!relay->m_finished && relay->m_latest.load() != relay->m_applied) {
+                relay->report(relay->m_latest.load());
+            }
+        });
+    }
+
+    void applyLatest() {
+        const std::int64_t latest = m_latest.load();
+        if (latest == m_applied) return;
+        m_applied = latest;
+        m_apply(latest);
+    }
+
+    QPointer<QObject> m_context;
     Apply m_apply;
     std::atomic<std::int64_t> m_latest{0};
     std::atomic<bool> m_posted{false};
+    // The context's thread alone.
+    std::int64_t m_applied = -1;
+    bool m_finished = false;
+};
+
+// Ends a file's relay however the file's step ends.
+class RelayEnd {
+public:
+    explicit RelayEnd(std::shared_ptr<ByteRelay> relay) : m_relay(std::move(relay)) {}
+    ~RelayEnd() { m_relay->finish(); }
+    RelayEnd(const RelayEnd&) = delete;
+    RelayEnd& operator=(const RelayEnd&) = delete;
+
+private:
+    std::shared_ptr<ByteRelay> m_relay;
 };
 
 // The progress of one file that begins `base` bytes into the task and is `size` bytes
@@ -203,6 +242,7 @@ QCoro::Task<> downloadContent(TransferCenter& center, AppState& app, Uuid id, Do
     if (!spec.isFolder) {
         center.updateTask(id, [](TransferTask& task) { task.unitsTotal = 1; });
         const std::shared_ptr<ByteRelay> relay = progressOf(center, id, meter, 0, objectSize);
+        const RelayEnd end(relay);
         auto fetch = [&client, &spec, &bucket, &credentials, objectSize, placement, relay, stop] {
             std::optional<DownloadTarget> target;
             namingKey(spec.remoteKey, [&] { target.emplace(objectTarget(spec, placement)); });
@@ -211,6 +251,7 @@ QCoro::Task<> downloadContent(TransferCenter& center, AppState& app, Uuid id, Do
         };
         co_await app.inBackground(fetch);
         if (!self) co_return;
+        relay->finish();
         center.updateTask(id, [](TransferTask& task) { task.unitsDone = 1; });
         co_return;
     }
@@ -247,6 +288,7 @@ QCoro::Task<> downloadContent(TransferCenter& center, AppState& app, Uuid id, Do
         if (below.empty()) continue;
         const std::string relative = lead + below;
         const std::shared_ptr<ByteRelay> relay = progressOf(center, id, meter, base, file.size);
+        const RelayEnd end(relay);
         auto fetch = [&client, &root, &file, &relative, &bucket, &credentials, relay, stop] {
             std::optional<DownloadTarget> target;
             namingKey(file.key, [&] { target.emplace(DownloadTarget::inFolder(root, relative)); });
@@ -255,6 +297,7 @@ QCoro::Task<> downloadContent(TransferCenter& center, AppState& app, Uuid id, Do
         };
         co_await app.inBackground(fetch);
         if (!self) co_return;
+        relay->finish();
         const int done = static_cast<int>(i + 1);
         center.updateTask(id, [&](TransferTask& task) {
             task.unitsDone = done;

@@ -29,10 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// Progress reaches the task list at most this often: a fast upload would otherwise
-// change the list thousands of times a second for views that redraw ten times.
-constexpr std::chrono::milliseconds kProgressInterval{100};
-
 // A file that the multipart path cannot open; it fails with "Unable to read file".
 struct UnreadableFile {};
 
@@ -112,7 +108,7 @@ struct TransferCenter::UploadProgress {
     bool admit() {
         const Clock::rep now = Clock::now().time_since_epoch().count();
         Clock::rep last = lastReport.load(std::memory_order_relaxed);
-        const Clock::rep interval = std::chrono::duration_cast<Clock::duration>(kProgressInterval).count();
+        const Clock::rep interval = std::chrono::duration_cast<Clock::duration>(TransferCenter::progressInterval).count();
         if (last != 0 && now - last < interval) return false;
         return lastReport.compare_exchange_strong(last, now, std::memory_order_relaxed);
     }

@@ -1,8 +1,10 @@
 #include "core/storage/MultipartUploader.h"
 
 #include "core/storage/CancelledError.h"
+#include "core/config/Crypto.h"
 #include "core/config/FileDescriptor.h"
 #include "core/storage/FileChangedError.h"
+#include "core/config/Sha256Stream.h"
 #include "core/storage/MultipartProgress.h"
 #include "core/storage/PartStalledError.h"
 #include "core/storage/PartUploadError.h"
@@ -14,6 +16,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -165,10 +168,10 @@ std::string MultipartUploader::describeChain(const std::exception_ptr& error) {
     return text;
 }
 
-// The memory of the part a thread is sending, kept for the thread's next part. It
-// starts on a huge-page boundary, which also suits direct reads, and is never filled
-// with zeros first: every byte sent is read from the file before, and zeroing each
-// thread's part in every run would cost a tenth of sending it.
+// The memory through which a thread reads its part, a piece at a time, kept for the
+// thread's next part. It starts on a huge-page boundary, which also suits direct
+// reads, and is never filled with zeros first: every byte used is read from the file
+// before.
 class MultipartUploader::PartBuffer {
 public:
     // Room for at least `size` bytes; what it held before is gone.
@@ -391,63 +394,162 @@ std::vector<UploadPart> MultipartUploader::upload(const std::vector<UploadPart>&
     return parts;
 }
 
-std::span<const std::uint8_t> MultipartUploader::readPart(int part, PartBuffer& buffer) const {
-    const FileDescriptor file = std::move(RegularFile::openForReading(m_file).descriptor);
-    const int fd = file.get();
-
-    const std::int64_t expected = partLength(part);
-    // One byte past a short last part shows a file that has grown since it was measured.
-    const auto wanted = static_cast<std::size_t>(std::min(m_plan.partSize, expected + 1));
-    const std::span<std::uint8_t> room = buffer.reserve(roundedUp(wanted, kDirectAlignment));
-    const std::int64_t offset = partOffset(part);
-    // The part goes from the disk straight into its memory: through the page cache it
-    // would cost one more copy by the CPU (more than a tenth of an upload's CPU time),
-    // and a large upload would push the user's other files out of the cache. Where
-    // the file system or the alignment does not allow that, the bytes come through
-    // the cache as usual. Either way the whole part in as few reads as the kernel
-    // allows.
-    bool direct = offset % static_cast<std::int64_t>(kDirectAlignment) == 0 && setDirect(fd, true);
-    std::size_t read = 0;
-    while (read < (direct ? room.size() : wanted)) {
-        const std::size_t length = (direct ? room.size() : wanted) - read;
-        const ssize_t got =
-            ::pread(fd, room.data() + read, length, static_cast<off_t>(offset + static_cast<std::int64_t>(read)));
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EINVAL && direct) {
-                direct = !setDirect(fd, false);
-                if (!direct) continue;
-            }
-            throw std::filesystem::filesystem_error("Could not read the file", m_file,
-                                                    std::error_code(errno, std::generic_category()));
-        }
-        if (got == 0) break;
-        read += static_cast<std::size_t>(got);
-        // A direct read ends short only at the file's end; any rest goes through the cache.
-        if (direct && read % kDirectAlignment != 0) direct = !setDirect(fd, false);
+// One part of the file, open while the part is sent: its SHA-256, taken by the first
+// reading, and its bytes read again, a piece at a time, for every attempt to send it.
+// Pieces come from the disk straight into the thread's buffer where the file system
+// allows it: through the page cache they would cost one more copy by the CPU (more
+// than a tenth of an upload's CPU time), and a large upload would push the user's
+// other files out of the cache. Elsewhere they come through the cache as usual.
+class MultipartUploader::PartFile {
+public:
+    PartFile(FileDescriptor file, std::filesystem::path path, int part, std::int64_t offset, std::int64_t length,
+             PartBuffer& buffer)
+        : m_file(std::move(file)), m_path(std::move(path)), m_part(part), m_offset(offset), m_length(length),
+          m_room(buffer.reserve(MultipartUploader::pieceSize)),
+          m_direct(offset % static_cast<std::int64_t>(kDirectAlignment) == 0 && setDirect(m_file.get(), true)) {
+        m_stamp = stamp();
     }
-    // Direct reads of a part whose size is not a whole number of blocks go past it.
-    read = std::min(read, wanted);
-    if (static_cast<std::int64_t>(read) != expected) {
-        throw FileChangedError(m_file, "part " + std::to_string(part) + " should hold " + std::to_string(expected) +
+
+    std::int64_t length() const { return m_length; }
+    const std::string& sha256Hex() const { return m_sha256Hex; }
+
+    // The first reading: every piece once, for the hash. `partSize` tells a short last
+    // part, after which one more byte shows a file that has grown since it was measured.
+    void hash(std::int64_t partSize) {
+        Sha256Stream hash;
+        for (std::int64_t at = 0; at < m_length; at += static_cast<std::int64_t>(m_room.size())) {
+            hash.update(piece(at));
+        }
+        if (m_length < partSize) {
+            std::uint8_t extra = 0;
+            const ssize_t got = ::pread(m_file.get(), &extra, 1, static_cast<off_t>(m_offset + m_length));
+            if (got > 0) changed(m_length + 1);
+        }
+        checkStamp();
+        m_sha256Hex = Crypto::hexLower(hash.finish());
+    }
+
+    // The bytes again, as they go out; the file must not have changed meanwhile.
+    BodySource source() {
+        return {m_length, [this](std::int64_t offset, std::span<std::uint8_t> buffer) { return read(offset, buffer); }};
+    }
+
+private:
+    // What the file system says of the file; a write changes it.
+    struct Stamp {
+        off_t size = 0;
+        timespec modified{};
+        timespec changed{};
+        bool operator==(const Stamp& other) const {
+            return size == other.size && modified.tv_sec == other.modified.tv_sec &&
+                   modified.tv_nsec == other.modified.tv_nsec && changed.tv_sec == other.changed.tv_sec &&
+                   changed.tv_nsec == other.changed.tv_nsec;
+        }
+    };
+
+    Stamp stamp() const {
+        struct stat status {};
+        if (::fstat(m_file.get(), &status) != 0) fail(errno);
+        return {status.st_size, status.st_mtim, status.st_ctim};
+    }
+
+    void checkStamp() const {
+        if (!(stamp() == m_stamp)) {
+            throw FileChangedError(m_path, "part " + std::to_string(m_part) + " changed while it was read; it was not sent");
+        }
+    }
+
+    // The piece that starts `at` bytes into the part, in the buffer.
+    std::span<const std::uint8_t> piece(std::int64_t at) {
+        if (at == m_loadedAt) return m_room.first(m_loadedLength);
+        const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(m_room.size(), m_length - at));
+        const std::int64_t offset = m_offset + at;
+        std::size_t read = 0;
+        // Direct reads take whole blocks; a short piece at the end reads past it.
+        while (read < wanted) {
+            const std::size_t length = (m_direct ? roundedUp(wanted, kDirectAlignment) : wanted) - read;
+            const ssize_t got = ::pread(m_file.get(), m_room.data() + read, length,
+                                        static_cast<off_t>(offset + static_cast<std::int64_t>(read)));
+            if (got < 0) {
+                if (errno == EINTR) continue;
+                if (errno == EINVAL && m_direct) {
+                    m_direct = !setDirect(m_file.get(), false);
+                    if (!m_direct) continue;
+                }
+                fail(errno);
+            }
+            if (got == 0) break;
+            read += static_cast<std::size_t>(got);
+            // A direct read ends short only at the file's end; any rest goes through the cache.
+            if (m_direct && read % kDirectAlignment != 0) m_direct = !setDirect(m_file.get(), false);
+        }
+        if (read < wanted) changed(at + static_cast<std::int64_t>(read));
+        m_loadedAt = at;
+        m_loadedLength = wanted;
+        return m_room.first(wanted);
+    }
+
+    std::size_t read(std::int64_t offset, std::span<std::uint8_t> buffer) {
+        const auto total = static_cast<std::size_t>(std::min<std::int64_t>(buffer.size(), m_length - offset));
+        const auto pieceBytes = static_cast<std::int64_t>(m_room.size());
+        std::size_t filled = 0;
+        while (filled < total) {
+            const std::int64_t at = offset + static_cast<std::int64_t>(filled);
+            const std::span<const std::uint8_t> loaded = piece(at / pieceBytes * pieceBytes);
+            const std::span<const std::uint8_t> rest = loaded.subspan(static_cast<std::size_t>(at % pieceBytes));
+            const std::size_t count = std::min(rest.size(), total - filled);
+            std::copy_n(rest.begin(), count, buffer.begin() + static_cast<std::ptrdiff_t>(filled));
+            filled += count;
+        }
+        // Checked before the last bytes go out, so the server never has a whole part
+        // of a file that changed while it was sent.
+        if (offset + static_cast<std::int64_t>(total) == m_length) checkStamp();
+        return total;
+    }
+
+    [[noreturn]] void changed(std::int64_t read) const {
+        throw FileChangedError(m_path, "part " + std::to_string(m_part) + " should hold " + std::to_string(m_length) +
                                            " bytes but the file gives " + std::to_string(read));
     }
-    return room.first(read);
+
+    [[noreturn]] void fail(int error) const {
+        throw std::filesystem::filesystem_error("Could not read the file", m_path,
+                                                std::error_code(error, std::generic_category()));
+    }
+
+    FileDescriptor m_file;
+    std::filesystem::path m_path;
+    int m_part;
+    std::int64_t m_offset;
+    std::int64_t m_length;
+    std::span<std::uint8_t> m_room;
+    bool m_direct;
+    Stamp m_stamp;
+    std::string m_sha256Hex;
+    std::int64_t m_loadedAt = -1;
+    std::size_t m_loadedLength = 0;
+};
+
+MultipartUploader::PartFile MultipartUploader::readPart(int part, PartBuffer& buffer) const {
+    PartFile bytes(std::move(RegularFile::openForReading(m_file).descriptor), m_file, part, partOffset(part),
+                   partLength(part), buffer);
+    bytes.hash(m_plan.partSize);
+    return bytes;
 }
 
 UploadPart MultipartUploader::uploadPart(int part, PartBuffer& buffer, MultipartProgress& progress,
                                          const Reporter& report, std::stop_token stop) const {
     if (stop.stop_requested()) throw CancelledError();
     const std::string number = std::to_string(part);
-    std::span<const std::uint8_t> data;
+    std::optional<PartFile> data;
     try {
-        data = readPart(part, buffer);
+        data.emplace(readPart(part, buffer));
     } catch (...) {
         const std::exception_ptr error = std::current_exception();
         log("分片 " + number + " 读取本地文件失败 key=" + m_key + " " + describeChain(error) + " → 不重试");
         throw PartUploadError(part, 0, PartUploadError::Cause::localFile, error);
     }
-    const std::string bytes = std::to_string(data.size());
+    const std::string bytes = std::to_string(data->length());
     const int attempts = std::max(1, m_policy.maxAttempts);
 
     for (int attempt = 1;; ++attempt) {
@@ -464,7 +566,7 @@ UploadPart MultipartUploader::uploadPart(int part, PartBuffer& buffer, Multipart
         std::string status;
         try {
             const S3Client::PartResponse response = m_client.uploadPart(
-                m_key, m_uploadId, part, data, m_bucket, m_credentials,
+                m_key, m_uploadId, part, data->source(), data->sha256Hex(), m_bucket, m_credentials,
                 std::chrono::duration<double>(m_policy.stallTimeout),
                 [&](std::int64_t sent) {
                     progress.sent(part, attempt, sent);
@@ -476,7 +578,7 @@ UploadPart MultipartUploader::uploadPart(int part, PartBuffer& buffer, Multipart
             if (response.etag) {
                 log(prefix + " 成功 key=" + m_key + " bytes=" + bytes + " 耗时=" + twoDecimals(secondsSince(start)) +
                     "s " + status);
-                progress.complete(part, static_cast<std::int64_t>(data.size()));
+                progress.complete(part, data->length());
                 report();
                 return {part, *response.etag};
             }
@@ -490,6 +592,14 @@ UploadPart MultipartUploader::uploadPart(int part, PartBuffer& buffer, Multipart
             }
             status += " error=" + errorDetail(refused);
             error = std::make_exception_ptr(refused);
+        } catch (const std::filesystem::filesystem_error&) {
+            // Only the part's own file throws these while it goes out. The file, not
+            // the transfer, failed: another attempt would read the same.
+            progress.clear(part);
+            report();
+            const std::exception_ptr error = std::current_exception();
+            log(prefix + " 读取本地文件失败 key=" + m_key + " " + describeChain(error) + " → 不重试");
+            throw PartUploadError(part, attempt, PartUploadError::Cause::localFile, error);
         } catch (...) {
             if (stop.stop_requested()) {
                 progress.clear(part);

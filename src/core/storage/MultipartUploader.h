@@ -6,6 +6,7 @@
 #include "core/config/StorageModels.h"
 #include "core/storage/UploadPart.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -25,10 +26,12 @@ class S3Client;
 // completion. The upload itself is created and completed by the caller.
 //
 // Part n covers the bytes from (n - 1) × part size; the last part is the short one.
-// Each part is read from the file at its offset once per run and kept in memory while
-// it is tried, so at most concurrency() parts are held at once: the memory of a run
-// is concurrency() × partSize() (within 256 MiB, or one part when a part is larger)
-// and a little more.
+// No part is held in memory whole: each is read from the file a piece at a time, once
+// for the SHA-256 its signature needs and again while it goes out (at every attempt),
+// through one piece buffer per part thread. The memory of a run is concurrency() ×
+// pieceSize and a little more, whatever the part size. A part whose file changes
+// while it is read (its size or times) fails as unreadable before its last byte goes
+// out; a server that checks payloads refuses one whose bytes differ from their hash.
 class MultipartUploader {
 public:
     // Receives the bytes uploaded so far (finished parts and what the parts in flight
@@ -71,17 +74,24 @@ public:
     // in double quotes, joined by " ← ", at most five levels.
     static std::string describeChain(const std::exception_ptr& error);
 
+    // The bytes a part thread holds of its part at a time: one huge page, which the
+    // kernel fills from the disk in one go (in small pages, the work of lending them
+    // to the disk costs more than the reading).
+    static constexpr std::size_t pieceSize = 2 * 1024 * 1024;
+
 private:
     class Run;
     class PartBuffer;
+    class PartFile;
     // Hands the current byte count to the caller's handler.
     using Reporter = std::function<void()>;
 
     std::int64_t partOffset(int part) const;
     std::int64_t partLength(int part) const;
-    // Reads part `part` into `buffer` (reusing its memory) and returns its bytes;
-    // throws when the file cannot be read or no longer has the part's length.
-    std::span<const std::uint8_t> readPart(int part, PartBuffer& buffer) const;
+    // Opens the file and reads part `part` once, a piece at a time through `buffer`,
+    // for its SHA-256; the part is then ready to go out. Throws when the file cannot
+    // be read or no longer has the part's length.
+    PartFile readPart(int part, PartBuffer& buffer) const;
     // The attempt loop of one part; throws PartUploadError or CancelledError.
     UploadPart uploadPart(int part, PartBuffer& buffer, MultipartProgress& progress, const Reporter& report,
                           std::stop_token stop) const;

@@ -222,6 +222,14 @@ public:
                             std::span<const std::uint8_t> data, const BucketConfig& bucket,
                             const S3Credentials& credentials, std::chrono::duration<double> stallTimeout,
                             const PartProgress& onProgress, std::stop_token stop = {});
+    // The same for a part whose bytes are read as they go out, a piece at a time, so
+    // that no part is held in memory whole: `body` gives them (from the start again
+    // for a resend) and `sha256Hex` is their SHA-256, taken beforehand for the
+    // signature. What `body` throws ends the exchange and passes through.
+    PartResponse uploadPart(const std::string& key, const std::string& uploadId, int partNumber, BodySource body,
+                            const std::string& sha256Hex, const BucketConfig& bucket,
+                            const S3Credentials& credentials, std::chrono::duration<double> stallTimeout,
+                            const PartProgress& onProgress, std::stop_token stop = {});
     // Joins the parts, given in any order, into the object. A 200 answer that carries
     // an error document (the server can fail after it has begun to answer) throws
     // S3Error::requestFailed with that document's code and message.

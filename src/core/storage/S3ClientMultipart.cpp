@@ -40,25 +40,35 @@ S3Client::PartResponse S3Client::uploadPart(const std::string& key, const std::s
                                             const S3Credentials& credentials,
                                             std::chrono::duration<double> stallTimeout,
                                             const PartProgress& onProgress, std::stop_token stop) {
+    // The part goes out from the caller's buffer; libcurl copies it piece by piece
+    // into its own send buffer and no other copy is made.
+    BodySource body{static_cast<std::int64_t>(data.size()), [data](std::int64_t offset, std::span<std::uint8_t> buffer) {
+                        const std::span<const std::uint8_t> piece =
+                            data.subspan(static_cast<std::size_t>(offset), buffer.size());
+                        std::copy(piece.begin(), piece.end(), buffer.begin());
+                        return piece.size();
+                    }};
+    return uploadPart(key, uploadId, partNumber, std::move(body), S3Signer::sha256Hex(data), bucket, credentials,
+                      stallTimeout, onProgress, std::move(stop));
+}
+
+S3Client::PartResponse S3Client::uploadPart(const std::string& key, const std::string& uploadId, int partNumber,
+                                            BodySource body, const std::string& sha256Hex, const BucketConfig& bucket,
+                                            const S3Credentials& credentials,
+                                            std::chrono::duration<double> stallTimeout,
+                                            const PartProgress& onProgress, std::stop_token stop) {
     S3Request request;
     request.method = "PUT";
     request.url = S3RequestBuilder::uploadPartURL(bucket, key, partNumber, uploadId);
-    S3Signer::sign(request, bucket.region, credentials, std::chrono::system_clock::now(), S3Signer::sha256Hex(data));
+    S3Signer::sign(request, bucket.region, credentials, std::chrono::system_clock::now(), sha256Hex);
     request.idleTimeout =
         std::chrono::seconds(static_cast<long long>(std::ceil(std::max(2 * stallTimeout.count(), kMinimumPartIdleSeconds))));
 
-    const auto expected = static_cast<std::int64_t>(data.size());
+    const std::int64_t expected = body.size;
     std::int64_t sent = 0;
     std::int64_t reported = 0;
     ExchangeOptions options;
-    // The part goes out from the caller's buffer; libcurl copies it piece by piece
-    // into its own send buffer and no other copy is made.
-    options.body = BodySource{expected, [data](std::int64_t offset, std::span<std::uint8_t> buffer) {
-                                  const std::span<const std::uint8_t> piece =
-                                      data.subspan(static_cast<std::size_t>(offset), buffer.size());
-                                  std::copy(piece.begin(), piece.end(), buffer.begin());
-                                  return piece.size();
-                              }};
+    options.body = std::move(body);
     options.stopToken = std::move(stop);
     options.stallTimeout = stallTimeout;
     // A success carries no body, or an error document: nothing near this size.

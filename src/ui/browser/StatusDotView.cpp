@@ -1,13 +1,12 @@
 #include "ui/browser/StatusDotView.h"
 
 #include "ui/theme/Animations.h"
+#include "ui/theme/LoopingAnimation.h"
 #include "ui/theme/TarnTheme.h"
 
-#include <QEasingCurve>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadialGradient>
-#include <QVariantAnimation>
 
 #include <algorithm>
 
@@ -27,19 +26,16 @@ StatusDotView::StatusDotView(QWidget* parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_TranslucentBackground);
-    // One loop is a breath in and out; ease in and out each way.
+    // One loop is a breath out and in, eased each way. It only adorns: it rests while
+    // the window is in the background.
     if (Animations::enabled()) {
-        m_breathing = new QVariantAnimation(this);
-        m_breathing->setStartValue(0.0);
-        m_breathing->setEndValue(1.0);
-        m_breathing->setDuration(breathMilliseconds * 2);
-        m_breathing->setLoopCount(-1);
-        connect(m_breathing, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-            const qreal t = value.toReal();
-            static const QEasingCurve curve(QEasingCurve::InOutQuad);
-            m_breath = curve.valueForProgress(t < 0.5 ? t * 2 : 2 - t * 2);
-            QWidget::update();
-        });
+        m_breathing = new LoopingAnimation(this, std::chrono::milliseconds(breathMilliseconds * 2), breathSteps,
+                                           LoopingAnimation::breath(QEasingCurve::InOutQuad),
+                                           [this](qreal breath) {
+                                               m_breath = breath;
+                                               QWidget::update();
+                                           },
+                                           LoopingAnimation::Watch::seenInActiveWindow);
         m_breathing->start();
     }
     update(Status::ready);
@@ -47,7 +43,12 @@ StatusDotView::StatusDotView(QWidget* parent)
 
 bool StatusDotView::isBreathing() const
 {
-    return m_breathing != nullptr && m_breathing->state() == QAbstractAnimation::Running;
+    return m_breathing != nullptr && m_breathing->isStarted();
+}
+
+bool StatusDotView::isDrawingFrames() const
+{
+    return m_breathing != nullptr && m_breathing->isRunning();
 }
 
 QColor StatusDotView::color(Status status)

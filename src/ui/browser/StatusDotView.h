@@ -6,15 +6,19 @@
 #include <functional>
 #include <optional>
 
-class QVariantAnimation;
-
 namespace tarn {
+
+class LoopingAnimation;
 
 // The browser's status dot: a 7-pixel dot with a soft glow of its own colour that
 // slowly breathes (opacity 1 to 0.45, glow 2.5 to 5 pixels, 1.4 s each way) in every
 // state: the brand green when ready, yellow while work runs, red when a transfer has
 // failed. A click anywhere on it runs onClick. It is the anchor of the window's
 // bubbles (DotBubbleView::show(text, dot, fallback)).
+//
+// The breath is drawn in a few even steps each way (breathSteps; on so small a dot
+// and so slow a change the eye sees a breath, not the steps), only while the dot can
+// be seen in the active window, so a window left open all day costs next to nothing.
 class StatusDotView : public QWidget {
     Q_OBJECT
 
@@ -24,6 +28,8 @@ public:
     static constexpr int side = 14;
     static constexpr qreal diameter = 7;
     static constexpr int breathMilliseconds = 1400;
+    // Frames each way.
+    static constexpr int breathSteps = 7;
 
     explicit StatusDotView(QWidget* parent = nullptr);
 
@@ -40,7 +46,10 @@ public:
     // Where the breath stands: 0 at full opacity and the smallest glow, 1 at the
     // faintest and widest.
     qreal breath() const { return m_breath; }
+    // Breathing is on (it is off only when animations are).
     bool isBreathing() const;
+    // Frames are being drawn: breathing, and the dot can be seen in the active window.
+    bool isDrawingFrames() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -53,7 +62,7 @@ protected:
 private:
     std::optional<Status> m_status;
     qreal m_breath = 0;
-    QVariantAnimation* m_breathing = nullptr;
+    LoopingAnimation* m_breathing = nullptr;
 };
 
 }  // namespace tarn

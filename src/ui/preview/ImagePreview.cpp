@@ -5,6 +5,7 @@
 #include "ui/preview/ImageCanvas.h"
 #include "ui/preview/ImageZoomBar.h"
 #include "ui/preview/PreviewPages.h"
+#include "ui/theme/OnScreenWatcher.h"
 #include "ui/views/OverlayScrollView.h"
 
 #include <QMouseEvent>
@@ -62,6 +63,9 @@ void ImagePreview::present(const DecodedImage& decoded, const QString& path)
         return;
     }
     m_canvas->setImage(decoded.image);
+    const int decodedSide = std::max(decoded.image.width(), decoded.image.height());
+    const int fileSide = std::max(decoded.storedSize.width(), decoded.storedSize.height());
+    m_fileScale = fileSide > decodedSide ? static_cast<qreal>(fileSide) / decodedSide : 1.0;
     if (decoded.animated) {
         m_movie = new QMovie(path, QByteArray(), this);
         m_movie->setCacheMode(QMovie::CacheNone);
@@ -71,12 +75,20 @@ void ImagePreview::present(const DecodedImage& decoded, const QString& path)
         }
         connect(m_movie, &QMovie::frameChanged, this, [this] { m_canvas->setImage(m_movie->currentImage()); });
         m_movie->start();
+        // An animation nobody sees would wake the program at every frame.
+        auto* watcher = new OnScreenWatcher(m_canvas);
+        connect(watcher, &OnScreenWatcher::onScreenChanged, m_movie, [movie = m_movie](bool onScreen) {
+            if (movie->state() != QMovie::NotRunning) {
+                movie->setPaused(!onScreen);
+            }
+        });
+        m_movie->setPaused(!watcher->isOnScreen());
     }
     m_pages->showContent();
     m_canvas->setVisibleSize(m_scroll->viewport()->size());
     m_zoomBar->show();
     m_zoomBar->raise();
-    placeZoomBar();
+    refreshZoomBar();
     emit loaded();
 }
 
@@ -98,6 +110,16 @@ QString ImagePreview::failureText() const
 qreal ImagePreview::zoom() const
 {
     return m_canvas->zoom();
+}
+
+qreal ImagePreview::shownScale() const
+{
+    return m_canvas->displayScale() * m_canvas->devicePixelRatioF() / m_fileScale;
+}
+
+QString ImagePreview::zoomText() const
+{
+    return m_zoomBar->zoomText();
 }
 
 void ImagePreview::setZoom(qreal zoom, QPoint anchor)
@@ -123,7 +145,7 @@ void ImagePreview::setZoom(qreal zoom, QPoint anchor)
     const QPointF target(after.left() + fraction.x() * after.width(), after.top() + fraction.y() * after.height());
     m_scroll->horizontalScrollBar()->setValue(static_cast<int>(std::lround(target.x() - anchor.x())));
     m_scroll->verticalScrollBar()->setValue(static_cast<int>(std::lround(target.y() - anchor.y())));
-    m_zoomBar->setZoom(zoom, minimumZoom, maximumZoom);
+    refreshZoomBar();
     viewport->setCursor(zoom > minimumZoom ? Qt::OpenHandCursor : Qt::ArrowCursor);
 }
 
@@ -142,7 +164,9 @@ bool ImagePreview::eventFilter(QObject* watched, QEvent* event)
     }
     switch (event->type()) {
     case QEvent::Resize:
+        // The fitted size, and with it the scale shown, follows the view.
         m_canvas->setVisibleSize(m_scroll->viewport()->size());
+        refreshZoomBar();
         break;
     case QEvent::Wheel: {
         auto* wheel = static_cast<QWheelEvent*>(event);
@@ -201,6 +225,14 @@ bool ImagePreview::eventFilter(QObject* watched, QEvent* event)
 void ImagePreview::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    placeZoomBar();
+}
+
+void ImagePreview::refreshZoomBar()
+{
+    const qreal current = zoom();
+    m_zoomBar->setScale(shownScale(), current > minimumZoom, current < maximumZoom);
+    // A longer figure widens the pill, which stays in the corner.
     placeZoomBar();
 }
 

@@ -18,8 +18,8 @@ class PreviewPages;
 // An image, decoded off the interface thread (upright, at most 4,096 pixels on its
 // longer side), fitted to the view and zoomable from 1 to 8 times: with the pill in
 // the corner, Ctrl and the wheel, a pinch, or a double click; dragging pans a zoomed
-// image. Animated images play. An image no decoder of this machine can read shows
-// the "unsupported" text.
+// image. Animated images play while they can be seen. An image no decoder of this
+// machine can read shows the "unsupported" text.
 class ImagePreview : public QWidget, public StoppablePreview {
     Q_OBJECT
 
@@ -38,10 +38,16 @@ public:
     // The failure text, empty while the image is shown.
     QString failureText() const;
 
+    // The magnification of the fitted image, from minimumZoom (fitted) to maximumZoom.
     qreal zoom() const;
     // Zooms keeping the image point under `anchor` (viewport coordinates) in place;
     // without an anchor, the centre of the view.
     void setZoom(qreal zoom, QPoint anchor = QPoint(-1, -1));
+    // The scale the image is drawn at: screen pixels per pixel of the image file (a
+    // large image is decoded smaller, and a high-density screen has more pixels than
+    // the layout counts). What the zoom pill shows, in percent.
+    qreal shownScale() const;
+    QString zoomText() const;
 
     void stopMedia() override;
 
@@ -55,12 +61,15 @@ protected:
 private:
     void present(const DecodedImage& decoded, const QString& path);
     void placeZoomBar();
+    void refreshZoomBar();
 
     OverlayScrollView* m_scroll;
     ImageCanvas* m_canvas;
     PreviewPages* m_pages;
     ImageZoomBar* m_zoomBar;
     QMovie* m_movie = nullptr;
+    // Pixels of the file per pixel decoded (above 1 when decoding scaled it down).
+    qreal m_fileScale = 1;
     QPointer<QObject> m_pendingDecode;
     QPoint m_dragStart;
     QPoint m_dragScroll;

@@ -38,7 +38,7 @@ ImageZoomBar::ImageZoomBar(QWidget* parent)
 {
     m_value->setFont(TarnTheme::font(11));
     m_value->setAlignment(Qt::AlignCenter);
-    // Wide enough for "800%", so the buttons do not move while zooming.
+    // Wide enough for "800%", so the buttons rarely move while zooming.
     m_value->setMinimumWidth(QFontMetrics(m_value->font()).horizontalAdvance(QStringLiteral("800%")) + 4);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
@@ -48,14 +48,23 @@ ImageZoomBar::ImageZoomBar(QWidget* parent)
     layout->addWidget(m_in);
     connect(m_out, &QToolButton::clicked, this, &ImageZoomBar::zoomOutClicked);
     connect(m_in, &QToolButton::clicked, this, &ImageZoomBar::zoomInClicked);
-    setZoom(1, 1, 8);
+    setScale(1, false, true);
 }
 
-void ImageZoomBar::setZoom(qreal zoom, qreal minimum, qreal maximum)
+void ImageZoomBar::setScale(qreal shownScale, bool canZoomOut, bool canZoomIn)
 {
-    m_value->setText(QStringLiteral("%1%").arg(std::lround(zoom * 100)));
-    m_out->setEnabled(zoom > minimum);
-    m_in->setEnabled(zoom < maximum);
+    m_value->setText(percentText(shownScale));
+    m_out->setEnabled(canZoomOut);
+    m_in->setEnabled(canZoomIn);
+}
+
+QString ImageZoomBar::percentText(qreal shownScale)
+{
+    const long percent = std::lround(shownScale * 100);
+    if (percent < 1) {
+        return QStringLiteral("<1%");
+    }
+    return QStringLiteral("%1%").arg(percent);
 }
 
 QString ImageZoomBar::zoomText() const

@@ -1,8 +1,11 @@
 #include "ui/views/BusySpinner.h"
 
+#include "ui/theme/LoopingAnimation.h"
 #include "ui/theme/TarnTheme.h"
 
 #include <QPainter>
+
+#include <cmath>
 
 namespace tarn {
 namespace {
@@ -14,26 +17,39 @@ constexpr int kStepMilliseconds = 90;
 
 BusySpinner::BusySpinner(QWidget* parent)
     : QWidget(parent)
+    , m_turning(new LoopingAnimation(this, std::chrono::milliseconds(kStepMilliseconds * kSpokes), kSpokes,
+                                     [](qreal turn) { return std::floor(turn * kSpokes) / kSpokes; },
+                                     [this](qreal turn) {
+                                         m_step = static_cast<int>(std::lround(turn * kSpokes)) % kSpokes;
+                                         update();
+                                     }))
 {
     setFixedSize(diameter, diameter);
-    m_timer.setInterval(kStepMilliseconds);
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        m_step = (m_step + 1) % kSpokes;
-        update();
-    });
     hide();
 }
 
 void BusySpinner::start()
 {
-    m_timer.start();
+    if (!m_turning->isStarted()) {
+        m_turning->start();
+    }
     show();
 }
 
 void BusySpinner::stop()
 {
-    m_timer.stop();
+    m_turning->stop();
     hide();
+}
+
+bool BusySpinner::isSpinning() const
+{
+    return m_turning->isStarted();
+}
+
+bool BusySpinner::isDrawingFrames() const
+{
+    return m_turning->isRunning();
 }
 
 QSize BusySpinner::sizeHint() const

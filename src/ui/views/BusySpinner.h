@@ -1,12 +1,13 @@
 #pragma once
 
-#include <QTimer>
 #include <QWidget>
 
 namespace tarn {
 
+class LoopingAnimation;
+
 // A small spinning wheel for work of unknown length; it takes no room on screen
-// while stopped (hidden).
+// while stopped (hidden), and turns only while it can be seen.
 class BusySpinner : public QWidget {
     Q_OBJECT
 
@@ -17,7 +18,9 @@ public:
 
     void start();
     void stop();
-    bool isSpinning() const { return m_timer.isActive(); }
+    bool isSpinning() const;
+    // Frames are being drawn: spinning, and the wheel can be seen.
+    bool isDrawingFrames() const;
 
     QSize sizeHint() const override;
 
@@ -25,7 +28,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QTimer m_timer;
+    LoopingAnimation* m_turning;
     int m_step = 0;
 };
 

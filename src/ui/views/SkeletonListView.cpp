@@ -1,13 +1,12 @@
 #include "ui/views/SkeletonListView.h"
 
 #include "ui/theme/Animations.h"
+#include "ui/theme/LoopingAnimation.h"
 #include "ui/theme/TarnTheme.h"
 
 #include <QEasingCurve>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSequentialAnimationGroup>
-#include <QVariantAnimation>
 
 #include <algorithm>
 #include <array>
@@ -21,6 +20,8 @@ constexpr qreal kBarRadius = 5;
 constexpr std::array<qreal, 6> kWidthFractions{0.92, 0.78, 0.85, 0.60, 0.88, 0.70};
 constexpr qreal kDimmest = 0.55;
 constexpr int kHalfBreathMs = 900;
+// Frames each way: enough for so slow a change of grey.
+constexpr int kBreathSteps = 6;
 
 }  // namespace
 
@@ -34,24 +35,19 @@ SkeletonListView::SkeletonListView(int rows, qreal rowHeight, qreal spacing, QWi
     // Breathing never ends, so with animations off (tests) the bars simply stay at
     // full strength instead.
     if (Animations::enabled()) {
-        auto* group = new QSequentialAnimationGroup(this);
-        for (const auto& [from, to] : {std::pair{kDimmest, 1.0}, std::pair{1.0, kDimmest}}) {
-            auto* half = new QVariantAnimation(group);
-            half->setStartValue(from);
-            half->setEndValue(to);
-            half->setDuration(kHalfBreathMs);
-            half->setEasingCurve(QEasingCurve::InOutSine);
-            connect(half, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-                m_breath = value.toReal();
-                update();
-            });
-            group->addAnimation(half);
-        }
-        group->setLoopCount(-1);
         m_breath = kDimmest;
-        group->start();
-        m_breathing = group;
+        m_breathing = new LoopingAnimation(this, std::chrono::milliseconds(kHalfBreathMs * 2), kBreathSteps,
+                                           LoopingAnimation::breath(QEasingCurve::InOutSine), [this](qreal rise) {
+                                               m_breath = kDimmest + (1.0 - kDimmest) * rise;
+                                               update();
+                                           });
+        m_breathing->start();
     }
+}
+
+bool SkeletonListView::isDrawingFrames() const
+{
+    return m_breathing != nullptr && m_breathing->isRunning();
 }
 
 QList<QRectF> SkeletonListView::barRects() const

@@ -4,11 +4,12 @@
 #include <QRectF>
 #include <QWidget>
 
-class QAbstractAnimation;
-
 namespace tarn {
 
-// Grey placeholder bars of varied widths that slowly "breathe" while a list loads.
+class LoopingAnimation;
+
+// Grey placeholder bars of varied widths that slowly "breathe" while a list loads,
+// drawn at a slow pace and only while they can be seen.
 class SkeletonListView : public QWidget {
     Q_OBJECT
 
@@ -20,6 +21,8 @@ public:
     QList<QRectF> barRects() const;
     // The opacity the bars are drawn with now (0.55 to 1 while breathing).
     qreal breath() const { return m_breath; }
+    // Frames are being drawn: breathing, and the bars can be seen.
+    bool isDrawingFrames() const;
 
     QSize sizeHint() const override;
 
@@ -31,7 +34,7 @@ private:
     qreal m_rowHeight;
     qreal m_spacing;
     qreal m_breath = 1.0;
-    QAbstractAnimation* m_breathing = nullptr;
+    LoopingAnimation* m_breathing = nullptr;
 };
 
 }  // namespace tarn
