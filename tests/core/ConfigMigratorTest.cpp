@@ -1,5 +1,6 @@
 #include "core/config/BucketIdentity.h"
 #include "core/config/ConfigMigrator.h"
+#include "core/config/LegacyAppConfig.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

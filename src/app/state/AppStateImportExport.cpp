@@ -4,6 +4,7 @@
 #include "app/text/L10n.h"
 #include "core/config/AtomicFile.h"
 #include "core/config/ConfigJson.h"
+#include "core/config/ConfigMigrator.h"
 #include "core/config/ConfigStore.h"
 #include "core/config/KeychainSecretStore.h"
 

@@ -2,6 +2,7 @@
 
 #include "app/text/L10n.h"
 #include "core/config/AsciiCase.h"
+#include "core/config/ConfigMigrator.h"
 #include "core/config/ConfigStore.h"
 #include "core/config/KeychainSecretStore.h"
 #include "core/config/UnreadableConfig.h"

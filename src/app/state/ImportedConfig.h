@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/config/ConfigMigrator.h"
+#include "core/config/CDNKeyMove.h"
 #include "core/config/ConfigModels.h"
 
 #include <vector>

@@ -2,6 +2,7 @@
 
 #include "core/config/AsciiCase.h"
 #include "core/config/BucketIdentity.h"
+#include "core/config/LegacyAppConfig.h"
 
 #include <algorithm>
 #include <set>

@@ -1,22 +1,14 @@
 #pragma once
 
+#include "core/config/CDNKeyMove.h"
 #include "core/config/ConfigModels.h"
-#include "core/config/LegacyAppConfig.h"
 
 #include <map>
 #include <vector>
 
 namespace tarn {
 
-// The CDN token key stored for domain `domainID` of bucket `oldBucketID` has to
-// move to the same domain of bucket `newBucketID`, because the bucket's ID changed.
-struct CDNKeyMove {
-    Uuid oldBucketID;
-    Uuid newBucketID;
-    Uuid domainID;
-
-    bool operator==(const CDNKeyMove&) const = default;
-};
+struct LegacyAppConfig;
 
 struct MigrationResult {
     AppConfig config;                // always at the current schema
