@@ -114,6 +114,10 @@ protected:
     void TearDown() override { L10n::setLanguageCode(QStringLiteral("zh")); }
 
     PreviewTestFiles m_files;
+    // What a test counts of the frames. Frames still come while the pane is torn
+    // down, so the counts outlive it (members go in reverse order).
+    int m_frames = 0;
+    QSize m_frameSize;
     std::unique_ptr<QWidget> m_pane;
 };
 
@@ -152,18 +156,16 @@ TEST_F(MediaPreviewTest, AVideoShowsItsFramesWhilePlaying)
     ASSERT_TRUE(loaded(media)) << media->errorText().toStdString();
     EXPECT_TRUE(media->player()->hasVideo());
     EXPECT_EQ(media->player()->duration(), 2000);
-    int frames = 0;
-    QSize frameSize;
     QObject::connect(media->videoWidget()->videoSink(), &QVideoSink::videoFrameChanged, media,
-                     [&](const QVideoFrame& frame) {
-                         ++frames;
-                         frameSize = frame.size();
+                     [this](const QVideoFrame& frame) {
+                         ++m_frames;
+                         m_frameSize = frame.size();
                      });
     media->player()->play();
     ASSERT_TRUE(QTest::qWaitFor([media] { return media->player()->position() >= 500; }, 5000))
         << "position " << media->player()->position();
-    EXPECT_GT(frames, 2);
-    EXPECT_EQ(frameSize, QSize(80, 60));
+    EXPECT_GT(m_frames, 2);
+    EXPECT_EQ(m_frameSize, QSize(80, 60));
     // The picture itself cannot be grabbed offscreen; the grab shows the control bar.
     test::saveGrab(m_pane.get());
 }
@@ -177,12 +179,11 @@ TEST_F(MediaPreviewTest, AVideoStreamsFromAWebLink)
     ASSERT_TRUE(loaded(media)) << media->errorText().toStdString();
     EXPECT_GE(server.requests(), 1);
     EXPECT_TRUE(media->player()->hasVideo());
-    int frames = 0;
-    QObject::connect(media->videoWidget()->videoSink(), &QVideoSink::videoFrameChanged, media, [&frames] { ++frames; });
+    QObject::connect(media->videoWidget()->videoSink(), &QVideoSink::videoFrameChanged, media, [this] { ++m_frames; });
     media->player()->play();
     ASSERT_TRUE(QTest::qWaitFor([media] { return media->player()->position() >= 500; }, 5000))
         << "position " << media->player()->position() << " " << media->errorText().toStdString();
-    EXPECT_GT(frames, 2);
+    EXPECT_GT(m_frames, 2);
 }
 
 TEST_F(MediaPreviewTest, FullScreenTakesThePictureAndTheControlsAlongAndComesBack)
