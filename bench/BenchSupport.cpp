@@ -31,6 +31,17 @@ constexpr std::string_view kSkipMark = "[skip] ";
 
 }  // namespace
 
+StorageProfile benchProfile(const test::S3TestServer& server, const std::string& bucketName) {
+    StorageProfile profile;
+    profile.id = Uuid::random();
+    profile.name = "Bench";
+    profile.endpoint = *Url::parse(server.endpoint);
+    profile.region = server.region;
+    profile.accessKeyID = server.accessKey;
+    profile.bucketNames = {bucketName};
+    return profile;
+}
+
 void skip(benchmark::State& state, std::string_view reason) {
     state.SkipWithError((std::string(kSkipMark) + std::string(reason)).c_str());
 }

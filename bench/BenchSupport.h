@@ -19,10 +19,14 @@ namespace tarn {
 class S3Client;
 struct BucketConfig;
 struct S3Credentials;
+struct StorageProfile;
 }  // namespace tarn
 
 // What the storage benchmarks measure, and the files they move.
 namespace tarn::bench {
+
+// An account "Bench" of the test server, with a fresh ID, holding `bucketName`.
+StorageProfile benchProfile(const test::S3TestServer& server, const std::string& bucketName);
 
 // Ends a benchmark that cannot measure here because a service it needs is missing
 // (no test server, no keyring): the program reports it as skipped, not failed.

@@ -145,13 +145,7 @@ public:
                            QString::fromStdString((m_folder.path() / "settings").native()));
         tarn::AppConfig config = tarn::ConfigStore::defaultConfig();
         config.languageCode = "en";
-        tarn::StorageProfile profile;
-        profile.id = tarn::Uuid::random();
-        profile.name = "Bench";
-        profile.endpoint = *tarn::Url::parse(server.endpoint);
-        profile.region = server.region;
-        profile.accessKeyID = server.accessKey;
-        profile.bucketNames = {m_bucket.bucketName};
+        const tarn::StorageProfile profile = tarn::bench::benchProfile(server, m_bucket.bucketName);
         config.profiles.push_back(profile);
         tarn::ConfigStore().save(config);
 

@@ -47,13 +47,7 @@ public:
           m_configStore(m_folder.path() / "config.json"),
           m_secrets(server.secretKey),
           m_state(m_configStore, m_secrets, m_client) {
-        tarn::StorageProfile profile;
-        profile.id = tarn::Uuid::random();
-        profile.name = "Bench";
-        profile.endpoint = *tarn::Url::parse(server.endpoint);
-        profile.region = server.region;
-        profile.accessKeyID = server.accessKey;
-        profile.bucketNames = {m_serverBucket.bucketName};
+        const tarn::StorageProfile profile = tarn::bench::benchProfile(server, m_serverBucket.bucketName);
         tarn::AppConfig config = m_state.config();
         config.profiles.push_back(profile);
         m_state.setConfig(std::move(config));

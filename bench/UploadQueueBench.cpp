@@ -62,13 +62,7 @@ public:
           m_configStore(m_folder.path() / "config.json"),
           m_secretStore("app.TarnManager.bench." + tarn::Uuid::random().toString()),
           m_state(m_configStore, m_secretStore, m_client) {
-        tarn::StorageProfile profile;
-        profile.id = tarn::Uuid::random();
-        profile.name = "Bench";
-        profile.endpoint = *tarn::Url::parse(server.endpoint);
-        profile.region = server.region;
-        profile.accessKeyID = server.accessKey;
-        profile.bucketNames = {m_serverBucket.bucketName};
+        const tarn::StorageProfile profile = tarn::bench::benchProfile(server, m_serverBucket.bucketName);
         m_account = tarn::KeychainSecretStore::accountSecretAccount(profile.endpoint, profile.region,
                                                                      profile.accessKeyID);
         m_secretStore.save(server.secretKey, m_account);
