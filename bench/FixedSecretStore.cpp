@@ -19,6 +19,12 @@ void FixedSecretStore::save(const std::string&, const std::string&) {}
 
 void FixedSecretStore::deleteSecret(const std::string&) {}
 
+std::optional<std::string> FixedSecretStore::secret(const std::string&, const Origin&) const {
+    return m_secret;
+}
+
+void FixedSecretStore::save(const std::string&, const std::string&, const Origin&) {}
+
 std::optional<std::string> FixedSecretStore::secret(const Uuid&) const {
     return m_secret;
 }

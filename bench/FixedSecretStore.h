@@ -20,6 +20,8 @@ public:
     std::optional<std::string> secret(const std::string& account) const override;
     void save(const std::string& secret, const std::string& account) override;
     void deleteSecret(const std::string& account) override;
+    std::optional<std::string> secret(const std::string& account, const Origin& origin) const override;
+    void save(const std::string& secret, const std::string& account, const Origin& origin) override;
     std::optional<std::string> secret(const Uuid& bucketID) const override;
     void save(const std::string& secret, const Uuid& bucketID) override;
     void deleteSecret(const Uuid& bucketID) override;
