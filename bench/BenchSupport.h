@@ -2,12 +2,11 @@
 
 #include "TestEnvironment.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <QElapsedTimer>
-#include <QTimer>
-
 #include <cstdint>
 #include <filesystem>
 #include <functional>
