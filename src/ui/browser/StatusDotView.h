@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace tarn {
 
@@ -19,6 +22,11 @@ class LoopingAnimation;
 // The breath is drawn in a few even steps each way (breathSteps; on so small a dot
 // and so slow a change the eye sees a breath, not the steps), only while the dot can
 // be seen in the active window, so a window left open all day costs next to nothing.
+//
+// The dot is translucent, but a frame paints the dot alone: it is drawn opaquely over
+// a copy of what lies behind it, taken once from the widgets it sits on and taken
+// again only when one of them repaints or moves under it. Otherwise every frame would
+// repaint the panes behind the dot as well, which costs many times the dot itself.
 class StatusDotView : public QWidget {
     Q_OBJECT
 
@@ -54,15 +62,37 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+    // Draws a dot of `color` at `breath` in the middle of `box`, over what the painter
+    // holds.
+    static void paintDot(QPainter& painter, const QRectF& box, const QColor& color, qreal breath);
+
+    // How often what lies behind the dot was copied (for tests).
+    int backdropCopies() const { return m_backdropCopies; }
+
 protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
+    // Follows the widgets the dot sits on, up to its window.
+    void watchAncestors();
+    void forgetBackdrop();
+    void copyBackdrop();
+
     std::optional<Status> m_status;
     qreal m_breath = 0;
     LoopingAnimation* m_breathing = nullptr;
+    // From the dot's parent up to its window.
+    std::vector<QPointer<QWidget>> m_ancestors;
+    // Widgets stacked below the dot that overlap it, as found at the last copy.
+    std::vector<QPointer<QWidget>> m_beneath;
+    // What lies behind the dot; null when it must be copied again.
+    QImage m_backdrop;
+    bool m_copying = false;
+    int m_backdropCopies = 0;
 };
 
 }  // namespace tarn
