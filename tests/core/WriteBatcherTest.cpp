@@ -40,15 +40,28 @@ TEST(WriteBatcher, HandsOnFullBatchesInOrderAndTheRestOnFlush) {
     EXPECT_EQ(batcher.size(), 10);
 }
 
-TEST(WriteBatcher, PassesALargePieceOnWholeWhenNothingIsHeld) {
-    Recorder recorder;
-    WriteBatcher batcher(4, recorder.sink());
-    batcher.append(bytesOf("0123456789"));
+TEST(WriteBatcher, HandsOnTheWholeBatchesOfALargePieceFromThePieceItself) {
+    std::vector<std::string> writes;
+    std::vector<bool> fromPiece;
+    const std::string first = "0123456789";
+    const std::string third = "yzabcdefg";
+    WriteBatcher batcher(4, [&](std::span<const std::uint8_t> bytes) {
+        writes.emplace_back(bytes.begin(), bytes.end());
+        const auto* data = reinterpret_cast<const char*>(bytes.data());
+        const auto within = [data](const std::string& piece) {
+            return data >= piece.data() && data < piece.data() + piece.size();
+        };
+        fromPiece.push_back(within(first) || within(third));
+    });
+    batcher.append(bytesOf(first));
     batcher.append(bytesOf("x"));
-    batcher.append(bytesOf("yzabcdefg"));
+    batcher.append(bytesOf(third));
     batcher.flush();
-    // Held bytes always go first, so the file's bytes stay in order.
-    EXPECT_THAT(recorder.writes, ElementsAre("0123456789", "xyza", "bcde", "fg"));
+    // Held bytes always go first, so the file's bytes stay in order; no write is
+    // larger than a batch.
+    EXPECT_THAT(writes, ElementsAre("0123", "4567", "89xy", "zabc", "defg"));
+    EXPECT_THAT(fromPiece, ElementsAre(true, true, false, true, true));
+    EXPECT_EQ(batcher.size(), 20);
 }
 
 TEST(WriteBatcher, SinkFailurePassesToTheCaller) {
