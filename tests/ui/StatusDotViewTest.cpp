@@ -224,6 +224,23 @@ TEST_F(StatusDotViewTest, WhatLiesBehindTheDotIsCopiedAgainWhenItChangesOrMoves)
         << onScreen(dot).pixelColor(0, 0).name().toStdString();
     EXPECT_EQ(dot->mapTo(&surface, QPoint(0, 0)), QPoint(70, 10));
     EXPECT_GT(dot->backdropCopies(), copies);
+
+    // Repainted elsewhere, on both sides of the dot at once: nothing to copy again.
+    auto* left = new QWidget(&surface);
+    left->setGeometry(0, 40, 30, 10);
+    auto* right = new QWidget(&surface);
+    right->setGeometry(100, 0, 20, 8);
+    left->show();
+    right->show();
+    test::settle();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return onScreen(dot).pixelColor(0, 0) == QColor(Qt::darkGreen); }, 5000));
+    const int settled = dot->backdropCopies();
+    PaintLog log(&surface);
+    left->update();
+    right->update();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.paintsOf(&surface) > 0; }, 5000));
+    test::settle();
+    EXPECT_EQ(dot->backdropCopies(), settled);
 }
 
 }  // namespace

@@ -224,13 +224,13 @@ bool StatusDotView::eventFilter(QObject* watched, QEvent* event)
         break;
     case QEvent::Paint:
         // A widget repainted around the dot may have changed what lies behind it. It
-        // paints around the dot, never under it, which is why the whole area painted is
-        // what tells; and the dot is not repainted with it unless its own place was
-        // dirty too, so it asks for that itself.
+        // paints around the dot, never under it, so what tells is whether it painted
+        // the pixels next to the dot; and the dot is not repainted with it unless its
+        // own place was dirty too, so it asks for that itself.
         if (!m_copying && !m_backdrop.isNull()) {
             auto* widget = static_cast<QWidget*>(watched);
             const QRect place(widget->mapFrom(window(), mapTo(window(), QPoint(0, 0))), size());
-            if (static_cast<QPaintEvent*>(event)->region().boundingRect().intersects(place)) {
+            if (static_cast<QPaintEvent*>(event)->region().intersects(place.adjusted(-1, -1, 1, 1))) {
                 forgetBackdrop();
                 QWidget::update();
             }
