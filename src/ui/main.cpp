@@ -2,6 +2,7 @@
 #include "app/text/L10n.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/window/AppDelegate.h"
+#include "ui/window/MainThreadProbe.h"
 #include "ui/window/PreferredLanguage.h"
 #include "ui/window/UnixSignalWatcher.h"
 
@@ -9,6 +10,7 @@
 #include <QIcon>
 
 #include <csignal>
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
@@ -34,6 +36,10 @@ int main(int argc, char** argv)
     tarn::PreferredLanguage::applyStored();
     tarn::TarnTheme::apply(application);
 
+#ifdef TARN_MAIN_THREAD_PROBE
+    // A measuring build: how long the window stays unanswering, on standard error.
+    tarn::MainThreadProbe probe(stderr);
+#endif
     tarn::AppDelegate delegate;
     QObject::connect(&signalWatcher, &tarn::UnixSignalWatcher::received, &delegate, &tarn::AppDelegate::quit);
     delegate.launch();

@@ -116,6 +116,46 @@ TEST_F(AppStateDerivedTest, SelectionsAreEmptyWhileTheListingBelongsToAnotherBuc
     EXPECT_THAT(m_state->selectedPrefixes(), ElementsAre(ObjectPrefix{"photos/2024/"}));
 }
 
+// Rows of a folder that came in many pages are found by key, in listing order,
+// whether a few rows are selected or all of them; a first page that repeats a key
+// gives every copy, as the listing holds them.
+TEST_F(AppStateDerivedTest, SelectionsFindTheObjectsOfEveryPageInListingOrder) {
+    const auto key = [](int i) { return "photos/k-" + std::to_string(10000 + i); };
+    std::vector<ObjectItem> first;
+    for (int i = 0; i < 1000; ++i) first.push_back(object(key(i), i));
+    AppStateTestAccess::showListing(*m_state, m_media, m_media, "photos/", first);
+    for (int page = 1; page < 20; ++page) {
+        S3Listing next;
+        for (int i = page * 1000 - 100; i < page * 1000 + 1000; ++i) {
+            next.objects.push_back({key(i), -1, std::nullopt, std::nullopt, "etag-" + std::to_string(i)});
+        }
+        AppStateTestAccess::appendPage(*m_state, std::move(next));
+    }
+    ASSERT_EQ(m_state->objects().size(), 20000u);
+
+    m_state->setSelectedObjectKeys({key(19999), key(3), key(10500), "photos/none", "upload:nothing"});
+    const std::vector<ObjectItem> few = m_state->selectedObjects();
+    ASSERT_EQ(few.size(), 3u);
+    EXPECT_EQ(few[0], object(key(3), 3));
+    EXPECT_EQ(few[1].key, key(10500));
+    EXPECT_EQ(few[2].key, key(19999));
+    EXPECT_EQ(m_state->knownETag(key(10500)), "etag-10500");
+    EXPECT_EQ(m_state->knownETag(key(999)), std::nullopt) << "the first page's copy has none";
+
+    KeySet all;
+    for (const ObjectItem& item : m_state->objects()) all.insert(item.key);
+    m_state->setSelectedObjectKeys(all);
+    const std::vector<ObjectItem> every = m_state->selectedObjects();
+    ASSERT_EQ(every.size(), 20000u);
+    EXPECT_EQ(every.front().key, key(0));
+    EXPECT_EQ(every.back().key, key(19999));
+
+    AppStateTestAccess::showListing(*m_state, m_media, m_media, "photos/",
+                                    {object("photos/a.jpg", 1), object("photos/b.jpg", 2), object("photos/a.jpg", 3)});
+    m_state->setSelectedObjectKeys({"photos/a.jpg"});
+    EXPECT_THAT(m_state->selectedObjects(), ElementsAre(object("photos/a.jpg", 1), object("photos/a.jpg", 3)));
+}
+
 TEST_F(AppStateDerivedTest, ASingleSelectionNamesAnObjectButNeverAFolder) {
     showMedia(m_media);
     m_state->setSelectedObjectKey("photos/b.jpg");

@@ -11,7 +11,9 @@
 #include "app/state/InlinePreviewState.h"
 #include "app/state/KeyringReferences.h"
 #include "app/state/KeySet.h"
+#include "app/state/ChunkedList.h"
 #include "app/state/ListingIndex.h"
+#include "app/state/ListingPage.h"
 #include "app/state/MetadataPair.h"
 #include "app/state/PathItem.h"
 #include "app/state/ShareLinkKind.h"
@@ -101,8 +103,8 @@ class AppState : public QObject {
     Q_PROPERTY(std::string languageCode READ languageCode WRITE setLanguageCode NOTIFY languageCodeChanged)
     // Listing and navigation.
     Q_PROPERTY(std::optional<tarn::Uuid> selectedBucketID READ selectedBucketID NOTIFY selectedBucketIDChanged)
-    Q_PROPERTY(std::vector<tarn::ObjectItem> objects READ objects NOTIFY objectsChanged)
-    Q_PROPERTY(std::vector<tarn::ObjectPrefix> prefixes READ prefixes NOTIFY prefixesChanged)
+    // No properties for objects() and prefixes(): a read through the meta-object would
+    // copy a whole folder. objectsChanged and prefixesChanged tell of their changes.
     Q_PROPERTY(std::string currentPrefix READ currentPrefix NOTIFY currentPrefixChanged)
     Q_PROPERTY(std::string searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
@@ -204,8 +206,8 @@ public:
     const std::optional<Uuid>& selectedBucketID() const { return m_selectedBucketID; }
     // The bucket that `objects` and `prefixes` belong to.
     const std::optional<Uuid>& listingBucketID() const { return m_listingBucketID; }
-    const std::vector<ObjectItem>& objects() const { return m_objects; }
-    const std::vector<ObjectPrefix>& prefixes() const { return m_prefixes; }
+    const ChunkedList<ObjectItem>& objects() const { return m_objects; }
+    const ChunkedList<ObjectPrefix>& prefixes() const { return m_prefixes; }
     const std::string& currentPrefix() const { return m_currentPrefix; }
     const std::string& searchText() const { return m_searchText; }
     // A changed text lists the folder again, searchDebounce after the last change.
@@ -744,6 +746,12 @@ private:
     void setSelectedBucketID(std::optional<Uuid> selectedBucketID);
     void setObjects(std::vector<ObjectItem> objects);
     void setPrefixes(std::vector<ObjectPrefix> prefixes);
+    // With the index of the entries, made where they were fetched.
+    void setObjects(ChunkedList<ObjectItem> objects, ListingIndex<ObjectItem> index);
+    void setPrefixes(ChunkedList<ObjectPrefix> prefixes, ListingIndex<ObjectPrefix> index);
+    // Lets go of a whole listing on the pool's thread, not on this one.
+    template <class T>
+    void discardInBackground(T doomed);
     void setCurrentPrefix(std::string currentPrefix);
     void setIsLoading(bool isLoading);
     void setBucketUsage(std::optional<BucketUsage> bucketUsage);
@@ -837,9 +845,15 @@ private:
     void applyPendingSelection();
     // Loads further pages until one is merged, paging ends or `stop` is requested.
     QCoro::Task<> loadNextPage(BucketConfig bucket, std::string listPrefix, std::optional<std::string> token,
-                               std::stop_token stop);
+                               ListingBasis basis, std::stop_token stop);
+    // The listing as it is, for sorting out a further page elsewhere.
+    ListingBasis listingBasis() const;
     // Appends the entries of a further page that the listing does not show yet.
     void appendPage(S3Listing page);
+    void appendPage(ListingPage page);
+    // The position of a listed object or folder by its key.
+    std::optional<std::size_t> listedObject(std::string_view key) const;
+    std::optional<std::size_t> listedPrefix(std::string_view key) const;
     // The keys of the listed objects, shared until the listing changes.
     std::shared_ptr<const KeySet> listedKeys() const;
     // Counts the bucket's usage in the background, in place of any count under way.
@@ -926,11 +940,11 @@ private:
     // been shown or has failed. Reloads list it, so that a reload while a folder
     // opens does not bring the previous folder back.
     std::string m_navigationTarget;
-    std::vector<ObjectItem> m_objects;
-    std::vector<ObjectPrefix> m_prefixes;
+    ChunkedList<ObjectItem> m_objects;
+    ChunkedList<ObjectPrefix> m_prefixes;
     std::uint64_t m_listingGeneration = 0;
-    ListingIndex<ObjectItem> m_objectIndex{m_objects};
-    ListingIndex<ObjectPrefix> m_prefixIndex{m_prefixes};
+    ListingIndex<ObjectItem> m_objectIndex;
+    ListingIndex<ObjectPrefix> m_prefixIndex;
     // listedKeys(): the set, and the listing generation and object count it covers.
     mutable std::shared_ptr<KeySet> m_listedKeys;
     mutable std::uint64_t m_listedKeysGeneration = 0;

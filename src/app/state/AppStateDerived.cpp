@@ -20,6 +20,33 @@ std::optional<BucketConfig> bucketWithID(const std::vector<BucketConfig>& bucket
     return found == buckets.end() ? std::nullopt : std::optional(*found);
 }
 
+// The listed entries whose keys are among `keys`, in listing order. A few keys (a
+// selection of some rows) are looked up one by one, so that selecting a row of a
+// folder of 100,000 does not read the whole folder; many keys are cheaper to check
+// in one pass. A listing whose first page repeated a key is read in a pass too:
+// every entry with a selected key counts, not only the first.
+template <class Entry>
+std::vector<Entry> listedWithKeys(const ChunkedList<Entry>& listed, const ListingIndex<Entry>& index,
+                                  const KeySet& keys) {
+    std::vector<Entry> result;
+    const std::size_t lookupCost = keys.size() * (index.tableCount() + 1);
+    if (!index.hasRepeats() && index.size() == listed.size() && lookupCost < listed.size()) {
+        std::vector<std::size_t> positions;
+        positions.reserve(keys.size());
+        for (const std::string& key : keys) {
+            if (const std::optional<std::size_t> position = index.find(key, listed)) positions.push_back(*position);
+        }
+        std::sort(positions.begin(), positions.end());
+        result.reserve(positions.size());
+        for (const std::size_t position : positions) result.push_back(listed[position]);
+        return result;
+    }
+    for (const Entry& entry : listed) {
+        if (keys.contains(entry.id())) result.push_back(entry);
+    }
+    return result;
+}
+
 }  // namespace
 
 std::vector<BucketConfig> AppState::buckets(const StorageProfile& profile) const {
@@ -68,10 +95,7 @@ std::vector<ObjectItem> AppState::objectsOfRows(const KeySet& keys) const {
     if (m_listingBucketID != m_selectedBucketID) return {};
     if (keys.empty()) return {};
 
-    std::vector<ObjectItem> result;
-    for (const ObjectItem& item : m_objects) {
-        if (keys.contains(item.key)) result.push_back(item);
-    }
+    std::vector<ObjectItem> result = listedWithKeys(m_objects, m_objectIndex, keys);
     const std::vector<TransferTask>& tasks = transferTasks();
     for (const TransferTask& task : tasks) {
         if (sameBucket(task, m_selectedBucketID) && task.kind() == TransferKind::upload &&
@@ -95,10 +119,7 @@ std::vector<ObjectPrefix> AppState::selectedPrefixes() const {
     const KeySet& keys = m_selectedObjectKeys;
     if (keys.empty()) return {};
 
-    std::vector<ObjectPrefix> result;
-    for (const ObjectPrefix& prefix : m_prefixes) {
-        if (keys.contains(prefix.prefix)) result.push_back(prefix);
-    }
+    std::vector<ObjectPrefix> result = listedWithKeys(m_prefixes, m_prefixIndex, keys);
     // A finished folder upload or folder move stands for the folder it made.
     const std::vector<TransferTask>& tasks = transferTasks();
     for (const TransferKind kind : {TransferKind::upload, TransferKind::rename}) {
@@ -121,9 +142,7 @@ std::optional<ObjectItem> AppState::inspectorObject() const {
 
 std::optional<std::string> AppState::knownETag(const std::string& key) const {
     if (m_objectDetails && m_objectDetails->item.key == key && m_objectDetails->eTag) return m_objectDetails->eTag;
-    for (const ObjectItem& item : m_objects) {
-        if (item.key == key) return item.eTag;
-    }
+    if (const std::optional<std::size_t> listed = listedObject(key)) return m_objects[*listed].eTag;
     if (const std::optional<ObjectItem> inspected = inspectorObject(); inspected && inspected->key == key) {
         return inspected->eTag;
     }

@@ -5,6 +5,8 @@
 #include "core/storage/S3Error.h"
 
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 namespace tarn {
 
@@ -20,16 +22,45 @@ void AppState::setSelectedBucketID(std::optional<Uuid> selectedBucketID) {
 }
 
 void AppState::setObjects(std::vector<ObjectItem> objects) {
-    m_objectIndex.reset();
-    m_listedKeys.reset();
-    ++m_listingGeneration;
-    publish(m_objects, std::move(objects), &AppState::objectsChanged);
+    ListingIndex<ObjectItem> index = ListingIndex<ObjectItem>::of(objects);
+    setObjects(ChunkedList<ObjectItem>(std::move(objects)), std::move(index));
 }
 
 void AppState::setPrefixes(std::vector<ObjectPrefix> prefixes) {
-    m_prefixIndex.reset();
+    ListingIndex<ObjectPrefix> index = ListingIndex<ObjectPrefix>::of(prefixes);
+    setPrefixes(ChunkedList<ObjectPrefix>(std::move(prefixes)), std::move(index));
+}
+
+void AppState::setObjects(ChunkedList<ObjectItem> objects, ListingIndex<ObjectItem> index) {
+    // A folder of 100,000 objects takes hundreds of thousands of frees to let go of.
+    discardInBackground(std::exchange(m_objects, std::move(objects)));
+    m_objectIndex = std::move(index);
+    m_listedKeys.reset();
     ++m_listingGeneration;
-    publish(m_prefixes, std::move(prefixes), &AppState::prefixesChanged);
+    emit objectsChanged();
+}
+
+void AppState::setPrefixes(ChunkedList<ObjectPrefix> prefixes, ListingIndex<ObjectPrefix> index) {
+    discardInBackground(std::exchange(m_prefixes, std::move(prefixes)));
+    m_prefixIndex = std::move(index);
+    ++m_listingGeneration;
+    emit prefixesChanged();
+}
+
+template <class T>
+void AppState::discardInBackground(T doomed) {
+    if (doomed.empty()) return;
+    // Held by a copyable job, let go of on the pool's thread.
+    auto held = std::make_shared<T>(std::move(doomed));
+    m_workers.start([held]() mutable { held.reset(); });
+}
+
+std::optional<std::size_t> AppState::listedObject(std::string_view key) const {
+    return m_objectIndex.find(key, m_objects);
+}
+
+std::optional<std::size_t> AppState::listedPrefix(std::string_view key) const {
+    return m_prefixIndex.find(key, m_prefixes);
 }
 
 void AppState::setCurrentPrefix(std::string currentPrefix) {
@@ -197,10 +228,13 @@ QCoro::Task<> AppState::loadDirectory(std::string directory) {
 QCoro::Task<> AppState::listFirstPage(BucketConfig bucket, std::string directory, std::string listPrefix,
                                       TimePoint listedAt, int session, int navigation) {
     const QPointer<AppState> self(this);
+    // The page's indexes are made where it is fetched.
     auto list = [&client = m_client, &store = m_secretStore, &bucket, &listPrefix, stop = m_lifetimeStop.get_token()] {
-        return client.listPage(bucket, storedCredentials(store, bucket), listPrefix, "/", std::nullopt, stop);
+        return ListingPage::first(
+            client.listPage(bucket, storedCredentials(store, bucket), listPrefix, "/", std::nullopt, stop));
     };
-    S3Listing listing = co_await inBackground(list);
+    ListingPage page = co_await inBackground(list);
+    S3Listing& listing = page.listing;
     // Late answers: another bucket, or a folder the user has left again.
     if (!self || m_bucketSession != session || m_navigation != navigation) co_return;
     if (m_selectedBucketID != bucket.id) co_return;
@@ -210,8 +244,8 @@ QCoro::Task<> AppState::listFirstPage(BucketConfig bucket, std::string directory
     cancelLoadMore();
     m_navigationTarget = directory;
     setCurrentPrefix(std::move(directory));
-    setObjects(std::move(listing.objects));
-    setPrefixes(std::move(listing.prefixes));
+    setObjects(ChunkedList<ObjectItem>(std::move(listing.objects)), std::move(page.objectIndex));
+    setPrefixes(ChunkedList<ObjectPrefix>(std::move(listing.prefixes)), std::move(page.prefixIndex));
     m_nextPageToken = std::move(listing.nextContinuationToken);
     setHasMoreObjects(listing.isTruncated);
     setSelectedObjectKey(std::nullopt);
@@ -232,11 +266,7 @@ S3Credentials AppState::storedCredentials(const KeychainSecretStore& store, cons
 void AppState::applyPendingSelection() {
     const std::optional<std::string> pending = std::exchange(m_pendingSelectKey, std::nullopt);
     const bool reveal = std::exchange(m_pendingSelectShouldReveal, false);
-    const bool listed =
-        pending && (std::any_of(m_objects.begin(), m_objects.end(),
-                                [&](const ObjectItem& item) { return item.key == *pending; }) ||
-                    std::any_of(m_prefixes.begin(), m_prefixes.end(),
-                                [&](const ObjectPrefix& prefix) { return prefix.prefix == *pending; }));
+    const bool listed = pending && (listedObject(*pending) || listedPrefix(*pending));
     if (!listed) {
         setSelectedObjectKeys({});
         return;

@@ -62,19 +62,27 @@ void AppState::loadMoreObjects() {
     setIsLoadingMore(true);
     m_loadMoreStop.request_stop();
     m_loadMoreStop = std::stop_source();
-    startDetached(loadNextPage(std::move(*bucket), std::move(listPrefix), m_nextPageToken, m_loadMoreStop.get_token()));
+    startDetached(loadNextPage(std::move(*bucket), std::move(listPrefix), m_nextPageToken, listingBasis(),
+                               m_loadMoreStop.get_token()));
+}
+
+ListingBasis AppState::listingBasis() const {
+    return {m_listingGeneration, m_objects.snapshot(), m_prefixes.snapshot(), m_objectIndex, m_prefixIndex};
 }
 
 QCoro::Task<> AppState::loadNextPage(BucketConfig bucket, std::string listPrefix, std::optional<std::string> token,
-                                     std::stop_token stop) {
+                                     ListingBasis basis, std::stop_token stop) {
     const QPointer<AppState> self(this);
-    auto fetch = [&client = m_client, &store = m_secretStore, &bucket, &listPrefix, &token, stop] {
-        return client.listPage(bucket, storedCredentials(store, bucket), listPrefix, "/", token, stop);
+    // The page is sorted out against the listing where it is fetched: what is new in
+    // it, and the indexes with it, come back ready.
+    auto fetch = [&client = m_client, &store = m_secretStore, &bucket, &listPrefix, &token, &basis, stop] {
+        return ListingPage::further(client.listPage(bucket, storedCredentials(store, bucket), listPrefix, "/", token, stop),
+                                    basis);
     };
     while (!stop.stop_requested()) {
         bool retry = false;
         try {
-            S3Listing page = co_await inBackground(fetch);
+            ListingPage page = co_await inBackground(fetch);
             if (!self || stop.stop_requested()) co_return;
             appendPage(std::move(page));
         } catch (const CancelledError&) {
@@ -101,15 +109,24 @@ QCoro::Task<> AppState::loadNextPage(BucketConfig bucket, std::string listPrefix
     if (self && !stop.stop_requested()) setIsLoadingMore(false);
 }
 
-void AppState::appendPage(S3Listing page) {
-    // Pages can repeat what an earlier one listed (objects written meanwhile); the
-    // indexes keep each key once without scanning the folder.
-    m_objectIndex.appendNew(std::move(page.objects));
+void AppState::appendPage(S3Listing page) { appendPage(ListingPage::further(std::move(page), listingBasis())); }
+
+void AppState::appendPage(ListingPage page) {
+    // Pages can repeat what an earlier one listed (objects written meanwhile): the
+    // page holds only what the listing did not, found without a scan of the folder.
+    if (page.generation != m_listingGeneration) return;  // a page of a listing replaced since
+    if (page.objectsBefore != m_objects.size() || page.prefixesBefore != m_prefixes.size()) {
+        // Sorted out against fewer entries than are shown now: again, against these.
+        page = ListingPage::further(std::move(page.listing), listingBasis());
+    }
+    for (ObjectItem& item : page.listing.objects) m_objects.push_back(std::move(item));
+    m_objectIndex = std::move(page.objectIndex);
     emit objectsChanged();
-    m_prefixIndex.appendNew(std::move(page.prefixes));
+    for (ObjectPrefix& prefix : page.listing.prefixes) m_prefixes.push_back(std::move(prefix));
+    m_prefixIndex = std::move(page.prefixIndex);
     emit prefixesChanged();
-    m_nextPageToken = std::move(page.nextContinuationToken);
-    setHasMoreObjects(page.isTruncated);
+    m_nextPageToken = std::move(page.listing.nextContinuationToken);
+    setHasMoreObjects(page.listing.isTruncated);
 }
 
 bool AppState::hasServiceUsage(const BucketConfig& bucket) { return MakerService::isStorageEndpoint(bucket.endpoint); }

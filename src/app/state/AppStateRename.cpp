@@ -223,9 +223,7 @@ void AppState::queueRename(TransferTask task, bool inPlace, const BucketConfig& 
 }
 
 std::int64_t AppState::objectSizeForRename(const std::string& sourceKey) const {
-    for (const ObjectItem& item : m_objects) {
-        if (item.key == sourceKey) return item.size;
-    }
+    if (const std::optional<std::size_t> listed = listedObject(sourceKey)) return m_objects[*listed].size;
     // Rows that are not listed yet: a finished upload, or a rename that made the key.
     const std::vector<TransferTask>& tasks = transferTasks();
     for (const TransferTask& task : tasks) {

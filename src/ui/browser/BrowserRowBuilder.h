@@ -2,6 +2,7 @@
 
 #include "ui/browser/BrowserRow.h"
 
+#include "app/state/ChunkedList.h"
 #include "app/transfers/TransferTask.h"
 #include "core/config/StorageModels.h"
 
@@ -19,10 +20,10 @@ namespace tarn {
 // into them beyond the call.
 struct BrowserRowInputs {
     std::string_view currentPrefix;
-    std::span<const ObjectPrefix> prefixes;
+    EntriesView<ObjectPrefix> prefixes;
     // Every listed object; the folder's own marker and keys ending in "/" are left out
     // by the builder.
-    std::span<const ObjectItem> objects;
+    EntriesView<ObjectItem> objects;
     std::span<const TransferTask* const> uploads;
     std::span<const TransferTask* const> renames;
 };

@@ -89,7 +89,7 @@ const ObjectItem* BrowserTableModel::object(int row) const
     if (found == nullptr || found->kind != BrowserRow::Kind::object) {
         return nullptr;
     }
-    const std::vector<ObjectItem>& objects = m_state.objects();
+    const ChunkedList<ObjectItem>& objects = m_state.objects();
     return found->position < objects.size() ? &objects[found->position] : nullptr;
 }
 
@@ -99,7 +99,7 @@ const ObjectPrefix* BrowserTableModel::prefix(int row) const
     if (found == nullptr || found->kind != BrowserRow::Kind::folder) {
         return nullptr;
     }
-    const std::vector<ObjectPrefix>& prefixes = m_state.prefixes();
+    const ChunkedList<ObjectPrefix>& prefixes = m_state.prefixes();
     return found->position < prefixes.size() ? &prefixes[found->position] : nullptr;
 }
 
