@@ -74,8 +74,20 @@ TEST(S3ClientObjectRequests, MoveCopiesAndDeletesTheSourceOnlyAfterTheCopySuccee
         // The server answered 200 and then failed: the copy does not exist.
         {200, errorInsideSuccess, false},
         {503, "<Error><Code>SlowDown</Code></Error>", false},
+        {200,
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CopyObjectResult xmlns=\"http://s3.amazonaws.com/doc/2006-03-01/\">"
+         "<LastModified>2024-05-01T10:00:00.000Z</LastModified><ETag>\"e\"</ETag></CopyObjectResult>",
+         true},
     };
     for (const Case& c : cases) {
+        {200, "<?xml version=\"1.0\"?><!DOCTYPE Error><Error><Code>InternalError</Code></Error>", false},
+        // A 200 that does not say the copy was made: nothing, a proxy's page, another
+        // document, a result cut short.
+        {200, "", false},
+        {200, "<html><body>Welcome</body></html>", false},
+        {200, "<!DOCTYPE html><html><body><p>Welcome<br></body></html>", false},
+        {200, "<ListBucketResult></ListBucketResult>", false},
+        {200, "<CopyObjectResult><ETag>\"e\"</ETag>", false},
         LoopbackHttpServer server([&](const RecordedRequest& request) {
             if (request.method == "PUT") return LoopbackHttpServer::answer(c.status, {}, c.body);
             return LoopbackHttpServer::answer(204, {}, "");
@@ -365,9 +377,13 @@ TEST(S3ClientObjectRequests, MetadataReplacementSendsTheStoredHeadersAgain) {
     EXPECT_EQ(headerOf(requests[3], "Content-Type"), "text/plain");
     EXPECT_EQ(headerOf(requests[3], "x-amz-meta-color"), "(none)");
 
-    copyAnswer = errorInsideSuccess;
-    EXPECT_THROW(client.updateMetadata("dir/a b.md", metadata, std::nullopt, mediaBucket(server), credentials),
-                 S3Error);
+    // A replacement the server did not confirm did not happen.
+    for (const std::string& answer : {errorInsideSuccess, std::string(), std::string("<html>ok</html>")}) {
+        copyAnswer = answer;
+        EXPECT_THROW(client.updateMetadata("dir/a b.md", metadata, std::nullopt, mediaBucket(server), credentials),
+                     S3Error)
+            << answer;
+    }
 }
 
 TEST(S3ClientObjectRequests, MetadataThatCannotBeSentIsRefusedBeforeAnyRequest) {

@@ -230,9 +230,10 @@ public:
                             const std::string& sha256Hex, const BucketConfig& bucket,
                             const S3Credentials& credentials, std::chrono::duration<double> stallTimeout,
                             const PartProgress& onProgress, std::stop_token stop = {});
-    // Joins the parts, given in any order, into the object. A 200 answer that carries
-    // an error document (the server can fail after it has begun to answer) throws
-    // S3Error::requestFailed with that document's code and message.
+    // Joins the parts, given in any order, into the object. A 200 answer counts only
+    // with the completion's result document: one that carries an error document (the
+    // server can fail after it has begun to answer) throws S3Error::requestFailed
+    // with that document's code and message, anything else unexpectedResponse.
     void completeMultipartUpload(const std::string& key, const std::string& uploadId, std::vector<UploadPart> parts,
                                  const BucketConfig& bucket, const S3Credentials& credentials,
                                  std::stop_token stop = {});
@@ -306,7 +307,8 @@ private:
     void streamToFile(const S3Request& request, const DownloadTarget& target, const ByteProgress& onBytes,
                       std::stop_token stop);
     // Copies `from` onto `to` with the extra headers; `move` asks the maker's
-    // service to move instead. A success status carrying an error document fails.
+    // service to move instead. A success status fails unless its body is the copy's
+    // result document (see S3Error::fromResultDocument).
     void copyObject(const std::string& from, const std::string& to, const BucketConfig& bucket,
                     const S3Credentials& credentials, bool move, const std::vector<HttpHeader>& headers,
                     std::stop_token stop);
