@@ -1,3 +1,4 @@
+#include "AppStateFixture.h"
 #include "FinishWithin.h"
 #include "TransferRunnerFixture.h"
 
@@ -6,6 +7,8 @@
 #include "core/LoopbackHttpServer.h"
 #include "core/storage/ListingOutsidePrefixError.h"
 #include "integration/S3TestBuckets.h"
+
+#include <QSignalSpy>
 
 #include <gmock/gmock.h>
 
@@ -122,6 +125,43 @@ TEST_F(HostileListingTest, AFolderTaskGivenKeysOutsideItsFolderChangesAndFetches
     EXPECT_EQ(m_app->transfers().tasks().back().errorText.value_or(QString()), refused);
     EXPECT_THAT(server.otherRequests(), IsEmpty());
     EXPECT_THAT(entriesIn(drop), IsEmpty());
+}
+
+TEST_F(HostileListingTest, ARefusalWithoutACodeKeepsTheSignatureItEchoesOutOfLogAndWords) {
+    const test::ScopedLogHome logHome;
+    AppConfig withLog = m_app->config();
+    withLog.debugLogging = true;
+    m_app->setConfig(withLog);
+    // A gateway's refusal: no <Code>, but the echoes of the signature S3 sends.
+    const std::string signature(64, 'f');
+    const std::string stringToSign = "AWS4-HMAC-SHA256\n20240501T000000Z\n20240501/us-east-1/s3/aws4_request\n" +
+                                     std::string(64, 'c');
+    const std::string body = "<Refused><StringToSign>" + stringToSign + "</StringToSign><SignatureProvided>" +
+                             signature + "</SignatureProvided></Refused>";
+    LoopbackHttpServer server([&](const RecordedRequest&) {
+        return LoopbackHttpServer::answer(403, {{"Content-Type", "application/xml"}}, body);
+    });
+    const BucketConfig bucket = addBucket(server.endpoint(), "echoing");
+    const fs::path chosen = m_local.path() / "echo";
+    fs::create_directories(chosen);
+
+    const TransferTask download = runQueued(downloadTask(bucket, "docs/", chosen / "docs", true));
+    EXPECT_EQ(download.state, TransferState::failed);
+    QSignalSpy toasts(m_app.get(), &AppState::toastRequested);
+    m_app->switchBucket(bucket.id, "");
+    ASSERT_TRUE(waitUntilSettled());
+    ASSERT_GE(toasts.count(), 1);
+
+    const std::string secretPart = signature.substr(0, 16);
+    const std::string signedPart(16, 'c');
+    std::vector<std::string> words{download.errorText.value_or(QString()).toStdString()};
+    for (const QList<QVariant>& toast : toasts) words.push_back(toast.at(0).value<ToastMessage>().text.toStdString());
+    words.push_back(logHome.text());
+    ASSERT_THAT(logHome.text(), ::testing::HasSubstr("403"));
+    for (const std::string& text : words) {
+        EXPECT_EQ(text.find(secretPart), std::string::npos) << text;
+        EXPECT_EQ(text.find(signedPart), std::string::npos) << text;
+    }
 }
 
 }  // namespace

@@ -113,3 +113,16 @@ TEST(S3Error, ASuccessIsOneOnlyWhenItsBodyIsTheResultDocument) {
     }
     EXPECT_TRUE(S3Error::fromErrorDocument(200, "<?xml version=\"1.0\"?><!DOCTYPE Error><Error/>"));
 }
+
+TEST(S3Error, ADescriptionWithoutACodeKeepsTheSignatureEchoesOut) {
+    const std::string signature(64, 'f');
+    const std::string stringToSign = "AWS4-HMAC-SHA256\n20240501T000000Z\n" + std::string(80, 'c');
+    const std::string body = "<Refused><StringToSign>" + stringToSign + "</StringToSign><SignatureProvided>" +
+                             signature + "</SignatureProvided></Refused>";
+    const S3Error error = S3Error::requestFailed(403, body);
+    EXPECT_EQ(error.errorDescription(), "Storage request failed (403). <Refused><StringToSign>" +
+                                            stringToSign.substr(0, 48) +
+                                            "…</StringToSign><SignatureProvided>…</SignatureProvided></Refused>");
+    // What the server said stays as it was, for whoever reads the error itself.
+    EXPECT_EQ(error.body(), body);
+}

@@ -10,6 +10,7 @@
 #include "core/storage/ListingOutsidePrefixError.h"
 #include "core/storage/PartStalledError.h"
 #include "core/storage/PartUploadError.h"
+#include "core/storage/LogMasking.h"
 #include "core/storage/RefusedInputError.h"
 #include "core/storage/ResponseTooLargeError.h"
 #include "core/storage/S3Error.h"
@@ -68,7 +69,7 @@ QString requestFailedText(const S3Error& error) {
         return L10n::t(QStringLiteral("request_failed_detail"), status + QLatin1Char(' ') + utf8(*code),
                        utf8(error.errorMessage().value_or(std::string())));
     }
-    return L10n::t(QStringLiteral("request_failed_detail"), status, bodyLine(error.body()));
+    return L10n::t(QStringLiteral("request_failed_detail"), status, bodyLine(LogMasking::maskedBody(error.body())));
 }
 
 // What a libcurl failure means to the user; curl codes and the socket's errno stand

@@ -2,6 +2,7 @@
 
 #include "core/config/ByteFormatter.h"
 #include "core/config/Utf8.h"
+#include "core/storage/LogMasking.h"
 #include "core/storage/XmlEventReader.h"
 #include "core/storage/XmlParseError.h"
 #include "core/storage/XmlText.h"
@@ -83,7 +84,9 @@ S3Error::S3Error(Kind kind, int statusCode, std::string body)
         if (const auto code = errorCode()) {
             m_description += " " + *code + "). " + errorMessage().value_or("");
         } else {
-            m_description += "). " + m_body;
+            // The description goes where the body itself would not (the debug log, a
+            // failure line): the echoes of a signature stay out of it, as in the log.
+            m_description += "). " + LogMasking::maskedBody(m_body);
         }
         break;
     }

@@ -57,6 +57,8 @@ public:
     bool isNoSuchUpload() const;
 
     // The fixed English description users see where no localised text replaces it.
+    // A refused request without a code carries its body, the echoes of a signature
+    // masked as the request log masks them.
     const std::string& errorDescription() const { return m_description; }
     const char* what() const noexcept override { return m_description.c_str(); }
 
