@@ -5,6 +5,7 @@
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
 #include "core/LoopbackHttpServer.h"
+#include "core/config/ByteFormatter.h"
 #include "core/storage/ListingOutsidePrefixError.h"
 #include "integration/S3TestBuckets.h"
 
@@ -125,6 +126,53 @@ TEST_F(HostileListingTest, AFolderTaskGivenKeysOutsideItsFolderChangesAndFetches
     EXPECT_EQ(m_app->transfers().tasks().back().errorText.value_or(QString()), refused);
     EXPECT_THAT(server.otherRequests(), IsEmpty());
     EXPECT_THAT(entriesIn(drop), IsEmpty());
+}
+
+// A server that names every folder it lists as its own sub-folder ("f/" inside "f/"),
+// and otherwise grants what it is asked.
+class SelfNamingServer {
+public:
+    SelfNamingServer()
+        : m_server([](const RecordedRequest& request) {
+              if (request.method == "GET" && request.target.find("list-type=2") != std::string::npos) {
+                  const bool levels = request.target.find("delimiter=") != std::string::npos;
+                  std::string xml = "<ListBucketResult>";
+                  if (request.target.find("prefix=f%2F") != std::string::npos) {
+                      xml += "<Contents><Key>f/a.txt</Key><Size>4</Size></Contents>";
+                      if (levels) xml += "<CommonPrefixes><Prefix>f/</Prefix></CommonPrefixes>";
+                  }
+                  xml += "<IsTruncated>false</IsTruncated></ListBucketResult>";
+                  return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}}, xml);
+              }
+              if (request.method == "PUT") {
+                  return LoopbackHttpServer::answer(
+                      200, {}, "<CopyObjectResult><ETag>\"e\"</ETag></CopyObjectResult>");
+              }
+              return LoopbackHttpServer::answer(request.method == "DELETE" ? 204 : 200, {}, "");
+          }) {}
+
+    std::string endpoint() const { return m_server.endpoint(); }
+    std::size_t requestCount() const { return m_server.requests().size(); }
+
+private:
+    LoopbackHttpServer m_server;
+};
+
+TEST_F(HostileListingTest, AFolderMoveEndsWhenTheListingNamesTheFolderAsItsOwnSubFolder) {
+    SelfNamingServer server;
+    const BucketConfig bucket = addBucket(server.endpoint(), "self-naming");
+    TransferTask task;
+    task.id = Uuid::random();
+    task.title = "g/";
+    task.isFolder = true;
+    task.spec.value = RenameSpec{"f/", "g/", true};
+    task.bucketID = bucket.id;
+    const TransferTask ended = runQueued(task);
+    EXPECT_EQ(ended.state, TransferState::failed);
+    EXPECT_EQ(ended.errorText.value_or(QString()),
+              L10n::t(QStringLiteral("listing_folder_not_below"), QStringLiteral("f/"), QStringLiteral("f/")));
+    // The two counting listings, the destination's marker and one level's listing.
+    EXPECT_LE(server.requestCount(), 4u);
 }
 
 TEST_F(HostileListingTest, ARefusalWithoutACodeKeepsTheSignatureItEchoesOutOfLogAndWords) {
