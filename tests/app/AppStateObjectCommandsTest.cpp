@@ -11,12 +11,15 @@
 #include "integration/S3TestBuckets.h"
 
 #include <QSignalSpy>
+#include <QThread>
 
 #include <gmock/gmock.h>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
+#include <memory>
 #include <mutex>
 
 using namespace std::chrono_literals;
@@ -393,6 +396,61 @@ TEST_F(AppStateObjectCommandsServerTest, ALargeCopyWaitsForTheUsersYesBeforeItRe
                               QString::fromStdString(ByteFormatter::string(100 * kMiB))));
         }
     }
+}
+
+}  // namespace
+}  // namespace tarn
+TEST_F(AppStateObjectCommandsServerTest, AFolderCountThatWouldNeverEndNeitherHangsTheCopyNorStarvesListings) {
+    // "loop/" hands back the token it was given; "hang/" never answers; anything else
+    // is a folder of one object.
+    LoopbackHttpServer server([](const RecordedRequest& request) {
+        if (request.target.find("prefix=hang%2F") != std::string::npos) return test::ScriptedAnswer{"", 0};
+        std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ListBucketResult>";
+        if (request.target.find("prefix=loop%2F") != std::string::npos) {
+            xml += "<Contents><Key>loop/a</Key><Size>10</Size></Contents>"
+                   "<IsTruncated>true</IsTruncated><NextContinuationToken>again</NextContinuationToken>";
+        } else {
+            xml += "<Contents><Key>shown.txt</Key><Size>10</Size></Contents><IsTruncated>false</IsTruncated>";
+        }
+        return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}}, xml + "</ListBucketResult>");
+    });
+    const auto hanging = [&server] {
+        std::size_t count = 0;
+        for (const RecordedRequest& request : server.requests()) {
+            if (request.target.find("prefix=hang%2F") != std::string::npos) ++count;
+        }
+        return count;
+    };
+    const BucketConfig bucket = addBucket(server.endpoint(), "counted");
+    const BucketConfig other = addBucket(server.endpoint(), "other");
+    m_app->switchBucket(bucket.id, "");
+    ASSERT_TRUE(waitUntilSettled());
+
+    // Counted as far as the listing went; the paste would tell why the rest failed.
+    const std::optional<bool> looped = finishWithin(m_app->confirmClipboardCopy(bucket, 0, 0, {"loop/"}));
+    ASSERT_TRUE(looped.has_value()) << "the count went round for ever";
+    EXPECT_TRUE(*looped);
+
+    // More counts than the state has threads wait for a server that never answers.
+    std::vector<std::shared_ptr<std::optional<bool>>> waiting;
+    const int counts = std::max(8, QThread::idealThreadCount()) + 4;
+    for (int i = 0; i < counts; ++i) {
+        auto offered = std::make_shared<std::optional<bool>>();
+        startDetached([](QCoro::Task<bool> asking, std::shared_ptr<std::optional<bool>> result) -> QCoro::Task<> {
+            *result = co_await asking;
+        }(m_app->confirmClipboardCopy(bucket, 0, 0, {"hang/"}), offered));
+        waiting.push_back(offered);
+    }
+    ASSERT_TRUE(waitFor([&] { return hanging() >= 1; }));
+    // Another bucket's listing still comes, and leaving the bucket ends every count,
+    // none of which puts anything on the clipboard.
+    m_app->switchBucket(other.id, "");
+    EXPECT_TRUE(waitFor([&] { return shownKeys() == std::vector<std::string>{"shown.txt"}; }));
+    EXPECT_TRUE(waitFor([&] {
+        return std::all_of(waiting.begin(), waiting.end(), [](const auto& offered) { return offered->has_value(); });
+    }));
+    for (const auto& offered : waiting) EXPECT_EQ(*offered, std::optional<bool>(false));
+    EXPECT_THAT(m_ui.alertsShown, IsEmpty());
 }
 
 }  // namespace
