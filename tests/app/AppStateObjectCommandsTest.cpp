@@ -272,6 +272,22 @@ TEST_F(AppStateObjectCommandsServerTest, OpeningAnObjectTwiceReplacesItsLocalFil
     std::ifstream reader(opened, std::ios::binary);
 
     test::putObjects(*m_server, made, {"docs/other.txt"}, "second, longer version");
+    // The listing shown still has the first version's size, and an object is never
+    // taken larger than listed: the open fails, and leaves the file as it was.
+    QSignalSpy toasts(m_app.get(), &AppState::toastRequested);
+    EXPECT_TRUE(finishWithin(m_app->openSelectedObject()));
+    EXPECT_EQ(toasts.count(), 1);
+    EXPECT_THAT(m_ui.openedFiles, ElementsAre(opened));
+    EXPECT_EQ(readFile(opened), "first version");
+    // Listed again, the new version opens.
+    m_app->refreshDirectory();
+    ASSERT_TRUE(waitFor([&] {
+        const std::vector<ObjectItem>& shown = m_app->objects();
+        return !m_app->isLoading() && std::any_of(shown.begin(), shown.end(), [](const ObjectItem& item) {
+                   return item.key == "docs/other.txt" && item.size == 22;
+               });
+    }));
+    m_app->setSelectedObjectKeys({"docs/other.txt"});
     EXPECT_TRUE(finishWithin(m_app->openSelectedObject()));
     EXPECT_THAT(m_ui.openedFiles, ElementsAre(opened, opened));
     EXPECT_EQ(readFile(opened), "second, longer version");
@@ -398,8 +414,6 @@ TEST_F(AppStateObjectCommandsServerTest, ALargeCopyWaitsForTheUsersYesBeforeItRe
     }
 }
 
-}  // namespace
-}  // namespace tarn
 TEST_F(AppStateObjectCommandsServerTest, AFolderCountThatWouldNeverEndNeitherHangsTheCopyNorStarvesListings) {
     // "loop/" hands back the token it was given; "hang/" never answers; anything else
     // is a folder of one object.

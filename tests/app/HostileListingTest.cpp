@@ -6,6 +6,7 @@
 #include "app/transfers/TransferCenter.h"
 #include "core/LoopbackHttpServer.h"
 #include "core/config/ByteFormatter.h"
+#include "core/storage/DownloadOverrunError.h"
 #include "core/storage/ListingOutsidePrefixError.h"
 #include "integration/S3TestBuckets.h"
 
@@ -174,6 +175,82 @@ TEST_F(HostileListingTest, AFolderMoveEndsWhenTheListingNamesTheFolderAsItsOwnSu
     // The two counting listings, the destination's marker and one level's listing.
     EXPECT_LE(server.requestCount(), 4u);
 }
+
+// A server that lists one object of 10 bytes ("docs/tiny.txt", also as the only file
+// of "docs/") and, asked for it, sends a megabyte, or a body that never ends.
+class OverrunningServer {
+public:
+    explicit OverrunningServer(bool endless)
+        : m_server([endless](const RecordedRequest& request) {
+              if (request.target.find("list-type=2") != std::string::npos) {
+                  return LoopbackHttpServer::answer(
+                      200, {{"Content-Type", "application/xml"}},
+                      "<ListBucketResult><Contents><Key>docs/tiny.txt</Key><Size>10</Size><ETag>\"t\"</ETag>"
+                      "</Contents><IsTruncated>false</IsTruncated></ListBucketResult>");
+              }
+              if (request.method == "HEAD" || request.target.find("docs/tiny.txt") == std::string::npos) {
+                  return LoopbackHttpServer::answer(200, {{"Content-Type", "text/plain"}}, "");
+              }
+              const std::string megabyte(1 << 20, 'x');
+              if (!endless) {
+                  return test::ScriptedAnswer{"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n" +
+                                                  megabyte,
+                                              std::nullopt, true};
+              }
+              const std::string bytes = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                        "100000\r\n" + megabyte + "\r\n";
+              return test::ScriptedAnswer{bytes, bytes.size()};
+          }) {}
+
+    std::string endpoint() const { return m_server.endpoint(); }
+
+private:
+    LoopbackHttpServer m_server;
+};
+
+TEST_F(HostileListingTest, EveryDownloadStopsAtTheSizeTheObjectWasListedWith) {
+    const QString overrun = L10n::t(QStringLiteral("download_overrun"), QStringLiteral("docs/tiny.txt"),
+                                    QString::fromStdString(ByteFormatter::string(10)));
+    int n = 0;
+    for (const bool endless : {false, true}) {
+        SCOPED_TRACE(endless ? "a body without end" : "a megabyte");
+        OverrunningServer server(endless);
+        const BucketConfig bucket = addBucket(server.endpoint(), "overrun-" + std::to_string(n++));
+        const fs::path chosen = m_local.path() / ("chosen-" + std::to_string(n));
+        fs::create_directories(chosen);
+
+        // Queued, as the download command makes them: the object, and the folder.
+        const TransferTask object = runQueued(downloadTask(bucket, "docs/tiny.txt", chosen / "tiny.txt", false, 10));
+        EXPECT_EQ(object.state, TransferState::failed);
+        EXPECT_EQ(object.errorText.value_or(QString()), overrun);
+        const TransferTask folder = runQueued(downloadTask(bucket, "docs/", chosen / "docs", true));
+        EXPECT_EQ(folder.state, TransferState::failed);
+        EXPECT_EQ(folder.errorText.value_or(QString()), overrun);
+        // Dragged out of the window.
+        const fs::path drop = m_local.path() / ("drop-" + std::to_string(n));
+        fs::create_directories(drop);
+        QCoro::Task<> dragged = m_app->transfers().runDragDownload("docs/tiny.txt", drop / "tiny.txt", false,
+                                                                   "tiny.txt", 10, bucket, test::credentialsOf(*m_server));
+        EXPECT_THROW(test::finishWithin(std::move(dragged)), DownloadOverrunError);
+        EXPECT_THAT(entriesIn(chosen), IsEmpty());
+        EXPECT_THAT(entriesIn(drop), IsEmpty());
+
+        // Previewed, and opened.
+        m_app->switchBucket(bucket.id, "docs/");
+        ASSERT_TRUE(waitUntilSettled());
+        m_app->setSelectedObjectKeys({"docs/tiny.txt"});
+        ASSERT_TRUE(test::finishWithin(m_app->refreshInspector()));
+        EXPECT_EQ(m_app->inlinePreviewState().kind, InlinePreviewState::Kind::failed);
+        EXPECT_EQ(m_app->inlinePreviewState().text, overrun);
+        EXPECT_THAT(entriesIn(m_app->previewCacheFolder(bucket)), IsEmpty());
+        QSignalSpy toasts(m_app.get(), &AppState::toastRequested);
+        ASSERT_TRUE(test::finishWithin(m_app->openSelectedObject()));
+        EXPECT_EQ(toasts.count(), 1);
+        const fs::path opened = m_app->privateFolder().openedObjectsFolder(bucket.id);
+        EXPECT_THAT(entriesIn(opened), IsEmpty());
+    }
+}
+
 
 TEST_F(HostileListingTest, ARefusalWithoutACodeKeepsTheSignatureItEchoesOutOfLogAndWords) {
     const test::ScopedLogHome logHome;

@@ -852,7 +852,7 @@ private:
     QCoro::Task<> createFolderIn(BucketConfig bucket, std::string name, std::string prefix);
     QCoro::Task<> putFolderMarker(BucketConfig bucket, std::string name, std::string prefix, bool* created);
     // The opening of one object, run under run().
-    QCoro::Task<> downloadAndOpen(BucketConfig bucket, std::string key);
+    QCoro::Task<> downloadAndOpen(BucketConfig bucket, ObjectItem object);
     // Opens the first of the objects in the selected bucket.
     QCoro::Task<> openFirst(std::vector<ObjectItem> objects);
 

@@ -347,6 +347,7 @@ constexpr TextEntry kTexts[] = {
     {"listing_outside_prefix", "请求“%@”中的内容时，服务器还列出了其外的“%@”。未做任何更改：该服务器可能不支持按文件夹列出。"},
     {"listing_negative_size", "服务器列出的“%@”大小为负数，而任何对象都不可能如此。未使用该应答。"},
     {"listing_folder_not_below", "请求“%@”中的内容时，服务器将“%@”列为其中的文件夹，这是不可能的。未使用该应答。"},
+    {"download_overrun", "服务器发送的“%@”超过了为其声明的 %@，因此下载已停止，未保留任何内容。请刷新文件夹后重试。"},
     {"import_turns_on_logging", "该文件还会开启调试日志：此后每个请求（包括存储桶名称、对象键和服务器的响应）都会写入 ~/corvane.log。可在“设置 › 高级”中关闭。"},
     {"open_launchable_title", "要打开可能作为程序运行的文件吗？"},
     {"open_launchable_message", "“%@”的类型为 %@：桌面可能会运行或安装它，而不是显示其内容。只有在信任将其放入存储桶的人时才打开。"},

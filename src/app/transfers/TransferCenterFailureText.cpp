@@ -5,6 +5,7 @@
 #include "core/storage/ArchivedObjectError.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/DeleteObjectsError.h"
+#include "core/storage/DownloadOverrunError.h"
 #include "core/storage/FaultyListingError.h"
 #include "core/storage/FileChangedError.h"
 #include "core/storage/FileTooLargeError.h"
@@ -215,6 +216,8 @@ QString TransferCenter::describe(const std::exception_ptr& error) {
             return L10n::t(QStringLiteral("listing_negative_size"), utf8(failure.name()));
         }
         return L10n::t(QStringLiteral("listing_folder_not_below"), utf8(failure.prefix()), utf8(failure.name()));
+    } catch (const DownloadOverrunError& failure) {
+        return L10n::t(QStringLiteral("download_overrun"), utf8(failure.key()), bytes(failure.announced()));
     } catch (const ResponseTooLargeError& failure) {
         return L10n::t(QStringLiteral("response_too_large"), bytes(static_cast<std::int64_t>(failure.limit())));
     } catch (const RefusedInputError& refusal) {

@@ -120,12 +120,20 @@ public:
     // that is a symbolic link) or that are too long to be saved are refused with
     // std::invalid_argument before anything is sent (a link planted while the
     // object arrives is refused then). Progress is reported in steps of at least
-    // 0.01 and ends with 1.
+    // 0.01 and ends with 1. A body longer than its Content-Length throws
+    // DownloadOverrunError.
     std::filesystem::path downloadObject(const std::string& key, const BucketConfig& bucket,
                                          const S3Credentials& credentials, const std::filesystem::path& folder,
                                          const std::optional<std::string>& fileName = std::nullopt,
                                          const FractionProgress& onProgress = {}, std::stop_token stop = {});
     // Saves the object at `target`, creating its folder once the server has agreed
+    // The same for a listed object, which is no longer than its listing said: an
+    // answer that announces more, or a body that goes on past it, throws
+    // DownloadOverrunError at once and leaves nothing behind.
+    std::filesystem::path downloadObject(const ObjectItem& object, const BucketConfig& bucket,
+                                         const S3Credentials& credentials, const std::filesystem::path& folder,
+                                         const std::optional<std::string>& fileName = std::nullopt,
+                                         const FractionProgress& onProgress = {}, std::stop_token stop = {});
     // to send the object. Progress is reported for every piece written.
     void downloadToFile(const std::string& key, const std::filesystem::path& target, const BucketConfig& bucket,
                         const S3Credentials& credentials, const ByteProgress& onProgress = {},
@@ -138,6 +146,10 @@ public:
                         const S3Credentials& credentials, const ByteProgress& onProgress = {},
                         std::stop_token stop = {});
 
+    // The same for a listed object, held to its listed size as downloadObject() holds it.
+    void downloadToFile(const ObjectItem& object, const DownloadTarget& target, const BucketConfig& bucket,
+                        const S3Credentials& credentials, const ByteProgress& onProgress = {},
+                        std::stop_token stop = {});
     // Object head and writes (S3ClientObjects.cpp).
 
     // The object's stored headers and user metadata, read by a GET of its first
@@ -302,10 +314,17 @@ private:
     // refused with std::invalid_argument.
     static std::string singleObjectURL(const BucketConfig& bucket, const std::string& key);
 
-    // Streams a GET of the object into a staged file at `target` (its folder created
-    // when the answer is a success); `onBytes` sees each piece once it is written.
-    void streamToFile(const S3Request& request, const DownloadTarget& target, const ByteProgress& onBytes,
-                      std::stop_token stop);
+    std::filesystem::path downloadObject(const std::string& key, std::optional<std::int64_t> listedSize,
+                                         const BucketConfig& bucket, const S3Credentials& credentials,
+                                         const std::filesystem::path& folder,
+                                         const std::optional<std::string>& fileName,
+                                         const FractionProgress& onProgress, std::stop_token stop);
+    // Streams a GET of the object `key` into a staged file at `target` (its folder
+    // created when the answer is a success); `onBytes` sees each piece once it is
+    // written. The body may hold no more than `listedSize` (when known) and the
+    // answer's Content-Length: beyond either it throws DownloadOverrunError.
+    void streamToFile(const S3Request& request, const std::string& key, std::optional<std::int64_t> listedSize,
+                      const DownloadTarget& target, const ByteProgress& onBytes, std::stop_token stop);
     // Copies `from` onto `to` with the extra headers; `move` asks the maker's
     // service to move instead. A success status fails unless its body is the copy's
     // result document (see S3Error::fromResultDocument).
