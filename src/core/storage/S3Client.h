@@ -3,6 +3,7 @@
 #include "core/config/ConfigModels.h"
 #include "core/storage/DownloadTarget.h"
 #include "core/storage/HttpExchange.h"
+#include "core/storage/LocalFile.h"
 #include "core/storage/S3Request.h"
 #include "core/config/StorageModels.h"
 #include "core/storage/UploadPart.h"
@@ -106,7 +107,7 @@ public:
     // for a file above kMaxUploadRequestSize; a stop request is honoured while the
     // file is read and hashed. Progress is reported in steps of at least 0.02 and
     // ends with exactly 1.
-    void upload(const std::filesystem::path& file, const BucketConfig& bucket, const S3Credentials& credentials,
+    void upload(const LocalFile& file, const BucketConfig& bucket, const S3Credentials& credentials,
                 const std::optional<std::string>& key = std::nullopt, const FractionProgress& onProgress = {},
                 std::stop_token stop = {});
     // The whole object, in memory: for small objects only (it is not held to the
@@ -126,7 +127,6 @@ public:
                                          const S3Credentials& credentials, const std::filesystem::path& folder,
                                          const std::optional<std::string>& fileName = std::nullopt,
                                          const FractionProgress& onProgress = {}, std::stop_token stop = {});
-    // Saves the object at `target`, creating its folder once the server has agreed
     // The same for a listed object, which is no longer than its listing said: an
     // answer that announces more, or a body that goes on past it, throws
     // DownloadOverrunError at once and leaves nothing behind.
@@ -134,6 +134,7 @@ public:
                                          const S3Credentials& credentials, const std::filesystem::path& folder,
                                          const std::optional<std::string>& fileName = std::nullopt,
                                          const FractionProgress& onProgress = {}, std::stop_token stop = {});
+    // Saves the object at `target`, creating its folder once the server has agreed
     // to send the object. Progress is reported for every piece written.
     void downloadToFile(const std::string& key, const std::filesystem::path& target, const BucketConfig& bucket,
                         const S3Credentials& credentials, const ByteProgress& onProgress = {},
@@ -145,11 +146,11 @@ public:
     void downloadToFile(const std::string& key, const DownloadTarget& target, const BucketConfig& bucket,
                         const S3Credentials& credentials, const ByteProgress& onProgress = {},
                         std::stop_token stop = {});
-
     // The same for a listed object, held to its listed size as downloadObject() holds it.
     void downloadToFile(const ObjectItem& object, const DownloadTarget& target, const BucketConfig& bucket,
                         const S3Credentials& credentials, const ByteProgress& onProgress = {},
                         std::stop_token stop = {});
+
     // Object head and writes (S3ClientObjects.cpp).
 
     // The object's stored headers and user metadata, read by a GET of its first

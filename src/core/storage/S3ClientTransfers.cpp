@@ -54,12 +54,12 @@ private:
 
 }  // namespace
 
-void S3Client::upload(const fs::path& file, const BucketConfig& bucket, const S3Credentials& credentials,
+void S3Client::upload(const LocalFile& file, const BucketConfig& bucket, const S3Credentials& credentials,
                       const std::optional<std::string>& key, const FractionProgress& onProgress, std::stop_token stop) {
     S3Request request;
     request.method = "PUT";
-    request.url = singleObjectURL(bucket, key.value_or(file.filename().string()));
-    request.setHeader("Content-Type", MIMETypeDetector::contentType(file));
+    request.url = singleObjectURL(bucket, key.value_or(file.path.filename().string()));
+    request.setHeader("Content-Type", MIMETypeDetector::contentType(file.path));
     FileBody body(file, kMaxUploadRequestSize);
     // Signed once the file has been read: hashing a large file takes a while.
     const std::string payloadHash = body.sha256Hex(stop);
