@@ -320,7 +320,15 @@ TEST_F(AppStateObjectCommandsServerTest, LaunchersAndProgramsAreOpenedOnlyOnceTh
         {"docs/run.sh", "#!/bin/sh\necho hello\n", "application/x-shellscript"},
         {"docs/report", elf, "application/x-executable"},
         {"docs/tool.jar", "PK\x03\x04 not really a jar", "application/x-java-archive"},
+        // Types some program may have claimed (a compatibility layer for Windows runs
+        // these), and contents nobody knows: not known to be shown, so asked about.
+        {"docs/greeting.vbs", "MsgBox \"Hello\"\n", "text/vbscript"},
+        {"docs/settings.reg", "Windows Registry Editor Version 5.00\n", "text/x-ms-regedit"},
+        {"docs/blob", std::string("\x00\x01\x02\xfe\xff\x10\x80", 7), "application/octet-stream"},
         {"docs/notes.txt", "plain words\n", nullptr},
+        {"docs/readme.md", "# Title\n", nullptr},
+        {"docs/report.pdf", "%PDF-1.4\n%%EOF\n", nullptr},
+        {"docs/photo.png", std::string("\x89PNG\r\n\x1a\n", 8), nullptr},
     };
     for (const Case& c : cases) test::putObjects(*m_server, made, {c.key}, c.content);
     const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
