@@ -1,18 +1,21 @@
 #include "ui/preview/PdfPreview.h"
 
 #include "app/text/L10n.h"
+#include "ui/preview/PdfPageBar.h"
 #include "ui/preview/PreviewPages.h"
 #include "ui/preview/PreviewSurface.h"
 #include "ui/theme/TarnTheme.h"
 
 #include <QCoreApplication>
 #include <QPdfDocument>
+#include <QPdfPageNavigator>
 #include <QPdfView>
 #include <QPointer>
 #include <QThread>
 #include <QThreadPool>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <mutex>
 #include <utility>
 
@@ -49,8 +52,12 @@ PdfPreview::PdfPreview(const QString& path, QWidget* parent)
     , m_view(new QPdfView())
     // Inset far enough that the view's square corners stay inside the rounded ones.
     , m_pages(new PreviewPages(PreviewSurface::around(m_view, 4), L10n::t(QStringLiteral("preview_unsupported"))))
+    , m_pageBar(new PdfPageBar(this))
     , m_handoff(std::make_shared<Handoff>())
 {
+    m_pageBar->hide();
+    connect(m_pageBar, &PdfPageBar::previousClicked, this, [this] { showPage(currentPage() - 1); });
+    connect(m_pageBar, &PdfPageBar::nextClicked, this, [this] { showPage(currentPage() + 1); });
     m_view->setFrameShape(QFrame::NoFrame);
     m_view->setPageMode(QPdfView::PageMode::MultiPage);
     m_view->setZoomMode(QPdfView::ZoomMode::FitToWidth);
@@ -131,6 +138,18 @@ void PdfPreview::takeDocument()
     if (document != nullptr) {
         document->setParent(this);
         m_document = document;
+        // Counted while the file was read; the mode is set before the view sees the
+        // document, so that it never lays out every page.
+        const int pages = document->pageCount();
+        if (pages > multiPageLimit) {
+            m_view->setPageMode(QPdfView::PageMode::SinglePage);
+            connect(m_view->pageNavigator(), &QPdfPageNavigator::currentPageChanged, this,
+                    [this, pages](int page) { m_pageBar->setPage(page, pages); });
+            m_pageBar->setPage(0, pages);
+            m_pageBar->show();
+            m_pageBar->raise();
+            placePageBar();
+        }
         m_view->setDocument(document);
         m_pages->showContent();
     } else {
@@ -142,6 +161,34 @@ void PdfPreview::takeDocument()
 bool PdfPreview::showsFailure() const
 {
     return m_pages->showsFailure();
+}
+
+int PdfPreview::currentPage() const
+{
+    return m_view->pageNavigator()->currentPage();
+}
+
+void PdfPreview::showPage(int page)
+{
+    if (m_document == nullptr) {
+        return;
+    }
+    page = std::clamp(page, 0, std::max(0, m_document->pageCount() - 1));
+    if (page != currentPage()) {
+        m_view->pageNavigator()->jump(page, QPointF(), m_view->pageNavigator()->currentZoom());
+    }
+}
+
+void PdfPreview::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placePageBar();
+}
+
+void PdfPreview::placePageBar()
+{
+    const QSize size = m_pageBar->sizeHint();
+    m_pageBar->setGeometry((width() - size.width()) / 2, height() - size.height() - 10, size.width(), size.height());
 }
 
 }  // namespace tarn
