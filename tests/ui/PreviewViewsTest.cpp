@@ -416,6 +416,26 @@ TEST_F(PreviewViewsTest, ALongPdfShowsOnePageAtATimeWithAPageControl)
     test::saveGrab(m_pane.get());
 }
 
+TEST_F(PreviewViewsTest, AnAnimationTooLargeToPlayShowsItsFirstFrameWithANote)
+{
+    L10n::setLanguageCode(QStringLiteral("en"));
+    const QSize size(1100, 1000);
+    ASSERT_GT(qint64{size.width()} * size.height(), ImagePreview::maxAnimatedPixels);
+    auto* still = place(new ImagePreview(m_files.animatedGif(QStringLiteral("huge.gif"), size)), 340);
+    ASSERT_TRUE(waitLoaded(still));
+    EXPECT_FALSE(still->showsFailure());
+    EXPECT_FALSE(still->isAnimated()) << "its frames would be decoded on the interface thread";
+    EXPECT_EQ(still->shownImage().size(), size);
+    EXPECT_EQ(still->noteText(), L10n::t(QStringLiteral("preview_animation_still")));
+    test::saveGrab(m_pane.get());
+
+    auto* small = place(new ImagePreview(m_files.animatedGif(QStringLiteral("small.gif"), QSize(1024, 1024))), 340);
+    ASSERT_TRUE(waitLoaded(small));
+    EXPECT_TRUE(small->isAnimated());
+    EXPECT_TRUE(small->noteText().isEmpty());
+    small->stopMedia();
+}
+
 TEST_F(PreviewViewsTest, ImagesFitZoomAndAnimate)
 {
     auto* image = place(new ImagePreview(m_files.png(QStringLiteral("photo.png"), QSize(640, 480))), 340);

@@ -320,6 +320,7 @@ constexpr TextEntry kTexts[] = {
     {"preview_zoom_out", "缩小"},
     {"preview_previous_page", "上一页"},
     {"preview_next_page", "下一页"},
+    {"preview_animation_still", "此动画过大，无法在此播放，仅显示第一帧。"},
     {"config_unreadable_kept", "无法读取配置文件（%@）。原文件已原样保留为 %@，程序将以无账号的状态启动。修复该副本后，在设置中导入即可找回账号。"},
     {"config_unreadable_not_kept", "无法读取配置文件（%@），也无法将其另存（%@）。请在更改任何设置前修复该文件：保存更改会覆盖它。"},
     {"choose_download_folder", "选择下载到的文件夹"},

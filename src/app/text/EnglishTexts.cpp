@@ -322,6 +322,7 @@ constexpr TextEntry kTexts[] = {
     {"preview_zoom_out", "Zoom Out"},
     {"preview_previous_page", "Previous Page"},
     {"preview_next_page", "Next Page"},
+    {"preview_animation_still", "This animation is too large to play here; its first frame is shown."},
     {"config_unreadable_kept", "The configuration file could not be read (%@). It has been kept unchanged as %@, and the program starts without accounts. Repair that copy and import it in Settings to get your accounts back."},
     {"config_unreadable_not_kept", "The configuration file could not be read (%@), nor could it be set aside (%@). Repair it before you change any setting: saving a change would replace it."},
     {"choose_download_folder", "Choose a Folder to Download Into"},
