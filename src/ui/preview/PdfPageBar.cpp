@@ -57,7 +57,6 @@ void PdfPageBar::setPage(int page, int pageCount)
     m_value->setText(QString::number(page + 1) + QStringLiteral(" / ") + count);
     m_previous->setEnabled(page > 0);
     m_next->setEnabled(page + 1 < pageCount);
-    adjustSize();
 }
 
 QString PdfPageBar::pageText() const

@@ -70,7 +70,10 @@ PdfPreview::PdfPreview(const QString& path, QWidget* parent)
     m_view->setPalette(palette);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_pages);
+    layout->setSpacing(8);
+    layout->addWidget(m_pages, 1);
+    // Under the page rather than over it, so it hides nothing of it.
+    layout->addWidget(m_pageBar, 0, Qt::AlignHCenter);
 
     // The document is made and read on the pool, then moved to the main thread; the
     // preview is told through the application, which outlives it.
@@ -147,8 +150,6 @@ void PdfPreview::takeDocument()
                     [this, pages](int page) { m_pageBar->setPage(page, pages); });
             m_pageBar->setPage(0, pages);
             m_pageBar->show();
-            m_pageBar->raise();
-            placePageBar();
         }
         m_view->setDocument(document);
         m_pages->showContent();
@@ -179,16 +180,5 @@ void PdfPreview::showPage(int page)
     }
 }
 
-void PdfPreview::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    placePageBar();
-}
-
-void PdfPreview::placePageBar()
-{
-    const QSize size = m_pageBar->sizeHint();
-    m_pageBar->setGeometry((width() - size.width()) / 2, height() - size.height() - 10, size.width(), size.height());
-}
 
 }  // namespace tarn

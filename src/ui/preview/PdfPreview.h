@@ -51,15 +51,11 @@ public:
 signals:
     void loaded();
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     struct Handoff;
 
     // Takes the document the reader left, or shows the failure when there is none.
     void takeDocument();
-    void placePageBar();
 
     QPdfView* m_view;
     PreviewPages* m_pages;
