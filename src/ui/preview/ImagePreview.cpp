@@ -253,8 +253,10 @@ void ImagePreview::refreshZoomBar()
 
 void ImagePreview::placeZoomBar()
 {
+    // In the corner of the image, above the note when there is one.
     const QSize size = m_zoomBar->sizeHint();
-    m_zoomBar->setGeometry(width() - size.width() - 8, height() - size.height() - 8, size.width(), size.height());
+    const int bottom = m_scroll->isVisible() ? m_scroll->mapTo(this, QPoint(0, m_scroll->height())).y() : height();
+    m_zoomBar->setGeometry(width() - size.width() - 8, bottom - size.height() - 8, size.width(), size.height());
 }
 
 }  // namespace tarn
