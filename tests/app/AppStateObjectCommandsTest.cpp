@@ -11,12 +11,15 @@
 #include "integration/S3TestBuckets.h"
 
 #include <QSignalSpy>
+#include <QThread>
 
 #include <gmock/gmock.h>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
+#include <memory>
 #include <mutex>
 
 using namespace std::chrono_literals;
@@ -269,6 +272,22 @@ TEST_F(AppStateObjectCommandsServerTest, OpeningAnObjectTwiceReplacesItsLocalFil
     std::ifstream reader(opened, std::ios::binary);
 
     test::putObjects(*m_server, made, {"docs/other.txt"}, "second, longer version");
+    // The listing shown still has the first version's size, and an object is never
+    // taken larger than listed: the open fails, and leaves the file as it was.
+    QSignalSpy toasts(m_app.get(), &AppState::toastRequested);
+    EXPECT_TRUE(finishWithin(m_app->openSelectedObject()));
+    EXPECT_EQ(toasts.count(), 1);
+    EXPECT_THAT(m_ui.openedFiles, ElementsAre(opened));
+    EXPECT_EQ(readFile(opened), "first version");
+    // Listed again, the new version opens.
+    m_app->refreshDirectory();
+    ASSERT_TRUE(waitFor([&] {
+        const std::vector<ObjectItem>& shown = m_app->objects();
+        return !m_app->isLoading() && std::any_of(shown.begin(), shown.end(), [](const ObjectItem& item) {
+                   return item.key == "docs/other.txt" && item.size == 22;
+               });
+    }));
+    m_app->setSelectedObjectKeys({"docs/other.txt"});
     EXPECT_TRUE(finishWithin(m_app->openSelectedObject()));
     EXPECT_THAT(m_ui.openedFiles, ElementsAre(opened, opened));
     EXPECT_EQ(readFile(opened), "second, longer version");
@@ -301,7 +320,15 @@ TEST_F(AppStateObjectCommandsServerTest, LaunchersAndProgramsAreOpenedOnlyOnceTh
         {"docs/run.sh", "#!/bin/sh\necho hello\n", "application/x-shellscript"},
         {"docs/report", elf, "application/x-executable"},
         {"docs/tool.jar", "PK\x03\x04 not really a jar", "application/x-java-archive"},
+        // Types some program may have claimed (a compatibility layer for Windows runs
+        // these), and contents nobody knows: not known to be shown, so asked about.
+        {"docs/greeting.vbs", "MsgBox \"Hello\"\n", "text/vbscript"},
+        {"docs/settings.reg", "Windows Registry Editor Version 5.00\n", "text/x-ms-regedit"},
+        {"docs/blob", std::string("\x00\x01\x02\xfe\xff\x10\x80", 7), "application/octet-stream"},
         {"docs/notes.txt", "plain words\n", nullptr},
+        {"docs/readme.md", "# Title\n", nullptr},
+        {"docs/report.pdf", "%PDF-1.4\n%%EOF\n", nullptr},
+        {"docs/photo.png", std::string("\x89PNG\r\n\x1a\n", 8), nullptr},
     };
     for (const Case& c : cases) test::putObjects(*m_server, made, {c.key}, c.content);
     const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
@@ -393,6 +420,59 @@ TEST_F(AppStateObjectCommandsServerTest, ALargeCopyWaitsForTheUsersYesBeforeItRe
                               QString::fromStdString(ByteFormatter::string(100 * kMiB))));
         }
     }
+}
+
+TEST_F(AppStateObjectCommandsServerTest, AFolderCountThatWouldNeverEndNeitherHangsTheCopyNorStarvesListings) {
+    // "loop/" hands back the token it was given; "hang/" never answers; anything else
+    // is a folder of one object.
+    LoopbackHttpServer server([](const RecordedRequest& request) {
+        if (request.target.find("prefix=hang%2F") != std::string::npos) return test::ScriptedAnswer{"", 0};
+        std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><ListBucketResult>";
+        if (request.target.find("prefix=loop%2F") != std::string::npos) {
+            xml += "<Contents><Key>loop/a</Key><Size>10</Size></Contents>"
+                   "<IsTruncated>true</IsTruncated><NextContinuationToken>again</NextContinuationToken>";
+        } else {
+            xml += "<Contents><Key>shown.txt</Key><Size>10</Size></Contents><IsTruncated>false</IsTruncated>";
+        }
+        return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}}, xml + "</ListBucketResult>");
+    });
+    const auto hanging = [&server] {
+        std::size_t count = 0;
+        for (const RecordedRequest& request : server.requests()) {
+            if (request.target.find("prefix=hang%2F") != std::string::npos) ++count;
+        }
+        return count;
+    };
+    const BucketConfig bucket = addBucket(server.endpoint(), "counted");
+    const BucketConfig other = addBucket(server.endpoint(), "other");
+    m_app->switchBucket(bucket.id, "");
+    ASSERT_TRUE(waitUntilSettled());
+
+    // Counted as far as the listing went; the paste would tell why the rest failed.
+    const std::optional<bool> looped = finishWithin(m_app->confirmClipboardCopy(bucket, 0, 0, {"loop/"}));
+    ASSERT_TRUE(looped.has_value()) << "the count went round for ever";
+    EXPECT_TRUE(*looped);
+
+    // More counts than the state has threads wait for a server that never answers.
+    std::vector<std::shared_ptr<std::optional<bool>>> waiting;
+    const int counts = std::max(8, QThread::idealThreadCount()) + 4;
+    for (int i = 0; i < counts; ++i) {
+        auto offered = std::make_shared<std::optional<bool>>();
+        startDetached([](QCoro::Task<bool> asking, std::shared_ptr<std::optional<bool>> result) -> QCoro::Task<> {
+            *result = co_await asking;
+        }(m_app->confirmClipboardCopy(bucket, 0, 0, {"hang/"}), offered));
+        waiting.push_back(offered);
+    }
+    ASSERT_TRUE(waitFor([&] { return hanging() >= 1; }));
+    // Another bucket's listing still comes, and leaving the bucket ends every count,
+    // none of which puts anything on the clipboard.
+    m_app->switchBucket(other.id, "");
+    EXPECT_TRUE(waitFor([&] { return shownKeys() == std::vector<std::string>{"shown.txt"}; }));
+    EXPECT_TRUE(waitFor([&] {
+        return std::all_of(waiting.begin(), waiting.end(), [](const auto& offered) { return offered->has_value(); });
+    }));
+    for (const auto& offered : waiting) EXPECT_EQ(*offered, std::optional<bool>(false));
+    EXPECT_THAT(m_ui.alertsShown, IsEmpty());
 }
 
 }  // namespace

@@ -5,12 +5,14 @@
 #include "app/transfers/TransferCenter.h"
 #include "core/config/MIMETypeDetector.h"
 #include "core/storage/MultipartPlan.h"
+#include "core/LoopbackHttpServer.h"
 #include "integration/FaultProxy.h"
 #include "integration/S3TestBuckets.h"
 
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 
 #include <unistd.h>
@@ -448,6 +450,46 @@ TEST_F(UploadRunnerTest, AGoneSourceReadsInTheUsersWordsWithItsDetailInTheLog) {
     const std::string log = logHome.text();
     EXPECT_THAT(log, ::testing::HasSubstr("] upload 失败 — "));
     EXPECT_THAT(log, ::testing::HasSubstr("No such file or directory [" + file.string() + "]"));
+}
+
+TEST_F(UploadRunnerTest, AFolderSwappedForALinkDuringTheUploadSendsNothingFromOutsideTheChosenFolder) {
+    localFile("up/sub/a.txt", "chosen a");
+    localFile("up/sub/b.txt", "chosen b");
+    localFile("private/a.txt", "PRIVATE a");
+    localFile("private/b.txt", "PRIVATE b");
+    const fs::path sub = m_local.path() / "up" / "sub";
+    std::atomic<bool> swapped = false;
+    test::LoopbackHttpServer server([&](const test::RecordedRequest& request) {
+        if (request.target.find("list-type=2") != std::string::npos) {
+            return test::LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}},
+                                                    "<ListBucketResult><IsTruncated>false</IsTruncated>"
+                                                    "</ListBucketResult>");
+        }
+        if (request.method == "PUT" && !swapped.exchange(true)) {
+            // While the first file goes up, whoever can write into the folder swaps a
+            // folder of it for a link to one the user did not choose.
+            fs::rename(sub, m_local.path() / "sub-before");
+            fs::create_directory_symlink(m_local.path() / "private", sub);
+        }
+        return test::LoopbackHttpServer::answer(200, {{"ETag", "\"e\""}}, "");
+    });
+    const BucketConfig bucket = addBucket(server.endpoint(), "swapped");
+    m_app->switchBucket(bucket.id, "");
+    ASSERT_TRUE(waitUntilSettled());
+
+    m_app->uploadFiles({m_local.path() / "up"}, UploadConflictMode::replace);
+    ASSERT_TRUE(waitForFinishedTasks(1));
+    ASSERT_TRUE(swapped);
+    std::vector<std::string> sent;
+    for (const test::RecordedRequest& request : server.requests()) {
+        if (request.method == "PUT") sent.push_back(request.body);
+    }
+    ASSERT_THAT(sent, SizeIs(1));
+    EXPECT_THAT(sent.front(), ::testing::StartsWith("chosen "));
+    const TransferTask& task = tasks()[0];
+    EXPECT_EQ(task.state, TransferState::failed);
+    EXPECT_EQ(task.unitsDone, 2);
+    EXPECT_EQ(task.failedUnits, 1);
 }
 
 }  // namespace

@@ -101,6 +101,57 @@ TEST(FileBody, RefusesWhatIsNoRegularFileOrTooLargeBeforeReading) {
     }
 }
 
+TEST(FileBody, AFileBelowTheChosenFolderIsReachedWithoutFollowingALink) {
+    tarn::test::TemporaryFolder folder;
+    // The user chose "up" (reached through a link of their own, which is theirs to
+    // have); private/ is another folder with a file of the same name.
+    const fs::path real = folder.path() / "real-up";
+    fs::create_directories(real / "sub" / "deeper");
+    fs::create_directories(folder.path() / "private" / "deeper");
+    tarn::test::writeFile(real / "sub" / "deeper" / "notes.txt", "chosen");
+    tarn::test::writeFile(folder.path() / "private" / "deeper" / "notes.txt", "PRIVATE");
+    const fs::path chosen = folder.path() / "up";
+    fs::create_directory_symlink(real, chosen);
+    const fs::path file = chosen / "sub" / "deeper" / "notes.txt";
+
+    const auto read = [](const tarn::LocalFile& local) {
+        FileBody body(local, kNoLimit);
+        body.sha256Hex({});
+        return sendAll(body, 4096);
+    };
+    EXPECT_EQ(read(tarn::LocalFile(file, chosen)), "chosen");
+    EXPECT_EQ(read(tarn::LocalFile(file, chosen.string() + "/")), "chosen");
+
+    // After the scan, a folder on the way is swapped for a link to the private one.
+    fs::rename(real / "sub", folder.path() / "sub-moved");
+    fs::create_directory_symlink(folder.path() / "private", real / "sub");
+    ASSERT_EQ(read(file), "PRIVATE") << "opened by its path, the file would come from elsewhere";
+    try {
+        read(tarn::LocalFile(file, chosen));
+        FAIL() << "the link on the way was followed";
+    } catch (const fs::filesystem_error& error) {
+        EXPECT_EQ(error.code(), std::error_code(ELOOP, std::generic_category()));
+        EXPECT_EQ(error.path1(), chosen / "sub");
+    }
+    // One further down, too.
+    fs::remove(real / "sub");
+    fs::rename(folder.path() / "sub-moved", real / "sub");
+    fs::rename(real / "sub" / "deeper", folder.path() / "deeper-moved");
+    fs::create_directory_symlink(folder.path() / "private" / "deeper", real / "sub" / "deeper");
+    EXPECT_THROW(read(tarn::LocalFile(file, chosen)), fs::filesystem_error);
+
+    // A path that does not lie in the chosen folder is no file of it.
+    for (const fs::path& outside : {folder.path() / "private" / "deeper" / "notes.txt", chosen / ".." / "private",
+                                    fs::path(chosen)}) {
+        try {
+            read(tarn::LocalFile(outside, chosen));
+            FAIL() << outside << " was read";
+        } catch (const fs::filesystem_error& error) {
+            EXPECT_EQ(error.code(), std::error_code(EINVAL, std::generic_category())) << outside;
+        }
+    }
+}
+
 TEST(FileBody, FileThatChangesBetweenThePassesFailsBeforeItsLastByteGoesOut) {
     tarn::test::TemporaryFolder folder;
     const fs::path path = folder.path() / "data.bin";

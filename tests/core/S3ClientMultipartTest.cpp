@@ -194,6 +194,27 @@ TEST(S3ClientMultipart, CompleteSendsThePartsInOrder) {
               "</CompleteMultipartUpload>");
 }
 
+TEST(S3ClientMultipart, CompletionCountsOnlyWithItsResultDocument) {
+    // What a 200 carries when the join did not happen, or when what answered was not
+    // the server: none of it is an uploaded object.
+    const std::string answers[] = {
+        "",
+        "<?xml version=\"1.0\"?><!DOCTYPE Error><Error><Code>InternalError</Code></Error>",
+        "<html><body>Service temporarily unavailable</body></html>",
+        "<InitiateMultipartUploadResult><UploadId>u-1</UploadId></InitiateMultipartUploadResult>",
+        "<CompleteMultipartUploadResult><ETag>\"x-3\"</ETag>",
+    };
+    for (const std::string& body : answers) {
+        LoopbackHttpServer server([&](const RecordedRequest&) {
+            return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}}, body);
+        });
+        EXPECT_THROW(S3Client().completeMultipartUpload("a.bin", "u-1", {{1, "\"a\""}},
+                                                        tarn::test::loopbackBucket(server), kMultipartCredentials),
+                     S3Error)
+            << body;
+    }
+}
+
 TEST(S3ClientMultipart, CompletionThatFailsAfterTheServerSent200IsAnError) {
     LoopbackHttpServer server([](const RecordedRequest&) {
         return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}},

@@ -5,6 +5,8 @@
 #include "core/storage/CancelledError.h"
 #include "core/config/Crypto.h"
 #include "core/storage/DeleteObjectsError.h"
+#include "core/storage/DownloadOverrunError.h"
+#include "core/storage/DownloadTarget.h"
 #include "core/storage/S3Client.h"
 #include "core/storage/S3Error.h"
 #include "core/storage/TransportError.h"
@@ -14,6 +16,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <filesystem>
 #include <thread>
 
@@ -71,8 +74,20 @@ TEST(S3ClientObjectRequests, MoveCopiesAndDeletesTheSourceOnlyAfterTheCopySuccee
     };
     const Case cases[] = {
         {200, copyResult, true},
+        {200,
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CopyObjectResult xmlns=\"http://s3.amazonaws.com/doc/2006-03-01/\">"
+         "<LastModified>2024-05-01T10:00:00.000Z</LastModified><ETag>\"e\"</ETag></CopyObjectResult>",
+         true},
         // The server answered 200 and then failed: the copy does not exist.
         {200, errorInsideSuccess, false},
+        {200, "<?xml version=\"1.0\"?><!DOCTYPE Error><Error><Code>InternalError</Code></Error>", false},
+        // A 200 that does not say the copy was made: nothing, a proxy's page, another
+        // document, a result cut short.
+        {200, "", false},
+        {200, "<html><body>Welcome</body></html>", false},
+        {200, "<!DOCTYPE html><html><body><p>Welcome<br></body></html>", false},
+        {200, "<ListBucketResult></ListBucketResult>", false},
+        {200, "<CopyObjectResult><ETag>\"e\"</ETag>", false},
         {503, "<Error><Code>SlowDown</Code></Error>", false},
     };
     for (const Case& c : cases) {
@@ -365,9 +380,13 @@ TEST(S3ClientObjectRequests, MetadataReplacementSendsTheStoredHeadersAgain) {
     EXPECT_EQ(headerOf(requests[3], "Content-Type"), "text/plain");
     EXPECT_EQ(headerOf(requests[3], "x-amz-meta-color"), "(none)");
 
-    copyAnswer = errorInsideSuccess;
-    EXPECT_THROW(client.updateMetadata("dir/a b.md", metadata, std::nullopt, mediaBucket(server), credentials),
-                 S3Error);
+    // A replacement the server did not confirm did not happen.
+    for (const std::string& answer : {errorInsideSuccess, std::string(), std::string("<html>ok</html>")}) {
+        copyAnswer = answer;
+        EXPECT_THROW(client.updateMetadata("dir/a b.md", metadata, std::nullopt, mediaBucket(server), credentials),
+                     S3Error)
+            << answer;
+    }
 }
 
 TEST(S3ClientObjectRequests, MetadataThatCannotBeSentIsRefusedBeforeAnyRequest) {
@@ -445,6 +464,59 @@ TEST(S3ClientObjectRequests, FailedDownloadsLeaveThePreviousFileAndNoTemporaryFi
         }
         EXPECT_EQ(tarn::test::readFile(target), "previous");
         EXPECT_THAT(filesIn(folder.path()), ElementsAre("report.pdf"));
+    }
+}
+
+TEST(S3ClientObjectRequests, ADownloadOfAListedObjectStopsAtItsListedSize) {
+    // Listed at 10 bytes; the answer says more, or its body goes on: a megabyte until
+    // the server closes, or without end.
+    const std::string megabyte(1 << 20, 'x');
+    // The last chunk never comes: the server writes this much and falls silent.
+    const std::string endless = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n100000\r\n" + megabyte + "\r\n";
+    struct Case {
+        const char* name;
+        tarn::test::ScriptedAnswer answer;
+        bool fits;
+    };
+    const Case cases[] = {
+        {"as listed", LoopbackHttpServer::answer(200, {}, "0123456789"), true},
+        {"announced larger", LoopbackHttpServer::answer(200, {}, megabyte), false},
+        {"until closed", {"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + megabyte, std::nullopt, true}, false},
+        {"without end", {endless, endless.size()}, false},
+    };
+    const tarn::ObjectItem listed{"docs/report.pdf", 10};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackHttpServer server([&](const RecordedRequest&) { return c.answer; });
+        tarn::test::TemporaryFolder folder;
+        S3Client client;
+        const auto intoFolder = [&] {
+            return client.downloadObject(listed, mediaBucket(server), credentials, folder.path() / "preview",
+                                         "copy.pdf", [](double) {});
+        };
+        const auto toTarget = [&] {
+            client.downloadToFile(listed, tarn::DownloadTarget::inFolder(folder.path(), "chosen/report.pdf"),
+                                  mediaBucket(server), credentials);
+        };
+        if (c.fits) {
+            EXPECT_EQ(tarn::test::readFile(intoFolder()), "0123456789");
+            toTarget();
+            EXPECT_EQ(tarn::test::readFile(folder.path() / "chosen" / "report.pdf"), "0123456789");
+            continue;
+        }
+        for (const std::function<void()>& download : std::vector<std::function<void()>>{intoFolder, toTarget}) {
+            try {
+                download();
+                ADD_FAILURE() << "more than listed was taken";
+            } catch (const tarn::DownloadOverrunError& error) {
+                EXPECT_EQ(error.key(), "docs/report.pdf");
+                EXPECT_EQ(error.announced(), 10);
+            }
+        }
+        // Nothing of it is kept, not even a staged file.
+        for (const auto& entry : fs::recursive_directory_iterator(folder.path())) {
+            EXPECT_TRUE(entry.is_directory()) << entry.path();
+        }
     }
 }
 

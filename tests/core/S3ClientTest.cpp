@@ -1,6 +1,7 @@
 #include "LoopbackHttpServer.h"
 
 #include "core/storage/CancelledError.h"
+#include "core/storage/FaultyListingError.h"
 #include "core/storage/ListingOutsidePrefixError.h"
 #include "core/storage/ResponseTooLargeError.h"
 #include "core/storage/S3Client.h"
@@ -473,6 +474,41 @@ TEST(S3Client, AListingThatIgnoresItsPrefixIsRefusedWhateverTheCall) {
     }
     // At the bucket's root every key is inside.
     EXPECT_EQ(client.listObjects(bucket, credentials, "").size(), 2u);
+}
+
+TEST(S3Client, AFolderThatIsNotBelowTheFolderListedIsRefusedWhateverTheCall) {
+    // Asked for "f/", the server names "f/" itself as a sub-folder (or, at the root,
+    // an empty one, or one longer than any key): a folder move or download that went
+    // into it would list the same folder again, for ever.
+    const std::string tooLong = "deep/" + std::string(1020, 'd') + "/";
+    LoopbackHttpServer server([&](const RecordedRequest& request) {
+        const auto query = queryOf(request.target);
+        const std::string prefix = query.at("prefix").value_or("");
+        const std::string folder = prefix == "deep/" ? tooLong : prefix;
+        const std::string page = "<ListBucketResult><Contents><Key>" + prefix + "a.txt</Key><Size>1</Size></Contents>"
+                                 "<CommonPrefixes><Prefix>" + prefix + "sub/</Prefix></CommonPrefixes>"
+                                 "<CommonPrefixes><Prefix>" + folder + "</Prefix></CommonPrefixes>"
+                                 "<IsTruncated>false</IsTruncated></ListBucketResult>";
+        return LoopbackHttpServer::answer(200, {{"Content-Type", "application/xml"}}, page);
+    });
+    S3Client client;
+    const tarn::BucketConfig bucket = bucketAt(server);
+    for (const auto& [prefix, folder] : {std::pair<std::string, std::string>{"f/", "f/"}, {"", ""}, {"deep/", tooLong}}) {
+        const std::vector<std::function<void()>> calls{
+            [&] { client.list(bucket, credentials, prefix, "/"); },
+            [&] { client.listPage(bucket, credentials, prefix, "/", std::nullopt); },
+        };
+        for (const std::function<void()>& call : calls) {
+            try {
+                call();
+                ADD_FAILURE() << "\"" << prefix << "\": the answer was taken";
+            } catch (const tarn::FaultyListingError& error) {
+                EXPECT_EQ(error.fault(), tarn::FaultyListingError::Fault::folderNotBelow);
+                EXPECT_EQ(error.prefix(), prefix);
+                EXPECT_EQ(error.name(), folder);
+            }
+        }
+    }
 }
 
 TEST(S3Client, PagesArriveOneByOneAndTokensThatComeRoundEndTheListing) {

@@ -74,3 +74,55 @@ TEST(S3Error, ErrorDocumentsSentWithSuccess) {
         EXPECT_FALSE(S3Error::fromErrorDocument(200, body)) << body;
     }
 }
+
+TEST(S3Error, ASuccessIsOneOnlyWhenItsBodyIsTheResultDocument) {
+    struct Case {
+        std::string body;
+        std::optional<S3Error::Kind> failure;  // none: the copy was made
+        std::optional<std::string> code;
+    };
+    const Case cases[] = {
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CopyObjectResult><ETag>\"a\"</ETag></CopyObjectResult>",
+         std::nullopt, std::nullopt},
+        {"\xEF\xBB\xBF<!-- n --><CopyObjectResult xmlns=\"http://s3.amazonaws.com/doc/2006-03-01/\"/>", std::nullopt,
+         std::nullopt},
+        // As a server built on botocore's shapes names it.
+        {"<CopyObjectResponse><ETag>\"a\"</ETag></CopyObjectResponse>", std::nullopt, std::nullopt},
+        // A document type before the error does not hide it.
+        {"<?xml version=\"1.0\"?><!DOCTYPE Error><Error><Code>InternalError</Code></Error>",
+         S3Error::Kind::requestFailed, "InternalError"},
+        {"<Error><Code>SlowDown</Code><Message>cut", S3Error::Kind::requestFailed, "SlowDown"},
+        {"", S3Error::Kind::unexpectedResponse, std::nullopt},
+        {"   \n", S3Error::Kind::unexpectedResponse, std::nullopt},
+        {"<html><body>Welcome to nginx!</body></html>", S3Error::Kind::unexpectedResponse, std::nullopt},
+        {"<!DOCTYPE html><html><p>Moved<br></html>", S3Error::Kind::unexpectedResponse, std::nullopt},
+        {"<CopyObjectResult><ETag>\"a\"</ETag>", S3Error::Kind::unexpectedResponse, std::nullopt},
+        {"<s3:CopyObjectResult xmlns:s3=\"x\"/>", S3Error::Kind::unexpectedResponse, std::nullopt},
+        {"<CompleteMultipartUploadResult/>", S3Error::Kind::unexpectedResponse, std::nullopt},
+        {"<CopyObjectResponses/>", S3Error::Kind::unexpectedResponse, std::nullopt},
+        {"<CopyResponse/>", S3Error::Kind::unexpectedResponse, std::nullopt},
+        {"<CopyObjectResult/><CopyObjectResult/>", S3Error::Kind::unexpectedResponse, std::nullopt},
+        {"\xff\xfe<CopyObjectResult/>", S3Error::Kind::unexpectedResponse, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const std::optional<S3Error> error = S3Error::fromResultDocument(200, c.body, "CopyObjectResult");
+        ASSERT_EQ(error.has_value(), c.failure.has_value()) << c.body;
+        if (!error) continue;
+        EXPECT_EQ(error->kind(), *c.failure) << c.body;
+        EXPECT_EQ(error->errorCode(), c.code) << c.body;
+    }
+    EXPECT_TRUE(S3Error::fromErrorDocument(200, "<?xml version=\"1.0\"?><!DOCTYPE Error><Error/>"));
+}
+
+TEST(S3Error, ADescriptionWithoutACodeKeepsTheSignatureEchoesOut) {
+    const std::string signature(64, 'f');
+    const std::string stringToSign = "AWS4-HMAC-SHA256\n20240501T000000Z\n" + std::string(80, 'c');
+    const std::string body = "<Refused><StringToSign>" + stringToSign + "</StringToSign><SignatureProvided>" +
+                             signature + "</SignatureProvided></Refused>";
+    const S3Error error = S3Error::requestFailed(403, body);
+    EXPECT_EQ(error.errorDescription(), "Storage request failed (403). <Refused><StringToSign>" +
+                                            stringToSign.substr(0, 48) +
+                                            "…</StringToSign><SignatureProvided>…</SignatureProvided></Refused>");
+    // What the server said stays as it was, for whoever reads the error itself.
+    EXPECT_EQ(error.body(), body);
+}

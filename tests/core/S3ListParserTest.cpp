@@ -1,3 +1,4 @@
+#include "core/storage/FaultyListingError.h"
 #include "core/storage/S3ListParser.h"
 #include "core/storage/XmlParseError.h"
 
@@ -82,7 +83,7 @@ TEST(S3ListParser, ToleratesOddValues) {
         {"5368709120", 5368709120},
         {"9223372036854775807", 9223372036854775807},
         {"+7", 7},
-        {"-3", -3},
+        {"-0", 0},
         {" 12\n", 12},
         {"1.5", 0},
         {"9223372036854775808", 0},
@@ -113,6 +114,23 @@ TEST(S3ListParser, ToleratesOddValues) {
     };
     for (const auto& [text, eTag] : eTags) {
         EXPECT_EQ(onlyObject("<ETag>" + text + "</ETag>").eTag, eTag) << text;
+    }
+}
+
+TEST(S3ListParser, ANegativeSizeRefusesThePage) {
+    // A 90 GiB object beside one listed at -90 GiB would make a large copy look empty,
+    // and a preview limit would let anything through.
+    for (const std::string& size : {std::string("-96636764160"), std::string("-1"), std::string(" -3\n"),
+                                    std::string("-9223372036854775808")}) {
+        const std::string page = listing("<Contents><Key>big.iso</Key><Size>96636764160</Size></Contents>"
+                                         "<Contents><Size>" + size + "</Size><Key>minus.iso</Key></Contents>");
+        try {
+            S3ListParser::parse(page);
+            ADD_FAILURE() << size << " was taken";
+        } catch (const FaultyListingError& error) {
+            EXPECT_EQ(error.fault(), FaultyListingError::Fault::negativeSize) << size;
+            EXPECT_EQ(error.name(), "minus.iso") << size;
+        }
     }
 }
 

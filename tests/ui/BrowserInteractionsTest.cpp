@@ -338,6 +338,8 @@ TEST_F(BrowserInteractionsTest, ContextMenuOfEachRowKind)
     const Uuid running = addTask(upload(bucket, "work/", "big.iso", TransferState::running));
     TransferTask finished = upload(bucket, "work/", "new.txt", TransferState::succeeded);
     finished.succeededObjectKey = "work/new.txt";
+    // The size of the file it sent: an object is never taken larger than known.
+    finished.bytesTotal = 5;
     finished.completedAt = std::chrono::system_clock::now();
     const Uuid done = addTask(std::move(finished));
 
@@ -405,6 +407,8 @@ TEST_F(BrowserInteractionsTest, OpenFromTheMenuOpensTheRowThatWasClicked)
     test::putObjects(*m_server, bucket, {"work/new.txt"}, "fresh");
     TransferTask finished = upload(bucket, "work/", "new.txt", TransferState::succeeded);
     finished.succeededObjectKey = "work/new.txt";
+    // The size of the file it sent: an object is never taken larger than known.
+    finished.bytesTotal = 5;
     finished.completedAt = std::chrono::system_clock::now();
     const Uuid done = addTask(std::move(finished));
     ASSERT_FALSE(m_browser->model()->findRow("work/new.txt").has_value());

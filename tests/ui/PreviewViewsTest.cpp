@@ -8,6 +8,7 @@
 #include "ui/preview/ImagePreview.h"
 #include "ui/preview/ImageZoomBar.h"
 #include "ui/preview/PageBrowser.h"
+#include "ui/preview/PdfPageBar.h"
 #include "ui/preview/PdfPreview.h"
 #include "ui/preview/PreviewChoice.h"
 #include "ui/preview/PreviewFile.h"
@@ -32,6 +33,7 @@
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QThreadPool>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -367,6 +369,8 @@ TEST_F(PreviewViewsTest, APdfShowsAllItsPagesFittedToTheWidth)
     EXPECT_FALSE(pdf->showsFailure());
     EXPECT_EQ(pdf->document()->pageCount(), 3);
     EXPECT_EQ(pdf->view()->document(), pdf->document());
+    EXPECT_EQ(pdf->view()->pageMode(), QPdfView::PageMode::MultiPage);
+    EXPECT_FALSE(pdf->pageBar()->isVisible());
     // Rendering happens in the background; give it a moment before the grab.
     QTest::qWait(400);
     test::saveGrab(m_pane.get());
@@ -379,6 +383,57 @@ TEST_F(PreviewViewsTest, APdfShowsAllItsPagesFittedToTheWidth)
     delete new PdfPreview(m_files.pdf(QStringLiteral("gone.pdf"), 40));
     QThreadPool::globalInstance()->waitForDone();
     QApplication::processEvents();
+}
+
+TEST_F(PreviewViewsTest, ALongPdfShowsOnePageAtATimeWithAPageControl)
+{
+    // Every page laid out one under the other would cost the main thread a moment per
+    // page, at every resize: a long document turns its pages instead.
+    const int pages = PdfPreview::multiPageLimit + 1;
+    auto* pdf = place(new PdfPreview(m_files.pdf(QStringLiteral("long.pdf"), pages)), 460);
+    ASSERT_TRUE(QTest::qWaitFor([pdf] { return pdf->isLoaded(); }, 10000));
+    ASSERT_FALSE(pdf->showsFailure());
+    EXPECT_EQ(pdf->view()->pageMode(), QPdfView::PageMode::SinglePage);
+    ASSERT_TRUE(pdf->pageBar()->isVisible());
+    const QString count = QString::number(pages);
+    EXPECT_EQ(pdf->pageBar()->pageText(), QStringLiteral("1 / ") + count);
+    const QList<QToolButton*> buttons = pdf->pageBar()->findChildren<QToolButton*>();
+    ASSERT_EQ(buttons.size(), 2);
+    QToolButton* previous = buttons.front();
+    QToolButton* next = buttons.back();
+    EXPECT_FALSE(previous->isEnabled());
+    QTest::mouseClick(next, Qt::LeftButton);
+    QTest::mouseClick(next, Qt::LeftButton);
+    EXPECT_EQ(pdf->currentPage(), 2);
+    EXPECT_EQ(pdf->pageBar()->pageText(), QStringLiteral("3 / ") + count);
+    QTest::mouseClick(previous, Qt::LeftButton);
+    EXPECT_EQ(pdf->pageBar()->pageText(), QStringLiteral("2 / ") + count);
+    pdf->showPage(pages + 10);
+    EXPECT_EQ(pdf->pageBar()->pageText(), count + QStringLiteral(" / ") + count);
+    EXPECT_FALSE(next->isEnabled());
+    pdf->showPage(0);
+    QTest::qWait(400);
+    test::saveGrab(m_pane.get());
+}
+
+TEST_F(PreviewViewsTest, AnAnimationTooLargeToPlayShowsItsFirstFrameWithANote)
+{
+    L10n::setLanguageCode(QStringLiteral("en"));
+    const QSize size(1100, 1000);
+    ASSERT_GT(qint64{size.width()} * size.height(), ImagePreview::maxAnimatedPixels);
+    auto* still = place(new ImagePreview(m_files.animatedGif(QStringLiteral("huge.gif"), size)), 340);
+    ASSERT_TRUE(waitLoaded(still));
+    EXPECT_FALSE(still->showsFailure());
+    EXPECT_FALSE(still->isAnimated()) << "its frames would be decoded on the interface thread";
+    EXPECT_EQ(still->shownImage().size(), size);
+    EXPECT_EQ(still->noteText(), L10n::t(QStringLiteral("preview_animation_still")));
+    test::saveGrab(m_pane.get());
+
+    auto* small = place(new ImagePreview(m_files.animatedGif(QStringLiteral("small.gif"), QSize(1024, 1024))), 340);
+    ASSERT_TRUE(waitLoaded(small));
+    EXPECT_TRUE(small->isAnimated());
+    EXPECT_TRUE(small->noteText().isEmpty());
+    small->stopMedia();
 }
 
 TEST_F(PreviewViewsTest, ImagesFitZoomAndAnimate)

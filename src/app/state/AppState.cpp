@@ -18,6 +18,8 @@ namespace {
 // Whole-pool waits are for blocking calls (network, keyring), not for processor time,
 // so the pool is not limited to the number of cores.
 constexpr int minimumWorkerThreads = 8;
+// Folder counts for the clipboard at once; more wait their turn.
+constexpr int clipboardCountThreads = 2;
 
 // Property and signal types by name, for code that reaches them through the
 // meta-object system (QObject::property, queued connections).
@@ -61,6 +63,7 @@ AppState::AppState(ConfigStore& configStore, KeychainSecretStore& secretStore, S
     registerMetaTypes();
     m_workers.setMaxThreadCount(std::max(minimumWorkerThreads, QThread::idealThreadCount()));
     m_keyringWrites.setMaxThreadCount(1);
+    m_folderCounts.setMaxThreadCount(clipboardCountThreads);
     // Entries recorded in the last moments before quitting would otherwise wait for
     // a flush that never comes.
     if (QCoreApplication* application = QCoreApplication::instance()) {
@@ -78,6 +81,7 @@ AppState::~AppState() {
     }
     if (m_transfers) m_transfers->stopAll();
     m_keyringWrites.waitForDone();
+    m_folderCounts.waitForDone();
     m_workers.waitForDone();
     flushHistoryAtExit();
 }

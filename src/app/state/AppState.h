@@ -682,8 +682,9 @@ public:
     // Whether a copy of `objects` objects of `bytes` bytes and of the folders
     // `folderPrefixes` of `bucket` may go to the clipboard: true at once when it stays
     // within the limits, else the user's answer. The folders are counted by listing
-    // them, only until the limits are passed; a folder that cannot be listed counts
-    // as nothing (the paste then tells why it failed).
+    // them, only until the limits are passed; a folder that cannot be listed (a
+    // listing that would never end among them) counts as nothing (the paste then tells
+    // why it failed). Leaving the bucket, or quitting, stops the count and gives false.
     QCoro::Task<bool> confirmClipboardCopy(BucketConfig bucket, std::size_t objects, std::int64_t bytes,
                                            std::vector<std::string> folderPrefixes);
 
@@ -865,7 +866,7 @@ private:
     QCoro::Task<> createFolderIn(BucketConfig bucket, std::string name, std::string prefix);
     QCoro::Task<> putFolderMarker(BucketConfig bucket, std::string name, std::string prefix, bool* created);
     // The opening of one object, run under run().
-    QCoro::Task<> downloadAndOpen(BucketConfig bucket, std::string key);
+    QCoro::Task<> downloadAndOpen(BucketConfig bucket, ObjectItem object);
     // Opens the first of the objects in the selected bucket.
     QCoro::Task<> openFirst(std::vector<ObjectItem> objects);
 
@@ -1039,6 +1040,9 @@ private:
     KeyringReferences m_keyringReferences;
     // One thread: the keyring writes of the account operations, in order.
     QThreadPool m_keyringWrites;
+    // The clipboard's folder counts, which walk whole folders at a server's pace: in a
+    // pool of their own, so that however many wait, listings still find a thread.
+    QThreadPool m_folderCounts;
     // Blocking core calls run here; declared last so that it is destroyed first,
     // waiting for its work while everything that work may touch still exists.
     QThreadPool m_workers;

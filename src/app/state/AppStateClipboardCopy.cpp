@@ -3,10 +3,17 @@
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
 #include "core/config/ByteFormatter.h"
+#include "core/config/SaturatingSum.h"
+
+#include <QLoggingCategory>
+
+#include <memory>
 
 namespace tarn {
 
 namespace {
+
+Q_LOGGING_CATEGORY(clipboardLog, "tarn.clipboard")
 
 struct CopySize {
     std::size_t objects = 0;
@@ -17,6 +24,9 @@ struct CopySize {
     }
 };
 
+// Ends a count's walk once it has seen enough to ask.
+struct LimitsPassed {};
+
 }  // namespace
 
 QCoro::Task<bool> AppState::confirmClipboardCopy(BucketConfig bucket, std::size_t objects, std::int64_t bytes,
@@ -24,36 +34,46 @@ QCoro::Task<bool> AppState::confirmClipboardCopy(BucketConfig bucket, std::size_
     const QPointer<AppState> self(this);
     CopySize size{objects, bytes};
     if (size.withinLimits() && !folderPrefixes.empty()) {
+        // The count is for this bucket: once the user has left it, or the program is
+        // closing, it is of no use and stops, also while the secret is still read.
+        const auto leave = std::make_shared<std::stop_source>();
+        const QMetaObject::Connection leaving =
+            connect(this, &AppState::selectedBucketIDChanged, this, [this, leave, id = bucket.id] {
+                if (m_selectedBucketID != id) leave->request_stop();
+            });
+        std::stop_callback closing(m_lifetimeStop.get_token(), [leave] { leave->request_stop(); });
         QCoro::Task<std::optional<std::string>> reading = resolvedSecret(bucket);
         const std::optional<std::string> secret = co_await reading;
         if (!self) co_return false;
-        if (secret) {
-            auto count = [&client = m_client, &bucket, &folderPrefixes, size, credentials = S3Credentials{
-                                                                                  bucket.accessKeyID, *secret},
-                          stop = m_lifetimeStop.get_token()]() mutable {
+        if (secret && !leave->stop_requested()) {
+            auto count = [&client = m_client, &bucket, &folderPrefixes, size,
+                          credentials = S3Credentials{bucket.accessKeyID, *secret}, stop = leave->get_token()]() mutable {
+                // No delimiter: each folder's whole tree, a page at a time, through the
+                // walk that ends a listing whose continuation tokens come round again.
+                const S3Client::PageHandler add = [&size](S3Listing& page) {
+                    for (const ObjectItem& item : page.objects) {
+                        if (item.key.ends_with('/')) continue;
+                        ++size.objects;
+                        size.bytes = saturatingSum(size.bytes, item.size);
+                    }
+                    if (!size.withinLimits()) throw LimitsPassed{};
+                };
                 try {
                     for (const std::string& prefix : folderPrefixes) {
-                        std::optional<std::string> token;
-                        do {
-                            // No delimiter: the folder's whole tree, a page at a time.
-                            S3Listing page = client.listPage(bucket, credentials, prefix, "", token, stop);
-                            for (const ObjectItem& item : page.objects) {
-                                if (item.key.ends_with('/')) continue;
-                                ++size.objects;
-                                size.bytes += item.size;
-                            }
-                            if (!size.withinLimits()) return size;
-                            token = page.isTruncated ? std::move(page.nextContinuationToken) : std::optional<std::string>();
-                        } while (token && !token->empty());
+                        client.forEachPage(bucket, credentials, prefix, std::nullopt, add, stop);
                     }
-                } catch (const std::exception&) {
+                } catch (const LimitsPassed&) {
+                } catch (const std::exception& error) {
                     // Counted as far as it went: the paste reports the failure itself.
+                    qCDebug(clipboardLog) << "a folder count for the clipboard failed:" << error.what();
                 }
                 return size;
             };
-            size = co_await inBackground(count);
+            size = co_await tarn::inBackground(m_folderCounts, count);
             if (!self) co_return false;
         }
+        disconnect(leaving);
+        if (leave->stop_requested()) co_return false;
     }
     if (size.withinLimits()) co_return true;
 

@@ -78,14 +78,14 @@ QCoro::Task<> AppState::openObject(std::string rowKey) { return openFirst(object
 QCoro::Task<> AppState::openFirst(std::vector<ObjectItem> objects) {
     std::optional<BucketConfig> bucket = selectedBucket();
     if (!bucket || objects.empty()) co_return;
-    std::function<QCoro::Task<>()> operation = [this, bucket = std::move(*bucket), key = objects.front().key] {
-        return downloadAndOpen(bucket, key);
+    std::function<QCoro::Task<>()> operation = [this, bucket = std::move(*bucket), object = objects.front()] {
+        return downloadAndOpen(bucket, object);
     };
     const QString status = L10n::t(QStringLiteral("status_opening"));
     co_await run(status, std::move(operation));
 }
 
-QCoro::Task<> AppState::downloadAndOpen(BucketConfig bucket, std::string key) {
+QCoro::Task<> AppState::downloadAndOpen(BucketConfig bucket, ObjectItem object) {
     const QPointer<AppState> self(this);
     QCoro::Task<std::optional<std::string>> reading = resolvedSecret(bucket);
     const std::optional<std::string> secret = co_await reading;
@@ -93,19 +93,19 @@ QCoro::Task<> AppState::downloadAndOpen(BucketConfig bucket, std::string key) {
     if (!secret) throw S3Error::missingSecret();
     // Saved under the key's last piece in the bucket's own folder: opening the object
     // again replaces the file in one step, so an application that has it open keeps
-    // reading the version it opened.
-    auto download = [&client = m_client, &folders = m_privateFolder, &bucket, &key, &secret,
+    // reading the version it opened. It is no larger than listed.
+    auto download = [&client = m_client, &folders = m_privateFolder, &bucket, &object, &secret,
                      stop = m_lifetimeStop.get_token()] {
         const fs::path folder = folders.openedObjectsFolder(bucket.id);
-        return client.downloadObject(key, bucket, S3Credentials{bucket.accessKeyID, *secret}, folder, std::nullopt, {},
-                                     stop);
+        return client.downloadObject(object, bucket, S3Credentials{bucket.accessKeyID, *secret}, folder, std::nullopt,
+                                     {}, stop);
     };
     const fs::path file = co_await inBackground(download);
     if (!self) co_return;
     QCoro::Task<bool> opening = openDownloadedFile(file);
     const bool opened = co_await opening;
     if (!self || !opened) co_return;
-    recordHistory(L10n::t(QStringLiteral("open")), QString::fromStdString(key), bucket.bucketName, true);
+    recordHistory(L10n::t(QStringLiteral("open")), QString::fromStdString(object.key), bucket.bucketName, true);
 }
 
 QCoro::Task<bool> AppState::openDownloadedFile(fs::path file) {

@@ -272,8 +272,9 @@ QCoro::Task<fs::path> AppState::previewObjectURL(ObjectItem item, BucketConfig b
             const std::uintmax_t size = fs::file_size(file, error);
             if (!error && size == static_cast<std::uintmax_t>(item.size)) return file;
         }
-        return client.downloadObject(item.key, bucket, storedCredentials(store, bucket), folder, name, onProgress,
-                                     stop);
+        // No more than listed, which is within the preview's limit: a body that goes on
+        // is cut off there.
+        return client.downloadObject(item, bucket, storedCredentials(store, bucket), folder, name, onProgress, stop);
     };
     co_return co_await inBackground(fetch);
 }

@@ -41,10 +41,65 @@ constexpr std::array kLaunchableTypes{
     "application/vnd.snap",
 };
 
+// Families whose every member is shown by the programs that open it.
+constexpr std::array kShownFamilies{"image/", "audio/", "video/"};
+
+// Page documents and e-books, by the start of their names (a family of formats).
+constexpr std::array kShownDocumentFamilies{
+    "application/vnd.oasis.opendocument.",
+    "application/vnd.openxmlformats-officedocument.",
+};
+
+// Single types whose usual programs show them: page documents, and text in the forms
+// data is kept in. Text that is a program in some language is not among them.
+constexpr std::array kShownTypes{
+    "application/pdf",
+    "application/epub+zip",
+    "application/rtf",
+    "application/msword",
+    "application/vnd.ms-excel",
+    "application/vnd.ms-powerpoint",
+    "text/plain",
+    "text/markdown",
+    "text/x-markdown",
+    "text/csv",
+    "text/tab-separated-values",
+    "text/x-log",
+    "application/xml",
+    "text/xml",
+    "application/x-yaml",
+    "text/html",
+    "text/css",
+    "application/x-subrip",
+};
+
 bool isLaunchable(const QMimeType& type)
 {
     for (const char* name : kLaunchableTypes) {
         if (type.inherits(QString::fromLatin1(name))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Judged by the type's own name, not by what it inherits: a script is a kind of text,
+// and a Java archive a kind of zip file.
+bool isShown(const QMimeType& type)
+{
+    const QString name = type.name();
+    for (const char* family : kShownFamilies) {
+        if (name.startsWith(QLatin1String(family))) {
+            return true;
+        }
+    }
+    for (const char* family : kShownDocumentFamilies) {
+        if (name.startsWith(QLatin1String(family))) {
+            return true;
+        }
+    }
+    for (const char* shown : kShownTypes) {
+        if (name == QLatin1String(shown)) {
             return true;
         }
     }
@@ -59,13 +114,20 @@ std::optional<QMimeType> LaunchableFile::typeOf(const std::filesystem::path& fil
     const QMimeDatabase types;
     // By name and by contents apart: a program named "invoice.pdf" is still a
     // program, and a desktop entry without its suffix is still a desktop entry.
-    for (const QMimeDatabase::MatchMode mode : {QMimeDatabase::MatchExtension, QMimeDatabase::MatchContent}) {
-        const QMimeType type = types.mimeTypeForFile(name, mode);
+    const QMimeType byName = types.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+    const QMimeType byContent = types.mimeTypeForFile(name, QMimeDatabase::MatchContent);
+    for (const QMimeType& type : {byName, byContent}) {
         if (type.isValid() && isLaunchable(type)) {
             return type;
         }
     }
-    return std::nullopt;
+    // The desktop picks the program by the type of the name when the name has one it
+    // knows, and by the contents otherwise.
+    const QMimeType opened = byName.isValid() && !byName.isDefault() ? byName : byContent;
+    if (opened.isValid() && isShown(opened)) {
+        return std::nullopt;
+    }
+    return opened.isValid() ? opened : types.mimeTypeForName(QStringLiteral("application/octet-stream"));
 }
 
 }  // namespace tarn

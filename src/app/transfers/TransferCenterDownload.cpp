@@ -4,6 +4,7 @@
 #include "app/text/L10n.h"
 #include "app/transfers/SpeedMeter.h"
 #include "core/config/ObjectPreview.h"
+#include "core/config/SaturatingSum.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/DownloadTarget.h"
 #include "core/storage/RefusedInputError.h"
@@ -137,9 +138,11 @@ void downloadOne(S3Client& client, const std::string& key, std::int64_t size,
             return;
         }
     }
+    // No more than listed: a body that goes on would fill the disk.
+    const ObjectItem listed{key, size};
     namingKey(key, [&] {
         client.downloadToFile(
-            key, target, bucket, credentials, [&](std::int64_t written, std::int64_t) { onBytes(written); }, stop);
+            listed, target, bucket, credentials, [&](std::int64_t written, std::int64_t) { onBytes(written); }, stop);
     });
 }
 
@@ -222,9 +225,9 @@ std::shared_ptr<ByteRelay> progressOf(TransferCenter& center, const Uuid& id, st
                                       std::int64_t base, std::int64_t size) {
     return ByteRelay::make(&center, [&center, id, meter = std::move(meter), base, size](std::int64_t written) {
         center.updateTask(id, [&](TransferTask& task) {
-            task.bytesDone = base + written;
+            task.bytesDone = saturatingSum(base, written);
             task.currentUnitFraction = size >= 1 ? static_cast<double>(written) / static_cast<double>(size) : 0;
-            if (const std::optional<double> rate = meter->sample(base + written)) task.speed = *rate;
+            if (const std::optional<double> rate = meter->sample(saturatingSum(base, written))) task.speed = *rate;
         });
     });
 }
@@ -268,8 +271,9 @@ QCoro::Task<> downloadContent(TransferCenter& center, AppState& app, Uuid id, Do
     };
     const std::vector<ObjectItem> files = co_await app.inBackground(list);
     if (!self) co_return;
-    const std::int64_t total = std::accumulate(files.begin(), files.end(), std::int64_t{0},
-                                               [](std::int64_t sum, const ObjectItem& item) { return sum + item.size; });
+    const std::int64_t total =
+        std::accumulate(files.begin(), files.end(), std::int64_t{0},
+                        [](std::int64_t sum, const ObjectItem& item) { return saturatingSum(sum, item.size); });
     center.updateTask(id, [&](TransferTask& task) {
         task.unitsTotal = std::max<int>(1, static_cast<int>(files.size()));
         task.bytesTotal = total;
@@ -301,10 +305,10 @@ QCoro::Task<> downloadContent(TransferCenter& center, AppState& app, Uuid id, Do
         const int done = static_cast<int>(i + 1);
         center.updateTask(id, [&](TransferTask& task) {
             task.unitsDone = done;
-            task.bytesDone = base + file.size;
+            task.bytesDone = saturatingSum(base, file.size);
             task.currentUnitFraction = 0;
         });
-        base += file.size;
+        base = saturatingSum(base, file.size);
     }
 }
 

@@ -5,9 +5,12 @@
 #include "core/storage/ArchivedObjectError.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/DeleteObjectsError.h"
+#include "core/storage/DownloadOverrunError.h"
+#include "core/storage/FaultyListingError.h"
 #include "core/storage/FileChangedError.h"
 #include "core/storage/FileTooLargeError.h"
 #include "core/storage/ListingOutsidePrefixError.h"
+#include "core/storage/LogMasking.h"
 #include "core/storage/PartStalledError.h"
 #include "core/storage/PartUploadError.h"
 #include "core/storage/RefusedInputError.h"
@@ -68,7 +71,7 @@ QString requestFailedText(const S3Error& error) {
         return L10n::t(QStringLiteral("request_failed_detail"), status + QLatin1Char(' ') + utf8(*code),
                        utf8(error.errorMessage().value_or(std::string())));
     }
-    return L10n::t(QStringLiteral("request_failed_detail"), status, bodyLine(error.body()));
+    return L10n::t(QStringLiteral("request_failed_detail"), status, bodyLine(LogMasking::maskedBody(error.body())));
 }
 
 // What a libcurl failure means to the user; curl codes and the socket's errno stand
@@ -208,6 +211,13 @@ QString TransferCenter::describe(const std::exception_ptr& error) {
         return L10n::t(QString::fromLatin1(key), bytes(failure.fileSize()), bytes(failure.limit()));
     } catch (const ListingOutsidePrefixError& failure) {
         return L10n::t(QStringLiteral("listing_outside_prefix"), utf8(failure.prefix()), utf8(failure.key()));
+    } catch (const FaultyListingError& failure) {
+        if (failure.fault() == FaultyListingError::Fault::negativeSize) {
+            return L10n::t(QStringLiteral("listing_negative_size"), utf8(failure.name()));
+        }
+        return L10n::t(QStringLiteral("listing_folder_not_below"), utf8(failure.prefix()), utf8(failure.name()));
+    } catch (const DownloadOverrunError& failure) {
+        return L10n::t(QStringLiteral("download_overrun"), utf8(failure.key()), bytes(failure.announced()));
     } catch (const ResponseTooLargeError& failure) {
         return L10n::t(QStringLiteral("response_too_large"), bytes(static_cast<std::int64_t>(failure.limit())));
     } catch (const RefusedInputError& refusal) {

@@ -38,6 +38,8 @@ struct ScannedSource {
     bool sourceReadable = false;
     // The handed file or folder is no longer there at all.
     bool sourceMissing = false;
+    // The handed folder, when the source was one: its files are read only from it.
+    fs::path folder;
     // The one file's stamp, when there is exactly one: whether a saved multipart
     // session still belongs to it.
     std::optional<MultipartSession::FileStamp> stamp;
@@ -51,6 +53,8 @@ ScannedSource scanSource(const fs::path& source, const std::string& directory) {
     scanned.sourceReadable = isReadable(source);
     struct stat status {};
     scanned.sourceMissing = ::lstat(source.c_str(), &status) != 0 && errno == ENOENT;
+    const fs::path handed = UploadScanner::handedPath(source);
+    if (::lstat(handed.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) scanned.folder = handed;
     if (scanned.files.size() == 1) scanned.stamp = MultipartSession::FileStamp::of(scanned.files.front().fileURL);
     return scanned;
 }
@@ -122,6 +126,9 @@ struct TransferCenter::UploadRun {
     std::stop_token stop;
     // A run of one file may continue a saved session; a file of a folder starts its own.
     bool oneFile = false;
+    // The folder the user handed, for a folder's run: nothing of its files is read
+    // from outside it, whatever was swapped for a link since the scan.
+    fs::path folder;
     std::optional<MultipartSession> session;
     std::int64_t bytesBefore = 0;  // sizes of the files of this run sent so far
     std::shared_ptr<UploadProgress> progress = std::make_shared<UploadProgress>();
@@ -217,6 +224,7 @@ QCoro::Task<> TransferCenter::runUpload(Uuid id, TransferTask task, std::stop_to
     if (task.bucketID == m_app.selectedBucketID()) avoided = m_app.existingKeysForUploadConflict(directory);
     avoided.insert(std::move(task.knownExistingKeys));
     std::vector<UploadItem> files = std::move(scanned.files);
+    run.folder = std::move(scanned.folder);
     if (mode == UploadConflictMode::skip) {
         std::erase_if(files, [&avoided](const UploadItem& item) { return avoided.contains(item.key); });
     }
@@ -351,7 +359,7 @@ QCoro::Task<std::int64_t> TransferCenter::sendFile(UploadRun& run, const UploadI
             const auto bytes = static_cast<std::int64_t>(fraction * static_cast<double>(size));
             postUploadProgress(run, file, fraction, before + bytes);
         };
-        client.upload(item.fileURL, run.bucket, run.credentials, key, onProgress, run.stop);
+        client.upload(LocalFile(item.fileURL, run.folder), run.bucket, run.credentials, key, onProgress, run.stop);
         sent.whole = true;
         return sent;
     };
@@ -404,7 +412,7 @@ QCoro::Task<> TransferCenter::uploadMultipart(UploadRun& run, const UploadItem& 
     const std::int64_t before = run.bytesBefore;
     auto send = [this, &client = m_app.client(), &run, &item, &session, &existing, &policy, file, size, before] {
         const MultipartUploader uploader(client, run.bucket, run.credentials, session.key, session.uploadId,
-                                         item.fileURL, session.file.size, session.partSize,
+                                         LocalFile(item.fileURL, run.folder), session.file.size, session.partSize,
                                          MultipartPlan::kMaxConcurrency, policy);
         const MultipartUploader::ProgressHandler onProgress = [this, &run, file, size, before](std::int64_t bytes) {
             const double fraction =

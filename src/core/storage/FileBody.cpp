@@ -28,8 +28,8 @@ constexpr std::size_t kHashPiece = 1024 * 1024;
 
 }  // namespace
 
-FileBody::FileBody(const fs::path& path, std::int64_t limit) : m_path(path), m_file(-1) {
-    RegularFile opened = RegularFile::openForReading(path);
+FileBody::FileBody(const LocalFile& file, std::int64_t limit) : m_path(file.path), m_file(-1) {
+    RegularFile opened = RegularFile::openForReading(file);
     m_file = std::move(opened.descriptor);
     m_size = opened.size;
     if (m_size > limit) throw FileTooLargeError(m_size, limit, FileTooLargeError::Limit::singleRequest);

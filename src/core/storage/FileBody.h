@@ -4,6 +4,7 @@
 #include "core/config/FileDescriptor.h"
 #include "core/config/Sha256Stream.h"
 #include "core/storage/HttpExchange.h"
+#include "core/storage/LocalFile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -21,11 +22,12 @@ namespace tarn {
 // written to in between is never stored as a mix of old and new.
 class FileBody {
 public:
-    // Opens the file as RegularFile does. Throws std::filesystem::filesystem_error when
-    // it cannot be opened, is a symbolic link or is not a regular file (a pipe or device
-    // is refused without waiting for it), and FileTooLargeError when it holds more than `limit` bytes; nothing is
+    // Opens the file as RegularFile does (from its chosen folder, when it has one).
+    // Throws std::filesystem::filesystem_error when it cannot be opened, is a symbolic
+    // link or is not a regular file (a pipe or device is refused without waiting for
+    // it), and FileTooLargeError when it holds more than `limit` bytes; nothing is
     // read then.
-    FileBody(const std::filesystem::path& path, std::int64_t limit);
+    FileBody(const LocalFile& file, std::int64_t limit);
 
     std::int64_t size() const { return m_size; }
 

@@ -2,6 +2,7 @@
 
 #include "core/config/StorageModels.h"
 
+#include <cstddef>
 #include <string>
 
 namespace tarn {
@@ -11,8 +12,13 @@ namespace tarn {
 // it fetches; whoever gathers pages some other way checks them here.
 namespace ListingScope {
 
+// Keys, and so folders, are at most this long on every S3 service.
+constexpr std::size_t kMaxKeyBytes = 1024;
+
 // Throws ListingOutsidePrefixError naming the first key or folder of `page` that does
-// not begin with `prefix` (byte for byte: "Tmp/a" is not under "tmp/").
+// not begin with `prefix` (byte for byte: "Tmp/a" is not under "tmp/"), and
+// FaultyListingError for a folder that begins with it but is no longer than it (the
+// folder listed, named as its own sub-folder) or longer than any key may be.
 void requireWithin(const S3Listing& page, const std::string& prefix);
 
 }  // namespace ListingScope

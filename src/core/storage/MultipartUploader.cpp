@@ -337,7 +337,7 @@ private:
 };
 
 MultipartUploader::MultipartUploader(S3Client& client, BucketConfig bucket, S3Credentials credentials,
-                                     std::string key, std::string uploadId, std::filesystem::path file,
+                                     std::string key, std::string uploadId, LocalFile file,
                                      std::int64_t fileSize, std::int64_t partSize, int concurrency,
                                      PartRetryPolicy policy)
     : m_client(client), m_bucket(std::move(bucket)), m_credentials(std::move(credentials)), m_key(std::move(key)),
@@ -531,7 +531,7 @@ private:
 };
 
 MultipartUploader::PartFile MultipartUploader::readPart(int part, PartBuffer& buffer) const {
-    PartFile bytes(std::move(RegularFile::openForReading(m_file).descriptor), m_file, part, partOffset(part),
+    PartFile bytes(std::move(RegularFile::openForReading(m_file).descriptor), m_file.path, part, partOffset(part),
                    partLength(part), buffer);
     bytes.hash(m_plan.partSize);
     return bytes;

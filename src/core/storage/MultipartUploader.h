@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/config/ConfigModels.h"
+#include "core/storage/LocalFile.h"
 #include "core/storage/MultipartPlan.h"
 #include "core/storage/PartRetryPolicy.h"
 #include "core/config/StorageModels.h"
@@ -50,9 +51,9 @@ public:
     // (a session to resume must keep the fitted part size). Throws what
     // MultipartPlan::make throws: FileTooLargeError for a file beyond 5 TiB,
     // std::invalid_argument for a part size that is not positive. The client must
-    // outlive the uploader.
+    // outlive the uploader. Every part opens `file` afresh, as RegularFile does.
     MultipartUploader(S3Client& client, BucketConfig bucket, S3Credentials credentials, std::string key,
-                      std::string uploadId, std::filesystem::path file, std::int64_t fileSize, std::int64_t partSize,
+                      std::string uploadId, LocalFile file, std::int64_t fileSize, std::int64_t partSize,
                       int concurrency, PartRetryPolicy policy = {});
 
     // Sends every part not among `existing` (parts stored by an earlier run of the
@@ -102,7 +103,7 @@ private:
     S3Credentials m_credentials;
     std::string m_key;
     std::string m_uploadId;
-    std::filesystem::path m_file;
+    LocalFile m_file;
     std::int64_t m_fileSize;
     MultipartPlan m_plan;
     PartRetryPolicy m_policy;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/config/FileDescriptor.h"
+#include "core/storage/LocalFile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -15,10 +16,13 @@ struct RegularFile {
     FileDescriptor descriptor;
     std::int64_t size = 0;
 
-    // Throws std::filesystem::filesystem_error when `path` cannot be opened, is a
+    // Throws std::filesystem::filesystem_error when the file cannot be opened, is a
     // symbolic link (ELOOP), or is no regular file (a folder: EISDIR; a pipe or a
-    // device: EINVAL, refused without waiting for a writer).
-    static RegularFile openForReading(const std::filesystem::path& path);
+    // device: EINVAL, refused without waiting for a writer). A file below a chosen
+    // folder is reached from that folder one piece at a time: a piece that is a
+    // symbolic link throws ELOOP, one that is no folder ENOTDIR, and a path that does
+    // not lie below the folder EINVAL.
+    static RegularFile openForReading(const LocalFile& file);
 };
 
 }  // namespace tarn

@@ -3,6 +3,7 @@
 #include "core/config/ConfigModels.h"
 #include "core/storage/DownloadTarget.h"
 #include "core/storage/HttpExchange.h"
+#include "core/storage/LocalFile.h"
 #include "core/storage/S3Request.h"
 #include "core/config/StorageModels.h"
 #include "core/storage/UploadPart.h"
@@ -106,7 +107,7 @@ public:
     // for a file above kMaxUploadRequestSize; a stop request is honoured while the
     // file is read and hashed. Progress is reported in steps of at least 0.02 and
     // ends with exactly 1.
-    void upload(const std::filesystem::path& file, const BucketConfig& bucket, const S3Credentials& credentials,
+    void upload(const LocalFile& file, const BucketConfig& bucket, const S3Credentials& credentials,
                 const std::optional<std::string>& key = std::nullopt, const FractionProgress& onProgress = {},
                 std::stop_token stop = {});
     // The whole object, in memory: for small objects only (it is not held to the
@@ -120,8 +121,16 @@ public:
     // that is a symbolic link) or that are too long to be saved are refused with
     // std::invalid_argument before anything is sent (a link planted while the
     // object arrives is refused then). Progress is reported in steps of at least
-    // 0.01 and ends with 1.
+    // 0.01 and ends with 1. A body longer than its Content-Length throws
+    // DownloadOverrunError.
     std::filesystem::path downloadObject(const std::string& key, const BucketConfig& bucket,
+                                         const S3Credentials& credentials, const std::filesystem::path& folder,
+                                         const std::optional<std::string>& fileName = std::nullopt,
+                                         const FractionProgress& onProgress = {}, std::stop_token stop = {});
+    // The same for a listed object, which is no longer than its listing said: an
+    // answer that announces more, or a body that goes on past it, throws
+    // DownloadOverrunError at once and leaves nothing behind.
+    std::filesystem::path downloadObject(const ObjectItem& object, const BucketConfig& bucket,
                                          const S3Credentials& credentials, const std::filesystem::path& folder,
                                          const std::optional<std::string>& fileName = std::nullopt,
                                          const FractionProgress& onProgress = {}, std::stop_token stop = {});
@@ -135,6 +144,10 @@ public:
     // link is refused with std::invalid_argument, before the request when it is
     // there already.
     void downloadToFile(const std::string& key, const DownloadTarget& target, const BucketConfig& bucket,
+                        const S3Credentials& credentials, const ByteProgress& onProgress = {},
+                        std::stop_token stop = {});
+    // The same for a listed object, held to its listed size as downloadObject() holds it.
+    void downloadToFile(const ObjectItem& object, const DownloadTarget& target, const BucketConfig& bucket,
                         const S3Credentials& credentials, const ByteProgress& onProgress = {},
                         std::stop_token stop = {});
 
@@ -230,9 +243,10 @@ public:
                             const std::string& sha256Hex, const BucketConfig& bucket,
                             const S3Credentials& credentials, std::chrono::duration<double> stallTimeout,
                             const PartProgress& onProgress, std::stop_token stop = {});
-    // Joins the parts, given in any order, into the object. A 200 answer that carries
-    // an error document (the server can fail after it has begun to answer) throws
-    // S3Error::requestFailed with that document's code and message.
+    // Joins the parts, given in any order, into the object. A 200 answer counts only
+    // with the completion's result document: one that carries an error document (the
+    // server can fail after it has begun to answer) throws S3Error::requestFailed
+    // with that document's code and message, anything else unexpectedResponse.
     void completeMultipartUpload(const std::string& key, const std::string& uploadId, std::vector<UploadPart> parts,
                                  const BucketConfig& bucket, const S3Credentials& credentials,
                                  std::stop_token stop = {});
@@ -301,12 +315,20 @@ private:
     // refused with std::invalid_argument.
     static std::string singleObjectURL(const BucketConfig& bucket, const std::string& key);
 
-    // Streams a GET of the object into a staged file at `target` (its folder created
-    // when the answer is a success); `onBytes` sees each piece once it is written.
-    void streamToFile(const S3Request& request, const DownloadTarget& target, const ByteProgress& onBytes,
-                      std::stop_token stop);
+    std::filesystem::path downloadObject(const std::string& key, std::optional<std::int64_t> listedSize,
+                                         const BucketConfig& bucket, const S3Credentials& credentials,
+                                         const std::filesystem::path& folder,
+                                         const std::optional<std::string>& fileName,
+                                         const FractionProgress& onProgress, std::stop_token stop);
+    // Streams a GET of the object `key` into a staged file at `target` (its folder
+    // created when the answer is a success); `onBytes` sees each piece once it is
+    // written. The body may hold no more than `listedSize` (when known) and the
+    // answer's Content-Length: beyond either it throws DownloadOverrunError.
+    void streamToFile(const S3Request& request, const std::string& key, std::optional<std::int64_t> listedSize,
+                      const DownloadTarget& target, const ByteProgress& onBytes, std::stop_token stop);
     // Copies `from` onto `to` with the extra headers; `move` asks the maker's
-    // service to move instead. A success status carrying an error document fails.
+    // service to move instead. A success status fails unless its body is the copy's
+    // result document (see S3Error::fromResultDocument).
     void copyObject(const std::string& from, const std::string& to, const BucketConfig& bucket,
                     const S3Credentials& credentials, bool move, const std::vector<HttpHeader>& headers,
                     std::stop_token stop);

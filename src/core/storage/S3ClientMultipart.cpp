@@ -112,9 +112,10 @@ void S3Client::completeMultipartUpload(const std::string& key, const std::string
         signedRequest("POST", S3RequestBuilder::completeMultipartUploadURL(bucket, key, uploadId), bucket, credentials,
                       {xml.begin(), xml.end()}, "application/xml");
     const HttpResponse response = transport(request, plainExchange(std::move(stop)), true, true);
-    // The server answers 200 as soon as it starts joining the parts; a join that fails
-    // afterwards can only be told in the body.
-    if (std::optional<S3Error> error = S3Error::fromErrorDocument(response.statusCode, response.bodyText())) {
+    // The server answers 200 as soon as it starts joining the parts; only the result
+    // document says the object exists (a join that fails afterwards sends an error).
+    if (std::optional<S3Error> error =
+            S3Error::fromResultDocument(response.statusCode, response.bodyText(), "CompleteMultipartUploadResult")) {
         throw std::move(*error);
     }
 }

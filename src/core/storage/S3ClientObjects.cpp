@@ -234,10 +234,15 @@ void S3Client::copyObject(const std::string& from, const std::string& to, const 
     std::vector<HttpHeader> all{{"x-amz-copy-source", S3RequestBuilder::copySource(bucket.bucketName, from, move)}};
     all.insert(all.end(), headers.begin(), headers.end());
     try {
-        // A copy can fail after the server has answered 200: the error is then the body.
-        throwIfErrorDocument(asText(send(signedRequest("PUT", singleObjectURL(bucket, to), bucket, credentials, {},
-                                                       std::nullopt, all),
-                                         true, std::move(stop))));
+        // The server answers 200 before it copies: a copy that then fails, or an answer
+        // that is not the server's at all, must not pass for one that was made, or a
+        // move would delete its only source.
+        const std::vector<std::uint8_t> answer =
+            send(signedRequest("PUT", singleObjectURL(bucket, to), bucket, credentials, {}, std::nullopt, all), true,
+                 std::move(stop));
+        if (std::optional<S3Error> error = S3Error::fromResultDocument(200, asText(answer), "CopyObjectResult")) {
+            throw std::move(*error);
+        }
     } catch (const S3Error& error) {
         if (!refusesArchivedObject(error)) throw;
         std::optional<std::string> storageClass = headerValue(headers, kStorageClassHeader);

@@ -1,3 +1,4 @@
+#include "core/storage/DownloadOverrunError.h"
 #include "core/storage/DownloadTarget.h"
 #include "core/storage/FileBody.h"
 #include "core/config/MIMETypeDetector.h"
@@ -55,12 +56,12 @@ private:
 
 }  // namespace
 
-void S3Client::upload(const fs::path& file, const BucketConfig& bucket, const S3Credentials& credentials,
+void S3Client::upload(const LocalFile& file, const BucketConfig& bucket, const S3Credentials& credentials,
                       const std::optional<std::string>& key, const FractionProgress& onProgress, std::stop_token stop) {
     S3Request request;
     request.method = "PUT";
-    request.url = singleObjectURL(bucket, key.value_or(file.filename().string()));
-    request.setHeader("Content-Type", MIMETypeDetector::contentType(file));
+    request.url = singleObjectURL(bucket, key.value_or(file.path.filename().string()));
+    request.setHeader("Content-Type", MIMETypeDetector::contentType(file.path));
     FileBody body(file, kMaxUploadRequestSize);
     // Signed once the file has been read: hashing a large file takes a while.
     const std::string payloadHash = body.sha256Hex(stop);
@@ -99,6 +100,20 @@ std::vector<std::uint8_t> S3Client::downloadData(const std::string& key, const B
 fs::path S3Client::downloadObject(const std::string& key, const BucketConfig& bucket, const S3Credentials& credentials,
                                   const fs::path& folder, const std::optional<std::string>& fileName,
                                   const FractionProgress& onProgress, std::stop_token stop) {
+    return downloadObject(key, std::nullopt, bucket, credentials, folder, fileName, onProgress, std::move(stop));
+}
+
+fs::path S3Client::downloadObject(const ObjectItem& object, const BucketConfig& bucket,
+                                  const S3Credentials& credentials, const fs::path& folder,
+                                  const std::optional<std::string>& fileName, const FractionProgress& onProgress,
+                                  std::stop_token stop) {
+    return downloadObject(object.key, object.size, bucket, credentials, folder, fileName, onProgress, std::move(stop));
+}
+
+fs::path S3Client::downloadObject(const std::string& key, std::optional<std::int64_t> listedSize,
+                                  const BucketConfig& bucket, const S3Credentials& credentials, const fs::path& folder,
+                                  const std::optional<std::string>& fileName, const FractionProgress& onProgress,
+                                  std::stop_token stop) {
     const DownloadTarget target =
         DownloadTarget::inFolder(folder, fileName.value_or(ObjectPreview::fileName(key)));
     const S3Request request = signedRequest("GET", singleObjectURL(bucket, key), bucket, credentials);
@@ -106,12 +121,12 @@ fs::path S3Client::downloadObject(const std::string& key, const BucketConfig& bu
     target.checkExistingPieces();
 
     if (!onProgress) {
-        streamToFile(request, target, {}, std::move(stop));
+        streamToFile(request, key, listedSize, target, {}, std::move(stop));
         return target.path();
     }
     FractionThrottle throttle(onProgress, kDownloadProgressStep);
     streamToFile(
-        request, target,
+        request, key, listedSize, target,
         [&](std::int64_t written, std::int64_t expected) {
             if (expected > 0) throttle.offer(static_cast<double>(written) / static_cast<double>(expected));
         },
@@ -128,15 +143,25 @@ void S3Client::downloadToFile(const std::string& key, const fs::path& target, co
 void S3Client::downloadToFile(const std::string& key, const DownloadTarget& target, const BucketConfig& bucket,
                               const S3Credentials& credentials, const ByteProgress& onProgress, std::stop_token stop) {
     target.checkExistingPieces();
-    streamToFile(signedRequest("GET", singleObjectURL(bucket, key), bucket, credentials), target, onProgress,
-                 std::move(stop));
+    streamToFile(signedRequest("GET", singleObjectURL(bucket, key), bucket, credentials), key, std::nullopt, target,
+                 onProgress, std::move(stop));
 }
 
-void S3Client::streamToFile(const S3Request& request, const DownloadTarget& target, const ByteProgress& onBytes,
-                            std::stop_token stop) {
+void S3Client::downloadToFile(const ObjectItem& object, const DownloadTarget& target, const BucketConfig& bucket,
+                              const S3Credentials& credentials, const ByteProgress& onProgress, std::stop_token stop) {
+    target.checkExistingPieces();
+    streamToFile(signedRequest("GET", singleObjectURL(bucket, object.key), bucket, credentials), object.key,
+                 object.size, target, onProgress, std::move(stop));
+}
+
+void S3Client::streamToFile(const S3Request& request, const std::string& key, std::optional<std::int64_t> listedSize,
+                            const DownloadTarget& target, const ByteProgress& onBytes, std::stop_token stop) {
     std::optional<StagedFile> file;
     WriteBatcher batches(kDownloadWriteBytes, [&file](std::span<const std::uint8_t> bytes) { file->write(bytes); });
     std::int64_t expected = -1;
+    // The most the body may hold: the listed size, and what the answer announces.
+    std::optional<std::int64_t> bound = listedSize;
+    std::int64_t received = 0;
     // The folder and the file come into being only once the server agreed to send.
     const auto open = [&](const HttpResponse& head) {
         if (const std::string* length = head.header("Content-Length")) {
@@ -144,6 +169,10 @@ void S3Client::streamToFile(const S3Request& request, const DownloadTarget& targ
             const auto [end, error] = std::from_chars(length->data(), length->data() + length->size(), value);
             if (error == std::errc() && end == length->data() + length->size() && value >= 0) expected = value;
         }
+        // An answer that announces more than was listed would be cut short anyway:
+        // nothing of it is fetched.
+        if (bound && expected > *bound) throw DownloadOverrunError(key, *bound);
+        if (expected >= 0 && (!bound || expected < *bound)) bound = expected;
         file.emplace(target.openParentFolder(), target.fileName(), target.path(), StagedFile::Access::usual);
     };
     const Perform perform = [&](const S3Request& sent) {
@@ -151,6 +180,8 @@ void S3Client::streamToFile(const S3Request& request, const DownloadTarget& targ
         options.stopToken = stop;
         options.onBody = [&](const HttpResponse& head, std::span<const std::uint8_t> chunk) {
             if (!file) open(head);
+            received += static_cast<std::int64_t>(chunk.size());
+            if (bound && received > *bound) throw DownloadOverrunError(key, *bound);
             batches.append(chunk);
             if (onBytes) onBytes(batches.size(), expected);
             return true;

@@ -2,6 +2,9 @@
 
 #include "core/config/ByteFormatter.h"
 #include "core/config/Utf8.h"
+#include "core/storage/LogMasking.h"
+#include "core/storage/XmlEventReader.h"
+#include "core/storage/XmlParseError.h"
 #include "core/storage/XmlText.h"
 
 #include <cstdint>
@@ -28,6 +31,40 @@ std::string_view withoutCutSequence(std::string_view bytes) {
     return bytes;
 }
 
+// The name of a document's root element, as written (a prefix stays part of it),
+// read by the XML reader: what stands before it (a byte-order mark, the declaration,
+// a document type, comments) is the reader's affair. A document cut short after its
+// root began still names it.
+struct DocumentRoot {
+    std::optional<std::string> name;
+    bool wellFormed = false;
+};
+
+class RootReader final : public XmlEventReader {
+public:
+    std::optional<std::string> root;
+
+protected:
+    void startElement(std::string_view name) override {
+        if (!root) root = std::string(name);
+    }
+    void characters(std::string_view) override {}
+    void endElement(std::string_view) override {}
+};
+
+DocumentRoot documentRoot(std::string_view body) {
+    RootReader reader;
+    DocumentRoot root;
+    try {
+        reader.read(body);
+        root.wellFormed = reader.root.has_value();
+    } catch (const XmlParseError&) {
+    } catch (const S3Error&) {
+    }
+    root.name = std::move(reader.root);
+    return root;
+}
+
 }  // namespace
 
 S3Error::S3Error(Kind kind, int statusCode, std::string body)
@@ -47,7 +84,9 @@ S3Error::S3Error(Kind kind, int statusCode, std::string body)
         if (const auto code = errorCode()) {
             m_description += " " + *code + "). " + errorMessage().value_or("");
         } else {
-            m_description += "). " + m_body;
+            // The description goes where the body itself would not (the debug log, a
+            // failure line): the echoes of a signature stay out of it, as in the log.
+            m_description += "). " + LogMasking::maskedBody(m_body);
         }
         break;
     }
@@ -76,33 +115,26 @@ S3Error S3Error::missingSecret() { return S3Error(Kind::missingSecret, 0, {}); }
 S3Error S3Error::unexpectedResponse() { return S3Error(Kind::unexpectedResponse, 0, {}); }
 
 std::optional<S3Error> S3Error::fromErrorDocument(int statusCode, std::string_view body) {
-    // Skip what may stand before the root element: a byte-order mark, white space,
-    // the XML declaration, processing instructions and comments.
-    std::string_view rest = body;
-    if (rest.substr(0, 3) == "\xEF\xBB\xBF") rest.remove_prefix(3);
-    while (true) {
-        const std::size_t start = rest.find_first_not_of(" \t\r\n");
-        if (start == std::string_view::npos) return std::nullopt;
-        rest.remove_prefix(start);
-        std::string_view terminator;
-        if (rest.substr(0, 2) == "<?") {
-            terminator = "?>";
-        } else if (rest.substr(0, 4) == "<!--") {
-            terminator = "-->";
-        } else {
-            break;
-        }
-        const std::size_t end = rest.find(terminator);
-        if (end == std::string_view::npos) return std::nullopt;
-        rest.remove_prefix(end + terminator.size());
-    }
-    constexpr std::string_view kRoot = "<Error";
-    if (rest.substr(0, kRoot.size()) != kRoot || rest.size() == kRoot.size()) return std::nullopt;
-    const char next = rest[kRoot.size()];
-    if (next != '>' && next != ' ' && next != '\t' && next != '\r' && next != '\n' && next != '/') {
-        return std::nullopt;
-    }
+    if (documentRoot(body).name != "Error") return std::nullopt;
     return requestFailed(statusCode, bodyText(body, false));
+}
+
+std::optional<S3Error> S3Error::fromResultDocument(int statusCode, std::string_view body,
+                                                   std::string_view resultElement) {
+    const DocumentRoot root = documentRoot(body);
+    if (root.wellFormed && root.name) {
+        const std::string_view name = *root.name;
+        constexpr std::string_view kResult = "Result";
+        constexpr std::string_view kResponse = "Response";
+        if (name == resultElement) return std::nullopt;
+        if (resultElement.ends_with(kResult) && name.ends_with(kResponse) &&
+            name.substr(0, name.size() - kResponse.size()) ==
+                resultElement.substr(0, resultElement.size() - kResult.size())) {
+            return std::nullopt;
+        }
+    }
+    if (root.name == "Error") return requestFailed(statusCode, bodyText(body, false));
+    return unexpectedResponse();
 }
 
 std::optional<int> S3Error::statusCode() const {

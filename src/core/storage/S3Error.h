@@ -31,8 +31,18 @@ public:
     static S3Error unexpectedResponse();
     // Some operations (copies, multipart completion) can fail after the server has
     // already sent 200: the failure is then an <Error> document as the body. Gives
-    // the requestFailed error such a body stands for, or none for any other body.
+    // the requestFailed error such a body stands for (its root element is <Error>,
+    // even when the document is cut short), or none for any other body.
     static std::optional<S3Error> fromErrorDocument(int statusCode, std::string_view body);
+    // A copy or a multipart completion has happened only when the server says so in
+    // its result document: a 200 is sent before the work is done, and whatever else
+    // it carries (nothing, an error, a proxy's page) leaves the work undone. None when
+    // `body` is well-formed XML whose root element is `resultElement` (or, for a name
+    // ending in "Result", the same name ending in "Response", as servers built on
+    // botocore's shapes write it); otherwise the failure: what fromErrorDocument
+    // gives, or unexpectedResponse.
+    static std::optional<S3Error> fromResultDocument(int statusCode, std::string_view body,
+                                                     std::string_view resultElement);
 
     Kind kind() const { return m_kind; }
     // The HTTP status of a refused request; absent for the other kinds.
@@ -47,6 +57,8 @@ public:
     bool isNoSuchUpload() const;
 
     // The fixed English description users see where no localised text replaces it.
+    // A refused request without a code carries its body, the echoes of a signature
+    // masked as the request log masks them.
     const std::string& errorDescription() const { return m_description; }
     const char* what() const noexcept override { return m_description.c_str(); }
 

@@ -1,5 +1,6 @@
 #include "core/storage/S3ListParser.h"
 
+#include "core/storage/FaultyListingError.h"
 #include "core/storage/XmlEventReader.h"
 #include "core/storage/XmlText.h"
 
@@ -56,6 +57,11 @@ protected:
                 m_eTag = first == std::string_view::npos ? std::string_view()
                                                          : value.substr(first, value.find_last_not_of('"') - first + 1);
             } else if (name == "Contents") {
+                // Tolerant of a size it cannot read (0), but not of one that reads as
+                // less than nothing.
+                if (m_size < 0) {
+                    throw FaultyListingError(FaultyListingError::Fault::negativeSize, {}, m_key.value_or(std::string()));
+                }
                 if (m_key) {
                     m_listing.objects.push_back(ObjectItem{std::move(*m_key), m_size, m_lastModified,
                                                            std::move(m_storageClass), std::move(m_eTag)});

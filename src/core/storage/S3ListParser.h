@@ -10,8 +10,9 @@ namespace tarn {
 // folders and paging are looked at; everything else is ignored.
 namespace S3ListParser {
 
-// Throws XmlParseError when the answer is not well-formed XML. A well-formed answer
-// of another shape gives an empty page.
+// Throws XmlParseError when the answer is not well-formed XML, FaultyListingError
+// when it lists an object of negative size. A well-formed answer of another shape
+// gives an empty page.
 S3Listing parse(std::string_view bytes);
 
 }  // namespace S3ListParser

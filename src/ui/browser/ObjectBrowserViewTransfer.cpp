@@ -7,6 +7,7 @@
 
 #include "app/state/AppState.h"
 #include "app/state/Async.h"
+#include "core/config/SaturatingSum.h"
 
 #include <QClipboard>
 #include <QDrag>
@@ -34,7 +35,9 @@ QCoro::Task<> offerCopy(AppState& state, std::unique_ptr<RemoteObjectsMimeData> 
             folders.push_back(item.key);
         } else {
             ++objects;
-            bytes += item.size;
+            // Sizes a server reports can be anything: a sum that wrapped round would
+            // pass for a small copy.
+            bytes = saturatingSum(bytes, item.size);
         }
     }
     QCoro::Task<bool> asking = state.confirmClipboardCopy(data->bucket(), objects, bytes, std::move(folders));

@@ -66,7 +66,17 @@ void ImagePreview::present(const DecodedImage& decoded, const QString& path)
     const int decodedSide = std::max(decoded.image.width(), decoded.image.height());
     const int fileSide = std::max(decoded.storedSize.width(), decoded.storedSize.height());
     m_fileScale = fileSide > decodedSide ? static_cast<qreal>(fileSide) / decodedSide : 1.0;
-    if (decoded.animated) {
+    // The size the file declares, and the first frame as it came out: a frame may be
+    // larger than the file says.
+    const auto area = [](QSize size) { return qint64{size.width()} * size.height(); };
+    const bool playable = decoded.storedSize.isValid() && area(decoded.storedSize) <= maxAnimatedPixels &&
+                          area(decoded.image.size()) <= maxAnimatedPixels;
+    QString note;
+    if (decoded.animated && !playable) {
+        // The first frame was decoded off the interface thread, scaled; every further
+        // frame would be decoded on it, at full size.
+        note = L10n::t(QStringLiteral("preview_animation_still"));
+    } else if (decoded.animated) {
         m_movie = new QMovie(path, QByteArray(), this);
         m_movie->setCacheMode(QMovie::CacheNone);
         const QSize frame = m_movie->frameRect().size();
@@ -84,7 +94,7 @@ void ImagePreview::present(const DecodedImage& decoded, const QString& path)
         });
         m_movie->setPaused(!watcher->isOnScreen());
     }
-    m_pages->showContent();
+    m_pages->showContent(note);
     m_canvas->setVisibleSize(m_scroll->viewport()->size());
     m_zoomBar->show();
     m_zoomBar->raise();
@@ -105,6 +115,11 @@ QImage ImagePreview::shownImage() const
 QString ImagePreview::failureText() const
 {
     return m_pages->failureText();
+}
+
+QString ImagePreview::noteText() const
+{
+    return m_pages->noteText();
 }
 
 qreal ImagePreview::zoom() const
@@ -238,8 +253,10 @@ void ImagePreview::refreshZoomBar()
 
 void ImagePreview::placeZoomBar()
 {
+    // In the corner of the image, above the note when there is one.
     const QSize size = m_zoomBar->sizeHint();
-    m_zoomBar->setGeometry(width() - size.width() - 8, height() - size.height() - 8, size.width(), size.height());
+    const int bottom = m_scroll->isVisible() ? m_scroll->mapTo(this, QPoint(0, m_scroll->height())).y() : height();
+    m_zoomBar->setGeometry(width() - size.width() - 8, bottom - size.height() - 8, size.width(), size.height());
 }
 
 }  // namespace tarn

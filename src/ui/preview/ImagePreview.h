@@ -18,14 +18,19 @@ class PreviewPages;
 // An image, decoded off the interface thread (upright, at most 4,096 pixels on its
 // longer side), fitted to the view and zoomable from 1 to 8 times: with the pill in
 // the corner, Ctrl and the wheel, a pinch, or a double click; dragging pans a zoomed
-// image. Animated images play while they can be seen. An image no decoder of this
-// machine can read shows the "unsupported" text.
+// image. Animated images play while they can be seen; their frames are decoded on
+// the interface thread, so one of more than maxAnimatedPixels per frame (a small file
+// can hold forty frames of 25 megapixels) shows its first frame, scaled, with a note
+// instead. An image no decoder of this machine can read shows the "unsupported" text.
 class ImagePreview : public QWidget, public StoppablePreview {
     Q_OBJECT
 
 public:
     static constexpr qreal minimumZoom = 1;
     static constexpr qreal maximumZoom = 8;
+    // The largest frame played in place: about a megapixel, which decodes within a
+    // few milliseconds.
+    static constexpr qint64 maxAnimatedPixels = 1024 * 1024;
 
     explicit ImagePreview(const QString& path, QWidget* parent = nullptr);
 
@@ -37,6 +42,8 @@ public:
     QMovie* movie() const { return m_movie; }
     // The failure text, empty while the image is shown.
     QString failureText() const;
+    // The note under the image; empty when there is none.
+    QString noteText() const;
 
     // The magnification of the fitted image, from minimumZoom (fitted) to maximumZoom.
     qreal zoom() const;

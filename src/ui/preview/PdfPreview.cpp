@@ -1,18 +1,21 @@
 #include "ui/preview/PdfPreview.h"
 
 #include "app/text/L10n.h"
+#include "ui/preview/PdfPageBar.h"
 #include "ui/preview/PreviewPages.h"
 #include "ui/preview/PreviewSurface.h"
 #include "ui/theme/TarnTheme.h"
 
 #include <QCoreApplication>
 #include <QPdfDocument>
+#include <QPdfPageNavigator>
 #include <QPdfView>
 #include <QPointer>
 #include <QThread>
 #include <QThreadPool>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <mutex>
 #include <utility>
 
@@ -49,8 +52,12 @@ PdfPreview::PdfPreview(const QString& path, QWidget* parent)
     , m_view(new QPdfView())
     // Inset far enough that the view's square corners stay inside the rounded ones.
     , m_pages(new PreviewPages(PreviewSurface::around(m_view, 4), L10n::t(QStringLiteral("preview_unsupported"))))
+    , m_pageBar(new PdfPageBar(this))
     , m_handoff(std::make_shared<Handoff>())
 {
+    m_pageBar->hide();
+    connect(m_pageBar, &PdfPageBar::previousClicked, this, [this] { showPage(currentPage() - 1); });
+    connect(m_pageBar, &PdfPageBar::nextClicked, this, [this] { showPage(currentPage() + 1); });
     m_view->setFrameShape(QFrame::NoFrame);
     m_view->setPageMode(QPdfView::PageMode::MultiPage);
     m_view->setZoomMode(QPdfView::ZoomMode::FitToWidth);
@@ -63,7 +70,10 @@ PdfPreview::PdfPreview(const QString& path, QWidget* parent)
     m_view->setPalette(palette);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_pages);
+    layout->setSpacing(8);
+    layout->addWidget(m_pages, 1);
+    // Under the page rather than over it, so it hides nothing of it.
+    layout->addWidget(m_pageBar, 0, Qt::AlignHCenter);
 
     // The document is made and read on the pool, then moved to the main thread; the
     // preview is told through the application, which outlives it.
@@ -131,6 +141,16 @@ void PdfPreview::takeDocument()
     if (document != nullptr) {
         document->setParent(this);
         m_document = document;
+        // Counted while the file was read; the mode is set before the view sees the
+        // document, so that it never lays out every page.
+        const int pages = document->pageCount();
+        if (pages > multiPageLimit) {
+            m_view->setPageMode(QPdfView::PageMode::SinglePage);
+            connect(m_view->pageNavigator(), &QPdfPageNavigator::currentPageChanged, this,
+                    [this, pages](int page) { m_pageBar->setPage(page, pages); });
+            m_pageBar->setPage(0, pages);
+            m_pageBar->show();
+        }
         m_view->setDocument(document);
         m_pages->showContent();
     } else {
@@ -143,5 +163,22 @@ bool PdfPreview::showsFailure() const
 {
     return m_pages->showsFailure();
 }
+
+int PdfPreview::currentPage() const
+{
+    return m_view->pageNavigator()->currentPage();
+}
+
+void PdfPreview::showPage(int page)
+{
+    if (m_document == nullptr) {
+        return;
+    }
+    page = std::clamp(page, 0, std::max(0, m_document->pageCount() - 1));
+    if (page != currentPage()) {
+        m_view->pageNavigator()->jump(page, QPointF(), m_view->pageNavigator()->currentZoom());
+    }
+}
+
 
 }  // namespace tarn

@@ -1,0 +1,81 @@
+#include "ui/preview/PdfPageBar.h"
+
+#include "app/text/L10n.h"
+#include "ui/icons/MingCute.h"
+#include "ui/theme/TarnTheme.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolButton>
+
+namespace tarn {
+
+namespace {
+
+QToolButton* pageButton(const QString& icon, const QString& toolTipKey, QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setIcon(MingCute::icon(icon, TarnTheme::color(ThemeColor::label)));
+    button->setIconSize(MingCute::iconSize(13));
+    button->setAutoRaise(true);
+    button->setToolTip(L10n::t(toolTipKey));
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setCursor(Qt::PointingHandCursor);
+    // Held down, it turns page after page.
+    button->setAutoRepeat(true);
+    return button;
+}
+
+}  // namespace
+
+PdfPageBar::PdfPageBar(QWidget* parent)
+    : QWidget(parent)
+    , m_previous(pageButton(QStringLiteral("chevron.left"), QStringLiteral("preview_previous_page"), this))
+    , m_value(new QLabel(this))
+    , m_next(pageButton(QStringLiteral("chevron.right"), QStringLiteral("preview_next_page"), this))
+{
+    m_value->setFont(TarnTheme::font(11));
+    m_value->setAlignment(Qt::AlignCenter);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(0);
+    layout->addWidget(m_previous);
+    layout->addWidget(m_value);
+    layout->addWidget(m_next);
+    connect(m_previous, &QToolButton::clicked, this, &PdfPageBar::previousClicked);
+    connect(m_next, &QToolButton::clicked, this, &PdfPageBar::nextClicked);
+}
+
+void PdfPageBar::setPage(int page, int pageCount)
+{
+    const QString count = QString::number(pageCount);
+    // Wide enough for the largest page number, so the buttons stay put while paging.
+    const QFontMetrics metrics(m_value->font());
+    m_value->setMinimumWidth(metrics.horizontalAdvance(count + QStringLiteral(" / ") + count) + 8);
+    m_value->setText(QString::number(page + 1) + QStringLiteral(" / ") + count);
+    m_previous->setEnabled(page > 0);
+    m_next->setEnabled(page + 1 < pageCount);
+}
+
+QString PdfPageBar::pageText() const
+{
+    return m_value->text();
+}
+
+void PdfPageBar::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath pill;
+    const QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    pill.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
+    QColor fill = TarnTheme::color(ThemeColor::toolTipBackground);
+    fill.setAlphaF(0.92f);
+    painter.fillPath(pill, fill);
+    painter.setPen(QPen(TarnTheme::color(ThemeColor::hairlineBorder), 1));
+    painter.drawPath(pill);
+}
+
+}  // namespace tarn
