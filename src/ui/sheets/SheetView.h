@@ -15,8 +15,9 @@ namespace tarn {
 
 // The surface and the keys the sheets share: a tinted panel (the presenter rounds,
 // borders and shadows it), an 18-pixel title, buttons at the trailing end of a row,
-// and Return on the one default button, wherever the keyboard focus is in the sheet.
-// Escape is left to the dimmed layer around the sheet, which closes it.
+// and Return (or Enter) on the button the keyboard is on, else on the one default
+// button, wherever else the keyboard focus is in the sheet. Escape is left to the
+// dimmed layer around the sheet, which closes it.
 class SheetView : public TintedBlurView {
     Q_OBJECT
 
