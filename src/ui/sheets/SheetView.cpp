@@ -26,14 +26,14 @@ SheetView::SheetView(qreal tint, QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
 }
 
-void SheetView::setDefaultButton(QPushButton* button)
+void SheetView::setDefaultButton(QPushButton* button, bool accented)
 {
     if (m_defaultButton) {
         m_defaultButton->setDefault(false);
     }
     m_defaultButton = button;
     if (button != nullptr) {
-        button->setDefault(true);
+        button->setDefault(accented);
     }
 }
 

@@ -29,8 +29,10 @@ public:
     // A surface of another darkness than the sheets' usual one.
     SheetView(qreal tint, QWidget* parent);
 
-    // The button Return presses while it is enabled; it is drawn as the default.
-    void setDefaultButton(QPushButton* button);
+    // The button Return presses while it is enabled (and the keyboard is on no other
+    // button). It is drawn as the default, in the accent, unless `accented` is false:
+    // a Cancel that guards a destructive action keeps its plain look.
+    void setDefaultButton(QPushButton* button, bool accented = true);
     QPushButton* defaultButton() const { return m_defaultButton; }
 
 protected:
