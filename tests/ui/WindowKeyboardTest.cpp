@@ -7,9 +7,13 @@
 #include "ui/browser/ObjectTableView.h"
 #include "ui/inspector/ActionTile.h"
 #include "ui/inspector/InspectorView.h"
+#include "ui/views/SegmentedControl.h"
 #include "ui/window/InspectorContainer.h"
+#include "ui/window/MainToolbar.h"
+#include "ui/window/WindowContentFactory.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -128,6 +132,41 @@ TEST_F(WindowKeyboardTest, TabReachesTheSidebarTheSearchAndTheInspectorsButtons)
     ASSERT_NE(tile, nullptr);
     EXPECT_FALSE(before.contains(tile));
     EXPECT_EQ(tile->text(), title);
+}
+
+TEST_F(WindowKeyboardTest, TheTableHasTheKeysAgainWhenANewFolderSheetCloses)
+{
+    WindowContentFactory::standard().sheetPresenter(state(), content());
+    select({"a.txt"});
+    const struct {
+        const char* name;
+        int key;
+        bool fromSearch;  // the keys were in the search field, which the click ends
+    } endings[] = {{"created", Qt::Key_Return, false},
+                   {"cancelled", Qt::Key_Escape, false},
+                   {"created from the search field", Qt::Key_Return, true}};
+    SegmentedControl* actions = toolbar().fileActions();
+    for (const auto& ending : endings) {
+        SCOPED_TRACE(ending.name);
+        if (ending.fromSearch) {
+            browser().header()->searchField()->setFocus(Qt::MouseFocusReason);
+        } else {
+            table().setFocus(Qt::OtherFocusReason);
+        }
+        settle();
+        // The toolbar's button, which takes no focus.
+        QTest::mouseClick(actions, Qt::LeftButton, {}, actions->segmentRect(1).center());
+        settle();
+        ASSERT_TRUE(state().showingNewFolder());
+        auto* field = qobject_cast<QLineEdit*>(focus());
+        ASSERT_NE(field, nullptr);
+        QTest::keyClicks(field, QStringLiteral("drafts"));
+        press(ending.key);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !state().isLoading(); }));
+        settle();
+        EXPECT_FALSE(state().showingNewFolder());
+        EXPECT_EQ(focus(), &table());
+    }
 }
 
 }  // namespace

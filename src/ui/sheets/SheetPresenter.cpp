@@ -214,6 +214,11 @@ void SheetPresenter::dismiss(SheetKind kind)
         } else if (QWidget* previous = m_focusBeforeSheets; previous != nullptr && previous->isVisible() &&
                                                               previous->isEnabled()) {
             previous->setFocus(Qt::OtherFocusReason);
+        } else if (QWidget* resting = m_restingFocus; resting != nullptr && resting->isVisible() &&
+                                                         resting->isEnabled()) {
+            // The keys were nowhere (a click had ended an edit): they go to the window's
+            // main control, not to whatever follows the sheet in the window's order.
+            resting->setFocus(Qt::OtherFocusReason);
         }
     }
     if (m_shown.empty()) {

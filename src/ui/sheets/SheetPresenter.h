@@ -46,6 +46,10 @@ public:
     const SheetOperations& operations() const { return m_operations; }
     void setOperations(SheetOperations operations);
 
+    // Where the keys go when the last sheet closes and they were nowhere before the
+    // first one opened (the window's main control); none by default.
+    void setRestingFocus(QWidget* widget) { m_restingFocus = widget; }
+
     // Replaces the catalog's sheet of one flag; an empty factory shows nothing.
     void setFactory(SheetKind kind, SheetFactory factory);
 
@@ -88,6 +92,7 @@ private:
     std::array<bool, sheetKindCount> m_published{};
     std::vector<Shown> m_shown;  // bottom to top
     QPointer<QWidget> m_focusBeforeSheets;
+    QPointer<QWidget> m_restingFocus;
     bool m_guardingInput = false;
 };
 
