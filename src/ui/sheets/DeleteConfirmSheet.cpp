@@ -57,6 +57,13 @@ DeleteConfirmSheet::DeleteConfirmSheet(const QString& title, const QString& mess
     layout->addLayout(makeButtonRow({m_cancelButton, m_deleteButton}));
 }
 
+void DeleteConfirmSheet::showEvent(QShowEvent* event)
+{
+    SheetView::showEvent(event);
+    // The ring shows which button Return presses, as after a Tab (a click hides it).
+    window()->setAttribute(Qt::WA_KeyboardFocusChange);
+}
+
 void DeleteConfirmSheet::confirm()
 {
     if (m_decided) {

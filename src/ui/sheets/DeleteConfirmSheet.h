@@ -32,6 +32,9 @@ public:
     void confirm();
     void cancel();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     std::function<void()> m_deletion;
     std::function<void()> m_onClose;
