@@ -306,6 +306,46 @@ TEST_F(AppStateObjectCommandsServerTest, OpeningAnObjectTwiceReplacesItsLocalFil
     EXPECT_EQ(m_app->previewCacheFolder(bucket), opened.parent_path() / "_preview");
 }
 
+TEST_F(AppStateObjectCommandsServerTest, AnOpenTheDesktopCannotCarryOutIsToldAndRecordedAsFailed) {
+    const BucketConfig made = test::createBucket(*m_server, "openfail");
+    test::putObjects(*m_server, made, {"docs/scan.xyz"}, "bytes");
+    const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
+    m_app->switchBucket(bucket.id, "docs/");
+    ASSERT_TRUE(waitUntilSettled());
+    m_app->setSelectedObjectKeys({"docs/scan.xyz"});
+    std::vector<ToastMessage> toasts;
+    QObject::connect(m_app.get(), &AppState::toastRequested, m_app.get(),
+                     [&toasts](const ToastMessage& toast) { toasts.push_back(toast); });
+
+    const struct {
+        UiServices::LaunchOutcome outcome;
+        const char* text;  // the toast's text; none when it opened
+    } cases[] = {{UiServices::LaunchOutcome::noApplication, "open_no_application"},
+                 {UiServices::LaunchOutcome::launcherFailed, "open_launch_failed"},
+                 {UiServices::LaunchOutcome::opened, nullptr}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.outcome));
+        toasts.clear();
+        m_ui.launchOutcomes = {c.outcome};
+        EXPECT_TRUE(finishWithin(m_app->openSelectedObject()));
+        EXPECT_EQ(m_app->statusText(), text("status_ready"));
+        m_app->flushHistory();
+        ASSERT_FALSE(m_app->config().history.empty());
+        const OperationHistoryEntry& entry = m_app->config().history.front();
+        EXPECT_EQ(entry.action, text("open").toStdString());
+        EXPECT_EQ(entry.detail, "docs/scan.xyz");
+        EXPECT_EQ(entry.succeeded, c.text == nullptr);
+        if (c.text == nullptr) {
+            EXPECT_THAT(toasts, IsEmpty());
+            continue;
+        }
+        ASSERT_EQ(toasts.size(), 1u);
+        EXPECT_EQ(toasts.front().kind, ToastKind::error);
+        EXPECT_EQ(toasts.front().text, L10n::t(QString::fromLatin1(c.text), QStringLiteral("scan.xyz")));
+    }
+    EXPECT_EQ(m_app->config().history.size(), 3u);
+}
+
 TEST_F(AppStateObjectCommandsServerTest, LaunchersAndProgramsAreOpenedOnlyOnceTheUserSaysSo) {
     const BucketConfig made = test::createBucket(*m_server, "launch");
     struct Case {

@@ -39,4 +39,9 @@ QCoro::Task<bool> ScriptedUiServices::showAlert(Alert alert) {
     return nextAnswer(alertAnswers, false);
 }
 
+QCoro::Task<UiServices::LaunchOutcome> ScriptedUiServices::openWithDefaultApplication(std::filesystem::path file) {
+    openedFiles.push_back(std::move(file));
+    return nextAnswer(launchOutcomes, LaunchOutcome::opened);
+}
+
 }  // namespace tarn::test

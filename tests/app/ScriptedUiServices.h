@@ -18,6 +18,8 @@ public:
     std::deque<std::optional<std::filesystem::path>> folderChoices;
     std::deque<std::optional<std::filesystem::path>> saveChoices;
     std::deque<bool> alertAnswers;
+    // What the desktop makes of each file opened (none left: it opens).
+    std::deque<LaunchOutcome> launchOutcomes;
     ClipboardContents clipboardContents;
 
     std::vector<FileChoice> fileChoicesShown;
@@ -34,7 +36,7 @@ public:
                                                                      QStringList nameFilters) override;
     QCoro::Task<bool> showAlert(Alert alert) override;
     ClipboardContents clipboard() override { return clipboardContents; }
-    void openWithDefaultApplication(const std::filesystem::path& file) override { openedFiles.push_back(file); }
+    QCoro::Task<LaunchOutcome> openWithDefaultApplication(std::filesystem::path file) override;
     void openUrl(const QUrl& url) override { openedUrls.push_back(url); }
     void beep() override { ++beeps; }
 };

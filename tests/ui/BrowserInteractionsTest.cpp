@@ -319,6 +319,12 @@ TEST_F(BrowserInteractionsTest, PlaceholderCellsFollowTheirTask)
         ASSERT_TRUE(retried.has_value());
         EXPECT_TRUE(isActive(m_app->transfers().tasks()[*retried].state));
         EXPECT_TRUE(m_app->selectedObjectKeys().empty()) << "a button click selects nothing";
+        // Its run (of a file that is not there) ends first: the queue, idle again, must
+        // not pick up the finished task put in its list below.
+        ASSERT_TRUE(waitFor([&] {
+            const std::optional<std::size_t> at = m_app->transfers().index(failed);
+            return at && !isActive(m_app->transfers().tasks()[*at].state);
+        }));
 
         const Uuid other = addTask(upload(bucket, "inbox/", "other.bin", TransferState::cancelled));
         const PlaceholderCell cancelled = cellOf(other);

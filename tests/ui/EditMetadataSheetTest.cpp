@@ -4,9 +4,11 @@
 #include "app/AppStateTestAccess.h"
 #include "app/text/L10n.h"
 #include "ui/sheets/EditMetadataSheet.h"
+#include "ui/theme/TarnStyle.h"
 #include "ui/views/SheetOverlayView.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -125,6 +127,81 @@ TEST_F(EditMetadataSheetTest, SaveWritesTheRowsInScreenOrderWithoutEmptyOnes)
     settle();
     EXPECT_EQ(removed, nullptr);
     EXPECT_TRUE(presenter().shownSheets().empty());
+}
+
+TEST_F(EditMetadataSheetTest, WhatCannotBeSentKeepsTheSheetOpenWithEverythingTyped)
+{
+    EditMetadataSheet* sheet = open({{"author", "Ann"}});
+    ASSERT_NE(sheet, nullptr);
+    const auto addRow = [&](const QString& key, const QString& value) {
+        sheet->addButton()->click();
+        QTest::keyClicks(nullptr, key);
+        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Tab);
+        QTest::keyClicks(nullptr, value);
+    };
+    addRow(QStringLiteral("city"), QString());  // a value beyond ASCII
+    qobject_cast<QLineEdit*>(QApplication::focusWidget())->insert(QStringLiteral("北京"));
+    addRow(QStringLiteral(" Author "), QStringLiteral("Bob"));       // the same name again
+    addRow(QStringLiteral("two words"), QStringLiteral("x"));        // no header name
+    addRow(QStringLiteral("note"), QString());  // a tab (pasted: the key moves on)
+    qobject_cast<QLineEdit*>(QApplication::focusWidget())->insert(QStringLiteral("line\tbreak"));
+    const Pairs typed{{"author", "Ann"}, {"city", "北京"}, {" Author ", "Bob"}, {"two words", "x"}, {"note", "line\tbreak"}};
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    settle();
+    EXPECT_TRUE(saved.empty());
+    EXPECT_TRUE(state().showingEditMetadata());
+    ASSERT_EQ(presenter().sheet(SheetKind::editMetadata), sheet);
+    EXPECT_EQ(shown(*sheet), typed);
+    const auto invalid = [](const QLineEdit* field) { return field->property(TarnStyle::invalidProperty).toBool(); };
+    const struct {
+        std::size_t row;
+        bool keyFaulty;
+        bool valueFaulty;
+        QString reason;
+    } marks[] = {
+        {0, false, false, QString()},
+        {1, false, true, L10n::t(QStringLiteral("refused_metadata_value"), QStringLiteral("city"))},
+        {2, true, false, L10n::t(QStringLiteral("refused_metadata_duplicate"), QStringLiteral("Author"))},
+        {3, true, false, L10n::t(QStringLiteral("refused_metadata_name"), QStringLiteral("two words"))},
+        {4, false, true, L10n::t(QStringLiteral("refused_metadata_value"), QStringLiteral("note"))},
+    };
+    for (const auto& mark : marks) {
+        SCOPED_TRACE(mark.row);
+        const EditMetadataSheet::Row& row = sheet->rows()[mark.row];
+        EXPECT_EQ(invalid(row.key), mark.keyFaulty);
+        EXPECT_EQ(invalid(row.value), mark.valueFaulty);
+        EXPECT_EQ(row.problem->isVisible(), !mark.reason.isEmpty());
+        EXPECT_EQ(row.problem->text(), mark.reason);
+    }
+    // The caret is on the first fault.
+    EXPECT_EQ(QApplication::focusWidget(), sheet->rows()[1].value);
+    saveGrab(window());
+
+    // The marks follow the typing: a mended row loses its mark at once.
+    sheet->rows()[1].value->selectAll();
+    QTest::keyClicks(sheet->rows()[1].value, QStringLiteral("Beijing"));
+    EXPECT_FALSE(invalid(sheet->rows()[1].value));
+    EXPECT_FALSE(sheet->rows()[1].problem->isVisible());
+    // Without the second "Author", the first stays unmarked and the rest keep theirs.
+    sheet->rows()[2].remove->click();
+    ASSERT_EQ(sheet->rows().size(), 4U);
+    EXPECT_FALSE(invalid(sheet->rows()[0].key));
+    EXPECT_EQ(sheet->rows()[2].problem->text(),
+              L10n::t(QStringLiteral("refused_metadata_name"), QStringLiteral("two words")));
+    sheet->rows()[2].key->setFocus();
+    sheet->rows()[2].key->selectAll();
+    QTest::keyClicks(sheet->rows()[2].key, QStringLiteral("two-words"));
+    sheet->rows()[3].value->setFocus();
+    sheet->rows()[3].value->selectAll();
+    QTest::keyClicks(sheet->rows()[3].value, QStringLiteral("line break"));
+    for (const EditMetadataSheet::Row& row : sheet->rows()) {
+        EXPECT_FALSE(invalid(row.key) || invalid(row.value) || row.problem->isVisible());
+    }
+    sheet->saveButton()->click();
+    EXPECT_EQ(saved, (std::vector<Pairs>{
+                         {{"author", "Ann"}, {"city", "Beijing"}, {"two-words", "x"}, {"note", "line break"}}}));
+    EXPECT_FALSE(state().showingEditMetadata());
 }
 
 TEST_F(EditMetadataSheetTest, AnEmptyDraftOpensWithoutRowsAndSavesAnEmptyList)
@@ -267,6 +344,15 @@ TEST_F(EditMetadataSheetTest, LookOverTheDimmedWindow)
         sheet->addButton()->click();
         settle();
         saveGrab(window(), language);
+        // A value that cannot be sent, caught at Save.
+        QTest::keyClicks(nullptr, QStringLiteral("note"));
+        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Tab);
+        qobject_cast<QLineEdit*>(QApplication::focusWidget())->insert(zh ? QStringLiteral("无法发送")
+                                                                          : QStringLiteral("café"));
+        sheet->saveButton()->click();
+        settle();
+        EXPECT_TRUE(state().showingEditMetadata());
+        saveGrab(window(), language + QStringLiteral("-fault"));
         state().setShowingEditMetadata(false);
         settle();
     }

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCursor>
 #include <QMenu>
 #include <QTest>
 
@@ -140,6 +141,37 @@ TEST_F(MainToolbarTest, TheSegmentsRaiseTheirSheetsAndUploadOffersFilesOrAFolder
     settle();
     clickSegment(actions, 3);
     EXPECT_FALSE(state().showingShareSheet());
+}
+
+TEST_F(MainToolbarTest, ASegmentIsNoLongerLitOnceItsMenuClosesWithThePointerElsewhere)
+{
+    showFolder({"notes.md"});
+    SegmentedControl* actions = toolbar().fileActions();
+    const QPoint upload = actions->segmentRect(0).center();
+    QTest::mouseMove(actions, upload);
+    EXPECT_EQ(actions->hoveredSegment(), 0);
+    QTest::mousePress(actions, Qt::LeftButton, {}, upload);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(actions->pressedSegment(), 0);
+
+    // The pointer goes down into the menu, which then closes (an entry chosen, or
+    // Escape): the control heard of no leaving.
+    QCursor::setPos(menu->mapToGlobal(menu->rect().center()));
+    menu->close();
+    settle();
+    EXPECT_EQ(actions->pressedSegment(), -1);
+    EXPECT_EQ(actions->hoveredSegment(), -1);
+
+    // Closed with the pointer still on the segment, it stays lit as any hovered one.
+    QCursor::setPos(actions->mapToGlobal(upload));
+    QTest::mousePress(actions, Qt::LeftButton, {}, upload);
+    menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    menu->close();
+    settle();
+    EXPECT_EQ(actions->hoveredSegment(), 0);
+    EXPECT_EQ(actions->pressedSegment(), -1);
 }
 
 TEST_F(MainToolbarTest, TheLeadingSpaceFollowsTheSidebarsWidth)

@@ -6,6 +6,7 @@
 #include "ui/sheets/MultipartSheet.h"
 #include "ui/views/SkeletonListView.h"
 
+#include <QApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLocale>
@@ -138,6 +139,26 @@ TEST_F(MultipartSheetTest, AbortSelectedHandsExactlyTheChosenUploadsToTheState)
     ASSERT_EQ(m_abortedSelection.size(), 1U);
     EXPECT_EQ(m_abortedSelection.front(), (KeySet{"u-0", "u-2"}));
     EXPECT_TRUE(m_abortedAll.empty());
+}
+
+TEST_F(MultipartSheetTest, TabLeavesTheListWithoutChoosingAnotherUpload)
+{
+    MultipartSheet* sheet = open(three());
+    ASSERT_NE(sheet, nullptr);
+    sheet->table()->setFocus(Qt::TabFocusReason);
+    sheet->table()->selectRow(1);
+    settle();
+    ASSERT_TRUE(sheet->table()->hasFocus());
+
+    // Tab goes on to the buttons; the chosen upload is still the one Abort aborts.
+    QTest::keyClick(sheet->table(), Qt::Key_Tab);
+    EXPECT_FALSE(sheet->table()->hasFocus());
+    EXPECT_EQ(QApplication::focusWidget(), sheet->refreshButton());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_TRUE(sheet->table()->hasFocus());
+    sheet->abortButton()->click();
+    ASSERT_EQ(m_abortedSelection.size(), 1U);
+    EXPECT_EQ(m_abortedSelection.front(), KeySet{"u-1"});
 }
 
 TEST_F(MultipartSheetTest, TheSelectionFollowsItsUploadsAcrossNewPagesAndReloads)

@@ -1,5 +1,6 @@
 #include "ui/UiTestSupport.h"
 #include "ui/browser/BreadcrumbBar.h"
+#include "ui/browser/BrowserItemDelegate.h"
 #include "ui/browser/BrowserRowBuilder.h"
 #include "ui/browser/BrowserHeader.h"
 #include "ui/browser/BrowserStatusBar.h"
@@ -7,6 +8,7 @@
 #include "ui/browser/GlassSearchField.h"
 #include "ui/browser/ObjectBrowserView.h"
 #include "ui/browser/ObjectTableView.h"
+#include "ui/browser/PlaceholderCell.h"
 #include "ui/browser/StatusDotView.h"
 #include "ui/browser/ThrottledCall.h"
 #include "ui/theme/TarnTheme.h"
@@ -22,15 +24,20 @@
 #include "core/config/KeychainSecretStore.h"
 #include "core/storage/S3Client.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace tarn {
@@ -642,6 +649,164 @@ TEST_F(ObjectBrowserViewTest, SearchFieldWidensWhileEditedAndCarriesItsText)
     browser().table()->setFocus();
     settle();
     EXPECT_TRUE(QTest::qWaitFor([&] { return field->width() == BrowserHeader::collapsedSearchWidth; }, 1000));
+}
+
+TEST_F(ObjectBrowserViewTest, EscapeClearsTheSearchAndThenLeavesTheField)
+{
+    AppStateTestAccess::setSuppressSearchReload(m_state, true);
+    GlassSearchField* field = browser().header()->searchField();
+    field->setFocus();
+    QTest::keyClicks(field, QStringLiteral("report"));
+    EXPECT_EQ(m_state.searchText(), "report");
+
+    // The first Escape clears the search, here and in the state; the field keeps the keys.
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_TRUE(m_state.searchText().empty());
+    EXPECT_TRUE(field->hasFocus());
+    // Cleared as typing would: Ctrl+Z brings the text back.
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(field->text(), QStringLiteral("report"));
+    QTest::keyClick(field, Qt::Key_Escape);
+
+    // The second leaves the field for the table, and the field narrows.
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_TRUE(browser().table()->hasFocus());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return field->width() == BrowserHeader::collapsedSearchWidth; }, 1000));
+}
+
+// The contrast of two opaque colours, as accessibility guidelines count it.
+double contrast(const QColor& a, const QColor& b)
+{
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(ObjectBrowserViewTest, TheRenameFieldShowsItsSelectionAndCaretOverTheSelectedRow)
+{
+    show("docs/", {{"docs/report.final.pdf", 10}, {"docs/notes.txt", 20}});
+    m_state.setSelectedObjectKeys({"docs/report.final.pdf"});
+    settle();
+    browser().table()->setFocus();
+    settle();
+    browser().beginInlineRename();
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->selectedText(), QStringLiteral("report.final"));
+
+    const QPalette palette = editor->palette();
+    const QColor base = palette.color(QPalette::Base);
+    const QColor row = TarnTheme::color(ThemeColor::selectedContentBackground);
+    // A field of its own (the caret inverts what lies under it: the row's green
+    // would make it pink), whose selection stands out from it and from the row.
+    EXPECT_EQ(base.alpha(), 255);
+    EXPECT_GE(contrast(palette.color(QPalette::Highlight), base), 3.0);
+    EXPECT_GE(contrast(palette.color(QPalette::Highlight), row), 1.5);
+    EXPECT_GE(contrast(palette.color(QPalette::HighlightedText), palette.color(QPalette::Highlight)), 4.5);
+    EXPECT_GE(contrast(palette.color(QPalette::Text), base), 4.5);
+    // The text keeps off the focus ring.
+    EXPECT_GE(editor->textMargins().left(), 2);
+    const std::optional<int> edited = browser().model()->findRow("docs/report.final.pdf");
+    ASSERT_TRUE(edited.has_value());
+    const QRect cell = browser().table()->visualRect(browser().model()->index(*edited, 0));
+    EXPECT_LE(editor->height(), cell.height());
+    EXPECT_TRUE(cell.contains(editor->geometry()));
+
+    // What the user sees: the selected part of the name in the selection's colour.
+    const QImage shot = editor->grab().toImage();
+    int highlighted = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            highlighted += test::sameColor(shot.pixelColor(x, y), palette.color(QPalette::Highlight), 2) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(highlighted, 100);
+    test::saveGrab(browser().table());
+    QTest::keyClick(editor, Qt::Key_Escape);
+}
+
+TEST_F(ObjectBrowserViewTest, ANameCutShortIsGivenWholeInItsTooltip)
+{
+    const std::string longName = "docs/" + std::string(40, 'x') + " quarterly report for the board, final.pdf";
+    show("docs/", {{longName, 10}, {"docs/a.txt", 20}}, {{"docs/" + std::string(120, 'y') + "/"}});
+    browser().resize(520, 400);
+    settle();
+    BrowserItemDelegate* delegate = browser().delegate();
+    const auto tipOf = [&](const std::string& key) {
+        const std::optional<int> row = browser().model()->findRow(key);
+        EXPECT_TRUE(row.has_value()) << key;
+        QStyleOptionViewItem option;
+        option.rect = browser().table()->visualRect(browser().model()->index(row.value_or(0), 0));
+        option.widget = browser().table();
+        QRect area;
+        QTextDocument shown;
+        shown.setHtml(delegate->toolTipAt(option, browser().model()->index(row.value_or(0), 0),
+                                          option.rect.center(), &area));
+        return shown.toPlainText();
+    };
+    EXPECT_EQ(tipOf(longName), QString::fromStdString(longName.substr(5)));
+    EXPECT_EQ(tipOf("docs/" + std::string(120, 'y') + "/"), QString::fromStdString(std::string(120, 'y')));
+    EXPECT_TRUE(tipOf("docs/a.txt").isEmpty()) << "a name shown whole needs none";
+}
+
+TEST_F(ObjectBrowserViewTest, AFailedUploadRowIsRedAndSaysWhyInTheUsersWords)
+{
+    show("docs/", {{"docs/a.txt", 20}});
+    TransferTask& task = addUpload("docs/", "backup.iso", TransferState::failed);
+    task.bytesTotal = 400'000'000;
+    task.errorText = QStringLiteral("Part 3 failed after 3 attempt(s): Could not connect to the server (curl 7)");
+    refresh();
+    const std::optional<int> row = browser().model()->findRow(task.placeholderKey());
+    ASSERT_TRUE(row.has_value());
+    QStyleOptionViewItem option;
+    option.rect = browser().table()->visualRect(browser().model()->index(*row, 0));
+    option.widget = browser().table();
+    QRect area;
+    // Anywhere on the row but its buttons: the reason, without the technical code.
+    for (int column = 0; column < browser().model()->columnCount(); ++column) {
+        SCOPED_TRACE(column);
+        QStyleOptionViewItem cell = option;
+        cell.rect = browser().table()->visualRect(browser().model()->index(*row, column));
+        QTextDocument shown;
+        shown.setHtml(browser().delegate()->toolTipAt(cell, browser().model()->index(*row, column),
+                                            cell.rect.topLeft() + QPoint(8, 8), &area));
+        EXPECT_EQ(shown.toPlainText(),
+                  QStringLiteral("Part 3 failed after 3 attempt(s): Could not connect to the server"));
+    }
+    const PlaceholderCell cell = PlaceholderCell::make(task, option.rect);
+    QTextDocument retry;
+    retry.setHtml(browser().delegate()->toolTipAt(option, browser().model()->index(*row, 0), cell.retryRect.center(), &area));
+    EXPECT_EQ(retry.toPlainText(), QStringLiteral("Retry"));
+
+    // The bar's track is red even with nothing sent, and so are the bytes.
+    const QImage shot = browser().table()->viewport()->grab().toImage();
+    const auto reddish = [](const QColor& c) { return c.red() > 120 && c.red() > 2 * c.green() && c.red() > 2 * c.blue(); };
+    int redInBar = 0;
+    for (int x = cell.barRect.left(); x <= cell.barRect.right(); ++x) {
+        redInBar += reddish(shot.pixelColor(x, cell.barRect.top())) ? 1 : 0;
+    }
+    EXPECT_GT(redInBar, cell.barRect.width() / 2);
+    const QRect size = browser().table()->visualRect(browser().model()->index(*row, 1));
+    int redText = 0;
+    for (int y = size.top(); y <= size.bottom(); ++y) {
+        for (int x = size.left(); x <= size.right(); ++x) {
+            redText += reddish(shot.pixelColor(x, y)) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(redText, 10);
+    test::saveGrab(browser().table());
+
+    // Cancelled without a text of its own: said so.
+    task.state = TransferState::cancelled;
+    task.errorText.reset();
+    EXPECT_EQ(PlaceholderCell::failureReason(task), QStringLiteral("Cancelled"));
+    task.state = TransferState::running;
+    EXPECT_TRUE(PlaceholderCell::failureReason(task).isEmpty());
 }
 
 TEST(ThrottledCall, CoalescesABurstAndDeliversItsLastTrigger)

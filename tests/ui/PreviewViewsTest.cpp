@@ -66,10 +66,12 @@ protected:
     std::unique_ptr<QWidget> m_pane;
 };
 
+// A ceiling, not a pace: decoding a page's large images on a loaded machine takes
+// seconds.
 template <class View>
 bool waitLoaded(View* view)
 {
-    return QTest::qWaitFor([view] { return view->isLoaded(); }, 5000);
+    return QTest::qWaitFor([view] { return view->isLoaded(); }, 60000);
 }
 
 TEST_F(PreviewViewsTest, TextIsShownMonospacedAndAFileNotInUtf8ShowsTheFailureText)

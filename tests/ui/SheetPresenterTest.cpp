@@ -3,14 +3,16 @@
 
 #include "app/AppStateTestAccess.h"
 #include "app/text/L10n.h"
+#include "ui/sheets/DeleteConfirmSheet.h"
 #include "ui/sheets/SheetView.h"
 #include "ui/sheets/TextInputSheet.h"
+#include "ui/theme/TarnStyle.h"
 #include "ui/views/SheetOverlayView.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
@@ -297,21 +299,11 @@ protected:
         presenter().setOperations(operations);
     }
 
-    QMessageBox* openAlert()
+    DeleteConfirmSheet* openAlert()
     {
         state().setShowingDeleteConfirm(true);
         settle();
-        return presenter().deleteAlert();
-    }
-
-    static QAbstractButton* button(QMessageBox* alert, const QString& key)
-    {
-        for (QAbstractButton* button : alert->buttons()) {
-            if (button->text() == L10n::t(key)) {
-                return button;
-            }
-        }
-        return nullptr;
+        return qobject_cast<DeleteConfirmSheet*>(presenter().sheet(SheetKind::deleteConfirm));
     }
 
     int requestsMade = 0;
@@ -323,7 +315,7 @@ TEST_F(DeleteConfirmationTest, NothingSelectedShowsNoAlert)
     EXPECT_EQ(openAlert(), nullptr);
     EXPECT_FALSE(state().showingDeleteConfirm());
     EXPECT_EQ(requestsMade, 1);
-    EXPECT_TRUE(m_window->findChildren<QMessageBox*>().isEmpty());
+    EXPECT_EQ(visibleOverlays(), 0);
 
     // Without delete operations at all, the same.
     presenter().setOperations({});
@@ -335,52 +327,107 @@ TEST_F(DeleteConfirmationTest, NothingSelectedShowsNoAlert)
 TEST_F(DeleteConfirmationTest, DeleteRemovesWhatWasSelectedWhenTheAlertOpened)
 {
     state().setSelectedObjectKeys({"a.txt"});
-    QMessageBox* alert = openAlert();
+    DeleteConfirmSheet* alert = openAlert();
     ASSERT_NE(alert, nullptr);
+    // Over the window, as its sheets are, not in a window of its own.
     EXPECT_TRUE(alert->isVisible());
-    EXPECT_EQ(alert->windowModality(), Qt::WindowModal);
-    EXPECT_EQ(alert->parentWidget(), m_window.get());
-    EXPECT_EQ(alert->text(), L10n::t(QStringLiteral("delete_confirm_title")));
-    EXPECT_EQ(alert->informativeText(), state().deleteConfirmationMessage());
-    test::saveGrab(alert);
+    EXPECT_FALSE(alert->isWindow());
+    EXPECT_EQ(alert->window(), m_window.get());
+    EXPECT_EQ(visibleOverlays(), 1);
+    EXPECT_EQ(alert->titleLabel()->text(), L10n::t(QStringLiteral("delete_confirm_title")));
+    EXPECT_EQ(alert->messageLabel()->text(), state().deleteConfirmationMessage());
+    EXPECT_EQ(alert->deleteButton()->text(), L10n::t(QStringLiteral("delete")));
+    EXPECT_EQ(alert->cancelButton()->text(), L10n::t(QStringLiteral("cancel")));
+    // Delete at the trailing end, drawn as destructive; Cancel not in the accent.
+    EXPECT_GT(alert->deleteButton()->x(), alert->cancelButton()->x());
+    EXPECT_TRUE(alert->deleteButton()->property(TarnStyle::destructiveProperty).toBool());
+    EXPECT_FALSE(alert->deleteButton()->isDefault());
+    EXPECT_FALSE(alert->cancelButton()->isDefault());
+    saveGrab(window());
 
     state().setSelectedObjectKeys({"b.txt", "c.txt"});
-    button(alert, QStringLiteral("delete"))->click();
+    alert->deleteButton()->click();
     settle();
     EXPECT_EQ(deleted, std::vector<Keys>{Keys{"a.txt"}});
     EXPECT_EQ(requestsMade, 1);  // not made again
     EXPECT_FALSE(state().showingDeleteConfirm());
-    EXPECT_EQ(presenter().deleteAlert(), nullptr);
+    EXPECT_EQ(presenter().sheet(SheetKind::deleteConfirm), nullptr);
+    EXPECT_EQ(visibleOverlays(), 0);
 }
 
-TEST_F(DeleteConfirmationTest, CancelDeletesNothing)
+TEST_F(DeleteConfirmationTest, ReturnCancelsUnlessTheUserMovedToDelete)
 {
-    state().setSelectedObjectKeys({"a.txt", "c.txt"});
-    QMessageBox* alert = openAlert();
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->text(), L10n::t(QStringLiteral("batch_delete_confirm_title")));
-    QTest::keyClick(alert, Qt::Key_Escape);
-    settle();
-    EXPECT_TRUE(deleted.empty());
-    EXPECT_FALSE(state().showingDeleteConfirm());
-
-    // Opened again, it deletes what is selected then.
-    alert = openAlert();
-    ASSERT_NE(alert, nullptr);
-    button(alert, QStringLiteral("delete"))->click();
-    settle();
-    EXPECT_EQ(deleted, std::vector<Keys>{(Keys{"a.txt", "c.txt"})});
+    struct Way {
+        const char* name;
+        std::function<void(DeleteConfirmSheet&)> answer;
+        bool deletes;
+    };
+    const Way ways[] = {
+        {"Return", [](DeleteConfirmSheet&) { press(Qt::Key_Return); }, false},
+        {"Enter", [](DeleteConfirmSheet&) { press(Qt::Key_Enter, Qt::KeypadModifier); }, false},
+        {"Escape", [](DeleteConfirmSheet&) { press(Qt::Key_Escape); }, false},
+        {"Cancel", [](DeleteConfirmSheet& alert) { alert.cancelButton()->click(); }, false},
+        {"Tab, then Return",
+         [](DeleteConfirmSheet&) {
+             press(Qt::Key_Tab);
+             press(Qt::Key_Return);
+         },
+         true},
+        {"Space on Delete",
+         [](DeleteConfirmSheet& alert) {
+             alert.deleteButton()->setFocus(Qt::TabFocusReason);
+             press(Qt::Key_Space);
+         },
+         true},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        deleted.clear();
+        state().setSelectedObjectKeys({"a.txt", "c.txt"});
+        DeleteConfirmSheet* alert = openAlert();
+        ASSERT_NE(alert, nullptr);
+        EXPECT_EQ(alert->titleLabel()->text(), L10n::t(QStringLiteral("batch_delete_confirm_title")));
+        // The keyboard starts on Cancel.
+        EXPECT_EQ(QApplication::focusWidget(), alert->cancelButton());
+        way.answer(*alert);
+        settle();
+        EXPECT_EQ(deleted.size(), way.deletes ? 1U : 0U);
+        if (way.deletes) {
+            EXPECT_EQ(deleted.front(), (Keys{"a.txt", "c.txt"}));
+        }
+        EXPECT_FALSE(state().showingDeleteConfirm());
+        EXPECT_EQ(presenter().sheet(SheetKind::deleteConfirm), nullptr);
+    }
 }
 
 TEST_F(DeleteConfirmationTest, AnAlertLeftOpenByRebuiltContentDeletesNothing)
 {
     state().setSelectedObjectKeys({"a.txt"});
-    QPointer<QMessageBox> alert = openAlert();
+    QPointer<DeleteConfirmSheet> alert = openAlert();
     ASSERT_NE(alert, nullptr);
     m_presenter.reset();
     settle();
     EXPECT_EQ(alert, nullptr);
     EXPECT_TRUE(deleted.empty());
+}
+
+TEST_F(DeleteConfirmationTest, LookOverTheDimmedWindow)
+{
+    for (const QString& language : {QStringLiteral("zh"), QStringLiteral("en")}) {
+        L10n::setLanguageCode(language);
+        state().setSelectedObjectKeys({"a.txt"});
+        ASSERT_NE(openAlert(), nullptr);
+        saveGrab(window(), QStringLiteral("one-") + language);
+        state().setShowingDeleteConfirm(false);
+        settle();
+        state().setSelectedObjectKeys({"a.txt", "b.txt"});
+        DeleteConfirmSheet* alert = openAlert();
+        ASSERT_NE(alert, nullptr);
+        alert->deleteButton()->setFocus(Qt::TabFocusReason);
+        saveGrab(window(), QStringLiteral("batch-on-delete-") + language);
+        state().setShowingDeleteConfirm(false);
+        settle();
+    }
 }
 
 }  // namespace

@@ -134,6 +134,34 @@ TEST_F(TextInputSheetTest, CancelHandsNothingOn)
     EXPECT_FALSE(state().showingNewFolder());
 }
 
+TEST_F(TextInputSheetTest, ReturnPressesTheButtonTheKeyboardIsOn)
+{
+    // On Cancel, Return cancels; on the confirm button it confirms; in the field it
+    // confirms, as the default button.
+    const struct {
+        int tabs;
+        bool creates;
+    } cases[] = {{1, false}, {2, true}, {0, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tabs);
+        created.clear();
+        TextInputSheet* sheet = open(SheetKind::newFolder);
+        ASSERT_NE(sheet, nullptr);
+        QTest::keyClicks(sheet->field(), QStringLiteral("drafts"));
+        for (int tab = 0; tab < c.tabs; ++tab) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        EXPECT_EQ(QApplication::focusWidget(), c.tabs == 0   ? static_cast<QWidget*>(sheet->field())
+                                               : c.tabs == 1 ? sheet->cancelButton()
+                                                             : sheet->confirmButton());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_EQ(created.size(), c.creates ? 1U : 0U);
+        EXPECT_FALSE(state().showingNewFolder());
+        settle();
+        EXPECT_TRUE(presenter().shownSheets().empty());
+    }
+}
+
 TEST_F(TextInputSheetTest, LookOverTheDimmedWindow)
 {
     for (const QString& language : {QStringLiteral("zh"), QStringLiteral("en")}) {

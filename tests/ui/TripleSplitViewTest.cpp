@@ -3,6 +3,8 @@
 
 #include "app/AppStateTestAccess.h"
 #include "app/state/AppState.h"
+#include "ui/inspector/ActionTile.h"
+#include "ui/inspector/InspectorView.h"
 #include "ui/window/InspectorContainer.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/SeparatorSplitter.h"
@@ -91,18 +93,50 @@ TEST_F(TripleSplitViewTest, ADragOfTheInspectorsDividerStaysWithinItsLimitsAndIs
     EXPECT_EQ(inspectorWidth(), 440);
 }
 
-TEST_F(TripleSplitViewTest, OnlyTheInspectorsDividerIsConstrainedAndOnlyWhileItIsShown)
+TEST_F(TripleSplitViewTest, OnlyTheInspectorsDividerIsConstrained)
 {
     dragDivider(0, splitWidth() - 100);
     EXPECT_EQ(sidebarWidth(), 220);
     dragDivider(0, splitWidth() - 500);
     EXPECT_EQ(sidebarWidth(), 300);
     EXPECT_EQ(split().constrainSplitPosition(123, 0), 123);
+}
 
+TEST_F(TripleSplitViewTest, PullingTheHiddenInspectorOutShowsItWithTheCurrentSelection)
+{
+    const Uuid bucket = Uuid::random();
+    AppStateTestAccess::showListing(state(), bucket, bucket, "", {{"README.md", 910}}, {{"docs/"}});
+    state().setSelectedObjectKeys({"README.md"});
+    settle();
+    auto* inspector = qobject_cast<InspectorView*>(split().inspectorContainer()->inspector());
+    ASSERT_NE(inspector, nullptr);
+    ASSERT_EQ(inspector->currentLayout(), InspectorView::Layout::object);
+
+    // Hidden, another selection, then the divider pulled out of the window's edge.
     showInspector(false);
-    const int proposed = splitWidth() - 100;
-    EXPECT_EQ(split().constrainSplitPosition(proposed, 1), proposed);
-    EXPECT_EQ(split().inspectorContainer()->currentWidth(), InspectorContainer::initialWidth);
+    EXPECT_EQ(inspectorWidth(), 0);
+    EXPECT_FALSE(inspector->isVisible()) << "nothing in a closed pane takes the keyboard";
+    state().setSelectedObjectKeys({"docs/"});
+    settle();
+    EXPECT_EQ(split().constrainSplitPosition(splitWidth(), 1), splitWidth() - splitter().handleWidth())
+        << "pushed against the edge, it stays closed";
+    EXPECT_FALSE(state().showingPreview());
+    dragDivider(1, 320);
+    settle();
+    EXPECT_TRUE(state().showingPreview());
+    EXPECT_FALSE(split().isSliding());
+    EXPECT_EQ(inspectorWidth(), 320);
+    EXPECT_TRUE(inspector->isVisible());
+    EXPECT_EQ(inspector->currentLayout(), InspectorView::Layout::folder);
+    const QList<ActionTile*> tiles = inspector->actionTiles();
+    ASSERT_FALSE(tiles.isEmpty());
+    EXPECT_EQ(tiles.front()->iconName(), QStringLiteral("folder"));
+
+    // A pull of a few pixels opens it at its smallest width.
+    showInspector(false);
+    dragDivider(1, 5);
+    EXPECT_TRUE(state().showingPreview());
+    EXPECT_EQ(inspectorWidth(), InspectorContainer::minWidth);
 }
 
 TEST_F(TripleSplitViewTest, TheInspectorSlidesFromWhereTheDividerStands)

@@ -134,6 +134,17 @@ TEST_F(UploadConflictSheetTest, CancelEscapeAndTheDimmedAreaQueueNothing)
     const Way ways[] = {
         {"Cancel", [](SheetPresenter&, UploadConflictSheet& sheet) { sheet.cancelButton()->click(); }},
         {"Escape", [](SheetPresenter&, UploadConflictSheet&) { QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Escape); }},
+        // Return and Enter press the button the keyboard is on, not the default one.
+        {"Return on Cancel",
+         [](SheetPresenter&, UploadConflictSheet& sheet) {
+             sheet.cancelButton()->setFocus(Qt::TabFocusReason);
+             QTest::keyClick(sheet.cancelButton(), Qt::Key_Return);
+         }},
+        {"Enter on Cancel",
+         [](SheetPresenter&, UploadConflictSheet& sheet) {
+             sheet.cancelButton()->setFocus(Qt::TabFocusReason);
+             QTest::keyClick(sheet.cancelButton(), Qt::Key_Enter, Qt::KeypadModifier);
+         }},
         {"dimmed area",
          [](SheetPresenter& presenter, UploadConflictSheet&) {
              QTest::mouseClick(presenter.overlay(SheetKind::uploadConflict), Qt::LeftButton, {}, QPoint(10, 10));

@@ -638,8 +638,9 @@ public:
     QCoro::Task<> openObject(std::string rowKey);
     // Hands a file downloaded from a bucket to the desktop's default application; a
     // launcher, script, program or installer only once the user has said yes (Cancel
-    // is the default answer). True when it was handed over.
-    QCoro::Task<bool> openDownloadedFile(std::filesystem::path file);
+    // is the default answer). What the desktop made of it, a failure also told as an
+    // error toast; none when the user said no.
+    QCoro::Task<std::optional<UiServices::LaunchOutcome>> openDownloadedFile(std::filesystem::path file);
     // The bucket's preview cache in the private folder, made (private) when missing.
     // Throws PrivateFolderError or std::filesystem::filesystem_error.
     std::filesystem::path previewCacheFolder(const BucketConfig& bucket) const;

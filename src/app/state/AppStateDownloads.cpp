@@ -102,18 +102,20 @@ QCoro::Task<> AppState::downloadAndOpen(BucketConfig bucket, ObjectItem object) 
     };
     const fs::path file = co_await inBackground(download);
     if (!self) co_return;
-    QCoro::Task<bool> opening = openDownloadedFile(file);
-    const bool opened = co_await opening;
-    if (!self || !opened) co_return;
-    recordHistory(L10n::t(QStringLiteral("open")), QString::fromStdString(object.key), bucket.bucketName, true);
+    QCoro::Task<std::optional<UiServices::LaunchOutcome>> opening = openDownloadedFile(file);
+    const std::optional<UiServices::LaunchOutcome> outcome = co_await opening;
+    // Declined by the user: nothing was tried, nothing is recorded.
+    if (!self || !outcome) co_return;
+    recordHistory(L10n::t(QStringLiteral("open")), QString::fromStdString(object.key), bucket.bucketName,
+                  *outcome == UiServices::LaunchOutcome::opened);
 }
 
-QCoro::Task<bool> AppState::openDownloadedFile(fs::path file) {
+QCoro::Task<std::optional<UiServices::LaunchOutcome>> AppState::openDownloadedFile(fs::path file) {
     const QPointer<AppState> self(this);
     // The file came from a bucket: whoever could write there chose its name and bytes.
     auto inspect = [file] { return LaunchableFile::typeOf(file); };
     const std::optional<QMimeType> type = co_await inBackground(inspect);
-    if (!self) co_return false;
+    if (!self) co_return std::nullopt;
     if (type) {
         const QString name = QString::fromStdString(file.filename().string());
         const QString typeText = type->comment().isEmpty() || type->comment() == type->name()
@@ -126,10 +128,18 @@ QCoro::Task<bool> AppState::openDownloadedFile(fs::path file) {
         alert.cancelIsDefault = true;
         QCoro::Task<bool> asking = ui().showAlert(std::move(alert));
         const bool confirmed = co_await asking;
-        if (!self || !confirmed) co_return false;
+        if (!self || !confirmed) co_return std::nullopt;
     }
-    ui().openWithDefaultApplication(file);
-    co_return true;
+    QCoro::Task<UiServices::LaunchOutcome> launching = ui().openWithDefaultApplication(file);
+    const UiServices::LaunchOutcome outcome = co_await launching;
+    if (!self) co_return outcome;
+    if (outcome != UiServices::LaunchOutcome::opened) {
+        const QString name = QString::fromStdString(file.filename().string());
+        const char* key =
+            outcome == UiServices::LaunchOutcome::noApplication ? "open_no_application" : "open_launch_failed";
+        sendToast({L10n::t(QString::fromLatin1(key), name), ToastKind::error});
+    }
+    co_return outcome;
 }
 
 fs::path AppState::previewCacheFolder(const BucketConfig& bucket) const {

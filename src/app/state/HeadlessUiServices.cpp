@@ -14,7 +14,9 @@ QCoro::Task<bool> HeadlessUiServices::showAlert(Alert) { co_return false; }
 
 UiServices::ClipboardContents HeadlessUiServices::clipboard() { return {}; }
 
-void HeadlessUiServices::openWithDefaultApplication(const std::filesystem::path&) {}
+QCoro::Task<UiServices::LaunchOutcome> HeadlessUiServices::openWithDefaultApplication(std::filesystem::path) {
+    co_return LaunchOutcome::launcherFailed;
+}
 
 void HeadlessUiServices::openUrl(const QUrl&) {}
 

@@ -5,7 +5,8 @@
 namespace tarn {
 
 // The desktop as it looks without a window layer: every chooser is cancelled, every
-// alert declined, the clipboard is empty, and nothing is opened or heard.
+// alert declined, the clipboard is empty, and nothing is opened (no launcher) or
+// heard.
 class HeadlessUiServices final : public UiServices {
 public:
     QCoro::Task<std::vector<std::filesystem::path>> chooseFiles(FileChoice choice) override;
@@ -14,7 +15,7 @@ public:
                                                                      QStringList nameFilters) override;
     QCoro::Task<bool> showAlert(Alert alert) override;
     ClipboardContents clipboard() override;
-    void openWithDefaultApplication(const std::filesystem::path& file) override;
+    QCoro::Task<LaunchOutcome> openWithDefaultApplication(std::filesystem::path file) override;
     void openUrl(const QUrl& url) override;
     void beep() override;
 };

@@ -81,10 +81,17 @@ public:
     // True when the first (confirming) button ended the alert.
     virtual QCoro::Task<bool> showAlert(Alert alert) = 0;
 
+    // What became of a file handed to the desktop's default application.
+    enum class LaunchOutcome {
+        opened,          // an application took it (or is still starting with it)
+        noApplication,   // the desktop has no application for files of its type
+        launcherFailed,  // no launcher, or it refused or failed to start one
+    };
+
     virtual ClipboardContents clipboard() = 0;
-    // Hands a local file to the desktop's default application for it; failures are
-    // the desktop's to show.
-    virtual void openWithDefaultApplication(const std::filesystem::path& file) = 0;
+    // Hands a local file to the desktop's default application for it, and says how
+    // that went once the desktop has answered (or has been given a moment to).
+    virtual QCoro::Task<LaunchOutcome> openWithDefaultApplication(std::filesystem::path file) = 0;
     virtual void openUrl(const QUrl& url) = 0;
     virtual void beep() = 0;
 };

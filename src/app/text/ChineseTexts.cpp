@@ -354,6 +354,8 @@ constexpr TextEntry kTexts[] = {
     {"import_turns_on_logging", "该文件还会开启调试日志：此后每个请求（包括存储桶名称、对象键和服务器的响应）都会写入 ~/corvane.log。可在“设置 › 高级”中关闭。"},
     {"open_launchable_title", "要打开可能作为程序运行的文件吗？"},
     {"open_launchable_message", "“%@”的类型为 %@：桌面可能会运行或安装它，而不是显示其内容。只有在信任将其放入存储桶的人时才打开。"},
+    {"open_no_application", "无法打开“%@”：没有可打开此类文件的应用程序。"},
+    {"open_launch_failed", "无法打开“%@”：桌面未能启动打开它的应用程序。"},
     {"copy_large_title", "要将这么多内容复制到剪贴板吗？"},
     {"copy_large_message", "所选内容超过 %d 个文件或超过 %@。剪贴板管理器会立即读取复制的全部内容，因此这些文件会在粘贴之前立即全部下载。"},
     {"preview_page_as_source", "此页面过于复杂，无法在此排版，因此显示其源代码。"},

@@ -356,6 +356,8 @@ constexpr TextEntry kTexts[] = {
     {"import_turns_on_logging", "The file also turns on debug logging: from then on every request, with bucket names, object keys and the servers' answers, is written to ~/corvane.log. It can be turned off in Settings › Advanced."},
     {"open_launchable_title", "Open a file that may run as a program?"},
     {"open_launchable_message", "“%@” is of the type %@: the desktop may run or install it rather than show it. Open it only if you trust whoever put it in the bucket."},
+    {"open_no_application", "“%@” could not be opened: no application is set up for files of this type."},
+    {"open_launch_failed", "“%@” could not be opened: the desktop did not start an application for it."},
     {"copy_large_title", "Copy this much to the clipboard?"},
     {"copy_large_message", "The selection holds more than %d files or more than %@. Clipboard managers ask for everything that is copied at once, so all of it would be downloaded now, before anything is pasted."},
     {"preview_page_as_source", "This page is too complex to lay out here, so its source is shown."},

@@ -7,6 +7,7 @@
 #include "ui/theme/TarnTheme.h"
 
 #include "ui/views/BrandProgressBar.h"
+#include "ui/views/PlainText.h"
 
 #include "app/text/L10n.h"
 #include "app/transfers/TransferTask.h"
@@ -14,12 +15,14 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QFocusEvent>
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStringList>
 #include <QToolTip>
 
 namespace tarn {
@@ -34,7 +37,9 @@ constexpr qreal kSelectionRadius = 6;
 constexpr int kSelectionInset = 1;
 constexpr qreal kPlaceholderCheckPointSize = 15;
 constexpr qreal kPlaceholderButtonPointSize = 13;
-constexpr int kEditorHeight = 22;
+constexpr int kEditorHeight = 24;
+constexpr int kEditorTextMargin = 3;
+constexpr qreal kFailedOutlineAlpha = 0.6;
 // Set on an editor once its session has ended, so that it ends only once.
 constexpr char kEditorEnded[] = "tarnEditorEnded";
 constexpr char kEditorFilled[] = "tarnEditorFilled";
@@ -56,14 +61,32 @@ void drawIcon(QPainter* painter, const QString& iconName, qreal pointSize, const
     }
 }
 
-// The placeholder task of a name cell, or none.
-const TransferTask* placeholderTask(const QModelIndex& index)
+// The placeholder task of a cell's row, whatever its column, or none.
+const TransferTask* rowTask(const QModelIndex& index)
 {
-    if (index.column() != BrowserTableModel::nameColumn || kindOf(index) != BrowserRow::Kind::uploading) {
+    if (kindOf(index) != BrowserRow::Kind::uploading) {
         return nullptr;
     }
     const auto* model = qobject_cast<const BrowserTableModel*>(index.model());
     return model != nullptr ? model->task(index.row()) : nullptr;
+}
+
+// The placeholder task of a name cell, or none.
+const TransferTask* placeholderTask(const QModelIndex& index)
+{
+    return index.column() == BrowserTableModel::nameColumn ? rowTask(index) : nullptr;
+}
+
+bool hasFailed(const TransferTask& task)
+{
+    return task.state == TransferState::failed || task.state == TransferState::cancelled;
+}
+
+// Where a name is drawn in a cell, after its icon.
+QRect nameRect(const QRect& cell)
+{
+    const int left = cell.left() + kIconLeading + BrowserItemDelegate::iconBox + kIconGap;
+    return {left, cell.top(), cell.right() - kTextTrailing - left + 1, cell.height()};
 }
 
 }  // namespace
@@ -123,8 +146,7 @@ QRect BrowserItemDelegate::paintIconAndName(QPainter* painter, const QStyleOptio
     const QRect cell = option.rect;
     const QRect box(cell.left() + kIconLeading, cell.top() + (cell.height() - iconBox) / 2, iconBox, iconBox);
     drawIcon(painter, iconName, iconPointSize, iconColor, box);
-    const QRect text(box.right() + 1 + kIconGap, cell.top(), cell.right() - kTextTrailing - box.right() - kIconGap,
-                     cell.height());
+    const QRect text = nameRect(cell);
     painter->setFont(TarnTheme::font(13));
     painter->setPen(nameColor);
     painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
@@ -138,8 +160,14 @@ void BrowserItemDelegate::paintSecondaryText(QPainter* painter, const QStyleOpti
     const QRect text = option.rect.adjusted(kTextLeading, 0, -kTextTrailing, 0);
     const QString value = index.data(Qt::DisplayRole).toString();
     painter->setFont(TarnTheme::font(13));
-    painter->setPen(isEmphasized(option) ? TarnTheme::color(ThemeColor::selectedText)
-                                         : TarnTheme::color(ThemeColor::secondaryLabel));
+    // A failed upload's bytes are in red, as its bar is.
+    const TransferTask* task = rowTask(index);
+    const bool failedBytes =
+        task != nullptr && hasFailed(*task) && index.column() == BrowserTableModel::sizeColumn;
+    const ThemeColor color = isEmphasized(option) ? ThemeColor::selectedText
+                             : failedBytes         ? ThemeColor::systemRed
+                                                   : ThemeColor::secondaryLabel;
+    painter->setPen(TarnTheme::color(color));
     painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
                       painter->fontMetrics().elidedText(value, Qt::ElideRight, text.width()));
 }
@@ -237,9 +265,13 @@ void BrowserItemDelegate::paintPlaceholder(QPainter* painter, const QStyleOption
         painter->drawText(cell.counterRect, Qt::AlignRight | Qt::AlignVCenter, cell.counter);
     }
     if (cell.showsBar) {
-        BrandProgressBar::paint(*painter, cell.barRect, cell.fraction,
-                                cell.look == PlaceholderCell::Look::failed ? TarnTheme::color(ThemeColor::systemRed)
-                                                                           : TarnTheme::brand());
+        if (cell.look == PlaceholderCell::Look::failed) {
+            // Red even when nothing was sent: the track is outlined in red too.
+            BrandProgressBar::paint(*painter, cell.barRect, cell.fraction, TarnTheme::color(ThemeColor::systemRed),
+                                    TarnTheme::color(ThemeColor::systemRed, kFailedOutlineAlpha));
+        } else {
+            BrandProgressBar::paint(*painter, cell.barRect, cell.fraction, TarnTheme::brand());
+        }
     }
     if (cell.showsCheck) {
         drawIcon(painter, QStringLiteral("checkmark.circle"), kPlaceholderCheckPointSize, TarnTheme::brand(),
@@ -285,21 +317,51 @@ bool BrowserItemDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, 
     return true;
 }
 
+QString BrowserItemDelegate::toolTipAt(const QStyleOptionViewItem& option, const QModelIndex& index, const QPoint& at,
+                                       QRect* area) const
+{
+    *area = option.rect;
+    QStringList lines;
+    QRect name = nameRect(option.rect);
+    if (const TransferTask* task = rowTask(index)) {
+        if (const TransferTask* named = placeholderTask(index)) {
+            const PlaceholderCell cell = PlaceholderCell::make(*named, option.rect);
+            if (cell.showsButtons && (cell.retryRect.contains(at) || cell.removeRect.contains(at))) {
+                const bool retry = cell.retryRect.contains(at);
+                *area = retry ? cell.retryRect : cell.removeRect;
+                return L10n::t(retry ? QStringLiteral("retry") : QStringLiteral("cancel"));
+            }
+            name.setRight(cell.trailingStart - PlaceholderCell::nameGap);
+        }
+        if (hasFailed(*task)) {
+            lines.append(PlaceholderCell::failureReason(*task));
+        }
+    }
+    // A name cut short is shown whole.
+    if (index.column() == BrowserTableModel::nameColumn) {
+        const QString shown = index.data(Qt::DisplayRole).toString();
+        if (QFontMetrics(TarnTheme::font(13)).horizontalAdvance(shown) > name.width()) {
+            lines.prepend(shown);
+        }
+    }
+    return PlainText::toolTip(lines.join(QLatin1Char('\n')));
+}
+
 bool BrowserItemDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                                     const QModelIndex& index)
 {
-    if (event->type() == QEvent::ToolTip) {
-        if (const TransferTask* task = placeholderTask(index)) {
-            const PlaceholderCell cell = PlaceholderCell::make(*task, option.rect);
-            if (cell.showsButtons && (cell.retryRect.contains(event->pos()) || cell.removeRect.contains(event->pos()))) {
-                const bool retry = cell.retryRect.contains(event->pos());
-                QToolTip::showText(event->globalPos(), L10n::t(retry ? QStringLiteral("retry") : QStringLiteral("cancel")),
-                                   view, retry ? cell.retryRect : cell.removeRect);
-                return true;
-            }
-        }
+    if (event->type() != QEvent::ToolTip || !index.isValid()) {
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
     }
-    return QStyledItemDelegate::helpEvent(event, view, option, index);
+    QRect area;
+    const QString tip = toolTipAt(option, index, event->pos(), &area);
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(event->globalPos(), tip, view, area);
+    }
+    return true;
 }
 
 QWidget* BrowserItemDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
@@ -310,6 +372,17 @@ QWidget* BrowserItemDelegate::createEditor(QWidget* parent, const QStyleOptionVi
     auto* editor = new QLineEdit(parent);
     editor->setFont(TarnTheme::font(13));
     editor->setFrame(true);
+    // A field of its own over the row's selection band: its own opaque base (the
+    // caret is drawn inverting what lies under it), the accent behind the selected
+    // part of the name, and room between the text and the focus ring.
+    QPalette palette = editor->palette();
+    palette.setColor(QPalette::Base, TarnTheme::color(ThemeColor::controlBackground));
+    palette.setColor(QPalette::Text, TarnTheme::over(TarnTheme::color(ThemeColor::label),
+                                                     TarnTheme::color(ThemeColor::controlBackground)));
+    palette.setColor(QPalette::Highlight, TarnTheme::color(ThemeColor::controlAccent));
+    palette.setColor(QPalette::HighlightedText, TarnTheme::color(ThemeColor::textOnAccent));
+    editor->setPalette(palette);
+    editor->setTextMargins(kEditorTextMargin, 0, kEditorTextMargin, 0);
     auto* self = const_cast<BrowserItemDelegate*>(this);
     // Typed or pasted: a name is one piece of a key and never holds a slash.
     connect(editor, &QLineEdit::textEdited, self, [self, editor](const QString& text) {

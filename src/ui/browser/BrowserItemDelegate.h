@@ -18,7 +18,8 @@ class BrowserTableModel;
 // cells, bright while the table has the focus in the active window. Placeholder rows
 // of uploads and renames go through paintPlaceholder(), which a subclass may replace;
 // their retry and remove buttons are clicked through the delegate (onRetryTask,
-// onRemoveTask).
+// onRemoveTask). A failed one is drawn in red (its bar and its bytes) and tells why
+// it failed as its tooltip.
 //
 // The name editor of an inline rename is a plain field over the name. It never writes
 // into the model: Return or Enter hands its text to onRenameCommitted; Escape, Tab and
@@ -56,6 +57,11 @@ public:
                      const QModelIndex& index) override;
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
+    // The tooltip at a point of a cell, as plain text, and the area it stands for: a
+    // placeholder's button says what it does; a failed upload's row says why it
+    // failed; a name cut short is given whole. Empty for none.
+    QString toolTipAt(const QStyleOptionViewItem& option, const QModelIndex& index, const QPoint& at,
+                      QRect* area) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -4,6 +4,7 @@
 #include "ui/theme/TarnTheme.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QPainter>
 
 namespace tarn {
@@ -23,6 +24,40 @@ GlassSearchField::GlassSearchField(QWidget* parent)
     clear.setColor(QPalette::Base, Qt::transparent);
     setPalette(clear);
     setAttribute(Qt::WA_MacShowFocusRect, false);
+}
+
+namespace {
+
+bool isPlainEscape(const QKeyEvent* key)
+{
+    return key->key() == Qt::Key_Escape && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+}  // namespace
+
+bool GlassSearchField::event(QEvent* event)
+{
+    // Escape is the field's while it has the keys, whatever shortcut the window has.
+    if (event->type() == QEvent::ShortcutOverride && isPlainEscape(static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
+    }
+    return QLineEdit::event(event);
+}
+
+void GlassSearchField::keyPressEvent(QKeyEvent* event)
+{
+    if (!isPlainEscape(event)) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (!text().isEmpty()) {
+        selectAll();
+        del();
+    } else if (onLeave) {
+        onLeave();
+    }
 }
 
 void GlassSearchField::paintEvent(QPaintEvent* event)

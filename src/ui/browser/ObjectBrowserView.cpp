@@ -102,6 +102,7 @@ ObjectBrowserView::ObjectBrowserView(AppState& state, QWidget* parent)
     GlassSearchField* search = m_header->searchField();
     connect(search, &QLineEdit::textEdited, this, &ObjectBrowserView::searchChanged);
     search->onFocusChange = [this](bool focused) { setSearchExpanded(focused); };
+    search->onLeave = [this] { m_table->setFocus(Qt::OtherFocusReason); };
     connect(m_statusBar->breadcrumb(), &BreadcrumbBar::crumbClicked, this, &ObjectBrowserView::crumbClicked);
     m_statusBar->dot()->onClick = [this] { toggleTransferPanel(); };
 

@@ -51,6 +51,9 @@ ObjectTableView::ObjectTableView(QWidget* parent)
     setTextElideMode(Qt::ElideRight);
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
+    // Tab and Shift+Tab go on to the next control, as everywhere else in the window:
+    // whole rows have no cells to step through, and a step would move the selection.
+    setTabKeyNavigation(false);
     setContextMenuPolicy(Qt::CustomContextMenu);
     setDragDropMode(QAbstractItemView::DragOnly);
     setDefaultDropAction(Qt::CopyAction);

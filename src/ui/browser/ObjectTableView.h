@@ -13,8 +13,9 @@ namespace tarn {
 // paste), Return or Enter without Ctrl renames in place; Ctrl+End goes to the end of
 // the listing, and so does End while there is nothing to scroll sideways (the
 // table's own End only moves to the last column, which whole rows do not show);
-// everything else is the table's own navigation. A key of these is taken even while
-// its command is unset.
+// everything else is the table's own navigation, but for Tab and Shift+Tab, which
+// move the focus on to the next control and leave the selection alone. A key of
+// these is taken even while its command is unset.
 //
 // Every other key, a click on the rows and a move of the scroll bar by the user are
 // reported through onUserMoves first: the view stops what it was doing on its own

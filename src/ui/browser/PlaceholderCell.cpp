@@ -3,9 +3,11 @@
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/BrandProgressBar.h"
 
+#include "app/text/L10n.h"
 #include "app/transfers/TransferTask.h"
 
 #include <QFontMetrics>
+#include <QRegularExpression>
 
 namespace tarn {
 
@@ -56,6 +58,21 @@ PlaceholderCell PlaceholderCell::make(const TransferTask& task, const QRect& cel
     }
     made.trailingStart = right + spacing;
     return made;
+}
+
+QString PlaceholderCell::failureReason(const TransferTask& task)
+{
+    if (task.state != TransferState::failed && task.state != TransferState::cancelled) {
+        return {};
+    }
+    if (!task.errorText || task.errorText->trimmed().isEmpty()) {
+        return L10n::t(task.state == TransferState::cancelled ? QStringLiteral("transfer_cancelled")
+                                                              : QStringLiteral("unknown_error"));
+    }
+    static const QRegularExpression codes(QStringLiteral(" \\((?:curl|errno) -?\\d+\\)"));
+    QString reason = *task.errorText;
+    reason.remove(codes);
+    return reason;
 }
 
 }  // namespace tarn

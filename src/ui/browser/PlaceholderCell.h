@@ -45,6 +45,11 @@ struct PlaceholderCell {
     int trailingStart = 0;
 
     static PlaceholderCell make(const TransferTask& task, const QRect& cell);
+
+    // Why a failed or cancelled task stopped, in the user's words: its failure text
+    // without the technical codes kept for the transfer panel ("(curl 7)", "(errno
+    // 13)"). Empty for a task that did not fail.
+    static QString failureReason(const TransferTask& task);
 };
 
 }  // namespace tarn

@@ -12,6 +12,7 @@
 #include "ui/views/OverlayScrollView.h"
 #include "ui/views/PlainText.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -82,6 +83,9 @@ InspectorView::InspectorView(AppState& state, PreviewActions actions, QWidget* p
     m_stack->addStretch(1);
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes from the table straight to the pane's buttons (which the area scrolls
+    // into sight), not to the area itself, which shows no focus.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     m_scroll->setWidget(m_document);
     // The container's surface shows through (a scroll area fills its widget's background).
     m_document->setAutoFillBackground(false);
@@ -119,6 +123,9 @@ void InspectorView::rebuild()
     // The old cards go only after the new ones are in: the ready preview moves from
     // the old preview card to the new one.
     const QList<QPointer<QWidget>> old = std::exchange(m_cards, {});
+    // A button the keyboard is on keeps its place: the same one of the new cards
+    // takes the focus, rather than whatever follows the pane in the window.
+    const qsizetype focusedStop = tabStops(old).indexOf(QApplication::focusWidget());
     m_previewContent = nullptr;
     // What is shown, told apart from anything else the pane could show.
     QString subject = m_state.selectedBucketID() ? QString::fromStdString(m_state.selectedBucketID()->toString())
@@ -136,6 +143,11 @@ void InspectorView::rebuild()
             subject.clear();
         }
     }
+    if (focusedStop >= 0) {
+        if (const QList<QWidget*> stops = tabStops(m_cards); !stops.isEmpty()) {
+            stops.at(std::min(focusedStop, stops.size() - 1))->setFocus(Qt::OtherFocusReason);
+        }
+    }
     for (const QPointer<QWidget>& card : old) {
         if (card) {
             m_stack->removeWidget(card);
@@ -150,6 +162,33 @@ void InspectorView::rebuild()
         m_shownSubject = std::move(subject);
         m_scroll->verticalScrollBar()->setValue(0);
     }
+}
+
+QList<QWidget*> InspectorView::tabStops(const QList<QPointer<QWidget>>& cards)
+{
+    QList<QWidget*> stops;
+    for (const QPointer<QWidget>& card : cards) {
+        if (!card) {
+            continue;
+        }
+        QList<QWidget*> inCard;
+        for (QWidget* widget : card->findChildren<QWidget*>()) {
+            if ((widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && widget->isEnabled() &&
+                widget->isVisibleTo(card) && widget->focusProxy() == nullptr) {
+                inCard.append(widget);
+            }
+        }
+        // In the order Tab visits them.
+        QList<QWidget*> ordered;
+        for (QWidget* widget = card->nextInFocusChain(); widget != nullptr && widget != card && !inCard.isEmpty();
+             widget = widget->nextInFocusChain()) {
+            if (inCard.removeOne(widget)) {
+                ordered.append(widget);
+            }
+        }
+        stops += ordered;
+    }
+    return stops;
 }
 
 void InspectorView::buildObject(const ObjectItem& object)

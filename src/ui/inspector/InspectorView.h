@@ -65,6 +65,8 @@ private:
     QWidget* shareSection();
     void copyToClipboard(const QString& text);
     void previewVisibilityChanged();
+    // The controls of the cards that Tab stops at, in its order.
+    static QList<QWidget*> tabStops(const QList<QPointer<QWidget>>& cards);
 
     AppState& m_state;
     QGridLayout* m_root;

@@ -34,12 +34,16 @@ PreviewPages::PreviewPages(QWidget* content, const QString& failureText, QWidget
     contentLayout->addWidget(content, 1);
     contentLayout->addWidget(m_note);
 
-    m_pages->addWidget(new QWidget());
-    m_pages->addWidget(m_contentPage);
-    m_pages->addWidget(m_failure);
+    // The stack belongs to this widget before it takes its pages: a page it showed
+    // while it had no widget would be shown as a window of its own, and showing a
+    // window closes whatever menu is open (the table's, over which this preview
+    // was asked for).
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(m_pages);
+    m_pages->addWidget(new QWidget());
+    m_pages->addWidget(m_contentPage);
+    m_pages->addWidget(m_failure);
 }
 
 void PreviewPages::loadText(const QString& path, qint64 cap, Convert convert,

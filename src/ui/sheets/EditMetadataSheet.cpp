@@ -1,8 +1,12 @@
 #include "ui/sheets/EditMetadataSheet.h"
 
 #include "app/state/AppState.h"
+#include "app/state/Whitespace.h"
 #include "app/text/L10n.h"
+#include "core/config/AsciiCase.h"
+#include "core/storage/UserMetadata.h"
 #include "ui/icons/MingCute.h"
+#include "ui/theme/TarnStyle.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/ClosureButton.h"
 #include "ui/views/OverlayScrollView.h"
@@ -14,6 +18,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <set>
+#include <string>
 #include <utility>
 
 namespace tarn {
@@ -160,23 +166,47 @@ EditMetadataSheet::Row EditMetadataSheet::makeRow(const MetadataPair& pair)
     row.remove->setAutoDefault(false);
     row.remove->setCursor(Qt::PointingHandCursor);
 
-    auto* layout = new QHBoxLayout(row.view);
+    row.problem = makeLabel(QString(), 11, false, row.view);
+    row.problem->setWordWrap(true);
+    row.problem->setFixedWidth(keyWidth + kRowSpacing + valueWidth);
+    QPalette problemPalette = row.problem->palette();
+    problemPalette.setColor(QPalette::WindowText, TarnTheme::color(ThemeColor::systemRed));
+    row.problem->setPalette(problemPalette);
+    row.problem->hide();
+    for (QLineEdit* field : {row.key, row.value}) {
+        connect(field, &QLineEdit::textEdited, this, [this] {
+            if (m_checking) {
+                checkRows();
+            }
+        });
+    }
+
+    auto* fields = new QHBoxLayout();
+    fields->setContentsMargins(0, 0, 0, 0);
+    fields->setSpacing(kRowSpacing);
+    fields->addWidget(row.key);
+    fields->addWidget(row.value);
+    fields->addWidget(row.remove);
+    fields->addStretch(1);
+    auto* layout = new QVBoxLayout(row.view);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(kRowSpacing);
-    layout->addWidget(row.key);
-    layout->addWidget(row.value);
-    layout->addWidget(row.remove);
-    layout->addStretch(1);
+    layout->setSpacing(4);
+    layout->addLayout(fields);
+    layout->addWidget(row.problem);
     return row;
 }
 
 void EditMetadataSheet::addRow()
 {
     Row row = makeRow(MetadataPair{Uuid::random(), {}, {}});
-    // Tab reaches the new row after the others, not after the sheet's buttons.
-    QWidget::setTabOrder(m_addButton->previousInFocusChain(), row.key);
+    // Tab reaches the new row after the others, not after the sheet's buttons. (The
+    // order is set between controls that take Tab: Qt ignores it for any other.)
+    if (!m_rows.empty()) {
+        QWidget::setTabOrder(m_rows.back().remove, row.key);
+    }
     QWidget::setTabOrder(row.key, row.value);
     QWidget::setTabOrder(row.value, row.remove);
+    QWidget::setTabOrder(row.remove, m_addButton);
     m_rowsLayout->addWidget(row.view);
     m_rows.push_back(row);
     if (m_rows.size() == 1) {
@@ -234,6 +264,9 @@ void EditMetadataSheet::removeRow(QWidget* view)
     view->deleteLater();
     m_scrollArea->setVisible(!m_rows.empty());
     layOutNow();
+    if (m_checking) {
+        checkRows();
+    }
 }
 
 std::vector<MetadataPair> EditMetadataSheet::currentPairs() const
@@ -262,9 +295,69 @@ void EditMetadataSheet::updateSaveButton()
     m_saveButton->setEnabled(canSave());
 }
 
+void EditMetadataSheet::mark(Row& row, QLineEdit* faulty, const QString& reason)
+{
+    for (QLineEdit* field : {row.key, row.value}) {
+        const bool invalid = field == faulty;
+        if (field->property(TarnStyle::invalidProperty).toBool() != invalid) {
+            field->setProperty(TarnStyle::invalidProperty, invalid);
+            field->update();
+        }
+    }
+    if (row.problem->text() != reason || row.problem->isHidden() == !reason.isEmpty()) {
+        row.problem->setText(reason);
+        row.problem->setVisible(!reason.isEmpty());
+        layOutNow();
+    }
+}
+
+bool EditMetadataSheet::checkRows()
+{
+    // The rules the state and the server apply to what Save sends: names as the
+    // state trims them, rows without a name left out.
+    std::set<std::string> names;
+    bool allRight = true;
+    for (Row& row : m_rows) {
+        const std::string typed = row.key->text().toStdString();
+        const std::string name(Whitespace::trimmedWithinLine(typed));
+        const QString shown = QString::fromStdString(name);
+        QLineEdit* faulty = nullptr;
+        QString reason;
+        if (!name.empty()) {
+            if (!UserMetadata::isValidName(name)) {
+                faulty = row.key;
+                reason = L10n::t(QStringLiteral("refused_metadata_name"), shown);
+            } else if (!UserMetadata::isValidValue(row.value->text().toStdString())) {
+                faulty = row.value;
+                reason = L10n::t(QStringLiteral("refused_metadata_value"), shown);
+            } else if (!names.insert(AsciiCase::lowercased(name)).second) {
+                faulty = row.key;
+                reason = L10n::t(QStringLiteral("refused_metadata_duplicate"), shown);
+            }
+        }
+        mark(row, faulty, reason);
+        allRight = allRight && faulty == nullptr;
+    }
+    return allRight;
+}
+
 void EditMetadataSheet::saveAndClose()
 {
     if (!canSave()) {
+        return;
+    }
+    if (!checkRows()) {
+        // Nothing is sent and nothing typed is lost: the caret goes to the first fault.
+        m_checking = true;
+        for (const Row& row : m_rows) {
+            for (QLineEdit* field : {row.key, row.value}) {
+                if (field->property(TarnStyle::invalidProperty).toBool()) {
+                    field->setFocus(Qt::OtherFocusReason);
+                    m_scrollArea->ensureWidgetVisible(row.view, 0, 0);
+                    return;
+                }
+            }
+        }
         return;
     }
     // Copies: either call may end the sheet, and with it these members.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class QLabel;
 class QLineEdit;
 class QScrollArea;
 class QVBoxLayout;
@@ -21,6 +22,12 @@ class AppState;
 // started from the state's draft. The rows on screen are the only working copy:
 // Save writes them back to the draft in screen order (rows with both fields empty
 // left out, nothing trimmed), runs `save` and closes; Cancel leaves the draft alone.
+//
+// What the server could not be sent is caught at Save, before anything is written:
+// a name that is no header name, a value with a line break, a tab or a character
+// beyond ASCII, a name given twice (letter case does not count). The sheet then
+// stays open with everything typed, the faulty field edged in red and the reason
+// under its row; the marks follow the typing until the rows are right.
 //
 // Save is available only while the details of the object the sheet was opened for
 // are loaded: a draft not read from them would wipe metadata nobody saw.
@@ -45,6 +52,8 @@ public:
         QLineEdit* key = nullptr;
         QLineEdit* value = nullptr;
         QPushButton* remove = nullptr;
+        // Why the row cannot be saved as it stands; hidden while it can.
+        QLabel* problem = nullptr;
     };
     // The rows on screen, top to bottom.
     const std::vector<Row>& rows() const { return m_rows; }
@@ -55,6 +64,9 @@ public:
     // The rows as pairs, each with a new ID; rows with both fields empty are left out.
     std::vector<MetadataPair> currentPairs() const;
     bool canSave() const;
+    // Marks the rows that could not be sent as they stand (and clears the marks of
+    // the others); true when none is marked.
+    bool checkRows();
     void saveAndClose();
     void cancel();
 
@@ -62,6 +74,7 @@ private:
     void rebuild(const std::vector<MetadataPair>& pairs);
     Row makeRow(const MetadataPair& pair);
     void updateSaveButton();
+    void mark(Row& row, QLineEdit* faulty, const QString& reason);
     // Lays the sheet and what holds it out before returning, as after a row changed.
     void layOutNow();
 
@@ -78,6 +91,8 @@ private:
     QPushButton* m_addButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
     QPushButton* m_saveButton = nullptr;
+    // Whether a Save found faults: the marks then follow every edit.
+    bool m_checking = false;
 };
 
 }  // namespace tarn

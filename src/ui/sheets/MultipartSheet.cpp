@@ -76,6 +76,9 @@ MultipartSheet::MultipartSheet(AppState& state, std::function<void()> onClose, O
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab goes on to the buttons: a step through the cells would choose another
+    // upload, and Abort would then abort that one.
+    m_table->setTabKeyNavigation(false);
     m_table->setTextElideMode(Qt::ElideMiddle);
     m_table->setWordWrap(false);
     m_table->setFont(TarnTheme::font(12));

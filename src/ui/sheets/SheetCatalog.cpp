@@ -5,6 +5,7 @@
 #include "app/text/L10n.h"
 #include "ui/sheets/AddBucketSheet.h"
 #include "ui/sheets/BucketFormSheet.h"
+#include "ui/sheets/DeleteConfirmSheet.h"
 #include "ui/sheets/EditMetadataSheet.h"
 #include "ui/sheets/HistorySheet.h"
 #include "ui/sheets/MultipartSheet.h"
@@ -42,6 +43,8 @@ constexpr std::array<SheetCatalog::Flag, sheetKindCount> kFlags{{
      &AppState::showingShareSheetChanged},
     {SheetKind::uploadConflict, "uploadConflict", &AppState::showingUploadConflict,
      &AppState::setShowingUploadConflict, &AppState::showingUploadConflictChanged},
+    {SheetKind::deleteConfirm, "deleteConfirm", &AppState::showingDeleteConfirm, &AppState::setShowingDeleteConfirm,
+     &AppState::showingDeleteConfirmChanged},
 }};
 
 constexpr bool flagsFollowKinds()
@@ -142,6 +145,23 @@ QWidget* makeUploadConflictSheet(SheetPresenter& presenter, std::function<void()
     return new UploadConflictSheet(presenter.state(), std::move(close));
 }
 
+QWidget* makeDeleteConfirmSheet(SheetPresenter& presenter, std::function<void()> close)
+{
+    // What is to be deleted is fixed now; "delete" deletes exactly this.
+    const std::function<std::function<void()>()>& prepare = presenter.operations().prepareDelete;
+    std::function<void()> deletion = prepare ? prepare() : nullptr;
+    if (!deletion) {
+        // Nothing to delete: the flag goes down again, so the next request can raise it.
+        close();
+        return nullptr;
+    }
+    AppState& state = presenter.state();
+    const std::size_t items = state.selectedObjects().size() + state.selectedPrefixes().size();
+    return new DeleteConfirmSheet(L10n::t(items > 1 ? QStringLiteral("batch_delete_confirm_title")
+                                                    : QStringLiteral("delete_confirm_title")),
+                                  state.deleteConfirmationMessage(), std::move(deletion), std::move(close));
+}
+
 }  // namespace
 
 std::span<const SheetCatalog::Flag> SheetCatalog::flags()
@@ -196,6 +216,8 @@ SheetFactory SheetCatalog::factory(SheetKind kind)
         return makeSettingsSheet;
     case SheetKind::addBucket:
         return makeAddBucketSheet;
+    case SheetKind::deleteConfirm:
+        return makeDeleteConfirmSheet;
     }
     return {};
 }

@@ -4,8 +4,8 @@
 
 namespace tarn {
 
-// The in-window sheets, one per sheet flag of the state. The delete confirmation is
-// an alert of its own and not among them.
+// The in-window sheets, one per sheet flag of the state, the delete confirmation's
+// included.
 enum class SheetKind {
     newFolder,
     renameMove,
@@ -17,8 +17,9 @@ enum class SheetKind {
     multipart,
     share,
     uploadConflict,
+    deleteConfirm,
 };
 
-inline constexpr std::size_t sheetKindCount = static_cast<std::size_t>(SheetKind::uploadConflict) + 1;
+inline constexpr std::size_t sheetKindCount = static_cast<std::size_t>(SheetKind::deleteConfirm) + 1;
 
 }  // namespace tarn

@@ -1,18 +1,13 @@
 #include "ui/sheets/SheetPresenter.h"
 
 #include "app/state/AppState.h"
-#include "app/text/L10n.h"
-#include "ui/icons/MingCute.h"
 #include "ui/sheets/SheetFrame.h"
-#include "ui/theme/TarnTheme.h"
 #include "ui/views/SheetOverlayView.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
 #include <QGridLayout>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QShortcut>
 
 #include <algorithm>
@@ -20,8 +15,6 @@
 
 namespace tarn {
 namespace {
-
-constexpr qreal kAlertIconSize = 40;
 
 std::size_t indexOf(SheetKind kind)
 {
@@ -71,13 +64,6 @@ SheetPresenter::SheetPresenter(AppState& state, QWidget* host, QObject* parent)
         follow(flag.changed, flag.isShowing, m_published[indexOf(flag.kind)],
                [this, kind = flag.kind](bool showing) { apply(kind, showing); });
     }
-    // Turning false leaves an alert already open on screen.
-    follow(&AppState::showingDeleteConfirmChanged, &AppState::showingDeleteConfirm, m_deleteConfirmPublished,
-           [this](bool showing) {
-               if (showing) {
-                   presentDeleteConfirm();
-               }
-           });
 
     if (host != nullptr) {
         // The sheets go with the host; nothing is left to guard.
@@ -99,11 +85,6 @@ SheetPresenter::~SheetPresenter()
 {
     if (m_guardingInput) {
         qApp->removeEventFilter(this);
-    }
-    if (m_deleteAlert) {
-        // An alert left open by rebuilt window content deletes nothing.
-        QObject::disconnect(m_deleteAlert, nullptr, this, nullptr);
-        m_deleteAlert->close();
     }
     for (const Shown& shown : m_shown) {
         if (shown.overlay) {
@@ -233,6 +214,11 @@ void SheetPresenter::dismiss(SheetKind kind)
         } else if (QWidget* previous = m_focusBeforeSheets; previous != nullptr && previous->isVisible() &&
                                                               previous->isEnabled()) {
             previous->setFocus(Qt::OtherFocusReason);
+        } else if (QWidget* resting = m_restingFocus; resting != nullptr && resting->isVisible() &&
+                                                         resting->isEnabled()) {
+            // The keys were nowhere (a click had ended an edit): they go to the window's
+            // main control, not to whatever follows the sheet in the window's order.
+            resting->setFocus(Qt::OtherFocusReason);
         }
     }
     if (m_shown.empty()) {
@@ -246,49 +232,6 @@ void SheetPresenter::dismiss(SheetKind kind)
         overlay->deleteLater();
     }
     updateInputGuard();
-}
-
-void SheetPresenter::presentDeleteConfirm()
-{
-    if (!m_host || m_deleteAlert) {
-        if (!m_host) {
-            m_state.setShowingDeleteConfirm(false);
-        }
-        return;
-    }
-    // What is to be deleted is fixed now; "delete" deletes exactly this.
-    std::function<void()> deletion = m_operations.prepareDelete ? m_operations.prepareDelete() : nullptr;
-    if (!deletion) {
-        m_state.setShowingDeleteConfirm(false);
-        return;
-    }
-
-    const std::size_t items = m_state.selectedObjects().size() + m_state.selectedPrefixes().size();
-    auto* alert = new QMessageBox(m_host->window());
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setWindowModality(Qt::WindowModal);
-    alert->setIcon(QMessageBox::Warning);
-    // The program's own warning sign rather than the style's generic one.
-    alert->setIconPixmap(MingCute::pixmap(QStringLiteral("exclamationmark.triangle.fill"), kAlertIconSize,
-                                          TarnTheme::color(ThemeColor::systemOrange), alert->devicePixelRatioF()));
-    alert->setText(L10n::t(items > 1 ? QStringLiteral("batch_delete_confirm_title")
-                                     : QStringLiteral("delete_confirm_title")));
-    alert->setInformativeText(m_state.deleteConfirmationMessage());
-    QPushButton* deleteButton = alert->addButton(L10n::t(QStringLiteral("delete")), QMessageBox::DestructiveRole);
-    QPushButton* cancelButton = alert->addButton(L10n::t(QStringLiteral("cancel")), QMessageBox::RejectRole);
-    alert->setDefaultButton(deleteButton);
-    alert->setEscapeButton(cancelButton);
-
-    connect(alert, &QMessageBox::finished, this,
-            [this, alert, deleteButton, deletion = std::move(deletion)] {
-                const bool confirmed = alert->clickedButton() == deleteButton;
-                m_state.setShowingDeleteConfirm(false);
-                if (confirmed) {
-                    deletion();
-                }
-            });
-    m_deleteAlert = alert;
-    alert->open();
 }
 
 std::vector<SheetPresenter::Shown>::const_iterator SheetPresenter::find(SheetKind kind) const

@@ -4,7 +4,6 @@
 #include "ui/sheets/SheetKind.h"
 #include "ui/sheets/SheetOperations.h"
 
-#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 
@@ -29,7 +28,7 @@ class SheetOverlayView;
 // dimmed area run the sheet's close action, like its Cancel button. Windows of their
 // own (the transfer panel, alerts) are not affected.
 //
-// The delete flag opens a window-modal alert instead, which deletes exactly what was
+// The delete flag's sheet is the confirmation, which deletes exactly what was
 // selected when it opened.
 class SheetPresenter : public QObject {
     Q_OBJECT
@@ -47,6 +46,10 @@ public:
     const SheetOperations& operations() const { return m_operations; }
     void setOperations(SheetOperations operations);
 
+    // Where the keys go when the last sheet closes and they were nowhere before the
+    // first one opened (the window's main control); none by default.
+    void setRestingFocus(QWidget* widget) { m_restingFocus = widget; }
+
     // Replaces the catalog's sheet of one flag; an empty factory shows nothing.
     void setFactory(SheetKind kind, SheetFactory factory);
 
@@ -55,8 +58,6 @@ public:
     // The sheet shown for a flag and the dimmed layer that carries it; null when none.
     QWidget* sheet(SheetKind kind) const;
     SheetOverlayView* overlay(SheetKind kind) const;
-    // The delete confirmation while it is open.
-    QMessageBox* deleteAlert() const { return m_deleteAlert; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -76,7 +77,6 @@ private:
     void apply(SheetKind kind, bool showing);
     void present(SheetKind kind);
     void dismiss(SheetKind kind);
-    void presentDeleteConfirm();
 
     std::vector<Shown>::const_iterator find(SheetKind kind) const;
     void focusTop();
@@ -90,10 +90,9 @@ private:
     std::array<SheetFactory, sheetKindCount> m_factories;
     // The last value published of each flag, to drop repeats.
     std::array<bool, sheetKindCount> m_published{};
-    bool m_deleteConfirmPublished = false;
     std::vector<Shown> m_shown;  // bottom to top
     QPointer<QWidget> m_focusBeforeSheets;
-    QPointer<QMessageBox> m_deleteAlert;
+    QPointer<QWidget> m_restingFocus;
     bool m_guardingInput = false;
 };
 

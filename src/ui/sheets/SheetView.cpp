@@ -4,6 +4,7 @@
 #include "ui/views/ClosureButton.h"
 #include "ui/views/PlainText.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,14 +26,14 @@ SheetView::SheetView(qreal tint, QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
 }
 
-void SheetView::setDefaultButton(QPushButton* button)
+void SheetView::setDefaultButton(QPushButton* button, bool accented)
 {
     if (m_defaultButton) {
         m_defaultButton->setDefault(false);
     }
     m_defaultButton = button;
     if (button != nullptr) {
-        button->setDefault(true);
+        button->setDefault(accented);
     }
 }
 
@@ -79,7 +80,12 @@ void SheetView::keyPressEvent(QKeyEvent* event)
     const bool isReturn = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if (isReturn && modifiers == Qt::NoModifier) {
-        if (m_defaultButton && m_defaultButton->isEnabled() && m_defaultButton->isVisibleTo(this)) {
+        // The button the keyboard is on is pressed, as in any dialog here: Return on
+        // Cancel cancels. The default button takes Return from anywhere else.
+        auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+        if (focused != nullptr && isAncestorOf(focused) && focused->isEnabled() && focused->isVisibleTo(this)) {
+            focused->click();
+        } else if (m_defaultButton && m_defaultButton->isEnabled() && m_defaultButton->isVisibleTo(this)) {
             m_defaultButton->click();
         }
         // Return belongs to the sheet even while its default action is unavailable.

@@ -15,8 +15,9 @@ namespace tarn {
 
 // The surface and the keys the sheets share: a tinted panel (the presenter rounds,
 // borders and shadows it), an 18-pixel title, buttons at the trailing end of a row,
-// and Return on the one default button, wherever the keyboard focus is in the sheet.
-// Escape is left to the dimmed layer around the sheet, which closes it.
+// and Return (or Enter) on the button the keyboard is on, else on the one default
+// button, wherever else the keyboard focus is in the sheet. Escape is left to the
+// dimmed layer around the sheet, which closes it.
 class SheetView : public TintedBlurView {
     Q_OBJECT
 
@@ -28,8 +29,10 @@ public:
     // A surface of another darkness than the sheets' usual one.
     SheetView(qreal tint, QWidget* parent);
 
-    // The button Return presses while it is enabled; it is drawn as the default.
-    void setDefaultButton(QPushButton* button);
+    // The button Return presses while it is enabled (and the keyboard is on no other
+    // button). It is drawn as the default, in the accent, unless `accented` is false:
+    // a Cancel that guards a destructive action keeps its plain look.
+    void setDefaultButton(QPushButton* button, bool accented = true);
     QPushButton* defaultButton() const { return m_defaultButton; }
 
 protected:

@@ -44,6 +44,12 @@ QColor textShare(const QPalette& palette, qreal share)
     return TarnTheme::over(withAlpha(palette.color(QPalette::WindowText), share), palette.color(QPalette::Window));
 }
 
+bool isDestructive(const QWidget* widget)
+{
+    return qobject_cast<const QPushButton*>(widget) != nullptr &&
+           widget->property(TarnStyle::destructiveProperty).toBool();
+}
+
 // Qt's pop-up list of a combo box: a window of its own whose parent is the combo.
 bool isComboPopup(const QWidget* widget)
 {
@@ -137,13 +143,16 @@ void TarnStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* opti
         // draws what Fusion draws for it.
         if (const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option);
             frame != nullptr && frame->lineWidth > 0 && !isInnerField(widget)) {
-            drawField(*option, *painter);
+            drawField(*option, *painter, widget != nullptr && widget->property(invalidProperty).toBool());
             return;
         }
         break;
     case PE_PanelButtonCommand:
         if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option)) {
-            drawButtonShape(*option, *painter, button->features.testFlag(QStyleOptionButton::DefaultButton));
+            const ButtonFill fill = isDestructive(widget) ? ButtonFill::destructive
+                                    : button->features.testFlag(QStyleOptionButton::DefaultButton) ? ButtonFill::accent
+                                                                                                    : ButtonFill::plain;
+            drawButtonShape(*option, *painter, fill);
             return;
         }
         break;
@@ -182,7 +191,8 @@ void TarnStyle::drawControl(ControlElement element, const QStyleOption* option, 
 {
     if (element == CE_PushButtonLabel) {
         const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
-        if (button != nullptr && button->features.testFlag(QStyleOptionButton::DefaultButton) &&
+        if (button != nullptr &&
+            (button->features.testFlag(QStyleOptionButton::DefaultButton) || isDestructive(widget)) &&
             !button->features.testFlag(QStyleOptionButton::Flat)) {
             QStyleOptionButton onAccent(*button);
             const bool enabled = option->state.testFlag(State_Enabled);
@@ -283,7 +293,7 @@ void TarnStyle::drawCheckIndicator(const QStyleOption& option, QPainter& painter
     painter.restore();
 }
 
-void TarnStyle::drawField(const QStyleOption& option, QPainter& painter) const
+void TarnStyle::drawField(const QStyleOption& option, QPainter& painter, bool invalid) const
 {
     const QRectF field = QRectF(option.rect).adjusted(0.5, 0.5, -0.5, -0.5);
     painter.save();
@@ -293,26 +303,29 @@ void TarnStyle::drawField(const QStyleOption& option, QPainter& painter) const
     painter.drawRoundedRect(field, kFieldRadius, kFieldRadius);
     painter.setBrush(Qt::NoBrush);
     if (option.state.testFlag(State_HasFocus) && option.state.testFlag(State_Enabled)) {
-        painter.setPen(QPen(TarnTheme::color(ThemeColor::controlAccent), 2));
+        painter.setPen(
+            QPen(TarnTheme::color(invalid ? ThemeColor::systemRed : ThemeColor::controlAccent), 2));
         painter.drawRoundedRect(field.adjusted(0.5, 0.5, -0.5, -0.5), kFieldRadius - 0.5, kFieldRadius - 0.5);
     } else {
-        painter.setPen(QPen(edgeColor(option.palette), 1));
+        painter.setPen(QPen(invalid ? TarnTheme::color(ThemeColor::systemRed) : edgeColor(option.palette), 1));
         painter.drawRoundedRect(field, kFieldRadius, kFieldRadius);
     }
     painter.restore();
 }
 
-void TarnStyle::drawButtonShape(const QStyleOption& option, QPainter& painter, bool isDefault) const
+void TarnStyle::drawButtonShape(const QStyleOption& option, QPainter& painter, ButtonFill fill) const
 {
     const bool enabled = option.state.testFlag(State_Enabled);
     const bool down = option.state.testFlag(State_Sunken) || option.state.testFlag(State_On);
     const bool hovered = option.state.testFlag(State_MouseOver);
+    const bool isDefault = fill != ButtonFill::plain;
     const QRectF shape = QRectF(option.rect).adjusted(0.5, 0.5, -0.5, -0.5);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     if (isDefault) {
-        QColor accent = TarnTheme::color(ThemeColor::controlAccent);
+        QColor accent =
+            TarnTheme::color(fill == ButtonFill::destructive ? ThemeColor::systemRed : ThemeColor::controlAccent);
         if (!enabled) {
             accent.setAlphaF(0.35f);
         } else if (down) {
@@ -393,7 +406,7 @@ void TarnStyle::drawSpinBox(const QStyleOptionComplex& option, QPainter& painter
 void TarnStyle::drawComboBox(const QStyleOptionComplex& option, QPainter& painter, const QWidget* widget) const
 {
     const auto& combo = static_cast<const QStyleOptionComboBox&>(option);
-    drawButtonShape(option, painter, false);
+    drawButtonShape(option, painter, ButtonFill::plain);
     // Up and down chevrons, as a pop-up button shows: the list opens over it.
     const QRectF arrow = subControlRect(CC_ComboBox, &combo, SC_ComboBoxArrow, widget);
     painter.save();

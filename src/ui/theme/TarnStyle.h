@@ -30,6 +30,13 @@ public:
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
                             const QWidget* widget = nullptr) const override;
 
+    // Set true on a push button, it is drawn as a destructive one (it deletes): the
+    // theme's red under the text colour of the accent.
+    static constexpr const char* destructiveProperty = "tarnDestructive";
+    // Set true on a text field, its edge (and its focus ring) are red: what it holds
+    // cannot be used as it stands.
+    static constexpr const char* invalidProperty = "tarnInvalid";
+
     // The edge of a check box, radio button or text field in a palette: half way from
     // the window to its text, which keeps 3:1 against the window, a sheet's surface
     // and the field's own fill in the dark theme and in a light one.
@@ -37,8 +44,10 @@ public:
 
 private:
     void drawCheckIndicator(const QStyleOption& option, QPainter& painter, bool radio) const;
-    void drawField(const QStyleOption& option, QPainter& painter) const;
-    void drawButtonShape(const QStyleOption& option, QPainter& painter, bool isDefault) const;
+    void drawField(const QStyleOption& option, QPainter& painter, bool invalid = false) const;
+    // A filled button takes the accent (the default button) or the red (a destructive one).
+    enum class ButtonFill { plain, accent, destructive };
+    void drawButtonShape(const QStyleOption& option, QPainter& painter, ButtonFill fill) const;
     void drawSpinBox(const QStyleOptionComplex& option, QPainter& painter, const QWidget* widget) const;
     void drawComboBox(const QStyleOptionComplex& option, QPainter& painter, const QWidget* widget) const;
 };

@@ -75,10 +75,16 @@ void BrandProgressBar::paint(QPainter& painter, const QRectF& track, double frac
 
 void BrandProgressBar::paint(QPainter& painter, const QRectF& track, double fraction, const QColor& fill)
 {
+    paint(painter, track, fraction, fill, TarnTheme::color(ThemeColor::brand, 0.2));
+}
+
+void BrandProgressBar::paint(QPainter& painter, const QRectF& track, double fraction, const QColor& fill,
+                             const QColor& outline)
+{
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
 
-    painter.setPen(QPen(TarnTheme::color(ThemeColor::brand, 0.2), 1));
+    painter.setPen(QPen(outline, 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(track.adjusted(0.5, 0.5, -0.5, -0.5), kRadius, kRadius);
 

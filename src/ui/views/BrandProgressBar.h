@@ -30,6 +30,9 @@ public:
     static void paint(QPainter& painter, const QRectF& track, double fraction);
     // The same with a fill of another colour (red for a failed transfer).
     static void paint(QPainter& painter, const QRectF& track, double fraction, const QColor& fill);
+    // The same with the track's outline in another colour too.
+    static void paint(QPainter& painter, const QRectF& track, double fraction, const QColor& fill,
+                      const QColor& outline);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QActionEvent>
+#include <QCursor>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -203,6 +204,10 @@ void SegmentedControl::openMenu(int segment)
     connect(menu, &QMenu::aboutToHide, this, [control = QPointer<SegmentedControl>(this)] {
         if (control) {
             control->m_pressed = -1;
+            // The pointer went on into the menu: the control heard of no leaving, so
+            // the segment under it now is looked up afresh.
+            const QPoint pointer = control->mapFromGlobal(QCursor::pos());
+            control->m_hovered = control->rect().contains(pointer) ? control->segmentAt(pointer) : -1;
             control->update();
         }
     }, Qt::SingleShotConnection);

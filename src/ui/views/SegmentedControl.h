@@ -24,6 +24,9 @@ public:
     QRect segmentRect(int segment) const;
     // The segment under a point; -1 for none.
     int segmentAt(const QPoint& point) const;
+    // The segments drawn lighter now: under the pointer, being pressed; -1 for none.
+    int hoveredSegment() const { return m_hovered; }
+    int pressedSegment() const { return m_pressed; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -39,6 +39,8 @@ void InspectorContainer::placeInspector()
 {
     if (m_inspector) {
         m_inspector->setGeometry(0, 0, m_currentWidth, height());
+        // A closed pane keeps nothing the keyboard or a click could reach.
+        m_inspector->setVisible(width() > 0);
     }
 }
 

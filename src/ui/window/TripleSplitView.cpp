@@ -71,8 +71,12 @@ TripleSplitView::TripleSplitView(AppState& state, const WindowContentFactory& fa
     m_splitter->setSizes({sidebarInitialWidth, browserMinWidth, 0});
     m_splitter->setConstraint([this](int position, int divider) { return constrainSplitPosition(position, divider); });
 
-    connect(&m_state, &AppState::showingPreviewChanged, this,
-            [this] { setInspector(m_state.showingPreview(), true); });
+    connect(&m_state, &AppState::showingPreviewChanged, this, [this] {
+        // Opened by a drag of its divider, the pane is where the drag puts it.
+        if (!m_openingByDrag) {
+            setInspector(m_state.showingPreview(), true);
+        }
+    });
     connect(&m_state, &AppState::selectedObjectKeysChanged, this, &TripleSplitView::followSelection);
     connect(this, &TripleSplitView::inspectorRefreshNeeded, this, [this] { startDetached(m_state.refreshInspector()); });
 }
@@ -115,15 +119,28 @@ bool TripleSplitView::isSliding() const
 
 int TripleSplitView::constrainSplitPosition(int proposed, int dividerIndex)
 {
-    if (dividerIndex != kInspectorDivider || !m_state.showingPreview()) {
+    if (dividerIndex != kInspectorDivider) {
         return proposed;
+    }
+    const int edge = m_splitter->width() - m_splitter->handleWidth();
+    if (!m_state.showingPreview()) {
+        // Pulled out of the window's edge, the hidden pane opens as the toolbar's
+        // switch would open it: with what is selected now, and the switch on.
+        if (proposed >= edge) {
+            return edge;
+        }
+        m_openingByDrag = true;
+        m_state.togglePreviewPanel();
+        m_openingByDrag = false;
+        if (!m_state.showingPreview()) {
+            return edge;
+        }
     }
     // A drag takes over from a slide that is still running.
     if (m_slide) {
         m_slide->stop();
         m_slide->deleteLater();
     }
-    const int edge = m_splitter->width() - m_splitter->handleWidth();
     const int width = std::clamp(edge - proposed, InspectorContainer::minWidth, InspectorContainer::maxWidth);
     m_inspectorContainer->setCurrentWidth(width);
     return edge - width;

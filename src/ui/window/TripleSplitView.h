@@ -53,9 +53,11 @@ public:
     void setInspector(bool visible, bool animated);
     bool isSliding() const;
 
-    // The position a drag of a divider may take. The inspector's divider, while the
-    // inspector is shown, resizes it within the container's limits and the width
-    // is kept for the next time it opens; every other proposal passes unchanged.
+    // The position a drag of a divider may take. The inspector's divider resizes the
+    // inspector within the container's limits and the width is kept for the next
+    // time it opens; pulled while the inspector is hidden, it shows the inspector
+    // first (AppState's showingPreview turns on). Every other proposal passes
+    // unchanged.
     int constrainSplitPosition(int proposed, int dividerIndex);
 
 signals:
@@ -78,6 +80,7 @@ private:
     FeedbackPresenter* m_feedback;
     QPointer<QVariantAnimation> m_slide;
     bool m_didSetInitial = false;
+    bool m_openingByDrag = false;
     KeySet m_lastSelection;
 };
 

@@ -4,6 +4,7 @@
 #include "ui/icons/MingCute.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/PlainText.h"
+#include "ui/window/DesktopLauncher.h"
 #include "ui/window/DialogAwaiter.h"
 #include "ui/window/FileChooserFit.h"
 
@@ -87,6 +88,7 @@ QCoro::Task<QStringList> chosenFiles(QFileDialog* opened)
 
 WidgetUiServices::WidgetUiServices(QWidget* dialogParent)
     : m_dialogParent(dialogParent)
+    , m_launchPatience(DesktopLauncher::defaultPatience)
 {
 }
 
@@ -201,9 +203,17 @@ UiServices::ClipboardContents WidgetUiServices::clipboard()
     return contents;
 }
 
-void WidgetUiServices::openWithDefaultApplication(const std::filesystem::path& file)
+void WidgetUiServices::setLauncher(QString program, std::chrono::milliseconds patience)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(toFileName(file)));
+    m_launcher = std::move(program);
+    m_launchPatience = patience;
+}
+
+QCoro::Task<UiServices::LaunchOutcome> WidgetUiServices::openWithDefaultApplication(std::filesystem::path file)
+{
+    QCoro::Task<LaunchOutcome> launching = DesktopLauncher::open(std::move(file), m_launcher, m_launchPatience);
+    const LaunchOutcome outcome = co_await launching;
+    co_return outcome;
 }
 
 void WidgetUiServices::openUrl(const QUrl& url)

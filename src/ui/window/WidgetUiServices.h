@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <chrono>
+
 namespace tarn {
 
 // The desktop as the application state sees it through the window: file choosers
@@ -18,6 +20,9 @@ public:
     explicit WidgetUiServices(QWidget* dialogParent = nullptr);
 
     void setDialogParent(QWidget* dialogParent) { m_dialogParent = dialogParent; }
+    // The program files are opened with, and how long its answer is waited for; an
+    // empty program stands for the desktop's own launcher.
+    void setLauncher(QString program, std::chrono::milliseconds patience);
     QWidget* dialogParent() const;
 
     QCoro::Task<std::vector<std::filesystem::path>> chooseFiles(FileChoice choice) override;
@@ -27,7 +32,8 @@ public:
     QCoro::Task<bool> showAlert(Alert alert) override;
 
     ClipboardContents clipboard() override;
-    void openWithDefaultApplication(const std::filesystem::path& file) override;
+    // Through the desktop's launcher (see DesktopLauncher).
+    QCoro::Task<LaunchOutcome> openWithDefaultApplication(std::filesystem::path file) override;
     void openUrl(const QUrl& url) override;
     void beep() override;
 
@@ -37,6 +43,8 @@ public:
 
 private:
     QPointer<QWidget> m_dialogParent;
+    QString m_launcher;
+    std::chrono::milliseconds m_launchPatience;
 };
 
 }  // namespace tarn

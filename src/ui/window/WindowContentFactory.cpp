@@ -2,6 +2,7 @@
 
 #include "app/state/AppState.h"
 #include "ui/browser/ObjectBrowserView.h"
+#include "ui/browser/ObjectTableView.h"
 #include "ui/inspector/InspectorView.h"
 #include "ui/sheets/SheetOperations.h"
 #include "ui/sheets/SheetPresenter.h"
@@ -45,6 +46,9 @@ QObject* makeSheetPresenter(AppState& state, TripleSplitView& content)
         [&state] { return state.makeDeleteRequest(); },
         [&state](const DeleteRequest& request) { state.performDelete(request); });
     presenter->setOperations(std::move(operations));
+    if (auto* browser = qobject_cast<ObjectBrowserView*>(content.browser())) {
+        presenter->setRestingFocus(browser->table());
+    }
     return presenter;
 }
 
