@@ -5,6 +5,8 @@
 #include <deque>
 #include <filesystem>
 #include <optional>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace tarn::test {
@@ -19,6 +21,8 @@ public:
     std::deque<std::optional<std::filesystem::path>> saveChoices;
     std::deque<bool> alertAnswers;
     ClipboardContents clipboardContents;
+    // The endpoint hosts whose accounts the add-account sheet is to take, every region.
+    std::set<std::string> hostsTheSheetAdds;
 
     std::vector<FileChoice> fileChoicesShown;
     std::vector<QString> folderChoicesShown;
@@ -37,6 +41,9 @@ public:
     void openWithDefaultApplication(const std::filesystem::path& file) override { openedFiles.push_back(file); }
     void openUrl(const QUrl& url) override { openedUrls.push_back(url); }
     void beep() override { ++beeps; }
+    bool canAddAccount(const Url& endpoint, const std::string&) const override {
+        return endpoint.host() && hostsTheSheetAdds.contains(*endpoint.host());
+    }
 };
 
 }  // namespace tarn::test

@@ -20,4 +20,6 @@ void HeadlessUiServices::openUrl(const QUrl&) {}
 
 void HeadlessUiServices::beep() {}
 
+bool HeadlessUiServices::canAddAccount(const Url&, const std::string&) const { return false; }
+
 }  // namespace tarn

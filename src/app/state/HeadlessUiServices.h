@@ -17,6 +17,7 @@ public:
     void openWithDefaultApplication(const std::filesystem::path& file) override;
     void openUrl(const QUrl& url) override;
     void beep() override;
+    bool canAddAccount(const Url& endpoint, const std::string& region) const override;
 };
 
 }  // namespace tarn

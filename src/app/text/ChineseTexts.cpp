@@ -346,6 +346,7 @@ constexpr TextEntry kTexts[] = {
     {"file_type_file", "文件"},
     {"listing_outside_prefix", "请求“%@”中的内容时，服务器还列出了其外的“%@”。未做任何更改：该服务器可能不支持按文件夹列出。"},
     {"import_turns_on_logging", "该文件还会开启调试日志：此后每个请求（包括存储桶名称、对象键和服务器的响应）都会写入 ~/corvane.log。可在“设置 › 高级”中关闭。"},
+    {"import_missing_accounts_keyring", "以下账号所在的服务器不在「添加账号」的服务商之列：%@。请用 secret-tool（Debian 软件包 libsecret-tools）把各账号的 Secret Key 存入密钥环：在终端运行该账号对应的下列命令，按提示输入 Secret Key，然后点击「刷新」。"},
     {"open_launchable_title", "要打开可能作为程序运行的文件吗？"},
     {"open_launchable_message", "“%@”的类型为 %@：桌面可能会运行或安装它，而不是显示其内容。只有在信任将其放入存储桶的人时才打开。"},
     {"copy_large_title", "要将这么多内容复制到剪贴板吗？"},
