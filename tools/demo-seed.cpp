@@ -3,6 +3,7 @@
 //
 //   tarn-demo-seed --endpoint URL --bucket NAME --access-key ID --secret-key SECRET
 //                  --samples FOLDER [--file KEY=PATH]... [--account-name NAME] [--language CODE]
+//                  [--region CODE]
 //
 // The configuration goes to $XDG_CONFIG_HOME/TarnManager/config.json and the secret
 // to the keyring of the session bus, as the program reads them.
@@ -22,7 +23,8 @@ namespace {
 int usage()
 {
     std::fputs("usage: tarn-demo-seed --endpoint URL --bucket NAME --access-key ID --secret-key SECRET\n"
-               "                      --samples FOLDER [--file KEY=PATH]... [--account-name NAME] [--language CODE]\n",
+               "                      --samples FOLDER [--file KEY=PATH]... [--account-name NAME] [--language CODE]\n"
+               "                      [--region CODE]\n",
                stderr);
     return 2;
 }
@@ -32,7 +34,8 @@ int usage()
 int main(int argc, char** argv)
 {
     using namespace tarn;
-    std::map<std::string, std::string> options{{"--account-name", "Demo"}, {"--language", "zh"}};
+    std::map<std::string, std::string> options{
+        {"--account-name", "Demo"}, {"--language", "zh"}, {"--region", "us-east-1"}};
     std::vector<DemoSeed::SampleFile> extraFiles;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string_view name = argv[i];
@@ -55,8 +58,9 @@ int main(int argc, char** argv)
     }
 
     try {
-        const DemoSeed::Account account{options["--account-name"], *endpoint,         "us-east-1",
-                                        options["--access-key"],   options["--secret-key"], options["--bucket"]};
+        const DemoSeed::Account account{options["--account-name"], *endpoint,
+                                        options["--region"],       options["--access-key"],
+                                        options["--secret-key"],   options["--bucket"]};
         std::vector<DemoSeed::SampleFile> files = DemoSeed::samplesIn(options["--samples"]);
         files.insert(files.end(), extraFiles.begin(), extraFiles.end());
         DemoSeed::fillBucket(account, files);

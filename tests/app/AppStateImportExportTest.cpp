@@ -1,4 +1,5 @@
 #include "AccountsFixture.h"
+#include "PastedCommand.h"
 #include "ScopedFileSizeLimit.h"
 #include "ScriptedUiServices.h"
 
@@ -10,6 +11,9 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
 
 using tarn::test::finishWithin;
 using tarn::test::readFile;
@@ -222,6 +226,7 @@ TEST_F(AppStateImportExportTest, TheConfirmationSaysWhenTheFileTurnsTheDebugLogO
 
 TEST_F(AppStateImportExportTest, AnAccountMovedToAnotherSchemeOrPortNeedsItsSecretEnteredAgain) {
     const StorageProfile current = m_configBefore.profiles.front();
+    m_ui.hostsTheSheetAdds = {"current.example.com"};
     const std::string account =
         KeychainSecretStore::accountSecretAccount(current.endpoint, current.region, current.accessKeyID);
     struct Case {
@@ -260,6 +265,61 @@ TEST_F(AppStateImportExportTest, AnAccountMovedToAnotherSchemeOrPortNeedsItsSecr
         }
     }
     m_secretStore.deleteSecret(account);
+}
+
+// The add-account sheet cannot take the secret of an account on a server of none of
+// its providers: the report says so in the file's language and gives, for each such
+// account, a command that stores its secret where the account finds it, as pasted
+// into a shell with the secret typed at its prompt.
+TEST_F(AppStateImportExportTest, TheReportGivesAccountsTheSheetCannotAddACommandThatStoresTheirSecret) {
+    m_ui.hostsTheSheetAdds = {"provider.example.com"};
+    AppConfig file = m_configBefore;
+    file.profiles = {
+        makeProfile("Provider", "https://provider.example.com", "r1", "AK1", {"one"}),
+        // Capitals, a port, and a name and key that a shell must be kept from reading.
+        makeProfile("Bob's MinIO", "https://Minio.Example.com:9000", "us-east-1", "AK 2|$(x)", {"two"}),
+        makeProfile("Lab", "http://10.0.0.5", "lab", "AK3", {"three"}),
+        makeProfile("Lab, again", "http://10.0.0.5", "lab", "AK3", {"four"}),  // the same account
+    };
+    QStringList keyringTexts;
+    QStringList commands;
+    for (const char* language : {"zh", "en"}) {
+        SCOPED_TRACE(language);
+        file.languageCode = language;
+        m_ui.alertsShown.clear();
+        importFile(ConfigJson::encodeAppConfig(file));
+        ASSERT_EQ(m_ui.alertsShown.size(), 2u);
+        EXPECT_EQ(m_ui.alertsShown[1].message, L10n::t(QStringLiteral("import_missing_title")));
+        const QStringList paragraphs = m_ui.alertsShown[1].informativeText.split(QStringLiteral("\n\n"));
+        ASSERT_EQ(paragraphs.size(), 3);
+        EXPECT_EQ(paragraphs[0], L10n::t(QStringLiteral("import_missing_accounts"), "Provider"));
+        EXPECT_EQ(paragraphs[1], L10n::t(QStringLiteral("import_missing_accounts_keyring"), "Bob's MinIO, Lab, Lab, again"));
+        keyringTexts.push_back(paragraphs[1]);
+        commands = paragraphs[2].split(QLatin1Char('\n'));
+    }
+    EXPECT_NE(keyringTexts[0], keyringTexts[1]) << "each language has its own text";
+    ASSERT_EQ(commands.size(), 2) << "one command for each account: " << commands.join('\n').toStdString();
+
+    for (int i = 0; i < commands.size(); ++i) {
+        std::string printed;
+        EXPECT_TRUE(test::runPasted(commands[i].toStdString(), "secret-" + std::to_string(i), &printed))
+            << commands[i].toStdString() << "\n" << printed;
+    }
+    std::map<std::string, std::optional<std::string>> secrets;
+    std::map<std::string, BucketConfig> buckets;
+    for (const BucketConfig& bucket : m_state->allBuckets()) {
+        secrets[bucket.bucketName] = AppState::secretFromStore(m_secretStore, bucket);
+        buckets[bucket.bucketName] = bucket;
+    }
+    EXPECT_EQ(secrets["one"], std::nullopt) << "the sheet's account is left to the sheet";
+    EXPECT_EQ(secrets["two"], "secret-0");
+    EXPECT_EQ(secrets["three"], "secret-1");
+    EXPECT_EQ(secrets["four"], "secret-1");
+
+    // Stored for its scheme and port alone: an account moved elsewhere does not get it.
+    BucketConfig moved = buckets["two"];
+    moved.endpoint = *Url::parse("https://Minio.Example.com:9443");
+    EXPECT_EQ(AppState::secretFromStore(m_secretStore, moved), std::nullopt);
 }
 
 // The disk fills up after the backup: the configuration in memory and its file stay

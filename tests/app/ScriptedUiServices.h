@@ -5,6 +5,8 @@
 #include <deque>
 #include <filesystem>
 #include <optional>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace tarn::test {
@@ -21,6 +23,8 @@ public:
     // What the desktop makes of each file opened (none left: it opens).
     std::deque<LaunchOutcome> launchOutcomes;
     ClipboardContents clipboardContents;
+    // The endpoint hosts whose accounts the add-account sheet is to take, every region.
+    std::set<std::string> hostsTheSheetAdds;
 
     std::vector<FileChoice> fileChoicesShown;
     std::vector<QString> folderChoicesShown;
@@ -39,6 +43,9 @@ public:
     QCoro::Task<LaunchOutcome> openWithDefaultApplication(std::filesystem::path file) override;
     void openUrl(const QUrl& url) override { openedUrls.push_back(url); }
     void beep() override { ++beeps; }
+    bool canAddAccount(const Url& endpoint, const std::string&) const override {
+        return endpoint.host() && hostsTheSheetAdds.contains(*endpoint.host());
+    }
 };
 
 }  // namespace tarn::test

@@ -10,6 +10,7 @@
 #include "ui/sheets/StorageProvider.h"
 #include "ui/views/BusySpinner.h"
 #include "ui/views/WrappingLabel.h"
+#include "ui/window/WidgetUiServices.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -109,6 +110,39 @@ TEST(StorageProviderTable, NamesRegionsAndEndpoints)
     EXPECT_EQ(StorageProvider::locate(table, QStringLiteral("https://s3.us-east-1.amazonaws.com"),
                                       QStringLiteral("eu-west-1")),
               std::nullopt);
+}
+
+// An account whose region a provider serves at the account's host is one the sheet
+// adds, whatever the letter case, scheme or port of its endpoint: the secret the sheet
+// takes goes to that account. Any other account's secret cannot come from the sheet,
+// and the window layer tells the state so.
+TEST(StorageProviderTable, ServesTheAccountsOfItsHostsAndRegions)
+{
+    const std::span<const StorageProvider> table = StorageProvider::all();
+    const struct {
+        const char* endpoint;
+        const char* region;
+        bool served;
+    } cases[] = {
+        {"https://s3.us-east-1.amazonaws.com", "us-east-1", true},
+        {"https://S3.US-EAST-1.AmazonAWS.com", "us-east-1", true},
+        {"http://s3.us-east-1.amazonaws.com:8080", "us-east-1", true},
+        {"https://oss-cn-beijing.aliyuncs.com", "oss-cn-beijing", true},
+        {"https://s3.cn-east-1.qiniucs.com", "cn-east-1", true},
+        {"https://s3.us-east-1.amazonaws.com", "eu-west-1", false},
+        {"https://s3.amazonaws.com", "us-east-1", false},
+        {"https://minio.example.com", "us-east-1", false},
+        {"http://127.0.0.1:9000", "us-east-1", false},
+        {"s3.us-east-1.amazonaws.com", "us-east-1", false},
+    };
+    const WidgetUiServices services;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.endpoint) + " " + c.region);
+        const std::optional<Url> endpoint = Url::parse(c.endpoint);
+        ASSERT_TRUE(endpoint);
+        EXPECT_EQ(StorageProvider::serves(table, *endpoint, c.region), c.served);
+        EXPECT_EQ(services.canAddAccount(*endpoint, c.region), c.served);
+    }
 }
 
 class AddBucketSheetTest : public SheetFixture {

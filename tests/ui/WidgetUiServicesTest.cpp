@@ -106,6 +106,8 @@ TEST_F(WidgetUiServicesTest, AnAlertShowsOutsideWordsAsWrittenAndCanDefaultToCan
         ++shown;
         EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
         EXPECT_FALSE(label->openExternalLinks());
+        // A name to look up or a command to paste is copied from the alert.
+        EXPECT_TRUE(label->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
     }
     EXPECT_EQ(shown, 2);
     EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Cancel"));

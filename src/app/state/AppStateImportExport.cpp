@@ -8,9 +8,13 @@
 #include "core/config/ConfigStore.h"
 #include "core/config/KeychainSecretStore.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
+#include <string_view>
 #include <system_error>
+#include <tuple>
 
 namespace tarn {
 
@@ -30,11 +34,38 @@ bool hasSecret(const KeychainSecretStore& store, const std::string& account,
     }
 }
 
-// What an imported configuration lacks on this computer, by the names the user knows.
+// What an imported configuration lacks on this computer.
 struct MissingSecrets {
-    std::vector<std::string> accounts;  // profile names
-    std::vector<std::string> buckets;   // display names of buckets missing a CDN token key
+    std::vector<StorageProfile> accounts;
+    std::vector<std::string> buckets;  // display names of buckets missing a CDN token key
 };
+
+// A word as a POSIX shell reads it back: as it is when it holds nothing the shell
+// would interpret, else in single quotes, which keep every byte.
+std::string shellWord(std::string_view text) {
+    const auto plain = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("@%+=:,./_-").find(c) != std::string_view::npos;
+    };
+    if (!text.empty() && std::all_of(text.begin(), text.end(), plain)) return std::string(text);
+    std::string quoted = "'";
+    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// The command that stores an account's secret in the keyring as the program looks
+// for it: the item's name and the scheme and port it may be used at. secret-tool
+// asks for the secret itself, so it shows neither on the screen nor in the shell's
+// history.
+std::string secretToolCommand(const std::string& service, const StorageProfile& profile) {
+    const KeychainSecretStore::Origin origin = KeychainSecretStore::originOf(profile.endpoint);
+    std::string label = "Tarn Manager: " + profile.name;
+    // Only a label: a line break in an imported name would break the command's line.
+    std::replace_if(label.begin(), label.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; }, ' ');
+    return "secret-tool store --label=" + shellWord(label) + " service " + shellWord(service) + " account " +
+           shellWord(KeychainSecretStore::accountSecretAccount(profile.endpoint, profile.region, profile.accessKeyID)) +
+           " scheme " + shellWord(origin.scheme) + " port " + shellWord(origin.port);
+}
 
 void bindStoredSecrets(KeychainSecretStore& store, const std::vector<StorageProfile>& profiles) {
     // An account that two profiles reach at different places is left as it is.
@@ -59,6 +90,29 @@ QString joinedNames(const std::vector<std::string>& names) {
     QStringList list;
     for (const std::string& name : names) list.push_back(QString::fromStdString(name));
     return list.join(QStringLiteral(", "));
+}
+
+QString joinedNames(const std::vector<StorageProfile>& profiles) {
+    std::vector<std::string> names;
+    for (const StorageProfile& profile : profiles) names.push_back(profile.name);
+    return joinedNames(names);
+}
+
+// What to do for accounts whose secrets the add-account sheet cannot take: the text,
+// then one command a line.
+QString keyringParagraph(const std::string& service, const std::vector<StorageProfile>& profiles) {
+    QStringList commands;
+    std::set<std::tuple<std::string, std::string, std::string>> items;
+    for (const StorageProfile& profile : profiles) {
+        // Two profiles of one account at one place need its secret once.
+        const KeychainSecretStore::Origin origin = KeychainSecretStore::originOf(profile.endpoint);
+        const std::string account =
+            KeychainSecretStore::accountSecretAccount(profile.endpoint, profile.region, profile.accessKeyID);
+        if (!items.emplace(account, origin.scheme, origin.port).second) continue;
+        commands.push_back(QString::fromStdString(secretToolCommand(service, profile)));
+    }
+    return L10n::t(QStringLiteral("import_missing_accounts_keyring"), joinedNames(profiles)) +
+           QStringLiteral("\n\n") + commands.join(QLatin1Char('\n'));
 }
 
 }  // namespace
@@ -193,7 +247,7 @@ QCoro::Task<> AppState::reportImportResult() {
                            KeychainSecretStore::accountSecretAccount(profile.endpoint, profile.region,
                                                                      profile.accessKeyID),
                            KeychainSecretStore::originOf(profile.endpoint))) {
-                missing.accounts.push_back(profile.name);
+                missing.accounts.push_back(profile);
             }
         }
         for (const BucketConfig& bucket : buckets) {
@@ -212,10 +266,18 @@ QCoro::Task<> AppState::reportImportResult() {
         sendToast({L10n::t(QStringLiteral("import_done")), ToastKind::info});
         co_return;
     }
-    QStringList paragraphs;
-    if (!missing.accounts.empty()) {
-        paragraphs.push_back(L10n::t(QStringLiteral("import_missing_accounts"), joinedNames(missing.accounts)));
+    // The add-account sheet takes the secret of an account of its providers; one on
+    // any other server has to be stored with a tool of the desktop's.
+    std::vector<StorageProfile> bySheet;
+    std::vector<StorageProfile> byTool;
+    for (const StorageProfile& profile : missing.accounts) {
+        (m_ui->canAddAccount(profile.endpoint, profile.region) ? bySheet : byTool).push_back(profile);
     }
+    QStringList paragraphs;
+    if (!bySheet.empty()) {
+        paragraphs.push_back(L10n::t(QStringLiteral("import_missing_accounts"), joinedNames(bySheet)));
+    }
+    if (!byTool.empty()) paragraphs.push_back(keyringParagraph(m_secretStore.service(), byTool));
     if (!missing.buckets.empty()) {
         paragraphs.push_back(L10n::t(QStringLiteral("import_missing_cdn"), joinedNames(missing.buckets)));
     }

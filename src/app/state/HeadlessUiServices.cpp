@@ -22,4 +22,6 @@ void HeadlessUiServices::openUrl(const QUrl&) {}
 
 void HeadlessUiServices::beep() {}
 
+bool HeadlessUiServices::canAddAccount(const Url&, const std::string&) const { return false; }
+
 }  // namespace tarn

@@ -18,6 +18,7 @@ public:
     QCoro::Task<LaunchOutcome> openWithDefaultApplication(std::filesystem::path file) override;
     void openUrl(const QUrl& url) override;
     void beep() override;
+    bool canAddAccount(const Url& endpoint, const std::string& region) const override;
 };
 
 }  // namespace tarn

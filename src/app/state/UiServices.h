@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/config/Url.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -9,6 +11,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -94,6 +97,12 @@ public:
     virtual QCoro::Task<LaunchOutcome> openWithDefaultApplication(std::filesystem::path file) = 0;
     virtual void openUrl(const QUrl& url) = 0;
     virtual void beep() = 0;
+
+    // Whether the window's add-account sheet can take the secret of the account at
+    // `endpoint` in `region`: one of its providers serves that region at the
+    // endpoint's host (in any letter case). Every other account's secret has to reach
+    // the keyring another way.
+    virtual bool canAddAccount(const Url& endpoint, const std::string& region) const = 0;
 };
 
 }  // namespace tarn

@@ -1,6 +1,7 @@
 #include "ui/sheets/StorageProvider.h"
 
 #include "app/text/L10n.h"
+#include "core/config/AsciiCase.h"
 #include "core/storage/MakerService.h"
 
 namespace tarn {
@@ -146,6 +147,28 @@ std::optional<StorageProvider::Position> StorageProvider::locate(std::span<const
         }
     }
     return std::nullopt;
+}
+
+bool StorageProvider::serves(std::span<const StorageProvider> providers, const Url& endpoint,
+                             const std::string& region)
+{
+    if (!endpoint.host()) {
+        return false;
+    }
+    const std::string host = AsciiCase::lowercased(*endpoint.host());
+    const QString code = QString::fromStdString(region);
+    for (const StorageProvider& provider : providers) {
+        for (const RegionOption& option : provider.regions) {
+            if (option.code != code) {
+                continue;
+            }
+            const std::optional<Url> offered = Url::parse(provider.endpoint(option).toStdString());
+            if (offered && offered->host() && AsciiCase::lowercased(*offered->host()) == host) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 }  // namespace tarn

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "core/config/Url.h"
+
 #include <QString>
 
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tarn {
@@ -48,6 +51,10 @@ struct StorageProvider {
     // endpoint is exactly `endpoint`; none when the account was made another way.
     static std::optional<Position> locate(std::span<const StorageProvider> providers, const QString& endpoint,
                                           const QString& region);
+    // Whether a provider of the table serves `region` at the endpoint's host (in any
+    // letter case): an account the sheet adds there is that account, whose secret
+    // it stores where the account looks for it.
+    static bool serves(std::span<const StorageProvider> providers, const Url& endpoint, const std::string& region);
 };
 
 }  // namespace tarn

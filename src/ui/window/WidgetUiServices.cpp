@@ -2,6 +2,7 @@
 
 #include "app/text/L10n.h"
 #include "ui/icons/MingCute.h"
+#include "ui/sheets/StorageProvider.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/PlainText.h"
 #include "ui/window/DesktopLauncher.h"
@@ -152,6 +153,9 @@ QCoro::Task<bool> WidgetUiServices::showAlert(Alert alert)
     for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
         if (auto* label = box->findChild<QLabel*>(QLatin1String(name))) {
             label->setMinimumWidth(kAlertTextMinWidth);
+            // A name to look up, a command to paste into a terminal: the text can be
+            // copied.
+            label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         }
     }
     QAbstractButton* confirm = alert.confirmButton.isEmpty()
@@ -224,6 +228,11 @@ void WidgetUiServices::openUrl(const QUrl& url)
 void WidgetUiServices::beep()
 {
     QApplication::beep();
+}
+
+bool WidgetUiServices::canAddAccount(const Url& endpoint, const std::string& region) const
+{
+    return StorageProvider::serves(StorageProvider::all(), endpoint, region);
 }
 
 std::filesystem::path WidgetUiServices::toPath(const QString& fileName)

@@ -36,6 +36,8 @@ public:
     QCoro::Task<LaunchOutcome> openWithDefaultApplication(std::filesystem::path file) override;
     void openUrl(const QUrl& url) override;
     void beep() override;
+    // By the add-account sheet's provider table.
+    bool canAddAccount(const Url& endpoint, const std::string& region) const override;
 
     // A local file name as the file system spells it, and back.
     static std::filesystem::path toPath(const QString& fileName);
