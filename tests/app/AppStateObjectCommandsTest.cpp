@@ -282,7 +282,7 @@ TEST_F(AppStateObjectCommandsServerTest, OpeningAnObjectTwiceReplacesItsLocalFil
     // Listed again, the new version opens.
     m_app->refreshDirectory();
     ASSERT_TRUE(waitFor([&] {
-        const std::vector<ObjectItem>& shown = m_app->objects();
+        const auto& shown = m_app->objects();
         return !m_app->isLoading() && std::any_of(shown.begin(), shown.end(), [](const ObjectItem& item) {
                    return item.key == "docs/other.txt" && item.size == 22;
                });
