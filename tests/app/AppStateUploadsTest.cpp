@@ -203,31 +203,46 @@ TEST_F(AppStateUploadsTest, UploadsJoinTheQueueInTheOrderTheyWereHandedOver) {
     EXPECT_THAT(m_toasts, ElementsAre(ToastMessage{L10n::t(QStringLiteral("upload_skipped_count"), 1), ToastKind::info}));
 }
 
+// An upload that ends while another handed over is still being looked at does not end
+// the round, whether it succeeded or failed: the round tells of both once the second
+// has run, and counts the bucket again.
 TEST_F(AppStateUploadsTest, ARoundOfUploadsLastsUntilEveryUploadHandedOverHasRun) {
     if (!m_notifications.isServing()) GTEST_SKIP() << "no session bus; run scripts/test";
-    FaultProxy proxy(m_server->endpoint);
-    const std::string proxied = proxy.start();
-    showNewBucket("up-round", {}, "", proxied);
-    // The second upload's look at the bucket (the keys under its folder) waits for the test.
-    proxy.addRule({"GET", "prefix=second", FaultProxy::Action::Stall, 1});
+    const struct {
+        bool firstFails;
+        const char* body;
+        BucketUsage usage;
+    } cases[] = {{false, "upload_all_success", {2, 2}}, {true, "upload_partial_failed", {1, 1}}};
+    for (const auto& [firstFails, body, usage] : cases) {
+        SCOPED_TRACE(firstFails ? "the first fails" : "the first succeeds");
+        FaultProxy proxy(m_server->endpoint);
+        const std::string proxied = proxy.start();
+        showNewBucket(firstFails ? "up-round-fail" : "up-round", {}, "", proxied);
+        m_notifications.received.clear();
+        const std::size_t before = tasks().size();
+        // The second upload's look at the bucket (the keys under its folder) waits for the test.
+        proxy.addRule({"GET", "prefix=second", FaultProxy::Action::Stall, 1});
+        if (firstFails) proxy.addRule({"PUT", "first.txt", FaultProxy::Action::InternalError, FaultProxy::kAlways});
 
-    m_app->uploadFiles({localFile("first.txt", "1")}, UploadConflictMode::replace);
-    localFile("second/s.txt", "2");
-    m_app->uploadFiles({m_local.path() / "second"}, UploadConflictMode::ask);
-    // The event loop runs meanwhile: the uploads need it.
-    ASSERT_TRUE(waitFor([&] { return proxy.waitForStalls(1, std::chrono::milliseconds(0)); }));
-    ASSERT_TRUE(waitFor([&] { return tasks().size() == 1 && isFinished(tasks()[0].state); }));
-    QTest::qWait(200);
-    EXPECT_THAT(m_notifications.received, IsEmpty()) << "the round ended while an upload was still being looked at";
+        m_app->uploadFiles({localFile("first.txt", "1")}, UploadConflictMode::replace);
+        localFile("second/s.txt", "2");
+        m_app->uploadFiles({m_local.path() / "second"}, UploadConflictMode::ask);
+        // The event loop runs meanwhile: the uploads need it.
+        ASSERT_TRUE(waitFor([&] { return proxy.waitForStalls(1, std::chrono::milliseconds(0)); }));
+        ASSERT_TRUE(waitFor([&] { return tasks().size() == before + 1 && isFinished(tasks().back().state); }));
+        ASSERT_EQ(tasks().back().state, firstFails ? TransferState::failed : TransferState::succeeded);
+        QTest::qWait(200);
+        EXPECT_THAT(m_notifications.received, IsEmpty()) << "the round ended while an upload was still being looked at";
 
-    proxy.releaseStalls();
-    ASSERT_TRUE(waitForFinishedTasks(2));
-    ASSERT_TRUE(waitFor([&] { return !m_notifications.received.isEmpty(); }));
-    QTest::qWait(200);
-    ASSERT_EQ(m_notifications.received.size(), 1);
-    EXPECT_EQ(m_notifications.received[0].body, L10n::t(QStringLiteral("upload_all_success")));
-    // The round's end counts the bucket again.
-    EXPECT_TRUE(waitFor([&] { return m_app->bucketUsage() == BucketUsage{2, 2}; }));
+        proxy.releaseStalls();
+        ASSERT_TRUE(waitForFinishedTasks(before + 2));
+        ASSERT_TRUE(waitFor([&] { return !m_notifications.received.isEmpty(); }));
+        QTest::qWait(200);
+        ASSERT_EQ(m_notifications.received.size(), 1);
+        EXPECT_EQ(m_notifications.received[0].body, L10n::t(QString::fromLatin1(body)));
+        // The round's end counts the bucket again.
+        EXPECT_TRUE(waitFor([&] { return m_app->bucketUsage() == usage; }));
+    }
 }
 
 TEST_F(AppStateUploadsTest, ADropOfFilesAsksAboutNamesInUseAndADropOfNothingIsRefused) {

@@ -173,7 +173,7 @@ TEST_F(DeleteRunnerTest, WithoutTheAccountsSecretDeletesAndDownloadsFailBeforeAn
                               downloadTask(bucket, "a.txt", m_local.path() / "a.txt", false, 1)}) {
         const TransferTask ended = runQueued(std::move(task));
         EXPECT_EQ(ended.state, TransferState::failed);
-        EXPECT_EQ(*ended.errorText, QString::fromStdString(S3Error::missingSecret().errorDescription()));
+        EXPECT_EQ(*ended.errorText, L10n::t(QStringLiteral("s3_missing_secret")));
     }
     EXPECT_THAT(requestLines(standIn), IsEmpty());
 }
@@ -186,6 +186,27 @@ TEST_F(DeleteRunnerTest, NothingToDeleteSucceedsAtOnce) {
     EXPECT_EQ(ended.unitsTotal, 1);
     EXPECT_EQ(ended.unitsDone, 1);
     EXPECT_THAT(requestLines(standIn), IsEmpty());
+}
+
+// The delete counts its own bucket again, not the one on screen when it ends: the
+// user may have moved on to another bucket while it waited.
+TEST_F(DeleteRunnerTest, ADeleteCountsItsOwnBucketAgainWhicheverIsShown) {
+    const BucketConfig madeA = test::createBucket(*m_server, "usage-a");
+    test::putObjects(*m_server, madeA, {"x", "y"});
+    const BucketConfig madeB = test::createBucket(*m_server, "usage-b");
+    const std::vector<BucketConfig> buckets = addAccount(m_server->endpoint, {madeA.bucketName, madeB.bucketName});
+    const BucketConfig& a = buckets[0].bucketName == madeA.bucketName ? buckets[0] : buckets[1];
+    const BucketConfig& b = buckets[0].bucketName == madeA.bucketName ? buckets[1] : buckets[0];
+    m_app->switchBucket(a.id, "");
+    ASSERT_TRUE(waitFor([&] { return m_app->bucketUsage() == BucketUsage{2, 2}; }));
+    m_app->switchBucket(b.id, "");
+    ASSERT_TRUE(waitFor([&] { return m_app->bucketUsage() == BucketUsage{0, 0}; }));
+
+    const TransferTask ended = runQueued(deleteTask(a, {"x"}, {}));
+    ASSERT_EQ(ended.state, TransferState::succeeded) << ended.errorText.value_or(QString()).toStdString();
+    m_app->switchBucket(a.id, "");
+    EXPECT_TRUE(waitFor([&] { return m_app->bucketUsage() == BucketUsage{1, 1}; }))
+        << "the figures of before the delete stayed";
 }
 
 }  // namespace

@@ -34,9 +34,9 @@ public:
         ++refreshes;
         AppState::refreshAfterTransfers();
     }
-    void reloadAfterMutation() override {
+    void reloadAfterMutation(std::optional<Uuid> changedBucketID) override {
         ++reloads;
-        AppState::reloadAfterMutation();
+        AppState::reloadAfterMutation(std::move(changedBucketID));
     }
 };
 

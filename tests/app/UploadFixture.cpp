@@ -76,12 +76,16 @@ std::filesystem::path UploadFixture::localFileOfSize(const std::filesystem::path
 }
 
 bool UploadFixture::waitForFinishedTasks(std::size_t count) {
-    return waitFor([&] {
-        const TransferCenter& queue = m_app->transfers();
-        const bool allFinished =
-            std::all_of(m_seen.begin(), m_seen.end(), [](const TransferTask& task) { return isFinished(task.state); });
-        return m_seen.size() == count && allFinished && !queue.hasActive() && !queue.runningID();
-    });
+    // Uploads of several parts to a server on a loaded machine can take a while; the
+    // limit only ends a test that is failing anyway.
+    return waitFor(
+        [&] {
+            const TransferCenter& queue = m_app->transfers();
+            const bool allFinished = std::all_of(m_seen.begin(), m_seen.end(),
+                                                 [](const TransferTask& task) { return isFinished(task.state); });
+            return m_seen.size() == count && allFinished && !queue.hasActive() && !queue.runningID();
+        },
+        std::chrono::seconds(120));
 }
 
 std::vector<std::string> UploadFixture::serverKeys() const {

@@ -576,12 +576,17 @@ struct FaultProxy::Shared {
                 resetConnection(client.fd);
                 return;
             case Action::Stall:
+            case Action::StallThenReset:
                 while (heldBody.size() < held) {
                     std::string chunk;
                     if (readChunk(client, static_cast<std::size_t>(held - heldBody.size()), chunk, stopFd()) <= 0) return;
                     heldBody += chunk;
                 }
                 if (!stallUntilReleased(client.fd.get())) return;
+                if (decision.action == Action::StallThenReset) {
+                    resetConnection(client.fd);
+                    return;
+                }
                 break;
             case Action::ServiceUnavailable:
             case Action::InternalError: {

@@ -30,6 +30,7 @@ public:
         Forward,             // only count the matching requests
         DropMidBody,         // read `afterBodyBytes` of the body, then reset the connection
         Stall,               // read `afterBodyBytes` of the body, then read nothing until released
+        StallThenReset,      // as Stall, but once released reset the connection, forwarding nothing
         ServiceUnavailable,  // 503 "SlowDown" with "Retry-After", not forwarded
         InternalError,       // 500 "InternalError", not forwarded
         CutAnswer,           // forward, pass on `afterBodyBytes` of an answer with a

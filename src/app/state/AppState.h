@@ -114,6 +114,7 @@ class AppState : public QObject {
     Q_PROPERTY(bool hasMoreObjects READ hasMoreObjects NOTIFY hasMoreObjectsChanged)
     Q_PROPERTY(bool isLoadingMore READ isLoadingMore NOTIFY isLoadingMoreChanged)
     Q_PROPERTY(bool isSearching READ isSearching NOTIFY isSearchingChanged)
+    Q_PROPERTY(QString listingFailure READ listingFailure NOTIFY listingFailureChanged)
     // Selection: object keys, folder prefixes, or "upload:" + a transfer task's UUID.
     Q_PROPERTY(std::optional<std::string> selectedObjectKey READ selectedObjectKey WRITE setSelectedObjectKey NOTIFY selectedObjectKeyChanged)
     Q_PROPERTY(tarn::KeySet selectedObjectKeys READ selectedObjectKeys WRITE setSelectedObjectKeys NOTIFY selectedObjectKeysChanged)
@@ -221,6 +222,10 @@ public:
     bool isLoadingMore() const { return m_isLoadingMore; }
     // True while a listing started by the search runs.
     bool isSearching() const { return m_isSearching; }
+    // Why the folder shown could not be listed, in the user's words and with what they
+    // can do about it; empty while the listing shown is good. A folder that could not
+    // be listed is never an empty folder.
+    const QString& listingFailure() const { return m_listingFailure; }
 
     // Shows a bucket (none clears the browser) at `directory` ("" for its root):
     // everything shown for the previous bucket is forgotten, and the folder's first
@@ -434,9 +439,10 @@ public:
 
     // ---- Reloads after changes (AppStateRefresh.cpp) ----
 
-    // Lists the current folder again and recounts the bucket's usage, at once.
+    // Lists the current folder again and recounts the usage of the bucket that
+    // changed (the selected one when none is named), at once.
     // (Virtual, as the two below: tests count what the transfer queue asks for.)
-    virtual void reloadAfterMutation();
+    virtual void reloadAfterMutation(std::optional<Uuid> changedBucketID = std::nullopt);
     // Counts the selected bucket's usage again (the maker's service keeps its own).
     void recountSelectedBucketUsage();
     // The user's Refresh (toolbar, menu): the folder is listed and the usage counted
@@ -705,6 +711,7 @@ signals:
     void hasMoreObjectsChanged();
     void isLoadingMoreChanged();
     void isSearchingChanged();
+    void listingFailureChanged();
     void selectedObjectKeyChanged();
     void selectedObjectKeysChanged();
     void revealKeyChanged();
@@ -761,6 +768,7 @@ private:
     void setHasMoreObjects(bool hasMoreObjects);
     void setIsLoadingMore(bool isLoadingMore);
     void setIsSearching(bool isSearching);
+    void setListingFailure(QString listingFailure);
     void setObjectDetails(std::optional<ObjectDetails> objectDetails);
     void setInlinePreviewState(InlinePreviewState inlinePreviewState);
     void setPreviewDownloadFraction(double previewDownloadFraction);
@@ -838,8 +846,11 @@ private:
     void navigate(std::string prefix);
     void stepThroughHistory(std::vector<std::string>& from, std::vector<std::string>& to);
     // The account's credentials for a call that already runs in the background;
-    // throws S3Error::missingSecret without a stored secret.
+    // throws S3Error::missingSecret without a stored secret, and the keyring's
+    // KeychainError when it cannot be read.
     static S3Credentials storedCredentials(const KeychainSecretStore& store, const BucketConfig& bucket);
+    // Why a first-page listing failed, as the browser shows it in place of the rows.
+    QString listingFailureText(const std::exception_ptr& error) const;
     // The listing operation of loadDirectory, run under run().
     QCoro::Task<> listFirstPage(BucketConfig bucket, std::string directory, std::string listPrefix, TimePoint listedAt,
                                 int session, int navigation);
@@ -960,6 +971,7 @@ private:
     bool m_hasMoreObjects = false;
     bool m_isLoadingMore = false;
     bool m_isSearching = false;
+    QString m_listingFailure;
     std::vector<std::string> m_backStack;
     std::vector<std::string> m_forwardStack;
     std::optional<std::string> m_nextPageToken;

@@ -14,9 +14,11 @@ constexpr std::string_view placeholderPrefix = "upload:";
 
 }  // namespace
 
-void AppState::reloadAfterMutation() {
+void AppState::reloadAfterMutation(std::optional<Uuid> changedBucketID) {
     refreshDirectory();
-    recountSelectedBucketUsage();
+    // The bucket the change was made in, which need not be the one shown any more.
+    if (!changedBucketID) changedBucketID = m_selectedBucketID;
+    if (changedBucketID) recountBucketUsage(*changedBucketID);
 }
 
 void AppState::refresh() {

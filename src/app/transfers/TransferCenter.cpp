@@ -61,6 +61,8 @@ void TransferCenter::pumpIfIdle() {
 
 QCoro::Task<> TransferCenter::runNext(Uuid id, std::stop_token stop) {
     QPointer<TransferCenter> self(this);
+    const std::optional<std::size_t> row = index(id);
+    const bool upload = row && m_tasks[*row].kind() == TransferKind::upload;
     try {
         QCoro::Task<> work = execute(id, stop);
         co_await work;
@@ -72,6 +74,11 @@ QCoro::Task<> TransferCenter::runNext(Uuid id, std::stop_token stop) {
     if (!self) co_return;
     m_runner.reset();
     m_runningID.reset();
+    // Every way an upload ends comes here once: finished, failed before its first file
+    // (no bucket, no secret, an unreadable saved session), or dismissed while it ran.
+    // A run stopped because the program closes leaves its task running: the round
+    // stays open, and nothing is told.
+    if (upload) notifyUploadRoundIfDone(std::nullopt);
     pumpIfIdle();
 }
 
@@ -189,12 +196,20 @@ void TransferCenter::retry(const Uuid& id) {
 void TransferCenter::dismiss(const Uuid& id) {
     std::erase(m_queue, id);
     const std::optional<std::size_t> row = index(id);
+    const bool running = m_runningID == id;
+    bool waitingUpload = false;
     if (row) {
         const TransferTask& task = m_tasks[*row];
         if (task.kind() == TransferKind::rename) {
             handleRenameCancel(task);
-        } else if (task.kind() == TransferKind::upload && task.multipart) {
-            if (std::optional<BucketConfig> found = bucket(task)) abort(*task.multipart, *found);
+        } else if (task.kind() == TransferKind::upload) {
+            if (task.multipart) {
+                if (std::optional<BucketConfig> found = bucket(task)) abort(*task.multipart, *found);
+            }
+            // Files of an upload stopped half-way may have arrived: its bucket is
+            // counted again when the round ends.
+            if (running && task.bucketID) m_roundBuckets.insert(*task.bucketID);
+            waitingUpload = !running && task.state == TransferState::waiting;
         }
     }
     // The runner stays set until its body has returned; only then does the next
@@ -205,6 +220,9 @@ void TransferCenter::dismiss(const Uuid& id) {
         m_indexCache.erase(id);
         notifyRearranged();
     }
+    // A waiting upload that never runs may have been the last of its round; the
+    // running one's round is looked at when its run has returned.
+    if (waitingUpload) notifyUploadRoundIfDone(std::nullopt);
 }
 
 void TransferCenter::clearFinished() {
@@ -221,7 +239,7 @@ void TransferCenter::handleRenameCancel(const TransferTask& task) {
     if (!found) return;
     if (task.unitsDone != 0) {
         // Keys already moved stay at the destination; show them.
-        m_app.reloadAfterMutation();
+        m_app.reloadAfterMutation(found->id);
         return;
     }
     // Nothing moved: only a marker the move made itself is taken back.
@@ -250,7 +268,7 @@ QCoro::Task<> TransferCenter::deleteDestinationMarker(QPointer<AppState> app, Bu
         }
         if (!app) co_return;
     }
-    app->reloadAfterMutation();
+    app->reloadAfterMutation(bucket.id);
 }
 
 void TransferCenter::abort(const MultipartSession& session, const BucketConfig& bucket) {

@@ -139,7 +139,7 @@ QCoro::Task<> TransferCenter::runDelete(Uuid id, TransferTask task, std::stop_to
     });
     m_app.recordHistory(L10n::t(QStringLiteral("delete")), L10n::t(QStringLiteral("transfer_delete_subtitle"), plan.size()),
                         bucket.bucketName, true);
-    m_app.reloadAfterMutation();
+    m_app.reloadAfterMutation(bucket.id);
     m_app.notify(L10n::t(QStringLiteral("delete")), L10n::t(QStringLiteral("operation_done")));
 }
 

@@ -184,7 +184,7 @@ QCoro::Task<> TransferCenter::runRename(Uuid id, TransferTask task, std::stop_to
     m_app.recordHistory(L10n::t(QStringLiteral("rename_move")), utf8(spec->source + " -> " + spec->destination),
                         bucket.bucketName, true);
     markListingStaleIfCurrent(id);
-    m_app.recountSelectedBucketUsage();
+    m_app.recountBucketUsage(bucket.id);
     m_app.notify(L10n::t(QStringLiteral("rename_move")), L10n::t(QStringLiteral("operation_done")));
 }
 

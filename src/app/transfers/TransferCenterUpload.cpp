@@ -502,20 +502,25 @@ void TransferCenter::finishUpload(const Uuid& id, int failed, int fileCount, con
     if (const std::optional<std::size_t> row = index(id); row && m_tasks[*row].bucketID) {
         m_roundBuckets.insert(*m_tasks[*row].bucketID);
     }
-    notifyUploadRoundIfDone(id);
+    // The round's end is looked at once the run has returned (runNext), however it
+    // ended.
 }
 
 void TransferCenter::notifyUploadRoundIfDone(const std::optional<Uuid>& excluding) {
-    if (m_roundSucceeded == 0 && m_roundFailed == 0) return;
+    if (m_roundSucceeded == 0 && m_roundFailed == 0 && m_roundBuckets.empty()) return;
     // Uploads handed over and still being looked at belong to this round.
     if (!m_uploadPlaces.empty()) return;
     for (const TransferTask& task : m_tasks) {
         if (task.id != excluding && task.kind() == TransferKind::upload && isActive(task.state)) return;
     }
-    const char* body = m_roundFailed == 0     ? "upload_all_success"
-                       : m_roundSucceeded > 0 ? "upload_partial_failed"
-                                              : "upload_all_failed";
-    m_app.notify(L10n::t(QStringLiteral("upload")), L10n::t(QString::fromLatin1(body)));
+    // Only uploads that ran to their end are told of; a round of dismissed ones, or of
+    // ones that could not start, ends without a word.
+    if (m_roundSucceeded > 0 || m_roundFailed > 0) {
+        const char* body = m_roundFailed == 0     ? "upload_all_success"
+                           : m_roundSucceeded > 0 ? "upload_partial_failed"
+                                                  : "upload_all_failed";
+        m_app.notify(L10n::t(QStringLiteral("upload")), L10n::t(QString::fromLatin1(body)));
+    }
     m_roundSucceeded = 0;
     m_roundFailed = 0;
     // The usage of the buckets the round wrote to is counted again.

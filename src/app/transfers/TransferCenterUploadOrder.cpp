@@ -21,12 +21,11 @@ void TransferCenter::fillUploadPlace(std::uint64_t number, std::vector<TransferT
     while (!m_uploadPlaces.empty() && m_uploadPlaces.begin()->second) {
         std::vector<TransferTask>& ready = *m_uploadPlaces.begin()->second;
         if (!ready.empty()) {
-            // A new round of uploads begins when the queue is idle.
-            if (!hasActive()) {
-                m_roundSucceeded = 0;
-                m_roundFailed = 0;
-                m_roundBuckets.clear();
-            }
+            // The counters are not cleared here, even when the queue is idle: a round
+            // ends only once nothing waits or runs and no place is outstanding, and
+            // its end clears them (notifyUploadRoundIfDone, which every upload's end
+            // reaches). Tasks of a place that was outstanding when the others ended
+            // belong to that round, which is not over yet.
             for (TransferTask& task : ready) {
                 m_queue.push_back(task.id);
                 m_tasks.push_back(std::move(task));
