@@ -10,7 +10,13 @@
 
 #include <gmock/gmock.h>
 
+#include <QThreadPool>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 using tarn::test::finishWithin;
 using tarn::test::readFile;
@@ -113,7 +119,8 @@ TEST_F(AppStateAccountsTest, AnAddThatCannotStoreItsSecretChangesNothing) {
     add("Work", {}, "https://s3.example.com", "r1", "AK1", "s");
     add("Work", {"a"}, "", "r1", "AK1", "s");
     EXPECT_THAT(m_state->config().profiles, IsEmpty());
-    EXPECT_THAT(m_toasts, ElementsAre(ToastMessage{QStringLiteral("Invalid endpoint URL."), ToastKind::error}));
+    // In the interface's language.
+    EXPECT_THAT(m_toasts, ElementsAre(ToastMessage{L10n::t(QStringLiteral("s3_invalid_url")), ToastKind::error}));
 
     // A keyring that refuses the secret: the configuration stays as it was, the
     // sheet stays open to try again.
@@ -291,6 +298,39 @@ TEST_F(AppStateRemoveProfileTest, ARemovalThatCannotBeSavedIsRolledBack) {
     remove(m_work.id);
     EXPECT_THAT(profileNames(reloaded()), ElementsAre("Other"));
     EXPECT_EQ(stored(workAccount()), std::nullopt);
+}
+
+// Whether the secret is still needed is decided when the keyring gets to the removal,
+// against the accounts configured then: the account added again meanwhile, its secret
+// stored behind a locked keyring before the removal's turn, keeps that secret. An
+// account added and removed in the same run loses its secret all the same.
+TEST_F(AppStateRemoveProfileTest, AnAccountAddedAgainBeforeTheRemovalsTurnKeepsItsNewSecret) {
+    std::atomic<bool> open = false;
+    QThreadPool& keyring = AppStateTestAccess::keyringThread(*m_state);
+    keyring.start([&open] {
+        while (!open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    QCoro::Task<> adding =
+        m_state->addProfile("Work again", {"media"}, "https://s3.example.com", "r1", "AK1", "the new secret", false);
+    QCoro::Task<> removing = m_state->removeProfile(m_work.id);
+    open = true;
+    keyring.waitForDone();
+    ASSERT_TRUE(finishWithin(std::move(adding)));
+    ASSERT_TRUE(finishWithin(std::move(removing)));
+    EXPECT_EQ(stored(workAccount()), "the new secret");
+    const AppConfig config = reloaded();
+    EXPECT_TRUE(std::any_of(config.profiles.begin(), config.profiles.end(),
+                            [](const StorageProfile& profile) { return profile.accessKeyID == "AK1"; }));
+
+    ASSERT_TRUE(finishWithin(m_state->addProfile("Brief", {"tmp"}, "https://brief.example.org", "r5", "AK5", "brief",
+                                                 false)));
+    const std::string briefAccount = accountOf("https://brief.example.org", "r5", "AK5");
+    ASSERT_EQ(stored(briefAccount), "brief");
+    const auto brief = std::find_if(m_state->config().profiles.begin(), m_state->config().profiles.end(),
+                                    [](const StorageProfile& profile) { return profile.accessKeyID == "AK5"; });
+    ASSERT_NE(brief, m_state->config().profiles.end());
+    remove(brief->id);
+    EXPECT_EQ(stored(briefAccount), std::nullopt);
 }
 
 TEST_F(AppStateRemoveProfileTest, AnUnknownAccountIsReported) {

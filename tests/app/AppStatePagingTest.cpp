@@ -6,6 +6,7 @@
 #include "core/LoopbackHttpServer.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/S3Error.h"
+#include "core/config/KeychainError.h"
 #include "integration/S3TestBuckets.h"
 
 #include <QSignalSpy>
@@ -14,6 +15,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -375,6 +378,61 @@ TEST_F(AppStatePagingTest, ARefreshAfterTransfersSelectsWhatTheSelectedRowStands
     EXPECT_TRUE(waitFor([&] { return m_app->inlinePreviewState() == loadingDoc; }));
 }
 
+// A keyring that cannot be reached at all: every read and every listing of it fails.
+class UnreachableKeyring : public KeychainSecretStore {
+public:
+    using KeychainSecretStore::KeychainSecretStore;
+    using KeychainSecretStore::secret;
+    std::vector<std::string> allAccounts() const override { throw unreachable(); }
+    std::optional<std::string> secret(const std::string&) const override { throw unreachable(); }
+    std::optional<std::string> secret(const std::string&, const Origin&) const override { throw unreachable(); }
+
+private:
+    static KeychainError unreachable() { return {KeychainError::Kind::unavailable, "no Secret Service"}; }
+};
+
+// A bucket whose listing could not be made (no secret, no keyring) is never shown as
+// an empty folder: the state says why, and what to do, until a listing succeeds; a
+// keyring out of reach at start-up is told in the window.
+TEST_F(AppStatePagingTest, AListingThatCouldNotBeMadeSaysWhyAndIsNoEmptyFolder) {
+    const BucketConfig made = test::createBucket(*m_server, "not-listed");
+    test::putObjects(*m_server, made, {"a.txt"});
+    const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
+    const std::string account = KeychainSecretStore::accountSecretAccount(bucket);
+    m_secretStore.deleteSecret(account);
+    for (const char* language : {"zh", "en"}) {
+        SCOPED_TRACE(language);
+        L10n::setLanguageCode(QString::fromLatin1(language));
+        m_app->switchBucket(std::nullopt, "");
+        m_app->switchBucket(bucket.id, "");
+        ASSERT_TRUE(waitFor([&] { return !m_app->listingFailure().isEmpty(); }));
+        EXPECT_EQ(m_app->listingFailure(), L10n::t(QStringLiteral("listing_missing_secret")));
+        EXPECT_TRUE(m_app->objects().empty());
+    }
+    m_secretStore.save(m_server->secretKey, account);
+    m_app->refresh();
+    ASSERT_TRUE(waitFor([&] { return m_app->listingFailure().isEmpty(); }));
+    ASSERT_TRUE(waitUntilSettled());
+    EXPECT_THAT(shownKeys(), ElementsAre("a.txt"));
+    m_app->switchBucket(std::nullopt, "");
+    EXPECT_TRUE(m_app->listingFailure().isEmpty()) << "the failure outlived its bucket";
+
+    UnreachableKeyring keyring(m_secretStore.service(), std::chrono::seconds(5));
+    AppState unreached(m_configStore, keyring, m_client);
+    QSignalSpy toasts(&unreached, &AppState::toastRequested);
+    ASSERT_TRUE(test::finishWithin(AppStateTestAccess::cleanUpKeyring(unreached)));
+    ASSERT_EQ(toasts.count(), 1);
+    EXPECT_EQ(toasts.front().front().value<ToastMessage>().text,
+              L10n::t(QStringLiteral("keyring_unreachable_at_start"), L10n::t(QStringLiteral("keyring_unavailable"))));
+    unreached.setConfig(m_app->config());
+    unreached.switchBucket(bucket.id, "");
+    EXPECT_TRUE(waitFor([&] {
+        return unreached.listingFailure() ==
+               L10n::t(QStringLiteral("listing_keyring_failed"), L10n::t(QStringLiteral("keyring_unavailable")));
+    }));
+    L10n::setLanguageCode(QStringLiteral("zh"));
+}
+
 // ---- Without a server ----
 
 class AppStateRunnerTest : public test::AppStateFixture {
@@ -411,9 +469,58 @@ TEST_F(AppStateRunnerTest, AFailureBecomesOneErrorToastAndACancellationNone) {
     ASSERT_EQ(toasts.count(), 1);
     const auto toast = toasts.front().front().value<ToastMessage>();
     EXPECT_EQ(toast.kind, ToastKind::error);
-    EXPECT_EQ(toast.text, QString::fromStdString(S3Error::missingSecret().errorDescription()));
+    EXPECT_EQ(toast.text, L10n::t(QStringLiteral("s3_missing_secret")));
     EXPECT_FALSE(m_state->isLoading());
     EXPECT_EQ(m_state->statusText(), L10n::t(QStringLiteral("status_ready")));
+}
+
+// What an operation throws reaches the user as the transfer queue words it, in the
+// interface's language: never the system's own text of a full disk, nor English
+// storage or keyring texts in the Chinese interface.
+TEST_F(AppStateRunnerTest, FailuresAreToldInTheInterfacesLanguage) {
+    const auto fullDisk = [] {
+        return std::make_exception_ptr(std::filesystem::filesystem_error(
+            "cannot write", std::filesystem::path("/tmp/open/report.pdf"), std::make_error_code(std::errc::no_space_on_device)));
+    };
+    const struct {
+        const char* name;
+        std::function<std::exception_ptr()> error;
+        std::function<QString()> expected;
+    } cases[] = {
+        {"a full disk", fullDisk,
+         [] { return L10n::t(QStringLiteral("local_no_space"), QStringLiteral("/tmp/open/report.pdf")); }},
+        {"a missing secret", [] { return std::make_exception_ptr(S3Error::missingSecret()); },
+         [] { return L10n::t(QStringLiteral("s3_missing_secret")); }},
+        {"a refused request",
+         [] {
+             return std::make_exception_ptr(
+                 S3Error::requestFailed(403, "<Error><Code>AccessDenied</Code><Message>Denied</Message></Error>"));
+         },
+         [] { return L10n::t(QStringLiteral("request_failed_detail"), "403 AccessDenied", "Denied"); }},
+        {"an absent keyring",
+         [] { return std::make_exception_ptr(KeychainError(KeychainError::Kind::unavailable, "no such name")); },
+         [] { return L10n::t(QStringLiteral("keyring_unavailable")); }},
+    };
+    QSignalSpy toasts(m_state.get(), &AppState::toastRequested);
+    for (const char* language : {"zh", "en"}) {
+        L10n::setLanguageCode(QString::fromLatin1(language));
+        for (const auto& [name, error, expected] : cases) {
+            SCOPED_TRACE(std::string(language) + ": " + name);
+            toasts.clear();
+            std::function<QCoro::Task<>()> failing = [error]() -> QCoro::Task<> {
+                co_await stoppableSleep(1ms, {});
+                std::rethrow_exception(error());
+            };
+            ASSERT_TRUE(test::finishWithin(m_state->run(QStringLiteral("failing"), failing)));
+            ASSERT_EQ(toasts.count(), 1);
+            const auto toast = toasts.front().front().value<ToastMessage>();
+            EXPECT_EQ(toast.kind, ToastKind::error);
+            EXPECT_EQ(toast.text, expected());
+        }
+    }
+    L10n::setLanguageCode(QStringLiteral("zh"));
+    // Both tables say it their own way.
+    EXPECT_NE(L10n::t(QStringLiteral("s3_missing_secret")), QStringLiteral("Missing access secret."));
 }
 
 TEST_F(AppStateRunnerTest, TheInspectorFollowsTheSelection) {

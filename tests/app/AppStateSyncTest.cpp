@@ -175,7 +175,7 @@ TEST_F(AppStateSyncTest, TheConnectionTestListsTheBucketAndSaysHowItWent) {
     const auto secretless = test::finishWithin(m_app->testConnection(noSecret), 30s);
     ASSERT_TRUE(secretless);
     EXPECT_EQ(secretless->status, ConnectionTestOutcome::Status::missingSecret);
-    EXPECT_EQ(secretless->message, QStringLiteral("Missing access secret."));
+    EXPECT_EQ(secretless->message, L10n::t(QStringLiteral("s3_missing_secret")));
     EXPECT_THAT(unasked.forwardedRequests(), IsEmpty());
 
     EXPECT_THAT(toasts(), ElementsAre(ToastMessage{outcome->message, ToastKind::info},

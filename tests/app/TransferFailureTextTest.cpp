@@ -341,9 +341,14 @@ TEST_F(TransferFailureTextTest, RefusedRequestsShowTheirCodeOrOneShortLineOfThei
     for (const auto& c : cases) {
         EXPECT_EQ(described(std::make_exception_ptr(S3Error::requestFailed(c.status, c.body))), c.text) << c.body;
     }
-    EXPECT_EQ(described(std::make_exception_ptr(S3Error::invalidURL())), S3Error::invalidURL().errorDescription());
+    // The other storage and keyring errors read in the interface's words; the
+    // keyring's own text goes to the debug log only.
+    EXPECT_EQ(described(std::make_exception_ptr(S3Error::invalidURL())), "Invalid endpoint URL.");
+    EXPECT_EQ(described(std::make_exception_ptr(S3Error::missingSecret())), "Missing access secret.");
     const KeychainError locked(KeychainError::Kind::failed, "locked");
-    EXPECT_EQ(described(std::make_exception_ptr(locked)), locked.errorDescription());
+    EXPECT_EQ(described(std::make_exception_ptr(locked)), "The system keyring returned an error: locked");
+    EXPECT_EQ(described(std::make_exception_ptr(KeychainError(KeychainError::Kind::unavailable, "org.freedesktop.DBus"))),
+              "The system keyring (Secret Service) is not available.");
 }
 
 // The refusals the program makes itself, each in words of its own.

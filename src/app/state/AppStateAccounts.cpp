@@ -2,6 +2,7 @@
 
 #include "app/state/Whitespace.h"
 #include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
 #include "core/config/AsciiCase.h"
 #include "core/config/ConfigStore.h"
 #include "core/config/KeychainSecretStore.h"
@@ -67,7 +68,7 @@ QCoro::Task<> AppState::addProfile(std::string name, std::vector<std::string> bu
     if (bucketNames.empty()) co_return;
     const std::optional<Url> url = Url::parse(endpoint);
     if (!url) {
-        sendToast({QString::fromUtf8(S3Error::invalidURL().what()), ToastKind::error});
+        sendToast({TransferCenter::describe(std::make_exception_ptr(S3Error::invalidURL())), ToastKind::error});
         co_return;
     }
     const std::vector<std::string> newNames = sortedWithoutDuplicates(std::move(bucketNames));
@@ -90,8 +91,8 @@ QCoro::Task<> AppState::addProfile(std::string name, std::vector<std::string> bu
     };
     try {
         co_await inKeyringOrder(storeSecret);
-    } catch (const std::exception& error) {
-        if (self) sendToast({QString::fromUtf8(error.what()), ToastKind::error});
+    } catch (const std::exception&) {
+        if (self) sendFailureToast("addProfile", std::current_exception());
         co_return;
     }
     if (!self) co_return;
@@ -150,10 +151,10 @@ std::string AppState::renameProfile(const Uuid& id, const std::string& newName) 
     profile->name = unique;
     try {
         m_configStore.save(m_config);
-    } catch (const std::exception& error) {
+    } catch (const std::exception&) {
         m_config = std::move(kept);
         sendToast({L10n::t(QStringLiteral("profile_rename_failed")) + QStringLiteral(": ") +
-                       QString::fromUtf8(error.what()),
+                       reportFailure("renameProfile", std::current_exception()),
                    ToastKind::error});
         return oldName;
     }
@@ -204,28 +205,27 @@ QCoro::Task<> AppState::removeProfile(Uuid id) {
         m_config = std::move(kept);
         debugLog(std::string("removeProfile 落盘失败，已回滚 — ") + error.what());
         sendToast({L10n::t(QStringLiteral("profile_delete_failed")) + QStringLiteral(": ") +
-                       QString::fromUtf8(error.what()),
+                       TransferCenter::describe(std::current_exception()),
                    ToastKind::error});
         co_return;
     }
     emit configChanged();
     debugLog("removeProfile 配置已落盘 — 清理孤儿桶 " + std::to_string(orphans.size()) + " 个");
 
-    const bool accountShared = std::any_of(m_config.profiles.begin(), m_config.profiles.end(),
-                                           [&](const StorageProfile& p) {
-                                               return KeychainSecretStore::accountSecretAccount(
-                                                          p.endpoint, p.region, p.accessKeyID) == account;
-                                           });
     // Away from the removed buckets before their folders go.
     if (m_selectedBucketID && !hasBucket(remaining, *m_selectedBucketID)) {
         switchBucket(remaining.empty() ? std::nullopt : std::optional(remaining.front().id), "");
     }
 
     // Best effort: what stays behind is only logged (start-up removes stale keyring
-    // items).
-    auto cleanUp = [&store = m_secretStore, folder = m_privateFolder, account, accountShared, orphans] {
+    // items). Whether an item is still needed is judged when the keyring gets to it,
+    // against the configuration of then: another profile may share the account, and
+    // an add of the same account queued before this removal may have stored a new
+    // secret under the same name meanwhile.
+    auto cleanUp = [&store = m_secretStore, &references = m_keyringReferences, folder = m_privateFolder, account,
+                    orphans] {
         std::vector<std::string> failures;
-        if (!accountShared) {
+        if (!references.needs(account)) {
             try {
                 store.deleteSecret(account);
             } catch (const std::exception& error) {
@@ -234,8 +234,10 @@ QCoro::Task<> AppState::removeProfile(Uuid id) {
         }
         for (const BucketConfig& orphan : orphans) {
             for (const PublicDomain& domain : orphan.publicDomains) {
+                const std::string cdnAccount = KeychainSecretStore::cdnAccount(orphan.id, domain.id);
+                if (references.needs(cdnAccount)) continue;
                 try {
-                    store.deleteSecret(KeychainSecretStore::cdnAccount(orphan.id, domain.id));
+                    store.deleteSecret(cdnAccount);
                 } catch (const std::exception& error) {
                     failures.push_back("removeProfile 清理 CDN 密钥失败 — bucket=" + orphan.bucketName +
                                        " domain=" + domain.host + " error=" + error.what());

@@ -37,10 +37,10 @@ QCoro::Task<> AppState::run(QString status, std::function<QCoro::Task<>()> opera
             std::rethrow_exception(failure);
         } catch (const CancelledError&) {
             // Stopped on purpose: nothing to tell.
-        } catch (const std::exception& error) {
-            sendToast({QString::fromUtf8(error.what()), ToastKind::error});
         } catch (...) {
-            sendToast({L10n::t(QStringLiteral("error_title")), ToastKind::error});
+            // In the user's words, as the transfer queue tells its failures; the
+            // error's own text goes to the debug log.
+            sendFailureToast("operation", failure);
         }
     }
     // Ready as soon as any operation ends, even while others still run.

@@ -1,6 +1,7 @@
 #include "app/state/AppState.h"
 
 #include "app/text/L10n.h"
+#include "app/transfers/TransferCenter.h"
 #include "core/config/BucketIdentity.h"
 #include "core/config/ConfigStore.h"
 #include "core/config/KeychainSecretStore.h"
@@ -97,9 +98,9 @@ QCoro::Task<> AppState::syncAllBuckets() {
             m_configStore.save(merged);
             setConfig(std::move(merged));
             reselectAfterSync();
-        } catch (const std::exception& error) {
+        } catch (const std::exception&) {
             // The lists in memory stay as saved, so the next sync finds the change again.
-            sendToast({QString::fromUtf8(error.what()), ToastKind::error});
+            sendFailureToast("syncAllBuckets", std::current_exception());
         }
     }
     if (const std::optional<BucketConfig> bucket = selectedBucket()) {
@@ -146,13 +147,13 @@ QCoro::Task<> AppState::checkConnection(BucketConfig bucket, std::shared_ptr<Con
     } catch (const S3Error& error) {
         outcome->status = error.kind() == S3Error::Kind::missingSecret ? ConnectionTestOutcome::Status::missingSecret
                                                                        : ConnectionTestOutcome::Status::failed;
-        outcome->message = QString::fromUtf8(error.what());
+        outcome->message = TransferCenter::describe(std::current_exception());
         throw;  // run() toasts it
     } catch (const CancelledError&) {
         outcome->status = ConnectionTestOutcome::Status::cancelled;
         throw;
-    } catch (const std::exception& error) {
-        outcome->message = QString::fromUtf8(error.what());
+    } catch (const std::exception&) {
+        outcome->message = TransferCenter::describe(std::current_exception());
         throw;
     }
     if (!self) co_return;

@@ -14,6 +14,9 @@ void KeyringReferences::follow(const AppConfig& config, const std::vector<Bucket
     std::unordered_set<std::string> bucketIDs;
     for (const BucketConfig& bucket : buckets) bucketIDs.insert(bucket.id.toString());
     const std::lock_guard lock(m_mutex);
+    // A stored secret the configuration names is needed for as long as it names it,
+    // and no longer: removing that account later must free the item.
+    std::erase_if(m_stored, [&accounts](const std::string& account) { return accounts.contains(account); });
     m_accounts = std::move(accounts);
     m_bucketIDs = std::move(bucketIDs);
 }

@@ -371,6 +371,19 @@ constexpr TextEntry kTexts[] = {
     {"local_file_changed", "读取“%@”时文件发生了变化。请在没有程序写入它时重新上传。"},
     {"local_read_only", "“%@”位于只读磁盘上，无法写入。"},
     {"loading_to_end", "正在加载到末尾… 已加载 %d 项"},
+    {"s3_invalid_url", "端点 URL 无效。"},
+    {"s3_missing_secret", "缺少访问密钥。"},
+    {"s3_unexpected_response", "存储服务返回了无法识别的响应。"},
+    {"keyring_unavailable", "系统密钥环（Secret Service）不可用。"},
+    {"keyring_timed_out", "系统密钥环未能及时响应。"},
+    {"keyring_failed", "系统密钥环返回了错误。"},
+    {"keyring_failed_detail", "系统密钥环返回了错误：%@"},
+    {"keyring_invalid_secret", "密钥不是有效的 UTF-8 文本。"},
+    {"keyring_unreachable_at_start", "无法连接系统密钥环：%@ 无法读取或保存 Secret Key，因此无法列出任何存储桶。请启动或解锁密钥环（例如重新登录桌面），然后点击「刷新」。"},
+    {"listing_missing_secret", "无法列出此存储桶：这台电脑上没有其账号的 Secret Key。请在「设置 › 账号」中用「添加账号」，选择相同的服务商与区域，填入相同的 Access Key 和对应的 Secret Key，然后点击「刷新」。"},
+    {"listing_keyring_failed", "无法列出此存储桶：%@ 请解锁或启动系统密钥环，然后点击「刷新」。"},
+    {"listing_failed", "无法列出此文件夹：%@ 点击「刷新」重试。"},
+    {"listing_failed_note", "未能列出"},
 };
 
 }  // namespace

@@ -373,6 +373,19 @@ constexpr TextEntry kTexts[] = {
     {"local_file_changed", "“%@” changed while it was being read. Upload it again once nothing is writing to it."},
     {"local_read_only", "“%@” is on a read-only disk and cannot be written."},
     {"loading_to_end", "Loading to the end… %d items so far"},
+    {"s3_invalid_url", "Invalid endpoint URL."},
+    {"s3_missing_secret", "Missing access secret."},
+    {"s3_unexpected_response", "Unexpected storage response."},
+    {"keyring_unavailable", "The system keyring (Secret Service) is not available."},
+    {"keyring_timed_out", "The system keyring did not answer in time."},
+    {"keyring_failed", "The system keyring returned an error."},
+    {"keyring_failed_detail", "The system keyring returned an error: %@"},
+    {"keyring_invalid_secret", "The secret is not valid UTF-8 text."},
+    {"keyring_unreachable_at_start", "The system keyring cannot be reached: %@ Secret Keys can be neither read nor stored, so no bucket can be listed. Start or unlock the keyring (for example by logging in to the desktop again), then click Refresh."},
+    {"listing_missing_secret", "This bucket cannot be listed: its account's Secret Key is not on this computer. In Settings › Accounts, use “Add Account” with the same provider, region and Access Key and enter the Secret Key, then click Refresh."},
+    {"listing_keyring_failed", "This bucket cannot be listed: %@ Unlock or start the system keyring, then click Refresh."},
+    {"listing_failed", "This folder could not be listed: %@ Click Refresh to try again."},
+    {"listing_failed_note", "Not listed"},
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/transfers/TransferCenter.h"
 
 #include "app/text/L10n.h"
+#include "core/config/KeychainError.h"
 #include "core/config/ByteFormatter.h"
 #include "core/storage/ArchivedObjectError.h"
 #include "core/storage/CancelledError.h"
@@ -199,7 +200,26 @@ QString TransferCenter::describe(const std::exception_ptr& error) {
     } catch (const PartStalledError& stall) {
         return L10n::t(QStringLiteral("upload_part_stalled"), std::llround(stall.seconds()));
     } catch (const S3Error& failure) {
-        if (failure.kind() == S3Error::Kind::requestFailed) return requestFailedText(failure);
+        switch (failure.kind()) {
+        case S3Error::Kind::requestFailed: return requestFailedText(failure);
+        case S3Error::Kind::invalidURL: return text("s3_invalid_url");
+        case S3Error::Kind::missingSecret: return text("s3_missing_secret");
+        case S3Error::Kind::unexpectedResponse: return text("s3_unexpected_response");
+        }
+        return utf8(failure.errorDescription());
+    } catch (const KeychainError& failure) {
+        // The keyring's own words go to the debug log only.
+        switch (failure.kind()) {
+        case KeychainError::Kind::unavailable: return text("keyring_unavailable");
+        case KeychainError::Kind::timedOut: return text("keyring_timed_out");
+        case KeychainError::Kind::failed:
+            // What the keyring said (the collection is locked, say) is what the user
+            // can act on.
+            return failure.storeMessage().empty()
+                       ? text("keyring_failed")
+                       : L10n::t(QStringLiteral("keyring_failed_detail"), utf8(failure.storeMessage()));
+        case KeychainError::Kind::invalidSecret: return text("keyring_invalid_secret");
+        }
         return utf8(failure.errorDescription());
     } catch (const TransportError& failure) {
         return networkReason(failure) + QStringLiteral(" (curl %1)").arg(failure.curlCode());
