@@ -36,6 +36,8 @@ struct AppStateTestAccess {
         state.setBucketUsage(std::move(usage));
     }
     static void setHasMoreObjects(AppState& state, bool hasMore) { state.setHasMoreObjects(hasMore); }
+    // What a first-page listing that failed leaves for the browser to show.
+    static void setListingFailure(AppState& state, QString failure) { state.setListingFailure(std::move(failure)); }
 
     // An upload waiting for the user's decision about keys that exist already.
     static void parkUpload(AppState& state, std::vector<std::filesystem::path> files, std::string directory,

@@ -22,9 +22,11 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <thread>
 
 using tarn::MultipartUploader;
@@ -237,19 +239,22 @@ TEST(MultipartUploader, StoredPartWithoutETagIsNotRetried) {
 
 TEST(MultipartUploader, FirstPartToFailForGoodStopsTheOthers) {
     std::atomic<const std::atomic<int>*> partsReported = nullptr;
+    std::atomic<int> silenced = 0;
     LoopbackHttpServer server([&](const RecordedRequest& request) {
         switch (tarn::test::partNumberIn(request.target)) {
         case 1:
             return stored(1);
         case 3: {
-            // Refused only once part 1 has been stored and handed over.
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (*partsReported.load() == 0 && std::chrono::steady_clock::now() < deadline) {
+            // Refused only once part 1 has been stored and handed over, and parts 2
+            // and 4 are on their way (however slowly a busy machine starts them).
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while ((*partsReported.load() == 0 || silenced < 2) && std::chrono::steady_clock::now() < deadline) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
             return refused(403, "AccessDenied", "no");
         }
         default:
+            ++silenced;
             return kSilence;
         }
     });
@@ -477,19 +482,29 @@ TEST(MultipartUploader, KeepsAtMostTheGivenNumberOfPartsInFlight) {
         int expectedAtOnce;
     };
     for (const Case& c : std::initializer_list<Case>{{0, 3000, 1}, {4, 3000, 3}, {2, 5000, 2}}) {
-        std::atomic<int> active = 0;
-        std::atomic<int> most = 0;
+        // Each part is held until as many as may be in flight are, however slowly the
+        // machine brings them; then a moment longer, for one too many to show up.
+        std::mutex mutex;
+        std::condition_variable changed;
+        const int parts = static_cast<int>(c.size / 1000);
+        int active = 0;
+        int arrived = 0;
+        int most = 0;
         LoopbackHttpServer server([&](const RecordedRequest& request) {
-            const int now = ++active;
-            int seen = most;
-            while (now > seen && !most.compare_exchange_weak(seen, now)) {
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            std::unique_lock lock(mutex);
+            most = std::max(most, ++active);
+            ++arrived;
+            changed.notify_all();
+            // The last parts may be fewer than the limit.
+            changed.wait_for(lock, std::chrono::seconds(30),
+                             [&] { return active >= c.expectedAtOnce || arrived == parts; });
+            changed.wait_for(lock, std::chrono::milliseconds(100), [&] { return active > c.expectedAtOnce; });
             --active;
             return stored(tarn::test::partNumberIn(request.target));
         });
         UploadFixture upload(server, c.size, 1000, c.concurrency);
         EXPECT_EQ(upload.upload().size(), static_cast<std::size_t>(c.size / 1000));
+        const std::lock_guard lock(mutex);
         EXPECT_EQ(most, c.expectedAtOnce) << "concurrency " << c.concurrency;
     }
 }

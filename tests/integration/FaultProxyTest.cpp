@@ -53,8 +53,10 @@ struct Options {
     std::string body;
     bool upload = false;        // PUT `body`
     bool headOnly = false;      // HEAD
-    // Give up once the sent byte count has not grown for this long. (curl's own
-    // low-speed limit averages over five seconds, too slow for a short test.)
+    // Give up once the sent byte count, having begun to grow, has not grown for this
+    // long. (curl's own low-speed limit averages over five seconds, too slow for a
+    // short test.) The wait for the connection and for the "100 Continue" is not
+    // counted: on a busy machine it alone can take longer.
     std::chrono::milliseconds idleLimit{0};
     std::vector<tarn::HttpHeader> extraHeaders;  // signed with the rest
     bool expectContinue = true;  // false: the body goes out at once, without "Expect: 100-continue"
@@ -91,6 +93,7 @@ int abortWhenIdle(void* watch, curl_off_t, curl_off_t, curl_off_t, curl_off_t se
         idle->sent = sent;
         idle->since = now;
     }
+    if (sent == 0) return 0;
     return now - idle->since >= idle->limit ? 1 : 0;
 }
 

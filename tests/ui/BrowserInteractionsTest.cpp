@@ -158,11 +158,13 @@ protected:
         QTest::qWait(50);
     }
 
+    // Queues the task and waits until the browser shows its row (the rows follow the
+    // queue at most every rowsThrottleMilliseconds, later on a busy machine).
     Uuid addTask(TransferTask task)
     {
         const Uuid id = task.id;
         m_app->transfers().append(std::move(task));
-        QTest::qWait(ObjectBrowserView::rowsThrottleMilliseconds + 50);
+        EXPECT_TRUE(waitFor([&] { return m_browser->model()->findRow(keyOf(id)).has_value(); }));
         return id;
     }
 
@@ -302,7 +304,8 @@ TEST_F(BrowserInteractionsTest, PlaceholderCellsFollowTheirTask)
             task.bytesDone = 12'000'000;
             task.completedAt = std::chrono::system_clock::now();
         });
-        QTest::qWait(ObjectBrowserView::rowsThrottleMilliseconds + 50);
+        // The finished look comes with the next reload of the rows.
+        EXPECT_TRUE(waitFor([&] { return cellOf(folder).look == PlaceholderCell::Look::succeeded; }));
         cell = cellOf(folder);
         EXPECT_EQ(cell.look, PlaceholderCell::Look::succeeded);
         EXPECT_TRUE(cell.counter.isEmpty());

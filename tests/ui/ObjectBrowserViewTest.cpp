@@ -168,6 +168,35 @@ TEST_F(ObjectBrowserViewTest, PlaceholderSaysWhyTheTableIsEmpty)
     EXPECT_EQ(rowKeys(), (std::vector<std::string>{"file0.txt", "file1.txt"}));
 }
 
+// A listing that could not be made is no empty folder: the reason stands where the
+// rows would be, the header shows no figures, and the status is not the green of a
+// good listing.
+TEST_F(ObjectBrowserViewTest, AFolderThatCouldNotBeListedSaysWhyWhereItsRowsWouldBe)
+{
+    QLabel* placeholder = browser().placeholderLabel();
+    StatusDotView* dot = browser().statusDot();
+    show("", {});
+    const QString reason = L10n::t(QStringLiteral("listing_missing_secret"));
+    AppStateTestAccess::setListingFailure(m_state, reason);
+    settle();
+    EXPECT_TRUE(placeholder->isVisible());
+    EXPECT_EQ(placeholder->text(), reason);
+    EXPECT_TRUE(browser().header()->usageLabel()->text().isEmpty());
+    EXPECT_EQ(dot->status(), StatusDotView::Status::error);
+    EXPECT_EQ(dot->toolTip(), reason);
+    EXPECT_TRUE(browser().statusBar()->note()->isVisible());
+    EXPECT_EQ(browser().statusBar()->note()->text(), L10n::t(QStringLiteral("listing_failed_note")));
+    test::saveGrab(&browser());
+
+    AppStateTestAccess::setListingFailure(m_state, {});
+    show("", objectsNamed("", 2));
+    settle();
+    EXPECT_FALSE(placeholder->isVisible());
+    EXPECT_EQ(dot->status(), StatusDotView::Status::ready);
+    EXPECT_FALSE(browser().statusBar()->note()->isVisible());
+    EXPECT_EQ(browser().header()->usageLabel()->text(), QStringLiteral("Usage: 0 B · 2 objects"));
+}
+
 TEST_F(ObjectBrowserViewTest, HeaderShowsTheBucketAndItsUsage)
 {
     BrowserHeader* header = browser().header();

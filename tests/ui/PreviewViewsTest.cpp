@@ -346,6 +346,9 @@ TEST_F(PreviewViewsTest, APagesEmbeddedImagesAreBoundedTogetherAndDecodedBeforeL
     ASSERT_TRUE(waitLoaded(preview));
     QApplication::processEvents();
     preview->browser()->viewport()->repaint();
+    // The view lays a long page out a piece at a time, from the event loop: the last
+    // images are asked for once it gets to them.
+    ASSERT_TRUE(QTest::qWaitFor([preview] { return preview->browser()->requestedResources().size() >= 5; }, 60000));
     const QList<QUrl> requested = preview->browser()->requestedResources();
     const QList<QUrl> refused = preview->browser()->refusedResources();
     ASSERT_EQ(requested.size(), 5);

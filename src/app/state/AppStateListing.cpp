@@ -2,6 +2,9 @@
 
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
+#include "core/config/KeychainError.h"
+#include "core/config/KeychainSecretStore.h"
+#include "core/storage/CancelledError.h"
 #include "core/storage/S3Error.h"
 
 #include <algorithm>
@@ -95,6 +98,12 @@ void AppState::setIsSearching(bool isSearching) {
     publish(m_isSearching, isSearching, &AppState::isSearchingChanged);
 }
 
+void AppState::setListingFailure(QString listingFailure) {
+    if (listingFailure == m_listingFailure) return;
+    m_listingFailure = std::move(listingFailure);
+    emit listingFailureChanged();
+}
+
 void AppState::setSearchText(std::string searchText) {
     const bool changed = searchText != m_searchText;
     publish(m_searchText, std::move(searchText), &AppState::searchTextChanged);
@@ -149,6 +158,7 @@ void AppState::switchBucket(std::optional<Uuid> bucketID, std::string directory)
     setSelectedObjectKeys({});
     setObjects({});
     setPrefixes({});
+    setListingFailure({});
     setCurrentPrefix(std::move(directory));
     clearSearchQuietly();
     ++m_inspectorEpoch;
@@ -233,11 +243,24 @@ QCoro::Task<> AppState::listFirstPage(BucketConfig bucket, std::string directory
         return ListingPage::first(
             client.listPage(bucket, storedCredentials(store, bucket), listPrefix, "/", std::nullopt, stop));
     };
-    ListingPage page = co_await inBackground(list);
+    ListingPage page;
+    try {
+        page = co_await inBackground(list);
+    } catch (const CancelledError&) {
+        throw;
+    } catch (...) {
+        // Told where the rows would be, and not only in a toast that goes by: a
+        // folder that could not be listed must not pass for an empty one.
+        if (self && m_bucketSession == session && m_navigation == navigation && m_selectedBucketID == bucket.id) {
+            setListingFailure(listingFailureText(std::current_exception()));
+        }
+        throw;  // run() toasts it
+    }
     S3Listing& listing = page.listing;
     // Late answers: another bucket, or a folder the user has left again.
     if (!self || m_bucketSession != session || m_navigation != navigation) co_return;
     if (m_selectedBucketID != bucket.id) co_return;
+    setListingFailure({});
 
     const std::optional<ObjectItem> before = inspectorObject();
     // A next page requested while this listing ran belongs to the listing it replaces.
@@ -258,9 +281,24 @@ QCoro::Task<> AppState::listFirstPage(BucketConfig bucket, std::string directory
 }
 
 S3Credentials AppState::storedCredentials(const KeychainSecretStore& store, const BucketConfig& bucket) {
-    std::optional<std::string> secret = secretFromStore(store, bucket);
-    if (!secret) throw S3Error::missingSecret();
+    // A keyring that cannot be read throws its own error: the user can do something
+    // else about it than about a secret that is not there.
+    std::optional<std::string> secret = store.secret(KeychainSecretStore::accountSecretAccount(bucket),
+                                                     KeychainSecretStore::originOf(bucket.endpoint));
+    if (!secret || secret->empty()) throw S3Error::missingSecret();
     return {bucket.accessKeyID, std::move(*secret)};
+}
+
+QString AppState::listingFailureText(const std::exception_ptr& error) const {
+    try {
+        std::rethrow_exception(error);
+    } catch (const S3Error& failure) {
+        if (failure.kind() == S3Error::Kind::missingSecret) return L10n::t(QStringLiteral("listing_missing_secret"));
+    } catch (const KeychainError&) {
+        return L10n::t(QStringLiteral("listing_keyring_failed"), TransferCenter::describe(error));
+    } catch (...) {
+    }
+    return L10n::t(QStringLiteral("listing_failed"), TransferCenter::describe(error));
 }
 
 void AppState::applyPendingSelection() {

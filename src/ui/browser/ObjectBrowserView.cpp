@@ -201,6 +201,9 @@ void ObjectBrowserView::subscribe()
     }
     connect(&state, &AppState::statusTextChanged, m_statusRefresh, &ThrottledCall::trigger);
     connect(&state, &AppState::isLoadingChanged, m_statusRefresh, &ThrottledCall::trigger);
+    for (ThrottledCall* refresh : {m_listingRefresh, m_headerRefresh, m_statusRefresh}) {
+        connect(&state, &AppState::listingFailureChanged, refresh, &ThrottledCall::trigger);
+    }
     connect(&transfers, &TransferCenter::tasksChanged, m_statusThrottle, &ThrottledCall::trigger);
 }
 

@@ -36,7 +36,9 @@ void ObjectBrowserView::refreshHeader()
     const std::optional<BucketConfig> bucket = m_state.selectedBucket();
     setTextIfChanged(m_header->titleLabel(),
                      bucket ? QString::fromStdString(bucket->displayName) : L10n::t(QStringLiteral("app_name")));
-    if (!bucket) {
+    if (!bucket || (!m_state.listingFailure().isEmpty() && !m_state.bucketUsage())) {
+        // Nothing is known of a bucket that could not be listed: no figures at all,
+        // rather than an empty bucket's.
         setTextIfChanged(m_header->usageLabel(), QString());
     } else {
         const std::optional<BucketUsage>& usage = m_state.bucketUsage();
@@ -102,6 +104,10 @@ void ObjectBrowserView::refreshStatus()
     if (transfers.hasUnacknowledgedFailure()) {
         dot->update(StatusDotView::Status::error);
         dot->setToolTip(L10n::t(QStringLiteral("transfer_has_failure")));
+    } else if (!m_state.listingFailure().isEmpty() && !active && !m_state.isLoading()) {
+        // Not the green of a good listing: the folder shown could not be listed.
+        dot->update(StatusDotView::Status::error);
+        dot->setToolTip(m_state.listingFailure());
     } else {
         const bool busy = active || m_state.isLoading() || m_goingToEnd;
         dot->update(busy ? StatusDotView::Status::busy : StatusDotView::Status::ready);
@@ -109,7 +115,13 @@ void ObjectBrowserView::refreshStatus()
     }
     m_statusBar->showProgress(active ? std::optional<double>(transfers.aggregateFraction()) : std::nullopt);
     const auto loaded = static_cast<qint64>(m_state.objects().size() + m_state.prefixes().size());
-    m_statusBar->showNote(m_goingToEnd ? L10n::t(QStringLiteral("loading_to_end"), loaded) : QString());
+    QString note;
+    if (m_goingToEnd) {
+        note = L10n::t(QStringLiteral("loading_to_end"), loaded);
+    } else if (!m_state.listingFailure().isEmpty() && !m_state.isLoading()) {
+        note = L10n::t(QStringLiteral("listing_failed_note"));
+    }
+    m_statusBar->showNote(note);
 }
 
 void ObjectBrowserView::toggleTransferPanel()

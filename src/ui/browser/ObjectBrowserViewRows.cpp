@@ -30,6 +30,10 @@ QString placeholderText(const AppState& state, bool noRows)
     if (state.isLoading() && state.objects().empty() && state.prefixes().empty()) {
         return L10n::t(QStringLiteral("status_loading"));
     }
+    // A folder that could not be listed says why, never that it is empty.
+    if (noRows && !state.listingFailure().isEmpty()) {
+        return state.listingFailure();
+    }
     if (noRows) {
         return L10n::t(QStringLiteral("no_objects"));
     }
