@@ -3,6 +3,7 @@
 #include "ui/browser/BrowserRow.h"
 #include "ui/browser/BrowserTableModel.h"
 #include "ui/browser/PlaceholderCell.h"
+#include "ui/browser/UploadSizeText.h"
 #include "ui/icons/MingCute.h"
 #include "ui/theme/TarnTheme.h"
 
@@ -38,7 +39,6 @@ constexpr int kSelectionInset = 1;
 constexpr qreal kPlaceholderCheckPointSize = 15;
 constexpr qreal kPlaceholderButtonPointSize = 13;
 constexpr int kEditorHeight = 24;
-constexpr int kEditorTextMargin = 3;
 constexpr qreal kFailedOutlineAlpha = 0.6;
 // Set on an editor once its session has ended, so that it ends only once.
 constexpr char kEditorEnded[] = "tarnEditorEnded";
@@ -168,8 +168,13 @@ void BrowserItemDelegate::paintSecondaryText(QPainter* painter, const QStyleOpti
                              : failedBytes         ? ThemeColor::systemRed
                                                    : ThemeColor::secondaryLabel;
     painter->setPen(TarnTheme::color(color));
-    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
-                      painter->fontMetrics().elidedText(value, Qt::ElideRight, text.width()));
+    // The bytes of an upload on its way are shortened, never cut at the total.
+    const bool inFlight = task != nullptr && index.column() == BrowserTableModel::sizeColumn &&
+                          task->state != TransferState::succeeded && task->bytesTotal > 0;
+    const QString shown = inFlight ? UploadSizeText::fitted(task->bytesDone, task->bytesTotal,
+                                                            painter->fontMetrics(), text.width())
+                                   : painter->fontMetrics().elidedText(value, Qt::ElideRight, text.width());
+    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, shown);
 }
 
 void BrowserItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -374,7 +379,8 @@ QWidget* BrowserItemDelegate::createEditor(QWidget* parent, const QStyleOptionVi
     editor->setFrame(true);
     // A field of its own over the row's selection band: its own opaque base (the
     // caret is drawn inverting what lies under it), the accent behind the selected
-    // part of the name, and room between the text and the focus ring.
+    // part of the name; the room between the text and the focus ring is every
+    // field's (the style's).
     QPalette palette = editor->palette();
     palette.setColor(QPalette::Base, TarnTheme::color(ThemeColor::controlBackground));
     palette.setColor(QPalette::Text, TarnTheme::over(TarnTheme::color(ThemeColor::label),
@@ -382,7 +388,6 @@ QWidget* BrowserItemDelegate::createEditor(QWidget* parent, const QStyleOptionVi
     palette.setColor(QPalette::Highlight, TarnTheme::color(ThemeColor::controlAccent));
     palette.setColor(QPalette::HighlightedText, TarnTheme::color(ThemeColor::textOnAccent));
     editor->setPalette(palette);
-    editor->setTextMargins(kEditorTextMargin, 0, kEditorTextMargin, 0);
     auto* self = const_cast<BrowserItemDelegate*>(this);
     // Typed or pasted: a name is one piece of a key and never holds a slash.
     connect(editor, &QLineEdit::textEdited, self, [self, editor](const QString& text) {

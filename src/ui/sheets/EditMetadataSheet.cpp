@@ -60,7 +60,6 @@ QLineEdit* makeField(const QString& text, const QString& placeholder, int width,
     field->setPlaceholderText(placeholder);
     field->setFont(TarnTheme::font(12));
     field->setFixedWidth(width);
-    field->setTextMargins(2, 1, 2, 1);
     return field;
 }
 

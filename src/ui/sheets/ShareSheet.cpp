@@ -5,6 +5,7 @@
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
 #include "core/storage/MakerService.h"
+#include "ui/theme/TarnStyle.h"
 #include "ui/theme/TarnTheme.h"
 
 #include <QClipboard>
@@ -41,7 +42,6 @@ QLineEdit* numberField(const QString& key, const QString& initial, QWidget* pare
     field->setPlaceholderText(L10n::t(key));
     field->setFont(TarnTheme::font(12));
     field->setFixedWidth(ShareSheet::fieldWidth);
-    field->setTextMargins(4, 1, 4, 1);
     return field;
 }
 
@@ -323,11 +323,10 @@ void ShareSheet::updateExpiryNote()
     }
     setTextColor(m_expiryNote, valid ? ThemeColor::secondaryLabel : ThemeColor::systemRed);
     // The field itself carries the mark, so it is seen from the Generate button too.
-    m_expiresField->setProperty("invalid", !valid);
-    m_expiresField->setStyleSheet(
-        valid ? QString()
-              : QStringLiteral("QLineEdit { border: 1px solid %1; border-radius: 4px; padding: 2px; }")
-                    .arg(TarnTheme::color(ThemeColor::systemRed).name()));
+    if (m_expiresField->property(TarnStyle::invalidProperty).toBool() == valid) {
+        m_expiresField->setProperty(TarnStyle::invalidProperty, !valid);
+        m_expiresField->update();
+    }
 }
 
 void ShareSheet::updateVisibility(ShareLinkKind kind)
