@@ -109,7 +109,7 @@ void ObjectBrowserView::refreshStatus()
     }
     m_statusBar->showProgress(active ? std::optional<double>(transfers.aggregateFraction()) : std::nullopt);
     const auto loaded = static_cast<qint64>(m_state.objects().size() + m_state.prefixes().size());
-    m_statusBar->showNote(m_goingToEnd ? L10n::t(QStringLiteral("loading_to_end"), loaded) : QString());
+    m_statusBar->showNote(m_goingToEnd ? L10n::t(L10n::countKey(QStringLiteral("loading_to_end"), loaded), loaded) : QString());
 }
 
 void ObjectBrowserView::toggleTransferPanel()

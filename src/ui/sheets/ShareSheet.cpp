@@ -93,6 +93,9 @@ ShareSheet::ShareSheet(AppState& state, std::function<void()> onClose, Operation
 
     m_domainBox = new QComboBox(this);
     m_domainBox->setFont(TarnTheme::font(12));
+    m_domainNote = makeLabel(L10n::t(QStringLiteral("share_no_domain_hint")), 11, true);
+    m_domainNote->setWordWrap(true);
+    m_domainNote->hide();
     readDomains();
 
     m_expiresField = numberField(QStringLiteral("expires_seconds"), QStringLiteral("3600"), this);
@@ -125,7 +128,7 @@ ShareSheet::ShareSheet(AppState& state, std::function<void()> onClose, Operation
     buttons->addStretch(1);
     buttons->addWidget(m_closeButton);
 
-    m_domainRow = labeled(L10n::t(QStringLiteral("cdn_domain")), m_domainBox);
+    m_domainRow = labeled(L10n::t(QStringLiteral("cdn_domain")), m_domainBox, m_domainNote);
     m_expiresRow = labeled(L10n::t(QStringLiteral("expires_seconds")), m_expiresField, m_expiryNote);
     m_maxRequestsRow = labeled(L10n::t(QStringLiteral("max_requests")), m_maxRequestsField);
     m_ttlRow = labeled(L10n::t(QStringLiteral("cdn_ttl_seconds")), m_ttlField);
@@ -248,6 +251,7 @@ void ShareSheet::readDomains()
                                     [&](const PublicDomain& domain) { return domain.id == chosen; });
     m_domainBox->setCurrentIndex(found == m_domains.end() ? 0 : static_cast<int>(found - m_domains.begin()));
     m_domainBox->setEnabled(m_preselected && !m_domains.empty());
+    m_domainNote->setVisible(m_domains.empty());
 }
 
 ShareLinkKind ShareSheet::selectedKind() const
@@ -341,7 +345,8 @@ void ShareSheet::updateVisibility(ShareLinkKind kind)
 void ShareSheet::generate()
 {
     const std::vector<ObjectItem> objects = m_state.selectedObjects();
-    m_countLabel->setText(L10n::t(QStringLiteral("share_link_count"), objects.size()));
+    m_countLabel->setText(L10n::t(L10n::countKey(QStringLiteral("share_link_count"), static_cast<qint64>(objects.size())),
+                                   objects.size()));
     const ShareLinkKind kind = selectedKind();
     updateVisibility(kind);
     // The bucket's domains as they are now: they may have changed since the sheet opened.

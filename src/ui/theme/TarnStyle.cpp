@@ -266,6 +266,20 @@ void TarnStyle::drawControl(ControlElement element, const QStyleOption* option, 
             return;
         }
     }
+    if (element == CE_ComboBoxLabel && !option->state.testFlag(State_Enabled)) {
+        // What a disabled pop-up shows ("—") stays legible on its faint fill.
+        QStyleOptionComboBox dimmed;
+        if (const auto* combo = qstyleoption_cast<const QStyleOptionComboBox*>(option)) {
+            dimmed = *combo;
+            const QColor legible =
+                TarnTheme::over(withAlpha(option->palette.color(QPalette::Active, QPalette::WindowText), kEdgeShare),
+                                option->palette.color(QPalette::Active, QPalette::Window));
+            dimmed.palette.setColor(QPalette::Disabled, QPalette::ButtonText, legible);
+            dimmed.palette.setColor(QPalette::Disabled, QPalette::Text, legible);
+            QProxyStyle::drawControl(element, &dimmed, painter, widget);
+            return;
+        }
+    }
     const bool comboRow = qobject_cast<const QComboBox*>(widget) != nullptr;
     if (element == CE_MenuItem && (comboRow || isMenu(widget))) {
         // A row of a pop-up list or a menu: on the panel's own surface, the chosen
@@ -518,6 +532,16 @@ void TarnStyle::drawComboBox(const QStyleOptionComplex& option, QPainter& painte
 {
     const auto& combo = static_cast<const QStyleOptionComboBox&>(option);
     drawButtonShape(option, painter, ButtonFill::plain);
+    if (!option.state.testFlag(State_Enabled)) {
+        // A pop-up button with nothing to offer keeps its outline, so that it is seen
+        // to be there (and the hint beside it is read as being about it).
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(textShare(option.palette, kPopupEdge), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(option.rect).adjusted(0.5, 0.5, -0.5, -0.5), kButtonRadius, kButtonRadius);
+        painter.restore();
+    }
     // Up and down chevrons, as a pop-up button shows: the list opens over it.
     const QRectF arrow = subControlRect(CC_ComboBox, &combo, SC_ComboBoxArrow, widget);
     painter.save();
