@@ -9,6 +9,7 @@
 
 #include "ui/views/BrandProgressBar.h"
 #include "ui/views/PlainText.h"
+#include "ui/views/SelectionBand.h"
 
 #include "app/text/L10n.h"
 #include "app/transfers/TransferTask.h"
@@ -33,9 +34,6 @@ constexpr int kIconLeading = 2;
 constexpr int kIconGap = 6;
 constexpr int kTextLeading = 4;
 constexpr int kTextTrailing = 6;
-constexpr qreal kSelectionRadius = 6;
-// The selection band is inset from the table's edges, as an inset table draws it.
-constexpr int kSelectionInset = 1;
 constexpr qreal kPlaceholderCheckPointSize = 15;
 constexpr qreal kPlaceholderButtonPointSize = 13;
 constexpr int kEditorHeight = 24;
@@ -105,38 +103,13 @@ QSize BrowserItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QM
 
 bool BrowserItemDelegate::isEmphasized(const QStyleOptionViewItem& option)
 {
-    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
-    const bool focused = view != nullptr && view->hasFocus();
-    return option.state.testFlag(QStyle::State_Selected) && option.state.testFlag(QStyle::State_Active) && focused;
+    return SelectionBand::isEmphasized(option);
 }
 
 void BrowserItemDelegate::paintSelection(QPainter* painter, const QStyleOptionViewItem& option,
                                          const QModelIndex& index) const
 {
-    if (!option.state.testFlag(QStyle::State_Selected)) {
-        return;
-    }
-    const QColor fill = isEmphasized(option) ? TarnTheme::color(ThemeColor::selectedContentBackground)
-                                             : TarnTheme::color(ThemeColor::unemphasizedSelectedContentBackground);
-    // One rounded band across the row: the first cell rounds its left end, the last
-    // its right end, and the cells between are plain.
-    const int columns = index.model() != nullptr ? index.model()->columnCount() : 1;
-    const bool first = index.column() == 0;
-    const bool last = index.column() == columns - 1;
-    QRectF band = QRectF(option.rect).adjusted(0, kSelectionInset, 0, -kSelectionInset);
-    if (!first) {
-        band.setLeft(band.left() - kSelectionRadius * 2);
-    }
-    if (!last) {
-        band.setRight(band.right() + kSelectionRadius * 2);
-    }
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setClipRect(option.rect);
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(fill);
-    painter->drawRoundedRect(band, kSelectionRadius, kSelectionRadius);
-    painter->restore();
+    SelectionBand::paint(painter, option, index);
 }
 
 QRect BrowserItemDelegate::paintIconAndName(QPainter* painter, const QStyleOptionViewItem& option,
