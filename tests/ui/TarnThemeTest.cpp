@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDirIterator>
 #include <QFile>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QRegularExpression>
 #include <QSet>
@@ -118,6 +119,9 @@ TEST(TarnTheme, AppliedThemeIsFusionWithTheCjkFontAndOverlayScrollBars)
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), TarnTheme::color(ThemeColor::windowBackground));
     // fonts-noto-cjk is one of the packages the scripts install.
     EXPECT_EQ(QFontInfo(QApplication::font()).family(), TarnTheme::fontFamily());
+    // So is fonts-noto-color-emoji: object names with emoji fall back to it rather
+    // than to empty boxes.
+    EXPECT_TRUE(QFontDatabase::families().contains(QStringLiteral("Noto Color Emoji")));
     EXPECT_EQ(QApplication::font().pixelSize(), 13);
 }
 

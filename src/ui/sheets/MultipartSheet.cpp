@@ -108,7 +108,10 @@ MultipartSheet::MultipartSheet(AppState& state, std::function<void()> onClose, O
     m_abortButton = makeButton(L10n::t(QStringLiteral("abort_upload")), [this] { abortSelected(); });
     m_abortAllButton = makeButton(L10n::t(QStringLiteral("abort_all")), [this] { abortAll(); });
     QPalette danger = m_abortAllButton->palette();
-    danger.setColor(QPalette::ButtonText, TarnTheme::color(ThemeColor::systemRed));
+    // Red while it can act; disabled, it dims like every other button.
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        danger.setColor(group, QPalette::ButtonText, TarnTheme::color(ThemeColor::systemRed));
+    }
     m_abortAllButton->setPalette(danger);
     m_closeButton = makeButton(L10n::t(QStringLiteral("close")), [this] { close(); });
     setDefaultButton(m_closeButton);

@@ -29,6 +29,7 @@ namespace tarn {
 namespace {
 
 constexpr int kLinkHeight = 160;
+constexpr int kDomainBoxMinimumWidth = 180;
 constexpr std::int64_t kDefaultTTLSeconds = 3600;
 
 QString unavailableText()
@@ -93,6 +94,8 @@ ShareSheet::ShareSheet(AppState& state, std::function<void()> onClose, Operation
 
     m_domainBox = new QComboBox(this);
     m_domainBox->setFont(TarnTheme::font(12));
+    // Wide enough to be seen as a pop-up even when all it holds is "—".
+    m_domainBox->setMinimumWidth(kDomainBoxMinimumWidth);
     m_domainNote = makeLabel(L10n::t(QStringLiteral("share_no_domain_hint")), 11, true);
     m_domainNote->setWordWrap(true);
     m_domainNote->hide();
