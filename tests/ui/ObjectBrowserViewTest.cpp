@@ -781,6 +781,29 @@ TEST_F(ObjectBrowserViewTest, EscapeClearsTheSearchAndThenLeavesTheField)
     EXPECT_TRUE(QTest::qWaitFor([&] { return field->width() == BrowserHeader::collapsedSearchWidth; }, 1000));
 }
 
+// Squeezed to its narrowest, the table scrolls sideways; the selected row still ends,
+// rounded, short of the pane's edge instead of running into the divider.
+TEST_F(ObjectBrowserViewTest, TheSelectedRowKeepsClearOfTheEdgesAtTheNarrowestWidth)
+{
+    show("docs/", {{"docs/a-rather-long-report-name-for-the-quarter.pdf", 10}, {"docs/notes.txt", 20}});
+    browser().resize(browser().minimumSizeHint().width(), 560);
+    browser().table()->setFocus();
+    m_state.setSelectedObjectKeys({"docs/notes.txt"});
+    settle();
+    QWidget* viewport = browser().table()->viewport();
+    const std::optional<int> row = browser().model()->findRow("docs/notes.txt");
+    ASSERT_TRUE(row.has_value());
+    const int y = browser().table()->visualRect(browser().model()->index(*row, 0)).center().y();
+    const QImage grab = viewport->grab().toImage();
+    const QColor band = TarnTheme::color(ThemeColor::selectedContentBackground);
+    // Some of the row is the band; the last and first pixels of the viewport are not.
+    EXPECT_TRUE(test::sameColor(grab.pixelColor(grab.width() / 2, y), band, 12));
+    for (const int x : {0, 1, grab.width() - 2, grab.width() - 1}) {
+        EXPECT_FALSE(test::sameColor(grab.pixelColor(x, y), band, 12)) << x;
+    }
+    test::saveGrab(&browser(), QStringLiteral("narrow"));
+}
+
 TEST_F(ObjectBrowserViewTest, TheRenameFieldShowsItsSelectionAndCaretOverTheSelectedRow)
 {
     show("docs/", {{"docs/report.final.pdf", 10}, {"docs/notes.txt", 20}});

@@ -5,6 +5,7 @@
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
 #include "ui/views/DateText.h"
+#include "ui/theme/TarnStyle.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/ClearTableHeaderView.h"
 #include "ui/views/PlainText.h"
@@ -89,6 +90,7 @@ MultipartSheet::MultipartSheet(AppState& state, std::function<void()> onClose, O
     m_table->setFixedSize(areaWidth, areaHeight);
     // One rounded band across a chosen row, as in the object table.
     m_table->setItemDelegate(new SelectionBandDelegate(m_table));
+    m_table->setProperty(TarnStyle::ownSelectionProperty, true);
 
     // Bars over the table while the first page loads.
     m_placeholder = new SkeletonListView(6, kRowHeight, 10, m_table);

@@ -215,6 +215,13 @@ void TarnStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* opti
             return;
         }
         break;
+    case PE_PanelItemViewRow:
+    case PE_PanelItemViewItem:
+        if (widget != nullptr && widget->property(ownSelectionProperty).toBool() &&
+            option->state.testFlag(State_Selected)) {
+            return;
+        }
+        break;
     case PE_PanelMenu:
         // The whole panel, edge included: a menu draws its frame after its rows, a
         // masked pop-up list draws only its frame.

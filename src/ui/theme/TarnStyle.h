@@ -51,6 +51,9 @@ public:
     // Set true on a text field, its edge (and its focus ring) are red: what it holds
     // cannot be used as it stands.
     static constexpr const char* invalidProperty = "tarnInvalid";
+    // Set true on an item view whose delegate draws the selection itself (one rounded
+    // band across the row): the style then fills no square of it behind the cells.
+    static constexpr const char* ownSelectionProperty = "tarnOwnSelection";
 
     // The edge of a check box, radio button or text field in a palette: half way from
     // the window to its text, which keeps 3:1 against the window, a sheet's surface
