@@ -7,9 +7,11 @@ TARN_BUILD_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev qt6-pdf-dev qcoro-qt6-dev
 )
 # What the program needs at run time beyond its libraries: image formats (WebP, TIFF),
-# GStreamer for audio and video, the CJK font and Qt's own translations.
+# GStreamer for audio and video, the CJK font (with its monospaced face, the text
+# preview's), the colour emoji font (object names with emoji) and Qt's own
+# translations.
 TARN_RUN_PACKAGES=(
-  qt6-image-formats-plugins qt6-translations-l10n fonts-noto-cjk
+  qt6-image-formats-plugins qt6-translations-l10n fonts-noto-cjk fonts-noto-color-emoji
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
 )
 # What the local S3 server (moto) needs when no python3 on PATH has it: Python, to

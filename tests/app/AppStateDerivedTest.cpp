@@ -252,8 +252,14 @@ TEST_F(AppStateDerivedTest, TheDeleteMessageFollowsTheCountsOfFilesAndFolders) {
         {{"photos/a.jpg", "photos/b.jpg"}, L10n::t(QStringLiteral("batch_delete_files_message"), 2)},
         {{"photos/2024/"}, L10n::t(QStringLiteral("delete_folder_message"))},
         {{"photos/2024/", "photos/2025/"}, L10n::t(QStringLiteral("batch_delete_folders_message"), 2)},
+        // Either count of a mixed selection may be one, and is said so.
         {{"photos/2024/", "photos/a.jpg", "photos/b.jpg"},
-         L10n::t(QStringLiteral("batch_delete_mixed_message"), 3, 2, 1)},
+         L10n::t(QStringLiteral("batch_delete_mixed_message_one_folder"), 3, 2, 1)},
+        {{"photos/2024/", "photos/2025/", "photos/a.jpg"},
+         L10n::t(QStringLiteral("batch_delete_mixed_message_one_file"), 3, 1, 2)},
+        {{"photos/2024/", "photos/a.jpg"}, L10n::t(QStringLiteral("batch_delete_mixed_message_one_each"), 2, 1, 1)},
+        {{"photos/2024/", "photos/2025/", "photos/a.jpg", "photos/b.jpg"},
+         L10n::t(QStringLiteral("batch_delete_mixed_message"), 4, 2, 2)},
     };
     for (const auto& c : cases) {
         m_state->setSelectedObjectKeys(c.selection);

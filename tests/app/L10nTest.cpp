@@ -113,6 +113,51 @@ TEST_F(L10nTest, GivenTextsAreKeptWordForWord)
     }
 }
 
+// Every counted text has its form for one, in both tables, with the same values; in
+// English that form says the thing counted in the singular.
+TEST_F(L10nTest, CountedTextsHaveASingularFormForOne)
+{
+    const TextTable english(englishTexts());
+    const TextTable chinese(chineseTexts());
+    int forms = 0;
+    for (const QString& key : english.keys()) {
+        if (!key.endsWith(QStringLiteral("_one"))) continue;
+        ++forms;
+        const QString base = key.chopped(4);
+        ASSERT_NE(english.find(base), nullptr) << key.toStdString();
+        ASSERT_NE(chinese.find(key), nullptr) << key.toStdString();
+        EXPECT_FALSE(english.find(key)->contains(QStringLiteral("(s)"))) << key.toStdString();
+    }
+    EXPECT_GE(forms, 20);
+
+    L10n::setLanguageCode(QStringLiteral("en"));
+    const struct {
+        const char* key;
+        qint64 count;
+        QString text;
+    } counted[] = {
+        {"profile_bucket_count", 1, QStringLiteral("1 bucket")},
+        {"profile_bucket_count", 2, QStringLiteral("2 buckets")},
+        {"multipart_uploads_count", 1, QStringLiteral("1 upload")},
+        {"multipart_uploads_count", 0, QStringLiteral("0 uploads")},
+        {"abort_upload_count", 1, QStringLiteral("1 upload")},
+        {"share_link_count", 1, QStringLiteral("1 file")},
+        {"transfer_delete_subtitle", 1, QStringLiteral("1 item")},
+        {"upload_failed_count", 1, QStringLiteral("1 upload failed")},
+        {"upload_failed_count", 3, QStringLiteral("3 uploads failed")},
+        {"days_count", 1, QStringLiteral("1 day")},
+        {"hours_count", 1, QStringLiteral("1 hour")},
+    };
+    for (const auto& c : counted) {
+        EXPECT_EQ(L10n::t(L10n::countKey(QString::fromLatin1(c.key), c.count), c.count), c.text) << c.key;
+    }
+    // Done of total: the total decides ("1 / 1 item", "0 / 1 item", "1 / 2 items").
+    EXPECT_EQ(L10n::t(L10n::countKey(QStringLiteral("transfer_units"), 1), 1, 1), QStringLiteral("1 / 1 item"));
+    EXPECT_EQ(L10n::t(L10n::countKey(QStringLiteral("transfer_units"), 2), 1, 2), QStringLiteral("1 / 2 items"));
+    L10n::setLanguageCode(QStringLiteral("zh"));
+    EXPECT_EQ(L10n::t(L10n::countKey(QStringLiteral("transfer_units"), 1), 1, 1), QStringLiteral("1 / 1 项"));
+}
+
 TEST_F(L10nTest, OnlyTheExactCodeZhSelectsChinese)
 {
     EXPECT_EQ(L10n::languageCode(), QStringLiteral("zh"));

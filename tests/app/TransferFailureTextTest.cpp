@@ -416,7 +416,10 @@ TEST_F(TransferFailureTextTest, AnUploadsFailureTextNamesItsFirstFailedFile) {
     const TransferCenter::FailedItem first{QStringLiteral("a.txt"), QStringLiteral("R")};
     EXPECT_EQ(TransferCenter::uploadFailureText(2, 5, first), QStringLiteral("2 upload(s) failed, first: a.txt — R"));
     EXPECT_EQ(TransferCenter::uploadFailureText(1, 1, first), QStringLiteral("R"));
-    EXPECT_EQ(TransferCenter::uploadFailureText(2, 5, std::nullopt), QStringLiteral("2 upload failed"));
+    EXPECT_EQ(TransferCenter::uploadFailureText(2, 5, std::nullopt), QStringLiteral("2 uploads failed"));
+    // One of several: said in the singular.
+    EXPECT_EQ(TransferCenter::uploadFailureText(1, 5, first), QStringLiteral("1 upload failed: a.txt — R"));
+    EXPECT_EQ(TransferCenter::uploadFailureText(1, 5, std::nullopt), QStringLiteral("1 upload failed"));
 }
 
 }  // namespace

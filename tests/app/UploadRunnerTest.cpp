@@ -271,7 +271,7 @@ TEST_F(UploadRunnerTest, AFolderWithOneFailedFileRecordsEveryFileAndNamesTheFail
     EXPECT_EQ(task.bytesDone, 10);
     ASSERT_TRUE(task.errorText);
     // The count and the first failed file, then its reason.
-    EXPECT_TRUE(task.errorText->startsWith(L10n::t(QStringLiteral("upload_failed_reason"), 1, "b.txt", "")))
+    EXPECT_TRUE(task.errorText->startsWith(L10n::t(QStringLiteral("upload_failed_reason_one"), 1, "b.txt", "")))
         << task.errorText->toStdString();
 
     std::vector<std::pair<std::string, bool>> recorded;

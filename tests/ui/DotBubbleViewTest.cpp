@@ -82,6 +82,26 @@ TEST_F(DotBubbleViewTest, StaysInsideTheWindowBesideAnEdge)
     test::saveGrab(m_window.get());
 }
 
+// The browser's dot sits just right of the sidebar's divider: its bubble stays in the
+// browser's pane rather than straddling the divider.
+TEST_F(DotBubbleViewTest, StaysInsideThePaneOfItsDot)
+{
+    auto* pane = new QWidget(m_window.get());
+    pane->setGeometry(180, 0, 340, 220);
+    auto* bar = new TintedBlurView(0.6, pane);
+    bar->setGeometry(0, 176, 340, 44);
+    auto* dot = new Dot(bar);
+    dot->setGeometry(16, 15, 14, 14);
+    pane->show();
+    DotBubbleView* bubble = DotBubbleView::show(QStringLiteral("Downloading 12 items"), dot, pane);
+    ASSERT_NE(bubble, nullptr);
+    EXPECT_EQ(bubble->parentWidget(), m_window.get());
+    EXPECT_GE(bubble->x(), pane->x());
+    EXPECT_LE(bubble->geometry().right(), pane->geometry().right());
+    EXPECT_LT(bubble->geometry().bottom(), dot->mapTo(m_window.get(), QPoint(0, 0)).y());
+    test::saveGrab(m_window.get());
+}
+
 TEST_F(DotBubbleViewTest, AnAnchorInNoWindowUsesTheFallback)
 {
     QWidget lonely;

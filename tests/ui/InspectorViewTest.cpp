@@ -438,6 +438,13 @@ TEST_F(InspectorViewTest, EveryTileTitleIsSetAtOneSizeAndALongOneWrapsOrIsCut)
         }
         EXPECT_EQ(renameMove->titleLines(56).size(), 2);
         EXPECT_TRUE(renameMove->titleLines(20).last().endsWith(QChar(0x2026)));
+        // One wrapped title leaves every icon of the row on one line, clear of the top.
+        const int wraps = static_cast<int>(renameMove->titleLines(renameMove->width()).size());
+        for (ActionTile* other : tiles) {
+            EXPECT_EQ(other->iconRect().top(), renameMove->iconRect().top())
+                << other->text().toStdString() << " beside a title of " << wraps << " lines";
+            EXPECT_GE(other->iconRect().top(), 3) << other->text().toStdString();
+        }
         test::saveGrab(m_container.get(), QString::fromLatin1(language));
     }
 }

@@ -89,9 +89,23 @@ TEST_F(MultipartSheetTest, RowsAndCountFollowTheStateList)
     // An abort elsewhere shrinks the list: the sheet follows without being asked.
     AppStateTestAccess::showMultipartUploads(state(), {three()[1]}, false);
     EXPECT_EQ(sheet->table()->rowCount(), 1);
-    EXPECT_EQ(sheet->countLabel()->text(), QStringLiteral("1 uploads"));
+    EXPECT_EQ(sheet->countLabel()->text(), QStringLiteral("1 upload"));
+    EXPECT_FALSE(sheet->emptyLabel()->isVisible());
+    // Nothing left: the text stands in the middle of the table, and what would act
+    // on a listed upload is disabled.
     AppStateTestAccess::showMultipartUploads(state(), {}, false);
-    EXPECT_EQ(sheet->countLabel()->text(), QStringLiteral("No unfinished uploads"));
+    EXPECT_TRUE(sheet->emptyLabel()->isVisible());
+    EXPECT_EQ(sheet->emptyLabel()->text(), QStringLiteral("No unfinished uploads"));
+    EXPECT_TRUE(sheet->countLabel()->text().isEmpty());
+    const QRect table(QPoint(0, 0), sheet->table()->size());
+    const QRect empty = sheet->emptyLabel()->geometry();
+    EXPECT_TRUE(table.contains(empty));
+    EXPECT_NEAR(empty.center().x(), table.center().x(), 1);
+    EXPECT_TRUE(sheet->emptyLabel()->alignment().testFlag(Qt::AlignCenter));
+    EXPECT_FALSE(sheet->abortButton()->isEnabled());
+    EXPECT_FALSE(sheet->abortAllButton()->isEnabled());
+    EXPECT_TRUE(sheet->refreshButton()->isEnabled());
+    EXPECT_TRUE(sheet->closeButton()->isEnabled());
     EXPECT_FALSE(sheet->placeholder()->isVisible());
 
     sheet->refreshButton()->click();
@@ -127,13 +141,17 @@ TEST_F(MultipartSheetTest, AbortSelectedHandsExactlyTheChosenUploadsToTheState)
 {
     MultipartSheet* sheet = open(three());
     ASSERT_NE(sheet, nullptr);
-    sheet->abortButton()->click();
+    // Nothing chosen: the button cannot act, and the command (Return on it) beeps.
+    EXPECT_FALSE(sheet->abortButton()->isEnabled());
+    EXPECT_TRUE(sheet->abortAllButton()->isEnabled());
+    sheet->abortSelected();
     EXPECT_EQ(m_ui.beeps, 1) << "nothing chosen";
     EXPECT_TRUE(m_abortedSelection.empty());
 
     QItemSelectionModel* selection = sheet->table()->selectionModel();
     const auto rows = QItemSelectionModel::Select | QItemSelectionModel::Rows;
     selection->select(sheet->table()->model()->index(2, 0), rows);
+    EXPECT_TRUE(sheet->abortButton()->isEnabled());
     selection->select(sheet->table()->model()->index(0, 0), rows);
     sheet->abortButton()->click();
     ASSERT_EQ(m_abortedSelection.size(), 1U);
@@ -250,12 +268,18 @@ TEST_F(MultipartSheetTest, LookOverTheDimmedWindow)
         QLocale::setDefault(locale);
         MultipartSheet* sheet = open(uploads);
         ASSERT_NE(sheet, nullptr);
+        sheet->table()->setFocus();
         sheet->table()->selectRow(1);
+        settle();
         saveGrab(window(), code);
         state().setShowingTempFiles(false);
         settle();
         ASSERT_NE(open({}, true), nullptr);
         saveGrab(window(), code + QStringLiteral("-loading"));
+        state().setShowingTempFiles(false);
+        settle();
+        ASSERT_NE(open({}), nullptr);
+        saveGrab(window(), code + QStringLiteral("-empty"));
         state().setShowingTempFiles(false);
         settle();
     }

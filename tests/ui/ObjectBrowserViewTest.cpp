@@ -11,6 +11,7 @@
 #include "ui/browser/PlaceholderCell.h"
 #include "ui/browser/StatusDotView.h"
 #include "ui/browser/ThrottledCall.h"
+#include "ui/theme/TarnStyle.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/BrandProgressBar.h"
 #include "ui/views/WrappingLabel.h"
@@ -27,6 +28,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QStyleOptionFrame>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -38,6 +41,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 
 namespace tarn {
@@ -59,6 +63,18 @@ void settle()
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents();
+}
+
+// The contrast of two opaque colours, as accessibility guidelines count it.
+double contrast(const QColor& a, const QColor& b)
+{
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 // A browser over a state with one account ("Work": buckets media and logs) whose
@@ -254,6 +270,96 @@ TEST_F(ObjectBrowserViewTest, BreadcrumbOfDepthThreeAndAClickOnItsRoot)
     QTest::mouseClick(buttons[0], Qt::LeftButton);
     // The root is entered as a new step of the history.
     EXPECT_EQ(AppStateTestAccess::backStack(m_state), std::vector<std::string>{"photos/2024/"});
+}
+
+// A path deeper than the bar is wide keeps the bucket and the folder the user is in
+// whole, and folds the steps between them into "…", which lists them.
+TEST_F(ObjectBrowserViewTest, ADeepBreadcrumbFoldsItsMiddleAndKeepsTheCurrentFolderWhole)
+{
+    const std::string deep = "projects/2024/clients/northwind/deliverables/final-review-round-three/";
+    show(deep, objectsNamed(deep, 1));
+    browser().resize(520, 560);
+    settle();
+    BreadcrumbBar* bar = browser().statusBar()->breadcrumb();
+    const QList<QToolButton*> steps = bar->crumbs();
+    ASSERT_EQ(steps.size(), 7);
+    const QList<int> folded = bar->foldedSteps();
+    ASSERT_FALSE(folded.isEmpty());
+    // From the root down, never the root or the current folder.
+    for (int i = 0; i < folded.size(); ++i) {
+        EXPECT_EQ(folded[i], i + 1);
+    }
+    ASSERT_NE(bar->ellipsis(), nullptr);
+    EXPECT_TRUE(bar->ellipsis()->isVisible());
+    EXPECT_EQ(bar->ellipsis()->text(), QStringLiteral("\u2026"));
+    QToolButton* current = steps.constLast();
+    EXPECT_TRUE(current->isVisible());
+    EXPECT_EQ(current->text(), QStringLiteral(" final-review-round-three"));
+    EXPECT_TRUE(steps.constFirst()->isVisible());
+    // All of it inside the bar: nothing is clipped mid-word.
+    const QRect shown = current->geometry().translated(current->parentWidget()->mapTo(bar, QPoint(0, 0)));
+    EXPECT_LE(shown.right(), bar->width() - 1);
+    test::saveGrab(browser().statusBar(), QStringLiteral("narrow"));
+
+    // Wide enough again, every step is back.
+    browser().resize(1400, 560);
+    settle();
+    EXPECT_TRUE(bar->foldedSteps().isEmpty());
+    EXPECT_FALSE(bar->ellipsis()->isVisible());
+
+    // A click on a folded step in the menu enters it.
+    browser().resize(520, 560);
+    settle();
+    QSignalSpy clicked(bar, &BreadcrumbBar::crumbClicked);
+    bar->ellipsis()->click();
+    settle();
+    auto* menu = bar->findChild<QMenu*>();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), bar->foldedSteps().size());
+    EXPECT_EQ(menu->actions().constFirst()->text(), QStringLiteral("projects"));
+    menu->actions().constFirst()->trigger();
+    ASSERT_EQ(clicked.size(), 1);
+    EXPECT_EQ(clicked.constFirst().constFirst().toInt(), 1);
+    menu->close();
+}
+
+// The header's search field on the window: an edge of at least 3:1 and a placeholder
+// of at least 4.5:1, read from the pixels drawn.
+TEST_F(ObjectBrowserViewTest, TheSearchFieldsEdgeAndPlaceholderReadFromAGrab)
+{
+    for (const char* language : {"en", "zh"}) {
+        SCOPED_TRACE(language);
+        L10n::setLanguageCode(QString::fromLatin1(language));
+        m_browser.reset();
+        show("", objectsNamed("", 1));
+        BrowserHeader* header = browser().header();
+        GlassSearchField* field = header->searchField();
+        ASSERT_TRUE(field->text().isEmpty());
+        const QImage grab = header->grab().toImage();
+        const QRect area(field->mapTo(header, QPoint(0, 0)), field->size());
+        const int y = area.center().y();
+        const QColor outside = grab.pixelColor(area.left() - 3, y);
+        const QColor fill = grab.pixelColor(area.left() + 4, area.top() + 3);
+        double edge = 0;
+        for (const int x : {area.left(), area.left() + 1}) {
+            const QColor pixel = grab.pixelColor(x, y);
+            edge = std::max(edge, std::min(contrast(pixel, outside), contrast(pixel, fill)));
+        }
+        EXPECT_GE(edge, 3.0);
+        // The placeholder's strongest pixels are its stems, drawn at full coverage.
+        double placeholder = 0;
+        for (int x = area.left() + 26; x < area.right() - 4; ++x) {
+            for (int row = area.top() + 4; row < area.bottom() - 4; ++row) {
+                placeholder = std::max(placeholder, contrast(grab.pixelColor(x, row), fill));
+            }
+        }
+        EXPECT_GE(placeholder, 4.5);
+        std::printf("[ figures ] %s search field: edge %.2f:1 against the header and %.2f:1 against its fill, "
+                    "placeholder %.2f:1\n",
+                    language, contrast(grab.pixelColor(area.left(), y), outside),
+                    contrast(grab.pixelColor(area.left(), y), fill), placeholder);
+        test::saveGrab(header, QString::fromLatin1(language));
+    }
 }
 
 TEST_F(ObjectBrowserViewTest, StatusDotColoursAndItsClickAcknowledgingFailures)
@@ -704,16 +810,27 @@ TEST_F(ObjectBrowserViewTest, EscapeClearsTheSearchAndThenLeavesTheField)
     EXPECT_TRUE(QTest::qWaitFor([&] { return field->width() == BrowserHeader::collapsedSearchWidth; }, 1000));
 }
 
-// The contrast of two opaque colours, as accessibility guidelines count it.
-double contrast(const QColor& a, const QColor& b)
+// Squeezed to its narrowest, the table scrolls sideways; the selected row still ends,
+// rounded, short of the pane's edge instead of running into the divider.
+TEST_F(ObjectBrowserViewTest, TheSelectedRowKeepsClearOfTheEdgesAtTheNarrowestWidth)
 {
-    const auto luminance = [](const QColor& c) {
-        const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
-    };
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    show("docs/", {{"docs/a-rather-long-report-name-for-the-quarter.pdf", 10}, {"docs/notes.txt", 20}});
+    browser().resize(browser().minimumSizeHint().width(), 560);
+    browser().table()->setFocus();
+    m_state.setSelectedObjectKeys({"docs/notes.txt"});
+    settle();
+    QWidget* viewport = browser().table()->viewport();
+    const std::optional<int> row = browser().model()->findRow("docs/notes.txt");
+    ASSERT_TRUE(row.has_value());
+    const int y = browser().table()->visualRect(browser().model()->index(*row, 0)).center().y();
+    const QImage grab = viewport->grab().toImage();
+    const QColor band = TarnTheme::color(ThemeColor::selectedContentBackground);
+    // Some of the row is the band; the last and first pixels of the viewport are not.
+    EXPECT_TRUE(test::sameColor(grab.pixelColor(grab.width() / 2, y), band, 12));
+    for (const int x : {0, 1, grab.width() - 2, grab.width() - 1}) {
+        EXPECT_FALSE(test::sameColor(grab.pixelColor(x, y), band, 12)) << x;
+    }
+    test::saveGrab(&browser(), QStringLiteral("narrow"));
 }
 
 TEST_F(ObjectBrowserViewTest, TheRenameFieldShowsItsSelectionAndCaretOverTheSelectedRow)
@@ -738,8 +855,12 @@ TEST_F(ObjectBrowserViewTest, TheRenameFieldShowsItsSelectionAndCaretOverTheSele
     EXPECT_GE(contrast(palette.color(QPalette::Highlight), row), 1.5);
     EXPECT_GE(contrast(palette.color(QPalette::HighlightedText), palette.color(QPalette::Highlight)), 4.5);
     EXPECT_GE(contrast(palette.color(QPalette::Text), base), 4.5);
-    // The text keeps off the focus ring.
-    EXPECT_GE(editor->textMargins().left(), 2);
+    // The text keeps off the focus ring, as in every field.
+    QStyleOptionFrame frame;
+    frame.initFrom(editor);
+    frame.lineWidth = editor->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, editor);
+    EXPECT_GE(editor->style()->subElementRect(QStyle::SE_LineEditContents, &frame, editor).left(),
+              frame.lineWidth + TarnStyle::fieldTextInset);
     const std::optional<int> edited = browser().model()->findRow("docs/report.final.pdf");
     ASSERT_TRUE(edited.has_value());
     const QRect cell = browser().table()->visualRect(browser().model()->index(*edited, 0));

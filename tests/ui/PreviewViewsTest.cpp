@@ -20,6 +20,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QBuffer>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QMovie>
@@ -29,6 +30,8 @@
 #include <QPdfView>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
@@ -96,6 +99,40 @@ TEST_F(PreviewViewsTest, TextIsShownMonospacedAndAFileNotInUtf8ShowsTheFailureTe
     EXPECT_TRUE(latin1->showsFailure());
     EXPECT_EQ(latin1->shownText(), L10n::t(QStringLiteral("preview_text_failed")));
     test::saveGrab(m_pane.get(), QStringLiteral("failure"));
+}
+
+// Latin, Chinese and emoji lines are set in one monospaced face (or fall back to one
+// no taller), so every line of the text is as high as every other.
+TEST_F(PreviewViewsTest, TextLinesKeepOneHeightWhateverTheirScript)
+{
+    L10n::setLanguageCode(QStringLiteral("zh"));
+    const QString source = m_files.write(QStringLiteral("notes.txt"),
+                                         "plain ascii line\n"
+                                         "\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\x80\xE8\xA1\x8C\n"
+                                         "mixed \xE4\xB8\xAD\xE6\x96\x87 and latin\n"
+                                         "emoji \xF0\x9F\x98\x80 photo \xF0\x9F\x93\xB7\n"
+                                         "last line\n");
+    auto* text = place(new TextPreview(source), 380);
+    ASSERT_TRUE(waitLoaded(text));
+    QPlainTextEdit* view = text->view();
+    EXPECT_EQ(QFontInfo(view->font()).family(), TextPreview::monospacedFamily());
+    const QFontMetricsF cells(view->font());
+    EXPECT_DOUBLE_EQ(cells.horizontalAdvance(QLatin1Char('i')), cells.horizontalAdvance(QLatin1Char('W')));
+    QTextDocument* document = view->document();
+    ASSERT_GE(document->blockCount(), 5);
+    std::vector<qreal> heights;
+    for (QTextBlock block = document->begin(); block.isValid() && heights.size() < 5; block = block.next()) {
+        ASSERT_NE(block.layout(), nullptr);
+        ASSERT_GE(block.layout()->lineCount(), 1);
+        heights.push_back(block.layout()->lineAt(0).height());
+    }
+    for (std::size_t i = 1; i < heights.size(); ++i) {
+        EXPECT_DOUBLE_EQ(heights[i], heights[0]) << "line " << i;
+    }
+    // A CJK glyph is two Latin cells wide.
+    const QFontMetricsF metrics(view->font());
+    EXPECT_DOUBLE_EQ(metrics.horizontalAdvance(QStringLiteral("\u4E2D")), 2 * metrics.horizontalAdvance(QLatin1Char('a')));
+    test::saveGrab(m_pane.get());
 }
 
 TEST_F(PreviewViewsTest, ALargeTextShowsItsStartWithANote)

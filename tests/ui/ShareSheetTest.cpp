@@ -359,6 +359,20 @@ TEST_F(ShareSheetTest, ABucketWithoutDomainsOffersNone)
     sheet->kindBox()->setCurrentIndex(static_cast<int>(ShareLinkKind::cdnAnonymous));
     waitReady(sheet);
     EXPECT_EQ(m_requests.back().domainID, std::nullopt);
+    // The disabled pop-up says where a domain is added.
+    ASSERT_NE(sheet->domainNote(), nullptr);
+    EXPECT_TRUE(sheet->domainNote()->isVisible());
+    EXPECT_EQ(sheet->domainNote()->text(), L10n::t(QStringLiteral("share_no_domain_hint")));
+    for (const QString& code : {QStringLiteral("zh"), QStringLiteral("en")}) {
+        L10n::setLanguageCode(code);
+        state().setShowingShareSheet(false);
+        settle();
+        ShareSheet* again = open();
+        ASSERT_NE(again, nullptr);
+        again->kindBox()->setCurrentIndex(static_cast<int>(ShareLinkKind::cdnAnonymous));
+        waitReady(again);
+        saveGrab(window(), code + QStringLiteral("-no-domain"));
+    }
 }
 
 // The sheet over the state's own links: the stored token key picks the kind and domain.

@@ -2,6 +2,7 @@
 #include "ui/WindowFixture.h"
 
 #include "ui/sheets/SheetView.h"
+#include "ui/theme/TarnStyle.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/TintedBlurView.h"
 
@@ -12,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -78,6 +80,22 @@ double edgeContrast(const QImage& grab, int edgeX, int y)
         best = std::max(best, std::min(contrast(edge, outside), contrast(edge, inside)));
     }
     return best;
+}
+
+// Pop-up lists and menus are cut to the rounded shape of the buttons that open them:
+// a window mask, which an X server without a compositor honours too.
+void expectRoundedMask(QWidget* popup)
+{
+    const QRegion mask = popup->mask();
+    ASSERT_FALSE(mask.isEmpty()) << popup->metaObject()->className();
+    const QRect r = popup->rect();
+    for (const QPoint corner : {r.topLeft(), r.topRight(), r.bottomLeft(), r.bottomRight()}) {
+        EXPECT_FALSE(mask.contains(corner)) << corner.x() << "," << corner.y();
+    }
+    EXPECT_TRUE(mask.contains(r.center()));
+    EXPECT_TRUE(mask.contains(QPoint(r.center().x(), r.top())));
+    EXPECT_TRUE(mask.contains(QPoint(r.left(), r.center().y())));
+    EXPECT_EQ(mask, TarnStyle::popupMask(popup->size()));
 }
 
 QList<Surface> surfaces()
@@ -167,7 +185,34 @@ TEST(TarnStyle, ButtonsAndPopUpButtonsAreFlatAndTheDefaultButtonTakesTheAccent)
     QWidget* popup = combo->view()->window();
     ASSERT_TRUE(popup->isVisible());
     test::saveGrab(popup, QStringLiteral("popup"));
+    expectRoundedMask(popup);
     combo->hidePopup();
+}
+
+TEST(TarnStyle, MenusAreRoundedPanelsLikeTheirButtons)
+{
+    auto host = std::make_unique<QWidget>();
+    host->resize(300, 200);
+    host->show();
+    settle();
+    QMenu menu(host.get());
+    menu.addAction(QStringLiteral("Open"));
+    menu.addAction(QStringLiteral("Download"));
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Rename / Move"));
+    menu.popup(host->mapToGlobal(QPoint(20, 20)));
+    settle();
+    ASSERT_TRUE(menu.isVisible());
+    menu.setActiveAction(menu.actions().constFirst());
+    settle();
+    expectRoundedMask(&menu);
+    // Inside the mask the corner is the window behind, not the panel: the grab shows
+    // the panel's own rounded fill there.
+    const QImage grab = menu.grab().toImage();
+    EXPECT_FALSE(test::sameColor(grab.pixelColor(menu.width() / 2, menu.height() / 2),
+                                 grab.pixelColor(1, 1), 4));
+    test::saveGrab(&menu, QStringLiteral("menu"));
+    menu.close();
 }
 
 }  // namespace

@@ -5,11 +5,15 @@
 #include <QApplication>
 #include <QDirIterator>
 #include <QFile>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QRegularExpression>
 #include <QSet>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace tarn {
 namespace {
@@ -24,7 +28,7 @@ TEST(TarnTheme, TableHoldsEveryRoleOnceWithAName)
         EXPECT_EQ(names.size(), index) << "twice: " << entry.name;
         EXPECT_EQ(TarnTheme::color(entry.role), QColor::fromRgbF(entry.red, entry.green, entry.blue, entry.alpha));
     }
-    EXPECT_EQ(index, static_cast<int>(ThemeColor::textOnAccent) + 1);
+    EXPECT_EQ(index, static_cast<int>(ThemeColor::placeholderLabel) + 1);
 }
 
 TEST(TarnTheme, BrandAndTintAreTheProductColours)
@@ -51,10 +55,59 @@ TEST(TarnTheme, PaletteIsBuiltFromTheTable)
     EXPECT_EQ(p.color(QPalette::HighlightedText), TarnTheme::color(ThemeColor::selectedText));
     EXPECT_EQ(p.color(QPalette::Link), TarnTheme::color(ThemeColor::link));
     EXPECT_EQ(p.color(QPalette::Text), TarnTheme::over(TarnTheme::color(ThemeColor::label), window));
-    EXPECT_EQ(p.color(QPalette::PlaceholderText), TarnTheme::over(TarnTheme::color(ThemeColor::tertiaryLabel), window));
+    EXPECT_EQ(p.color(QPalette::PlaceholderText),
+              TarnTheme::over(TarnTheme::color(ThemeColor::placeholderLabel), window));
     // Dark: light text on a dark window.
     EXPECT_LT(window.lightnessF(), 0.2);
     EXPECT_GT(p.color(QPalette::Text).lightnessF(), 0.8);
+}
+
+// WCAG's relative luminance and contrast ratio.
+double luminance(const QColor& color)
+{
+    const auto channel = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double lighter = std::max(luminance(a), luminance(b));
+    const double darker = std::min(luminance(a), luminance(b));
+    return (lighter + 0.05) / (darker + 0.05);
+}
+
+TEST(TarnTheme, PlaceholderTextReadsAtFourAndAHalfToOneOnEveryFieldFill)
+{
+    const QPalette p = TarnTheme::palette();
+    const QColor placeholder = p.color(QPalette::PlaceholderText);
+    // Fields fill with the base; the window and a sheet's surface lie around them.
+    for (const QColor& fill : {p.color(QPalette::Base), p.color(QPalette::Window),
+                               TarnTheme::color(ThemeColor::controlBackground)}) {
+        EXPECT_GE(contrast(placeholder, fill), 4.5) << fill.name().toStdString();
+    }
+    // And it is still told apart from typed text.
+    EXPECT_LT(contrast(placeholder, p.color(QPalette::Base)), contrast(p.color(QPalette::Text), p.color(QPalette::Base)));
+}
+
+// One accent: the selection is a darker step of the brand (same hue and saturation),
+// and no other green stands beside it.
+TEST(TarnTheme, EveryGreenIsAStepOfTheOneAccent)
+{
+    const QColor brand = TarnTheme::brand();
+    for (const ThemeColor role : {ThemeColor::controlAccent, ThemeColor::selectedContentBackground,
+                                  ThemeColor::systemGreen}) {
+        const QColor step = TarnTheme::color(role);
+        SCOPED_TRACE(step.name().toStdString());
+        EXPECT_NEAR(step.hsvHueF(), brand.hsvHueF(), 1.0 / 360);
+        EXPECT_NEAR(step.hsvSaturationF(), brand.hsvSaturationF(), 0.02);
+    }
+    EXPECT_LT(TarnTheme::color(ThemeColor::selectedContentBackground).valueF(), brand.valueF());
+    // White text on the selection, dark text on the accent.
+    EXPECT_GE(contrast(TarnTheme::color(ThemeColor::selectedText), TarnTheme::color(ThemeColor::selectedContentBackground)),
+              4.5);
+    EXPECT_GE(contrast(TarnTheme::color(ThemeColor::textOnAccent), brand), 4.5);
 }
 
 TEST(TarnTheme, AppliedThemeIsFusionWithTheCjkFontAndOverlayScrollBars)
@@ -66,6 +119,9 @@ TEST(TarnTheme, AppliedThemeIsFusionWithTheCjkFontAndOverlayScrollBars)
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), TarnTheme::color(ThemeColor::windowBackground));
     // fonts-noto-cjk is one of the packages the scripts install.
     EXPECT_EQ(QFontInfo(QApplication::font()).family(), TarnTheme::fontFamily());
+    // So is fonts-noto-color-emoji: object names with emoji fall back to it rather
+    // than to empty boxes.
+    EXPECT_TRUE(QFontDatabase::families().contains(QStringLiteral("Noto Color Emoji")));
     EXPECT_EQ(QApplication::font().pixelSize(), 13);
 }
 

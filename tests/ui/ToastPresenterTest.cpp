@@ -85,6 +85,25 @@ TEST_F(ToastPresenterTest, AToastLeavesAfterItsTime)
     EXPECT_NE(m_presenter->container(), nullptr);
 }
 
+// An error is read, not glanced at: it stays at least 5 seconds, or until dismissed.
+TEST_F(ToastPresenterTest, AnErrorStaysLongerThanANote)
+{
+    m_presenter->show({QStringLiteral("Upload failed: the server refused the key"), ToastKind::error});
+    m_presenter->show({QStringLiteral("Copied"), ToastKind::info});
+    const QList<ToastView*> shown = m_presenter->toasts();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_GE(shown[0]->stayMs(), 5000);
+    EXPECT_EQ(shown[1]->stayMs(), ToastView::lifetimeMs);
+    // The note leaves; the error is still up.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_presenter->toasts().size() == 1; }, 4000));
+    ASSERT_EQ(m_presenter->toasts().size(), 1);
+    EXPECT_EQ(m_presenter->toasts().constFirst(), shown[0]);
+    EXPECT_FALSE(shown[0]->isDismissed());
+    // Its close button ends it at once.
+    shown[0]->closeButton()->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_presenter->toasts().isEmpty(); }, 2000));
+}
+
 TEST_F(ToastPresenterTest, APressAndThenTheCloseButtonDuringTheFadeDismissOnce)
 {
     test::ScopedAnimations on(true);

@@ -37,8 +37,8 @@ void AppState::performDelete(const DeleteRequest& request) {
     TransferTask task;
     task.id = Uuid::random();
     task.title = request.title.toStdString();
-    task.subtitle = L10n::t(QStringLiteral("transfer_delete_subtitle"),
-                            request.objectKeys.size() + request.folderPrefixes.size());
+    const auto items = static_cast<qint64>(request.objectKeys.size() + request.folderPrefixes.size());
+    task.subtitle = L10n::t(L10n::countKey(QStringLiteral("transfer_delete_subtitle"), items), items);
     task.isFolder = !request.folderPrefixes.empty();
     task.spec.value = DeleteSpec{request.objectKeys, request.folderPrefixes};
     task.bucketID = request.bucketID;

@@ -184,7 +184,16 @@ QString AppState::deleteConfirmationMessage() const {
         return folders == 1 ? L10n::t(QStringLiteral("delete_folder_message"))
                             : L10n::t(QStringLiteral("batch_delete_folders_message"), folders);
     }
-    return L10n::t(QStringLiteral("batch_delete_mixed_message"), files + folders, files, folders);
+    // Both counts are at least one; either can be exactly one.
+    QString key = QStringLiteral("batch_delete_mixed_message");
+    if (files == 1 && folders == 1) {
+        key += QStringLiteral("_one_each");
+    } else if (files == 1) {
+        key += QStringLiteral("_one_file");
+    } else if (folders == 1) {
+        key += QStringLiteral("_one_folder");
+    }
+    return L10n::t(key, files + folders, files, folders);
 }
 
 std::vector<BucketConfig> AppState::favoriteBuckets() const {

@@ -68,7 +68,9 @@ QCoro::Task<> AppState::downloadSelectedObjects() {
         queue.append(downloadTask(std::move(name), subtitle, DownloadSpec{folder.prefix, destination, true}, 0, bucketID));
         queue.pumpIfIdle();
     }
-    sendBubble(L10n::t(QStringLiteral("downloading_n_files"), objects.size() + folders.size()));
+    sendBubble(L10n::t(L10n::countKey(QStringLiteral("downloading_n_files"),
+                                       static_cast<qint64>(objects.size() + folders.size())),
+                        objects.size() + folders.size()));
 }
 
 QCoro::Task<> AppState::openSelectedObject() { return openFirst(selectedObjects()); }

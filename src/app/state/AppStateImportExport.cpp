@@ -205,7 +205,7 @@ std::optional<ImportedConfig> AppState::parseImportedConfig(std::string_view byt
 }
 
 QCoro::Task<bool> AppState::confirmImport(std::size_t accountCount, bool turnsOnLogging) {
-    QString message = L10n::t(QStringLiteral("import_confirm_message"), accountCount);
+    QString message = L10n::t(L10n::countKey(QStringLiteral("import_confirm_message"), accountCount), accountCount);
     if (turnsOnLogging) message += QStringLiteral("\n\n") + L10n::t(QStringLiteral("import_turns_on_logging"));
     const UiServices::Alert alert(UiServices::Alert::Style::warning, L10n::t(QStringLiteral("import_confirm_title")),
                                   message, L10n::t(QStringLiteral("import_confirm_button")),

@@ -132,7 +132,8 @@ QCoro::Task<> AppState::abortUploads(BucketConfig bucket, std::vector<MultipartU
 
     if (failure) sendToast({TransferCenter::describe(failure), ToastKind::error});
     recordHistory(L10n::t(QStringLiteral("abort_upload")),
-                  L10n::t(QStringLiteral("abort_upload_count"), static_cast<qint64>(aborted.size())),
+                  L10n::t(L10n::countKey(QStringLiteral("abort_upload_count"), static_cast<qint64>(aborted.size())),
+                          static_cast<qint64>(aborted.size())),
                   bucket.bucketName, !failure);
 }
 

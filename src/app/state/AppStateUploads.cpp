@@ -154,7 +154,7 @@ QCoro::Task<> AppState::planAndEnqueue(UploadPlace place, std::vector<fs::path> 
     if (!plan.entries.empty()) {
         transfers().enqueuePlannedUploads(std::move(place), std::move(plan), directory, mode, bucketID);
     } else if (plan.skipped >= 1) {
-        sendToast({L10n::t(QStringLiteral("upload_skipped_count"), plan.skipped), ToastKind::info});
+        sendToast({L10n::t(L10n::countKey(QStringLiteral("upload_skipped_count"), plan.skipped), plan.skipped), ToastKind::info});
     }
 }
 

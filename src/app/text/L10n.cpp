@@ -75,6 +75,11 @@ QString L10n::count(const QString& key, const QString& oneKey, qint64 number)
     return t(number == 1 ? oneKey : key, locale().toString(number));
 }
 
+QString L10n::countKey(const QString& key, qint64 number)
+{
+    return number == 1 ? key + QStringLiteral("_one") : key;
+}
+
 QString L10n::format(const QString& pattern, const QStringList& arguments)
 {
     QString result;

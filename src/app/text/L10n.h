@@ -48,6 +48,11 @@ public:
     // text of the count's key: `oneKey` for exactly one, else `key`.
     static QString count(const QString& key, const QString& oneKey, qint64 number);
 
+    // The key of a text that counts `number` things: the key with "_one" appended for
+    // exactly one ("%d upload" beside "%d uploads"), else the key itself. Both tables
+    // hold the "_one" form of every counted text (the Chinese one reads as the other).
+    static QString countKey(const QString& key, qint64 number);
+
     // Every key of the English and of the Chinese table, in table order.
     static QStringList englishKeys();
     static QStringList chineseKeys();

@@ -137,7 +137,9 @@ QCoro::Task<> TransferCenter::runDelete(Uuid id, TransferTask task, std::stop_to
         t.unitsDone = std::max(t.unitsDone, t.unitsTotal);
         t.finishedAt = std::chrono::system_clock::now();
     });
-    m_app.recordHistory(L10n::t(QStringLiteral("delete")), L10n::t(QStringLiteral("transfer_delete_subtitle"), plan.size()),
+    m_app.recordHistory(L10n::t(QStringLiteral("delete")), L10n::t(L10n::countKey(QStringLiteral("transfer_delete_subtitle"),
+                                                                               static_cast<qint64>(plan.size())),
+                                                                plan.size()),
                         bucket.bucketName, true);
     m_app.reloadAfterMutation(bucket.id);
     m_app.notify(L10n::t(QStringLiteral("delete")), L10n::t(QStringLiteral("operation_done")));

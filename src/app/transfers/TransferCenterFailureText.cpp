@@ -129,7 +129,8 @@ QString deleteFailureText(const DeleteObjectsError& error) {
         if (const auto& reason = failure.code ? failure.code : failure.message) entry += " (" + utf8(*reason) + ")";
         named.append(entry);
     }
-    return L10n::t(QStringLiteral("delete_objects_refused"), static_cast<qint64>(error.failures().size()),
+    const auto refused = static_cast<qint64>(error.failures().size());
+    return L10n::t(L10n::countKey(QStringLiteral("delete_objects_refused"), refused), refused,
                    static_cast<qint64>(error.requested()), named.join(QStringLiteral(", ")));
 }
 
@@ -189,7 +190,8 @@ QString TransferCenter::describe(const std::exception_ptr& error) {
         return text("transfer_cancelled");
     } catch (const PartUploadError& failure) {
         if (failure.underlying() && failure.cause() == PartUploadError::Cause::transfer) {
-            return L10n::t(QStringLiteral("upload_part_failed"), failure.partNumber(), failure.attempts(),
+            return L10n::t(L10n::countKey(QStringLiteral("upload_part_failed"), failure.attempts()),
+                           failure.partNumber(), failure.attempts(),
                            describe(failure.underlying()));
         }
         if (failure.underlying() && failure.cause() == PartUploadError::Cause::localFile) {
@@ -198,7 +200,8 @@ QString TransferCenter::describe(const std::exception_ptr& error) {
         }
         return utf8(failure.errorDescription());
     } catch (const PartStalledError& stall) {
-        return L10n::t(QStringLiteral("upload_part_stalled"), std::llround(stall.seconds()));
+        return L10n::t(L10n::countKey(QStringLiteral("upload_part_stalled"), std::llround(stall.seconds())),
+                       std::llround(stall.seconds()));
     } catch (const S3Error& failure) {
         switch (failure.kind()) {
         case S3Error::Kind::requestFailed: return requestFailedText(failure);
@@ -257,9 +260,9 @@ QString TransferCenter::describe(const std::exception_ptr& error) {
 }
 
 QString TransferCenter::uploadFailureText(int failed, int itemCount, const std::optional<FailedItem>& first) {
-    if (!first) return L10n::t(QStringLiteral("upload_failed_count"), failed);
+    if (!first) return L10n::t(L10n::countKey(QStringLiteral("upload_failed_count"), failed), failed);
     if (itemCount == 1) return first->reason;
-    return L10n::t(QStringLiteral("upload_failed_reason"), failed, first->name, first->reason);
+    return L10n::t(L10n::countKey(QStringLiteral("upload_failed_reason"), failed), failed, first->name, first->reason);
 }
 
 }  // namespace tarn

@@ -66,7 +66,8 @@ QString collisionText(const std::vector<std::string>& keys) {
         }
         named.append(utf8(key));
     }
-    return L10n::t(QStringLiteral("move_destinations_exist"), static_cast<qint64>(keys.size()),
+    const auto existing = static_cast<qint64>(keys.size());
+    return L10n::t(L10n::countKey(QStringLiteral("move_destinations_exist"), existing), existing,
                    named.join(QStringLiteral(", ")));
 }
 

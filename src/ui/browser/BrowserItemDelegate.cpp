@@ -3,11 +3,13 @@
 #include "ui/browser/BrowserRow.h"
 #include "ui/browser/BrowserTableModel.h"
 #include "ui/browser/PlaceholderCell.h"
+#include "ui/browser/UploadSizeText.h"
 #include "ui/icons/MingCute.h"
 #include "ui/theme/TarnTheme.h"
 
 #include "ui/views/BrandProgressBar.h"
 #include "ui/views/PlainText.h"
+#include "ui/views/SelectionBand.h"
 
 #include "app/text/L10n.h"
 #include "app/transfers/TransferTask.h"
@@ -32,13 +34,9 @@ constexpr int kIconLeading = 2;
 constexpr int kIconGap = 6;
 constexpr int kTextLeading = 4;
 constexpr int kTextTrailing = 6;
-constexpr qreal kSelectionRadius = 6;
-// The selection band is inset from the table's edges, as an inset table draws it.
-constexpr int kSelectionInset = 1;
 constexpr qreal kPlaceholderCheckPointSize = 15;
 constexpr qreal kPlaceholderButtonPointSize = 13;
 constexpr int kEditorHeight = 24;
-constexpr int kEditorTextMargin = 3;
 constexpr qreal kFailedOutlineAlpha = 0.6;
 // Set on an editor once its session has ended, so that it ends only once.
 constexpr char kEditorEnded[] = "tarnEditorEnded";
@@ -105,38 +103,13 @@ QSize BrowserItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QM
 
 bool BrowserItemDelegate::isEmphasized(const QStyleOptionViewItem& option)
 {
-    const auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
-    const bool focused = view != nullptr && view->hasFocus();
-    return option.state.testFlag(QStyle::State_Selected) && option.state.testFlag(QStyle::State_Active) && focused;
+    return SelectionBand::isEmphasized(option);
 }
 
 void BrowserItemDelegate::paintSelection(QPainter* painter, const QStyleOptionViewItem& option,
                                          const QModelIndex& index) const
 {
-    if (!option.state.testFlag(QStyle::State_Selected)) {
-        return;
-    }
-    const QColor fill = isEmphasized(option) ? TarnTheme::color(ThemeColor::selectedContentBackground)
-                                             : TarnTheme::color(ThemeColor::unemphasizedSelectedContentBackground);
-    // One rounded band across the row: the first cell rounds its left end, the last
-    // its right end, and the cells between are plain.
-    const int columns = index.model() != nullptr ? index.model()->columnCount() : 1;
-    const bool first = index.column() == 0;
-    const bool last = index.column() == columns - 1;
-    QRectF band = QRectF(option.rect).adjusted(0, kSelectionInset, 0, -kSelectionInset);
-    if (!first) {
-        band.setLeft(band.left() - kSelectionRadius * 2);
-    }
-    if (!last) {
-        band.setRight(band.right() + kSelectionRadius * 2);
-    }
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setClipRect(option.rect);
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(fill);
-    painter->drawRoundedRect(band, kSelectionRadius, kSelectionRadius);
-    painter->restore();
+    SelectionBand::paint(painter, option, index);
 }
 
 QRect BrowserItemDelegate::paintIconAndName(QPainter* painter, const QStyleOptionViewItem& option,
@@ -168,8 +141,13 @@ void BrowserItemDelegate::paintSecondaryText(QPainter* painter, const QStyleOpti
                              : failedBytes         ? ThemeColor::systemRed
                                                    : ThemeColor::secondaryLabel;
     painter->setPen(TarnTheme::color(color));
-    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
-                      painter->fontMetrics().elidedText(value, Qt::ElideRight, text.width()));
+    // The bytes of an upload on its way are shortened, never cut at the total.
+    const bool inFlight = task != nullptr && index.column() == BrowserTableModel::sizeColumn &&
+                          task->state != TransferState::succeeded && task->bytesTotal > 0;
+    const QString shown = inFlight ? UploadSizeText::fitted(task->bytesDone, task->bytesTotal,
+                                                            painter->fontMetrics(), text.width())
+                                   : painter->fontMetrics().elidedText(value, Qt::ElideRight, text.width());
+    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, shown);
 }
 
 void BrowserItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -374,7 +352,8 @@ QWidget* BrowserItemDelegate::createEditor(QWidget* parent, const QStyleOptionVi
     editor->setFrame(true);
     // A field of its own over the row's selection band: its own opaque base (the
     // caret is drawn inverting what lies under it), the accent behind the selected
-    // part of the name, and room between the text and the focus ring.
+    // part of the name; the room between the text and the focus ring is every
+    // field's (the style's).
     QPalette palette = editor->palette();
     palette.setColor(QPalette::Base, TarnTheme::color(ThemeColor::controlBackground));
     palette.setColor(QPalette::Text, TarnTheme::over(TarnTheme::color(ThemeColor::label),
@@ -382,7 +361,6 @@ QWidget* BrowserItemDelegate::createEditor(QWidget* parent, const QStyleOptionVi
     palette.setColor(QPalette::Highlight, TarnTheme::color(ThemeColor::controlAccent));
     palette.setColor(QPalette::HighlightedText, TarnTheme::color(ThemeColor::textOnAccent));
     editor->setPalette(palette);
-    editor->setTextMargins(kEditorTextMargin, 0, kEditorTextMargin, 0);
     auto* self = const_cast<BrowserItemDelegate*>(this);
     // Typed or pasted: a name is one piece of a key and never holds a slash.
     connect(editor, &QLineEdit::textEdited, self, [self, editor](const QString& text) {

@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 namespace tarn {
 
@@ -19,7 +21,9 @@ GlassSearchField::GlassSearchField(QWidget* parent)
     setTextMargins(2, 0, 2, 0);
     addAction(MingCute::icon(QStringLiteral("magnifyingglass"), TarnTheme::color(ThemeColor::secondaryLabel)),
               QLineEdit::LeadingPosition);
-    // The glass is painted here; the field itself draws no background.
+    // The shape is painted in paintEvent; the field itself fills nothing (a frameless
+    // field would fill its whole square).
+    m_fill = palette().color(QPalette::Base);
     QPalette clear = palette();
     clear.setColor(QPalette::Base, Qt::transparent);
     setPalette(clear);
@@ -62,12 +66,18 @@ void GlassSearchField::keyPressEvent(QKeyEvent* event)
 
 void GlassSearchField::paintEvent(QPaintEvent* event)
 {
+    // The field's shape is every text field's (fill, an edge of at least 3:1, the
+    // focus ring), drawn by the style; the field itself has no frame, so that its
+    // text starts beside the magnifier rather than a frame's width further in.
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(TarnTheme::color(ThemeColor::separator), 0.5));
-        painter.setBrush(TarnTheme::color(ThemeColor::textBackground, 0.4));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+        QStyleOptionFrame frame;
+        initStyleOption(&frame);
+        frame.lineWidth = 1;
+        frame.midLineWidth = 0;
+        frame.features = QStyleOptionFrame::None;
+        frame.palette.setColor(QPalette::Base, m_fill);
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &frame, &painter, this);
     }
     QLineEdit::paintEvent(event);
 }

@@ -1,14 +1,15 @@
 #pragma once
 
+#include <QColor>
 #include <QLineEdit>
 
 #include <functional>
 
 namespace tarn {
 
-// The header's search field: a magnifier, the text and a clear button on a faint
-// rounded glass (the text background at 0.4 behind a hairline of the separator
-// colour). onFocusChange(true) follows gaining the focus, onFocusChange(false) the
+// The header's search field: a magnifier, the text and a clear button in the shape
+// every text field has (the style's: its fill, an edge of at least 3:1 and the
+// accent's focus ring). onFocusChange(true) follows gaining the focus, onFocusChange(false) the
 // end of editing. Escape clears the text (as typing would: textEdited follows, and
 // Ctrl+Z brings it back); Escape in the empty field leaves it through onLeave.
 class GlassSearchField : public QLineEdit {
@@ -28,6 +29,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    QColor m_fill;
 };
 
 }  // namespace tarn

@@ -10,6 +10,7 @@
 #include "ui/browser/ObjectTableView.h"
 #include "ui/browser/StatusDotView.h"
 #include "ui/browser/ThrottledCall.h"
+#include "ui/theme/TarnStyle.h"
 #include "ui/theme/TarnTheme.h"
 
 #include "app/state/AppState.h"
@@ -137,6 +138,7 @@ void ObjectBrowserView::buildTable()
 {
     m_table->setModel(m_model);
     m_table->setItemDelegate(m_delegate);
+    m_table->setProperty(TarnStyle::ownSelectionProperty, true);
 
     QHeaderView* columns = m_table->horizontalHeader();
     columns->setFont(TarnTheme::font(12));

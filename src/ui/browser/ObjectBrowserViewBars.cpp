@@ -117,7 +117,7 @@ void ObjectBrowserView::refreshStatus()
     const auto loaded = static_cast<qint64>(m_state.objects().size() + m_state.prefixes().size());
     QString note;
     if (m_goingToEnd) {
-        note = L10n::t(QStringLiteral("loading_to_end"), loaded);
+        note = L10n::t(L10n::countKey(QStringLiteral("loading_to_end"), loaded), loaded);
     } else if (!m_state.listingFailure().isEmpty() && !m_state.isLoading()) {
         note = L10n::t(QStringLiteral("listing_failed_note"));
     }

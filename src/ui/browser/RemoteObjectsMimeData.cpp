@@ -329,7 +329,8 @@ QList<QUrl> RemoteObjectsMimeData::stagedUrls() const
             dialog = std::make_unique<QProgressDialog>(parent);
             // Every window waits with the receiver, the transfer panel too.
             dialog->setWindowModality(Qt::ApplicationModal);
-            dialog->setLabelText(L10n::t(QStringLiteral("drag_out_preparing"), staging->items.size()));
+            dialog->setLabelText(L10n::t(L10n::countKey(QStringLiteral("drag_out_preparing"), static_cast<qint64>(staging->items.size())),
+                                        staging->items.size()));
             dialog->setCancelButtonText(L10n::t(QStringLiteral("cancel")));
             dialog->setRange(0, static_cast<int>(staging->items.size()));
             dialog->setAutoClose(false);

@@ -9,6 +9,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tarn {
 
@@ -19,6 +20,9 @@ constexpr int kIconTitleSpacing = 3;
 constexpr int kTitlePixelSize = 10;
 constexpr int kTitleInset = 2;
 constexpr qreal kCornerRadius = 8;
+// A wrapped title's lines sit closer than the font's own line height (which has room
+// for CJK ascenders twice over), so that two lines leave the icon clear of the edge.
+constexpr qreal kWrappedLineStep = 1.2;
 
 }  // namespace
 
@@ -74,6 +78,37 @@ QSize ActionTile::minimumSizeHint() const
     return {40, tileHeight};
 }
 
+int ActionTile::rowLineCount() const
+{
+    int lines = static_cast<int>(titleLines(width()).size());
+    if (parentWidget() != nullptr) {
+        for (const ActionTile* tile : parentWidget()->findChildren<ActionTile*>(Qt::FindDirectChildrenOnly)) {
+            if (tile->isVisible() || tile == this) {
+                lines = std::max(lines, static_cast<int>(tile->titleLines(tile->width()).size()));
+            }
+        }
+    }
+    return lines;
+}
+
+int ActionTile::lineStep(int lines) const
+{
+    const int natural = QFontMetrics(font()).height();
+    if (lines <= 1) {
+        return natural;
+    }
+    return std::min(natural, static_cast<int>(std::ceil(font().pixelSize() * kWrappedLineStep)));
+}
+
+QRect ActionTile::iconRect() const
+{
+    const QSize iconSize = MingCute::iconSize(kIconPointSize);
+    const int lines = rowLineCount();
+    const int contentHeight = iconSize.height() + kIconTitleSpacing + lines * lineStep(lines);
+    const int top = std::max(0, (height() - contentHeight) / 2);
+    return {QPoint((width() - iconSize.width()) / 2, top), iconSize};
+}
+
 void ActionTile::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -93,20 +128,20 @@ void ActionTile::paintEvent(QPaintEvent*)
     }
 
     const QColor color = TarnTheme::color(m_destructive ? ThemeColor::systemRed : ThemeColor::label);
-    const QSize iconSize = MingCute::iconSize(kIconPointSize);
-    const QFontMetrics metrics(font());
+    const QRect iconArea = iconRect();
     const QStringList lines = titleLines(width());
-    const int lineHeight = metrics.height();
-    const int contentHeight = iconSize.height() + kIconTitleSpacing + static_cast<int>(lines.size()) * lineHeight;
-    const int top = std::max(0, (height() - contentHeight) / 2);
+    const int step = lineStep(rowLineCount());
     const QPixmap icon = MingCute::pixmap(m_iconName, kIconPointSize, color, devicePixelRatioF());
-    painter.drawPixmap(QPoint((width() - iconSize.width()) / 2, top), icon);
+    painter.drawPixmap(iconArea.topLeft(), icon);
     painter.setPen(color);
     painter.setFont(font());
-    int y = top + iconSize.height() + kIconTitleSpacing;
+    // Each line centred on its step; the text of a line may reach a little past it.
+    const int lineHeight = QFontMetrics(font()).height();
+    int y = iconArea.bottom() + 1 + kIconTitleSpacing;
     for (const QString& line : lines) {
-        painter.drawText(QRect(kTitleInset, y, width() - 2 * kTitleInset, lineHeight), Qt::AlignCenter, line);
-        y += lineHeight;
+        painter.drawText(QRect(kTitleInset, y - (lineHeight - step) / 2, width() - 2 * kTitleInset, lineHeight),
+                         Qt::AlignCenter, line);
+        y += step;
     }
 }
 

@@ -19,6 +19,12 @@ namespace {
 QFont monospacedFont()
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    // The CJK font's monospaced face first: its Latin and its CJK glyphs share one
+    // weight, one height and a 1:2 width, so a line with Chinese in it is as tall as
+    // one without. Then the usual monospaced faces, and colour emoji last (its lines
+    // are no taller than the CJK face's).
+    font.setFamilies({TextPreview::monospacedFamily(), QStringLiteral("DejaVu Sans Mono"), font.family(),
+                      QStringLiteral("Noto Color Emoji")});
     font.setPixelSize(12);
     font.setStyleHint(QFont::Monospace);
     return font;

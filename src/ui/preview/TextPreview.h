@@ -31,6 +31,10 @@ public:
 
     // A read-only, selectable view of plain text in the look of this preview.
     static QPlainTextEdit* makeView();
+    // The first face of the preview's monospaced chain: one with Latin and CJK glyphs
+    // (from fonts-noto-cjk, which the scripts install).
+    static QString monospacedFamily() { return QStringLiteral("Noto Sans Mono CJK SC"); }
+    QPlainTextEdit* view() const { return m_editor; }
 
 private:
     QPlainTextEdit* m_editor;

@@ -33,7 +33,6 @@ QLineEdit* makeField(const QString& placeholder, QWidget* parent)
     field->setPlaceholderText(placeholder);
     field->setFont(TarnTheme::font(12));
     field->setFixedWidth(AddBucketSheet::formWidth);
-    field->setTextMargins(4, 1, 4, 1);
     return field;
 }
 

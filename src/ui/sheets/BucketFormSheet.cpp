@@ -81,11 +81,7 @@ BucketFormSheet::BucketFormSheet(AppState& state, const BucketConfig& bucket, st
     m_loadingLabel = makeLabel(L10n::t(QStringLiteral("cdn_auth_keys_loading")), 11, true);
 
     m_addButton = makeButton(QStringLiteral("  ") + L10n::t(QStringLiteral("cdn_domain_add")), [this] { addDomain(); });
-    m_addButton->setIcon(MingCute::icon(QStringLiteral("plus.circle"), TarnTheme::color(ThemeColor::label)));
-    m_addButton->setIconSize(MingCute::iconSize(13));
-    m_addButton->setFlat(true);
-    m_addButton->setFont(TarnTheme::font(12));
-    m_addButton->setCursor(Qt::PointingHandCursor);
+    SheetView::styleAddButton(m_addButton);
 
     m_cancelButton = makeButton(L10n::t(QStringLiteral("cancel")), [this] { cancel(); });
     m_saveButton = makeButton(L10n::t(QStringLiteral("save")), [this] { save(); });

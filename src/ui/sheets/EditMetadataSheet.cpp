@@ -60,7 +60,6 @@ QLineEdit* makeField(const QString& text, const QString& placeholder, int width,
     field->setPlaceholderText(placeholder);
     field->setFont(TarnTheme::font(12));
     field->setFixedWidth(width);
-    field->setTextMargins(2, 1, 2, 1);
     return field;
 }
 
@@ -99,13 +98,7 @@ EditMetadataSheet::EditMetadataSheet(AppState& state, std::function<void()> save
 
     m_addButton = new ClosureButton(QStringLiteral("  ") + L10n::t(QStringLiteral("metadata_add")), [this] { addRow(); },
                                     this);
-    m_addButton->setIcon(MingCute::icon(QStringLiteral("plus.circle"), TarnTheme::color(ThemeColor::controlAccent)));
-    m_addButton->setIconSize(MingCute::iconSize(13));
-    m_addButton->setFlat(true);
-    m_addButton->setFont(TarnTheme::font(12));
-    m_addButton->setFocusPolicy(Qt::TabFocus);
-    m_addButton->setAutoDefault(false);
-    m_addButton->setCursor(Qt::PointingHandCursor);
+    SheetView::styleAddButton(m_addButton);
 
     m_cancelButton = makeButton(L10n::t(QStringLiteral("cancel")), [this] { cancel(); });
     m_saveButton = makeButton(L10n::t(QStringLiteral("save")), [this] { saveAndClose(); });

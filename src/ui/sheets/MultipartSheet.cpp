@@ -5,9 +5,11 @@
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
 #include "ui/views/DateText.h"
+#include "ui/theme/TarnStyle.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/ClearTableHeaderView.h"
 #include "ui/views/PlainText.h"
+#include "ui/views/SelectionBand.h"
 #include "ui/views/SkeletonListView.h"
 #include "ui/views/WrappingLabel.h"
 
@@ -86,6 +88,9 @@ MultipartSheet::MultipartSheet(AppState& state, std::function<void()> onClose, O
     m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_table->viewport()->setAutoFillBackground(false);
     m_table->setFixedSize(areaWidth, areaHeight);
+    // One rounded band across a chosen row, as in the object table.
+    m_table->setItemDelegate(new SelectionBandDelegate(m_table));
+    m_table->setProperty(TarnStyle::ownSelectionProperty, true);
 
     // Bars over the table while the first page loads.
     m_placeholder = new SkeletonListView(6, kRowHeight, 10, m_table);
@@ -94,11 +99,21 @@ MultipartSheet::MultipartSheet(AppState& state, std::function<void()> onClose, O
 
     m_countLabel = makeLabel(QString(), 11, true);
 
+    const int headerHeight = m_table->horizontalHeader()->sizeHint().height();
+    m_emptyLabel = makeLabel(L10n::t(QStringLiteral("multipart_uploads_empty")), 13, true, m_table);
+    m_emptyLabel->setAlignment(Qt::AlignCenter);
+    m_emptyLabel->setGeometry(0, headerHeight, areaWidth, areaHeight - headerHeight);
+    m_emptyLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_emptyLabel->hide();
+
     m_refreshButton = makeButton(L10n::t(QStringLiteral("refresh")), [this] { refresh(); });
     m_abortButton = makeButton(L10n::t(QStringLiteral("abort_upload")), [this] { abortSelected(); });
     m_abortAllButton = makeButton(L10n::t(QStringLiteral("abort_all")), [this] { abortAll(); });
     QPalette danger = m_abortAllButton->palette();
-    danger.setColor(QPalette::ButtonText, TarnTheme::color(ThemeColor::systemRed));
+    // Red while it can act; disabled, it dims like every other button.
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        danger.setColor(group, QPalette::ButtonText, TarnTheme::color(ThemeColor::systemRed));
+    }
     m_abortAllButton->setPalette(danger);
     m_closeButton = makeButton(L10n::t(QStringLiteral("close")), [this] { close(); });
     setDefaultButton(m_closeButton);
@@ -127,6 +142,8 @@ MultipartSheet::MultipartSheet(AppState& state, std::function<void()> onClose, O
     connect(&state, &AppState::hasMoreUploadsChanged, this, &MultipartSheet::loadMoreIfNearBottom,
             Qt::QueuedConnection);
     connect(m_table->verticalScrollBar(), &QScrollBar::valueChanged, this, &MultipartSheet::loadMoreIfNearBottom);
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &MultipartSheet::updateButtons);
+    connect(&state, &AppState::showingAbortConfirmChanged, this, &MultipartSheet::updateButtons);
     showUploads();
 }
 
@@ -179,12 +196,20 @@ void MultipartSheet::showLoading()
     const std::size_t count = m_state.multipartUploads().size();
     const bool loading = m_state.isLoadingUploads();
     m_placeholder->setVisible(loading && count == 0);
+    m_emptyLabel->setVisible(!loading && count == 0);
     if (count > 0) {
-        m_countLabel->setText(L10n::t(QStringLiteral("multipart_uploads_count"), count));
+        m_countLabel->setText(L10n::t(L10n::countKey(QStringLiteral("multipart_uploads_count"), count), count));
     } else {
-        m_countLabel->setText(L10n::t(loading ? QStringLiteral("multipart_uploads_loading")
-                                              : QStringLiteral("multipart_uploads_empty")));
+        // Empty, the text stands in the middle of the table instead.
+        m_countLabel->setText(loading ? L10n::t(QStringLiteral("multipart_uploads_loading")) : QString());
     }
+    updateButtons();
+}
+
+void MultipartSheet::updateButtons()
+{
+    m_abortButton->setEnabled(!chosenUploadIDs().empty());
+    m_abortAllButton->setEnabled(!m_state.multipartUploads().empty() && !m_state.showingAbortConfirm());
 }
 
 void MultipartSheet::refresh()

@@ -23,7 +23,8 @@ class SkeletonListView;
 // state's: the sheet follows it and its loading flag, and calls the state's
 // operations. The rows the user chose stay chosen, by upload ID, when a further page
 // arrives or the list is loaded again. Abort All asks first, since it also ends
-// uploads this program would otherwise resume.
+// uploads this program would otherwise resume. An empty list says so in the middle of
+// the table, and the buttons that would have nothing to act on are disabled.
 class MultipartSheet : public SheetView {
     Q_OBJECT
 
@@ -44,6 +45,8 @@ public:
 
     QTableWidget* table() const { return m_table; }
     QLabel* countLabel() const { return m_countLabel; }
+    // The text in the middle of the table while nothing is listed.
+    QLabel* emptyLabel() const { return m_emptyLabel; }
     SkeletonListView* placeholder() const { return m_placeholder; }
     QPushButton* refreshButton() const { return m_refreshButton; }
     QPushButton* abortButton() const { return m_abortButton; }
@@ -63,6 +66,8 @@ private:
     // The upload IDs of the rows chosen in the table.
     KeySet chosenUploadIDs() const;
     void showLoading();
+    // Abort needs a chosen row, Abort All a listed one.
+    void updateButtons();
     // Asks for the next page once the list is scrolled near its end (or fits whole).
     void loadMoreIfNearBottom();
     QCoro::Task<> confirmAbortAll(std::vector<MultipartUpload> uploads);
@@ -73,6 +78,7 @@ private:
     QTableWidget* m_table = nullptr;
     SkeletonListView* m_placeholder = nullptr;
     QLabel* m_countLabel = nullptr;
+    QLabel* m_emptyLabel = nullptr;
     QPushButton* m_refreshButton = nullptr;
     QPushButton* m_abortButton = nullptr;
     QPushButton* m_abortAllButton = nullptr;

@@ -303,12 +303,7 @@ QWidget* SettingsSheet::accountsPage()
                                   },
                                   page);
     add->setObjectName(QStringLiteral("addAccount"));
-    add->setIcon(MingCute::icon(QStringLiteral("plus.circle"), TarnTheme::color(ThemeColor::label)));
-    add->setIconSize(MingCute::iconSize(13));
-    add->setFlat(true);
-    add->setFont(TarnTheme::font(12));
-    add->setAutoDefault(false);
-    add->setFocusPolicy(Qt::TabFocus);
+    SheetView::styleAddButton(add);
     layout->addWidget(add, 0, Qt::AlignLeft);
     return page;
 }
@@ -327,7 +322,9 @@ QWidget* SettingsSheet::accountRow(const StorageProfile& profile, QWidget* paren
     const QString host = QString::fromStdString(profile.endpoint.host().value_or(profile.endpoint.absoluteString()));
     const QString separator = QStringLiteral(" \u00B7 ");
     auto* detail = new WrappingLabel(host + separator + QString::fromStdString(profile.region) + separator +
-                                         L10n::t(QStringLiteral("profile_bucket_count"), profile.bucketNames.size()),
+                                         L10n::t(L10n::countKey(QStringLiteral("profile_bucket_count"),
+                                                                      static_cast<qint64>(profile.bucketNames.size())),
+                                                 profile.bucketNames.size()),
                                      1, row);
     detail->setObjectName(QStringLiteral("detail"));
     detail->setFont(TarnTheme::font(10));

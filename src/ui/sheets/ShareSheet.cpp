@@ -5,6 +5,7 @@
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
 #include "core/storage/MakerService.h"
+#include "ui/theme/TarnStyle.h"
 #include "ui/theme/TarnTheme.h"
 
 #include <QClipboard>
@@ -28,6 +29,7 @@ namespace tarn {
 namespace {
 
 constexpr int kLinkHeight = 160;
+constexpr int kDomainBoxMinimumWidth = 180;
 constexpr std::int64_t kDefaultTTLSeconds = 3600;
 
 QString unavailableText()
@@ -41,7 +43,6 @@ QLineEdit* numberField(const QString& key, const QString& initial, QWidget* pare
     field->setPlaceholderText(L10n::t(key));
     field->setFont(TarnTheme::font(12));
     field->setFixedWidth(ShareSheet::fieldWidth);
-    field->setTextMargins(4, 1, 4, 1);
     return field;
 }
 
@@ -93,6 +94,11 @@ ShareSheet::ShareSheet(AppState& state, std::function<void()> onClose, Operation
 
     m_domainBox = new QComboBox(this);
     m_domainBox->setFont(TarnTheme::font(12));
+    // Wide enough to be seen as a pop-up even when all it holds is "—".
+    m_domainBox->setMinimumWidth(kDomainBoxMinimumWidth);
+    m_domainNote = makeLabel(L10n::t(QStringLiteral("share_no_domain_hint")), 11, true);
+    m_domainNote->setWordWrap(true);
+    m_domainNote->hide();
     readDomains();
 
     m_expiresField = numberField(QStringLiteral("expires_seconds"), QStringLiteral("3600"), this);
@@ -125,7 +131,7 @@ ShareSheet::ShareSheet(AppState& state, std::function<void()> onClose, Operation
     buttons->addStretch(1);
     buttons->addWidget(m_closeButton);
 
-    m_domainRow = labeled(L10n::t(QStringLiteral("cdn_domain")), m_domainBox);
+    m_domainRow = labeled(L10n::t(QStringLiteral("cdn_domain")), m_domainBox, m_domainNote);
     m_expiresRow = labeled(L10n::t(QStringLiteral("expires_seconds")), m_expiresField, m_expiryNote);
     m_maxRequestsRow = labeled(L10n::t(QStringLiteral("max_requests")), m_maxRequestsField);
     m_ttlRow = labeled(L10n::t(QStringLiteral("cdn_ttl_seconds")), m_ttlField);
@@ -248,6 +254,7 @@ void ShareSheet::readDomains()
                                     [&](const PublicDomain& domain) { return domain.id == chosen; });
     m_domainBox->setCurrentIndex(found == m_domains.end() ? 0 : static_cast<int>(found - m_domains.begin()));
     m_domainBox->setEnabled(m_preselected && !m_domains.empty());
+    m_domainNote->setVisible(m_domains.empty());
 }
 
 ShareLinkKind ShareSheet::selectedKind() const
@@ -323,11 +330,10 @@ void ShareSheet::updateExpiryNote()
     }
     setTextColor(m_expiryNote, valid ? ThemeColor::secondaryLabel : ThemeColor::systemRed);
     // The field itself carries the mark, so it is seen from the Generate button too.
-    m_expiresField->setProperty("invalid", !valid);
-    m_expiresField->setStyleSheet(
-        valid ? QString()
-              : QStringLiteral("QLineEdit { border: 1px solid %1; border-radius: 4px; padding: 2px; }")
-                    .arg(TarnTheme::color(ThemeColor::systemRed).name()));
+    if (m_expiresField->property(TarnStyle::invalidProperty).toBool() == valid) {
+        m_expiresField->setProperty(TarnStyle::invalidProperty, !valid);
+        m_expiresField->update();
+    }
 }
 
 void ShareSheet::updateVisibility(ShareLinkKind kind)
@@ -342,7 +348,8 @@ void ShareSheet::updateVisibility(ShareLinkKind kind)
 void ShareSheet::generate()
 {
     const std::vector<ObjectItem> objects = m_state.selectedObjects();
-    m_countLabel->setText(L10n::t(QStringLiteral("share_link_count"), objects.size()));
+    m_countLabel->setText(L10n::t(L10n::countKey(QStringLiteral("share_link_count"), static_cast<qint64>(objects.size())),
+                                   objects.size()));
     const ShareLinkKind kind = selectedKind();
     updateVisibility(kind);
     // The bucket's domains as they are now: they may have changed since the sheet opened.

@@ -62,6 +62,8 @@ public:
     QLineEdit* ttlField() const { return m_ttlField; }
     QLabel* countLabel() const { return m_countLabel; }
     QLabel* expiryNote() const { return m_expiryNote; }
+    // Under the domain pop-up while the bucket has no CDN domain: where to add one.
+    QLabel* domainNote() const { return m_domainNote; }
     QPlainTextEdit* linkView() const { return m_linkView; }
     QWidget* domainRow() const { return m_domainRow; }
     QWidget* expiresRow() const { return m_expiresRow; }
@@ -118,6 +120,7 @@ private:
     QLineEdit* m_ttlField = nullptr;
     QLabel* m_countLabel = nullptr;
     QLabel* m_expiryNote = nullptr;
+    QLabel* m_domainNote = nullptr;
     QPlainTextEdit* m_linkView = nullptr;
     QWidget* m_domainRow = nullptr;
     QWidget* m_expiresRow = nullptr;

@@ -1,5 +1,6 @@
 #include "ui/sheets/SheetView.h"
 
+#include "ui/icons/MingCute.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/ClosureButton.h"
 #include "ui/views/PlainText.h"
@@ -61,6 +62,17 @@ QPushButton* SheetView::makeButton(const QString& title, std::function<void()> a
     button->setFocusPolicy(Qt::TabFocus);
     button->setAutoDefault(false);
     return button;
+}
+
+void SheetView::styleAddButton(QPushButton* button)
+{
+    button->setIcon(MingCute::icon(QStringLiteral("plus.circle"), TarnTheme::color(ThemeColor::label)));
+    button->setIconSize(MingCute::iconSize(13));
+    button->setFlat(true);
+    button->setFont(TarnTheme::font(12));
+    button->setCursor(Qt::PointingHandCursor);
+    button->setAutoDefault(false);
+    button->setFocusPolicy(Qt::TabFocus);
 }
 
 QBoxLayout* SheetView::makeButtonRow(std::initializer_list<QPushButton*> buttons)

@@ -35,6 +35,10 @@ public:
     void setDefaultButton(QPushButton* button, bool accented = true);
     QPushButton* defaultButton() const { return m_defaultButton; }
 
+    // The look of every "add" button of the sheets (add a domain, a metadata row, an
+    // account): the ⊕ icon in the label colour before a 12-pixel title, flat.
+    static void styleAddButton(QPushButton* button);
+
 protected:
     QLabel* makeTitle(const QString& text);
     // A label of the sheet's, or of `parent` when one is given.

@@ -26,7 +26,6 @@ TextInputSheet::TextInputSheet(const QString& title, const QString& placeholder,
     m_field->setPlaceholderText(placeholder);
     m_field->setFont(TarnTheme::font(13));
     m_field->setFixedWidth(fieldWidth);
-    m_field->setTextMargins(4, 1, 4, 1);
     // The caret is in the field as soon as the presenter focuses the sheet.
     setFocusProxy(m_field);
 

@@ -4,6 +4,9 @@
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
+#include <QEvent>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
@@ -63,6 +66,16 @@ bool isInnerField(const QWidget* widget)
                                  qobject_cast<const QAbstractSpinBox*>(widget->parentWidget()) != nullptr);
 }
 
+bool isMenu(const QWidget* widget)
+{
+    return qobject_cast<const QMenu*>(widget) != nullptr;
+}
+
+bool isPopupPanel(const QWidget* widget)
+{
+    return isComboPopup(widget) || isMenu(widget);
+}
+
 bool isTextArea(const QWidget* widget)
 {
     return qobject_cast<const QPlainTextEdit*>(widget) != nullptr || qobject_cast<const QTextEdit*>(widget) != nullptr;
@@ -71,6 +84,29 @@ bool isTextArea(const QWidget* widget)
 QColor popupFill(const QPalette& palette)
 {
     return textShare(palette, kPopupFill);
+}
+
+// A pop-up's panel: the rounded fill and its hairline, inside the window mask.
+void drawPopupPanel(QPainter& painter, const QRect& rect, const QPalette& palette)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(textShare(palette, kPopupEdge), 1));
+    painter.setBrush(popupFill(palette));
+    painter.drawRoundedRect(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5), TarnStyle::popupRadius,
+                            TarnStyle::popupRadius);
+    painter.restore();
+}
+
+// The rounded highlight of the row under the pointer in a pop-up list or a menu.
+void drawPopupHighlight(QPainter& painter, const QRect& row, const QPalette& palette)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette.color(QPalette::Highlight));
+    painter.drawRoundedRect(QRectF(row).adjusted(4, 1, -4, -1), kMenuItemRadius, kMenuItemRadius);
+    painter.restore();
 }
 
 // A small open chevron pointing up or down, centred on a point.
@@ -100,6 +136,12 @@ int TarnStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidg
     if (hint == SH_ScrollBar_Transient) {
         return 1;
     }
+    if (hint == SH_Menu_Mask && isPopupPanel(widget)) {
+        if (auto* mask = qstyleoption_cast<QStyleHintReturnMask*>(returnData)) {
+            mask->region = popupMask(widget->size());
+        }
+        return 1;
+    }
     return QProxyStyle::styleHint(hint, option, widget, returnData);
 }
 
@@ -108,6 +150,11 @@ int TarnStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const
     if (metric == PM_ScrollBarExtent) {
         return 10;
     }
+    // Room above the first row and below the last, so that the highlight of either
+    // stays clear of the rounded corners.
+    if (metric == PM_MenuVMargin && (isMenu(widget) || qobject_cast<const QComboBox*>(widget) != nullptr)) {
+        return 4;
+    }
     return QProxyStyle::pixelMetric(metric, option, widget);
 }
 
@@ -115,6 +162,12 @@ QSize TarnStyle::sizeFromContents(ContentsType type, const QStyleOption* option,
                                   const QWidget* widget) const
 {
     QSize size = QProxyStyle::sizeFromContents(type, option, contentsSize, widget);
+    if (type == CT_LineEdit) {
+        if (const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option);
+            frame != nullptr && frame->lineWidth > 0 && !isInnerField(widget)) {
+            size.rwidth() += 2 * fieldTextInset;
+        }
+    }
     if (type == CT_PushButton) {
         // A flat rounded button needs more room beside its title than a bevelled one.
         const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
@@ -162,18 +215,36 @@ void TarnStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* opti
             return;
         }
         break;
+    case PE_PanelItemViewRow:
+    case PE_PanelItemViewItem:
+        if (widget != nullptr && widget->property(ownSelectionProperty).toBool() &&
+            option->state.testFlag(State_Selected)) {
+            return;
+        }
+        break;
     case PE_PanelMenu:
-        if (isComboPopup(widget)) {
-            painter->fillRect(option->rect, popupFill(option->palette));
+        // The whole panel, edge included: a menu draws its frame after its rows, a
+        // masked pop-up list draws only its frame.
+        if (isPopupPanel(widget)) {
+            drawPopupPanel(*painter, widget->rect(), option->palette);
+            return;
+        }
+        break;
+    case PE_FrameMenu:
+        if (isMenu(widget)) {
             return;
         }
         break;
     case PE_Frame:
-        // A pop-up list's hairline, and the edge of a text area as of a text field
-        // (its square viewport fills the corners a rounded edge would leave).
-        if (isComboPopup(widget) || isTextArea(widget)) {
+        if (isComboPopup(widget)) {
+            drawPopupPanel(*painter, widget->rect(), option->palette);
+            return;
+        }
+        // The edge of a text area as of a text field (its square viewport fills the
+        // corners a rounded edge would leave).
+        if (isTextArea(widget)) {
             painter->save();
-            painter->setPen(isTextArea(widget) ? edgeColor(option->palette) : textShare(option->palette, kPopupEdge));
+            painter->setPen(edgeColor(option->palette));
             painter->setBrush(Qt::NoBrush);
             painter->drawRect(QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5));
             painter->restore();
@@ -202,21 +273,34 @@ void TarnStyle::drawControl(ControlElement element, const QStyleOption* option, 
             return;
         }
     }
-    if (element == CE_MenuItem && qobject_cast<const QComboBox*>(widget) != nullptr) {
-        // A row of a pop-up list: on the list's own surface, the chosen row in a
-        // rounded highlight inset from the edges.
-        if (const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option)) {
+    if (element == CE_ComboBoxLabel && !option->state.testFlag(State_Enabled)) {
+        // What a disabled pop-up shows ("—") stays legible on its faint fill.
+        QStyleOptionComboBox dimmed;
+        if (const auto* combo = qstyleoption_cast<const QStyleOptionComboBox*>(option)) {
+            dimmed = *combo;
+            const QColor legible =
+                TarnTheme::over(withAlpha(option->palette.color(QPalette::Active, QPalette::WindowText), kEdgeShare),
+                                option->palette.color(QPalette::Active, QPalette::Window));
+            dimmed.palette.setColor(QPalette::Disabled, QPalette::ButtonText, legible);
+            dimmed.palette.setColor(QPalette::Disabled, QPalette::Text, legible);
+            QProxyStyle::drawControl(element, &dimmed, painter, widget);
+            return;
+        }
+    }
+    const bool comboRow = qobject_cast<const QComboBox*>(widget) != nullptr;
+    if (element == CE_MenuItem && (comboRow || isMenu(widget))) {
+        // A row of a pop-up list or a menu: on the panel's own surface, the chosen
+        // row in a rounded highlight inset from the edges.
+        if (const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+            item != nullptr && item->menuItemType != QStyleOptionMenuItem::Separator) {
             QStyleOptionMenuItem row(*item);
             row.palette.setColor(QPalette::Window, popupFill(option->palette));
             const bool selected = item->state.testFlag(State_Selected) && item->state.testFlag(State_Enabled);
-            painter->fillRect(item->rect, popupFill(option->palette));
+            if (comboRow) {
+                painter->fillRect(item->rect, popupFill(option->palette));
+            }
             if (selected) {
-                painter->save();
-                painter->setRenderHint(QPainter::Antialiasing);
-                painter->setPen(Qt::NoPen);
-                painter->setBrush(option->palette.color(QPalette::Highlight));
-                painter->drawRoundedRect(QRectF(item->rect).adjusted(4, 1, -4, -1), kMenuItemRadius, kMenuItemRadius);
-                painter->restore();
+                drawPopupHighlight(*painter, item->rect, option->palette);
                 row.state &= ~State_Selected;
                 const QColor text = option->palette.color(QPalette::HighlightedText);
                 for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText}) {
@@ -245,6 +329,54 @@ void TarnStyle::drawComplexControl(ComplexControl control, const QStyleOptionCom
         }
     }
     QProxyStyle::drawComplexControl(control, option, painter, widget);
+}
+
+QRect TarnStyle::subElementRect(SubElement element, const QStyleOption* option, const QWidget* widget) const
+{
+    QRect rect = QProxyStyle::subElementRect(element, option, widget);
+    if (element == SE_LineEditContents) {
+        // One inset for every framed field, whoever made it.
+        const auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option);
+        if (frame != nullptr && frame->lineWidth > 0 && !isInnerField(widget)) {
+            rect.adjust(fieldTextInset, 0, -fieldTextInset, 0);
+        }
+    }
+    return rect;
+}
+
+QRegion TarnStyle::popupMask(const QSize& size)
+{
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(QPointF(0, 0), QSizeF(size)), popupRadius, popupRadius);
+    return QRegion(shape.toFillPolygon().toPolygon());
+}
+
+void TarnStyle::polish(QWidget* widget)
+{
+    QProxyStyle::polish(widget);
+    // A pop-up list asks for no mask of its own: it follows its size from here.
+    if (isComboPopup(widget)) {
+        widget->installEventFilter(this);
+    }
+}
+
+void TarnStyle::unpolish(QWidget* widget)
+{
+    if (isComboPopup(widget)) {
+        widget->removeEventFilter(this);
+        widget->clearMask();
+    }
+    QProxyStyle::unpolish(widget);
+}
+
+bool TarnStyle::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize || event->type() == QEvent::Show) {
+        if (auto* popup = qobject_cast<QWidget*>(watched); popup != nullptr && isComboPopup(popup)) {
+            popup->setMask(popupMask(popup->size()));
+        }
+    }
+    return QProxyStyle::eventFilter(watched, event);
 }
 
 void TarnStyle::drawCheckIndicator(const QStyleOption& option, QPainter& painter, bool radio) const
@@ -407,6 +539,16 @@ void TarnStyle::drawComboBox(const QStyleOptionComplex& option, QPainter& painte
 {
     const auto& combo = static_cast<const QStyleOptionComboBox&>(option);
     drawButtonShape(option, painter, ButtonFill::plain);
+    if (!option.state.testFlag(State_Enabled)) {
+        // A pop-up button with nothing to offer keeps its outline, so that it is seen
+        // to be there (and the hint beside it is read as being about it).
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(textShare(option.palette, kPopupEdge), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(option.rect).adjusted(0.5, 0.5, -0.5, -0.5), kButtonRadius, kButtonRadius);
+        painter.restore();
+    }
     // Up and down chevrons, as a pop-up button shows: the list opens over it.
     const QRectF arrow = subControlRect(CC_ComboBox, &combo, SC_ComboBoxArrow, widget);
     painter.save();

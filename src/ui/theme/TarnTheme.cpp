@@ -28,7 +28,9 @@ constexpr std::array kTable{
     TarnTheme::Entry{ThemeColor::quaternaryLabel, "quaternaryLabel", 1.0f, 1.0f, 1.0f, 0.14f},
     TarnTheme::Entry{ThemeColor::separator, "separator", 1.0f, 1.0f, 1.0f, 0.10f},
     TarnTheme::Entry{ThemeColor::controlAccent, "controlAccent", 0.20f, 0.82f, 0.42f, 1.0f},
-    TarnTheme::Entry{ThemeColor::selectedContentBackground, "selectedContentBackground", 0.13f, 0.43f, 0.27f, 1.0f},
+    // The accent's darker step (its components halved: same hue and saturation), dark
+    // enough under white text.
+    TarnTheme::Entry{ThemeColor::selectedContentBackground, "selectedContentBackground", 0.10f, 0.41f, 0.21f, 1.0f},
     TarnTheme::Entry{ThemeColor::unemphasizedSelectedContentBackground, "unemphasizedSelectedContentBackground", 1.0f, 1.0f, 1.0f, 0.10f},
     TarnTheme::Entry{ThemeColor::selectedText, "selectedText", 1.0f, 1.0f, 1.0f, 1.0f},
     TarnTheme::Entry{ThemeColor::link, "link", 0.36f, 0.66f, 1.0f, 1.0f},
@@ -36,7 +38,8 @@ constexpr std::array kTable{
     TarnTheme::Entry{ThemeColor::systemRed, "systemRed", 1.0f, 0.36f, 0.33f, 1.0f},
     TarnTheme::Entry{ThemeColor::systemOrange, "systemOrange", 1.0f, 0.65f, 0.24f, 1.0f},
     TarnTheme::Entry{ThemeColor::systemYellow, "systemYellow", 1.0f, 0.84f, 0.04f, 1.0f},
-    TarnTheme::Entry{ThemeColor::systemGreen, "systemGreen", 0.30f, 0.82f, 0.45f, 1.0f},
+    // Success is told in the accent: one green in the window, not two close ones.
+    TarnTheme::Entry{ThemeColor::systemGreen, "systemGreen", 0.20f, 0.82f, 0.42f, 1.0f},
     TarnTheme::Entry{ThemeColor::systemBlue, "systemBlue", 0.24f, 0.58f, 1.0f, 1.0f},
     TarnTheme::Entry{ThemeColor::overlayDim, "overlayDim", 0.0f, 0.0f, 0.0f, 0.32f},
     TarnTheme::Entry{ThemeColor::hairlineBorder, "hairlineBorder", 1.0f, 1.0f, 1.0f, 0.08f},
@@ -50,6 +53,8 @@ constexpr std::array kTable{
     TarnTheme::Entry{ThemeColor::controlHoverFill, "controlHoverFill", 1.0f, 1.0f, 1.0f, 0.07f},
     TarnTheme::Entry{ThemeColor::controlPressedFill, "controlPressedFill", 1.0f, 1.0f, 1.0f, 0.14f},
     TarnTheme::Entry{ThemeColor::textOnAccent, "textOnAccent", 0.055f, 0.063f, 0.071f, 1.0f},
+    // Placeholder text: light enough for 4.5:1 on a field's fill, still plainly not typed text.
+    TarnTheme::Entry{ThemeColor::placeholderLabel, "placeholderLabel", 1.0f, 1.0f, 1.0f, 0.50f},
 };
 
 constexpr bool tableFollowsEnum()
@@ -62,7 +67,7 @@ constexpr bool tableFollowsEnum()
     return true;
 }
 static_assert(tableFollowsEnum(), "the colour table lists every role once, in the order of ThemeColor");
-static_assert(static_cast<std::size_t>(ThemeColor::textOnAccent) + 1 == kTable.size(),
+static_assert(static_cast<std::size_t>(ThemeColor::placeholderLabel) + 1 == kTable.size(),
               "every role has a colour");
 
 // The label colours composited on the window, for the roles of Fusion that are
@@ -113,7 +118,7 @@ QPalette TarnTheme::palette()
     p.setColor(QPalette::Base, color(ThemeColor::controlBackground));
     p.setColor(QPalette::AlternateBase, color(ThemeColor::alternateRowBackground));
     p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::PlaceholderText, disabledText);
+    p.setColor(QPalette::PlaceholderText, opaqueOver(ThemeColor::placeholderLabel, ThemeColor::windowBackground));
     p.setColor(QPalette::Button, button);
     p.setColor(QPalette::ButtonText, text);
     p.setColor(QPalette::BrightText, color(ThemeColor::selectedText));

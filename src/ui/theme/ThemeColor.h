@@ -18,8 +18,8 @@ enum class ThemeColor {
     tertiaryLabel,
     quaternaryLabel,
     separator,
-    controlAccent,                          // focus, checked controls, determinate progress
-    selectedContentBackground,              // the selection of the focused view
+    controlAccent,                          // the one accent (the brand): focus, checked controls, default buttons
+    selectedContentBackground,              // the selection of the focused view: the accent's darker step
     unemphasizedSelectedContentBackground,  // the selection of a view without focus
     selectedText,
     link,
@@ -41,6 +41,7 @@ enum class ThemeColor {
     controlHoverFill,                       // laid over a segment under the pointer
     controlPressedFill,                     // laid over a segment being pressed
     textOnAccent,                           // text and marks on an accent fill (default button, checked box)
+    placeholderLabel,                       // the placeholder of an empty text field
 };
 
 }  // namespace tarn

@@ -25,7 +25,7 @@ QString iconOf(TransferKind kind)
 
 QString unitsText(int done, int total)
 {
-    return L10n::t(QStringLiteral("transfer_units"), done, total);
+    return L10n::t(L10n::countKey(QStringLiteral("transfer_units"), total), done, total);
 }
 
 QString speedText(double bytesPerSecond)

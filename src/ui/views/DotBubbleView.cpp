@@ -32,7 +32,7 @@ DotBubbleView* DotBubbleView::show(const QString& text, QWidget* anchor, QWidget
     }
 
     auto* bubble = new DotBubbleView(text, host);
-    bubble->place(anchor);
+    bubble->place(anchor, fallback);
     bubble->QWidget::show();
     bubble->raise();
     Animations::setOpacity(bubble, 0);
@@ -67,22 +67,31 @@ QString DotBubbleView::text() const
     return label != nullptr ? label->text() : QString();
 }
 
-void DotBubbleView::place(QWidget* anchor)
+void DotBubbleView::place(QWidget* anchor, QWidget* pane)
 {
     QWidget* host = parentWidget();
-    const int maxWidth = std::max(0, host->width() - 2 * kEdgeInset);
+    // The room across: the pane's, when it is part of the host; else the host's.
+    int left = 0;
+    int right = host->width();
+    if (pane != nullptr && pane != host && host->isAncestorOf(pane) && pane->isVisible()) {
+        const QPoint origin = pane->mapTo(host, QPoint(0, 0));
+        left = std::max(0, origin.x());
+        right = std::min(host->width(), origin.x() + pane->width());
+    }
+    const int maxWidth = std::max(0, right - left - 2 * kEdgeInset);
     const QSize hint = sizeHint();
     const int width = std::min(hint.width(), maxWidth);
     const int height = hint.height();
-    int centreX = host->width() / 2;
+    int centreX = (left + right) / 2;
     int anchorTop = host->height();
     if (anchor != nullptr) {
         const QPoint topCentre = host->mapFromGlobal(anchor->mapToGlobal(QPoint(anchor->width() / 2, 0)));
         centreX = topCentre.x();
         anchorTop = topCentre.y();
     }
-    // Centred over the anchor, but never cut off by the window's edge.
-    const int x = std::clamp(centreX - width / 2, kEdgeInset, std::max(kEdgeInset, host->width() - kEdgeInset - width));
+    // Centred over the anchor, but never cut off by the pane's (or window's) edge.
+    const int x = std::clamp(centreX - width / 2, left + kEdgeInset,
+                             std::max(left + kEdgeInset, right - kEdgeInset - width));
     const int y = std::max(kEdgeInset, anchorTop - kGapAboveAnchor - height);
     setGeometry(x, y, width, height);
 }

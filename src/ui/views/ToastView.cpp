@@ -56,7 +56,7 @@ ToastView::ToastView(const ToastMessage& message, std::function<void(ToastView*)
     layout->addWidget(close, 0, Qt::AlignVCenter);
 
     m_dismissTimer.setSingleShot(true);
-    m_dismissTimer.setInterval(lifetimeMs);
+    m_dismissTimer.setInterval(message.kind == ToastKind::error ? errorLifetimeMs : lifetimeMs);
     connect(&m_dismissTimer, &QTimer::timeout, this, &ToastView::dismiss);
 }
 

@@ -14,14 +14,16 @@ namespace tarn {
 class WrappingLabel;
 
 // One toast: an icon for its kind, up to three lines of text and a close button on
-// a dark rounded surface. It fades in, stays 2 seconds from appear(), fades out,
-// and once gone tells its presenter through onGone. A press anywhere on it, or on
+// a dark rounded surface. It fades in, stays 2 seconds from appear() (an error 5,
+// long enough to be read whole), fades out, and once gone tells its presenter
+// through onGone. A press anywhere on it, or on
 // its close button, dismisses it early; a toast is dismissed once only.
 class ToastView : public TintedBlurView {
     Q_OBJECT
 
 public:
     static constexpr int lifetimeMs = 2000;
+    static constexpr int errorLifetimeMs = 5000;
     static constexpr int fadeMs = 180;
     static constexpr int maximumWidth = 420;
 
@@ -31,6 +33,8 @@ public:
     void dismiss();
     bool isDismissed() const { return m_dismissed; }
     ToastKind kind() const { return m_kind; }
+    // How long it stays from appear() unless dismissed earlier.
+    int stayMs() const { return m_dismissTimer.interval(); }
     QString text() const;
     QAbstractButton* closeButton() const { return m_closeButton; }
 
