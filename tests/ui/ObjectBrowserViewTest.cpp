@@ -24,6 +24,7 @@
 #include "core/config/KeychainSecretStore.h"
 #include "core/storage/S3Client.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -407,6 +408,64 @@ TEST_F(ObjectBrowserViewTest, FurtherPagesAreInsertedNotReset)
     settle();
     EXPECT_EQ(reset.count(), 0);
     EXPECT_EQ(rowKeys()[1], "big/zz/");
+}
+
+// Page after page, the table selects exactly the rows of the state's selected keys:
+// rows already there keep their selection when rows are added above or below them, a
+// key the state selected before its page came is selected when it comes, and what the
+// user or the state selects between two pages holds through the next.
+TEST_F(ObjectBrowserViewTest, TheSelectionFollowsTheStateThroughPages)
+{
+    show("big/", objectsNamed("big/", 1000, "a"));
+    BrowserTableModel* model = browser().model();
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QItemSelectionModel* selection = browser().table()->selectionModel();
+    const auto selectedKeys = [&] {
+        std::vector<std::string> keys;
+        for (const QModelIndex& index : selection->selectedRows()) {
+            keys.push_back(rowKey(index.row()));
+        }
+        std::sort(keys.begin(), keys.end());
+        return keys;
+    };
+    const auto append = [&](const char* stem, std::vector<ObjectPrefix> prefixes = {}) {
+        S3Listing page;
+        page.objects = objectsNamed("big/", 1000, stem);
+        page.prefixes = std::move(prefixes);
+        AppStateTestAccess::appendPage(m_state, std::move(page));
+        settle();
+    };
+
+    m_state.setSelectedObjectKeys({"big/a10.txt", "big/b7.txt"});
+    settle();
+    EXPECT_EQ(selectedKeys(), (std::vector<std::string>{"big/a10.txt"}));
+    QSignalSpy written(&m_state, &AppState::selectedObjectKeysChanged);
+
+    append("b", {{"big/f1/"}});
+    ASSERT_EQ(model->rowCount(), 2002);
+    EXPECT_EQ(selectedKeys(), (std::vector<std::string>{"big/a10.txt", "big/b7.txt"}));
+    const QModelIndex focus = selection->currentIndex();
+
+    append("c", {{"big/f2/"}});
+    EXPECT_EQ(selectedKeys(), (std::vector<std::string>{"big/a10.txt", "big/b7.txt"}));
+    EXPECT_EQ(selection->currentIndex().row(), focus.row() + 1) << "the folder above moved it down one row";
+
+    // The user's choice between two pages.
+    QTest::mouseClick(browser().table()->viewport(), Qt::LeftButton, {}, rowCentre(5));
+    const std::string clicked = rowKey(5);
+    ASSERT_EQ(m_state.selectedObjectKeys(), KeySet{clicked});
+    append("d");
+    EXPECT_EQ(selectedKeys(), std::vector<std::string>{clicked});
+    EXPECT_EQ(m_state.selectedObjectKeys(), KeySet{clicked});
+
+    // The state's, with a key still to come and one already listed.
+    m_state.setSelectedObjectKeys({"big/e3.txt", "big/d999.txt"});
+    settle();
+    EXPECT_EQ(selectedKeys(), std::vector<std::string>{"big/d999.txt"});
+    append("e");
+    EXPECT_EQ(selectedKeys(), (std::vector<std::string>{"big/d999.txt", "big/e3.txt"}));
+    EXPECT_EQ(m_state.selectedObjectKeys(), (KeySet{"big/e3.txt", "big/d999.txt"}));
+    EXPECT_EQ(written.count(), 2) << "only the click and the state wrote the keys";
 }
 
 TEST_F(ObjectBrowserViewTest, RowsAddedPageByPageAreTheRowsOfTheWholeListing)
