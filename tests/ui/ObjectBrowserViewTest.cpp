@@ -30,6 +30,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
@@ -962,6 +963,35 @@ TEST_F(ObjectBrowserViewTest, AFailedUploadRowIsRedAndSaysWhyInTheUsersWords)
     EXPECT_EQ(PlaceholderCell::failureReason(task), QStringLiteral("Cancelled"));
     task.state = TransferState::running;
     EXPECT_TRUE(PlaceholderCell::failureReason(task).isEmpty());
+}
+
+// The table takes scrolling without the item view's own handler (which asks the display
+// server where the pointer is); a model that fetches more at the bottom is still asked to.
+TEST(ObjectTableViewScrolling, AModelIsAskedForMoreOnlyAtTheBottom)
+{
+    class GrowingModel : public QStringListModel {
+    public:
+        int fetches = 0;
+        bool canFetchMore(const QModelIndex& parent) const override { return !parent.isValid(); }
+        void fetchMore(const QModelIndex&) override { ++fetches; }
+    };
+    GrowingModel model;
+    QStringList rows;
+    for (int i = 0; i < 200; ++i) {
+        rows.push_back(QString::number(i));
+    }
+    model.setStringList(rows);
+    ObjectTableView table;
+    table.setModel(&model);
+    table.resize(300, 200);
+    table.show();
+    settle();
+    QScrollBar* bar = table.verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(bar->maximum() / 2);
+    EXPECT_EQ(model.fetches, 0);
+    bar->setValue(bar->maximum());
+    EXPECT_EQ(model.fetches, 1);
 }
 
 TEST(ThrottledCall, CoalescesABurstAndDeliversItsLastTrigger)
