@@ -25,6 +25,7 @@
 #include "core/config/KeychainSecretStore.h"
 #include "core/storage/S3Client.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +33,7 @@
 #include <QStyleOptionFrame>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
@@ -515,6 +517,102 @@ TEST_F(ObjectBrowserViewTest, SelectionIsMirroredBothWaysWithoutAnEcho)
     EXPECT_EQ(written.count(), 3);
 }
 
+// New rows are announced by what changed between the old rows and the new: nothing,
+// a redraw of placeholders whose tasks completed, one insertion, one removal, or a
+// reset; built rows are inserted where they are asked for.
+TEST_F(ObjectBrowserViewTest, TheModelAnnouncesEachKindOfChangeOfItsRows)
+{
+    const Uuid task = Uuid::random();
+    const auto row = [&](std::size_t hash) {
+        BrowserRow made;
+        made.kind = BrowserRow::Kind::object;
+        made.keyHash = hash;
+        return made;
+    };
+    const auto upload = [&](bool completed) {
+        BrowserRow made;
+        made.kind = BrowserRow::Kind::uploading;
+        made.taskCompleted = completed;
+        made.keyHash = 99;
+        made.taskID = task;
+        return made;
+    };
+    enum class Change { none, redraw, insert, remove, reset };
+    struct Case {
+        std::vector<BrowserRow> after;
+        Change change;
+        int first = 0;
+        int last = 0;
+    };
+    const std::vector<Case> cases = {
+        {{row(1), row(2), row(3)}, Change::insert, 0, 2},
+        {{row(1), row(2), row(3)}, Change::none},
+        {{row(1), row(2), row(4), row(5), row(3)}, Change::insert, 2, 3},
+        {{row(1), row(3)}, Change::remove, 1, 3},
+        {{row(3), row(1)}, Change::reset},
+        {{upload(false), row(3), row(1)}, Change::insert, 0, 0},
+        {{upload(true), row(3), row(1)}, Change::redraw, 0, 0},
+        {{}, Change::remove, 0, 2},
+    };
+
+    BrowserTableModel model(m_state);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const auto hashes = [&] {
+        std::vector<std::size_t> found;
+        for (const BrowserRow& shown : model.rows()) {
+            found.push_back(shown.keyHash);
+        }
+        return found;
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& step = cases[i];
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        QSignalSpy redrawn(&model, &QAbstractItemModel::dataChanged);
+        EXPECT_EQ(model.setRows(step.after), step.change != Change::none) << "step " << i;
+        EXPECT_EQ(inserted.count(), step.change == Change::insert ? 1 : 0) << "step " << i;
+        EXPECT_EQ(removed.count(), step.change == Change::remove ? 1 : 0) << "step " << i;
+        EXPECT_EQ(reset.count(), step.change == Change::reset ? 1 : 0) << "step " << i;
+        EXPECT_EQ(redrawn.count(), step.change == Change::redraw ? 1 : 0) << "step " << i;
+        QSignalSpy* ranged = step.change == Change::insert ? &inserted : step.change == Change::remove ? &removed : nullptr;
+        if (ranged != nullptr && ranged->count() == 1) {
+            EXPECT_EQ(ranged->at(0).at(1).toInt(), step.first) << "step " << i;
+            EXPECT_EQ(ranged->at(0).at(2).toInt(), step.last) << "step " << i;
+        }
+        if (step.change == Change::redraw && redrawn.count() == 1) {
+            EXPECT_EQ(redrawn.at(0).at(0).value<QModelIndex>().row(), step.first) << "step " << i;
+            EXPECT_EQ(redrawn.at(0).at(1).value<QModelIndex>().row(), step.last) << "step " << i;
+        }
+        std::vector<std::size_t> expected;
+        for (const BrowserRow& wanted : step.after) {
+            expected.push_back(wanted.keyHash);
+        }
+        EXPECT_EQ(hashes(), expected) << "step " << i;
+    }
+
+    // Built rows, many pages of them at the end and some among the first.
+    model.setRows({row(1), row(2)});
+    std::vector<std::size_t> expected{1, 2};
+    for (std::size_t page = 0; page < 40; ++page) {
+        std::vector<BrowserRow> built;
+        for (std::size_t i = 0; i < 100; ++i) {
+            built.push_back(row(1000 + page * 100 + i));
+            expected.push_back(1000 + page * 100 + i);
+        }
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        const int end = model.rowCount();
+        model.insertBuiltRows(end, std::move(built));
+        ASSERT_EQ(inserted.count(), 1);
+        EXPECT_EQ(inserted.at(0).at(1).toInt(), end);
+        EXPECT_EQ(inserted.at(0).at(2).toInt(), end + 99);
+    }
+    model.insertBuiltRows(1, {row(7), row(8)});
+    expected.insert(expected.begin() + 1, {7, 8});
+    EXPECT_EQ(hashes(), expected);
+    ASSERT_EQ(model.rowCount(), 4004);
+}
+
 TEST_F(ObjectBrowserViewTest, FurtherPagesAreInsertedNotReset)
 {
     show("big/", objectsNamed("big/", 1000, "a"));
@@ -542,6 +640,64 @@ TEST_F(ObjectBrowserViewTest, FurtherPagesAreInsertedNotReset)
     settle();
     EXPECT_EQ(reset.count(), 0);
     EXPECT_EQ(rowKeys()[1], "big/zz/");
+}
+
+// Page after page, the table selects exactly the rows of the state's selected keys:
+// rows already there keep their selection when rows are added above or below them, a
+// key the state selected before its page came is selected when it comes, and what the
+// user or the state selects between two pages holds through the next.
+TEST_F(ObjectBrowserViewTest, TheSelectionFollowsTheStateThroughPages)
+{
+    show("big/", objectsNamed("big/", 1000, "a"));
+    BrowserTableModel* model = browser().model();
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QItemSelectionModel* selection = browser().table()->selectionModel();
+    const auto selectedKeys = [&] {
+        std::vector<std::string> keys;
+        for (const QModelIndex& index : selection->selectedRows()) {
+            keys.push_back(rowKey(index.row()));
+        }
+        std::sort(keys.begin(), keys.end());
+        return keys;
+    };
+    const auto append = [&](const char* stem, std::vector<ObjectPrefix> prefixes = {}) {
+        S3Listing page;
+        page.objects = objectsNamed("big/", 1000, stem);
+        page.prefixes = std::move(prefixes);
+        AppStateTestAccess::appendPage(m_state, std::move(page));
+        settle();
+    };
+
+    m_state.setSelectedObjectKeys({"big/a10.txt", "big/b7.txt"});
+    settle();
+    EXPECT_EQ(selectedKeys(), (std::vector<std::string>{"big/a10.txt"}));
+    QSignalSpy written(&m_state, &AppState::selectedObjectKeysChanged);
+
+    append("b", {{"big/f1/"}});
+    ASSERT_EQ(model->rowCount(), 2002);
+    EXPECT_EQ(selectedKeys(), (std::vector<std::string>{"big/a10.txt", "big/b7.txt"}));
+    const QModelIndex focus = selection->currentIndex();
+
+    append("c", {{"big/f2/"}});
+    EXPECT_EQ(selectedKeys(), (std::vector<std::string>{"big/a10.txt", "big/b7.txt"}));
+    EXPECT_EQ(selection->currentIndex().row(), focus.row() + 1) << "the folder above moved it down one row";
+
+    // The user's choice between two pages.
+    QTest::mouseClick(browser().table()->viewport(), Qt::LeftButton, {}, rowCentre(5));
+    const std::string clicked = rowKey(5);
+    ASSERT_EQ(m_state.selectedObjectKeys(), KeySet{clicked});
+    append("d");
+    EXPECT_EQ(selectedKeys(), std::vector<std::string>{clicked});
+    EXPECT_EQ(m_state.selectedObjectKeys(), KeySet{clicked});
+
+    // The state's, with a key still to come and one already listed.
+    m_state.setSelectedObjectKeys({"big/e3.txt", "big/d999.txt"});
+    settle();
+    EXPECT_EQ(selectedKeys(), std::vector<std::string>{"big/d999.txt"});
+    append("e");
+    EXPECT_EQ(selectedKeys(), (std::vector<std::string>{"big/d999.txt", "big/e3.txt"}));
+    EXPECT_EQ(m_state.selectedObjectKeys(), (KeySet{"big/e3.txt", "big/d999.txt"}));
+    EXPECT_EQ(written.count(), 2) << "only the click and the state wrote the keys";
 }
 
 TEST_F(ObjectBrowserViewTest, RowsAddedPageByPageAreTheRowsOfTheWholeListing)
@@ -957,6 +1113,35 @@ TEST_F(ObjectBrowserViewTest, AFailedUploadRowIsRedAndSaysWhyInTheUsersWords)
     EXPECT_EQ(PlaceholderCell::failureReason(task), QStringLiteral("Cancelled"));
     task.state = TransferState::running;
     EXPECT_TRUE(PlaceholderCell::failureReason(task).isEmpty());
+}
+
+// The table takes scrolling without the item view's own handler (which asks the display
+// server where the pointer is); a model that fetches more at the bottom is still asked to.
+TEST(ObjectTableViewScrolling, AModelIsAskedForMoreOnlyAtTheBottom)
+{
+    class GrowingModel : public QStringListModel {
+    public:
+        int fetches = 0;
+        bool canFetchMore(const QModelIndex& parent) const override { return !parent.isValid(); }
+        void fetchMore(const QModelIndex&) override { ++fetches; }
+    };
+    GrowingModel model;
+    QStringList rows;
+    for (int i = 0; i < 200; ++i) {
+        rows.push_back(QString::number(i));
+    }
+    model.setStringList(rows);
+    ObjectTableView table;
+    table.setModel(&model);
+    table.resize(300, 200);
+    table.show();
+    settle();
+    QScrollBar* bar = table.verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(bar->maximum() / 2);
+    EXPECT_EQ(model.fetches, 0);
+    bar->setValue(bar->maximum());
+    EXPECT_EQ(model.fetches, 1);
 }
 
 TEST(ThrottledCall, CoalescesABurstAndDeliversItsLastTrigger)

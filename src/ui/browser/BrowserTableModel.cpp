@@ -363,8 +363,11 @@ bool BrowserTableModel::setRows(std::vector<BrowserRow> rows)
         }
     }
 
+    const auto take = [this, &rows] {
+        m_rows.assign(std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    };
     if (unchanged) {
-        m_rows = std::move(rows);
+        take();
         return false;
     }
     // The same rows, some of whose tasks completed: they are redrawn where they are.
@@ -374,21 +377,21 @@ bool BrowserTableModel::setRows(std::vector<BrowserRow> rows)
     if (before == after && std::equal(m_rows.begin() + static_cast<std::ptrdiff_t>(head),
                                       m_rows.end() - static_cast<std::ptrdiff_t>(tail),
                                       rows.begin() + static_cast<std::ptrdiff_t>(head), sameRow)) {
-        m_rows = std::move(rows);
+        take();
         emit dataChanged(index(static_cast<int>(head), 0), index(static_cast<int>(before - tail - 1), columns - 1));
         return true;
     }
     if (head + tail == before) {
         beginInsertRows({}, static_cast<int>(head), static_cast<int>(after - tail - 1));
-        m_rows = std::move(rows);
+        take();
         endInsertRows();
     } else if (head + tail == after) {
         beginRemoveRows({}, static_cast<int>(head), static_cast<int>(before - tail - 1));
-        m_rows = std::move(rows);
+        take();
         endRemoveRows();
     } else {
         beginResetModel();
-        m_rows = std::move(rows);
+        take();
         endResetModel();
     }
     return true;

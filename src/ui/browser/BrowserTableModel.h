@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <array>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -65,7 +66,7 @@ public:
     void insertBuiltRows(int position, std::vector<BrowserRow> rows);
     // The tasks the placeholder rows show.
     std::unordered_set<Uuid> shownTasks() const;
-    const std::vector<BrowserRow>& rows() const { return m_rows; }
+    const std::deque<BrowserRow>& rows() const { return m_rows; }
     const BrowserRow* rowAt(int row) const;
 
     // The listing the rows point into (the state's, as it is now), without tasks.
@@ -107,7 +108,9 @@ private:
 
     AppState& m_state;
     QPointer<TransferCenter> m_transfers;
-    std::vector<BrowserRow> m_rows;
+    // A deque, not a vector: rows added at the end never move the ones before them,
+    // so a page of rows costs the same at the 100,000th row as at the first.
+    std::deque<BrowserRow> m_rows;
     // The row of each placeholder's task: a progress report redraws one row.
     std::unordered_map<Uuid, int> m_placeholderRows;
     Clock m_clock;

@@ -181,6 +181,7 @@ void ObjectBrowserView::subscribe()
     connect(&transfers, &TransferCenter::tasksChanged, m_rowsThrottle, &ThrottledCall::trigger);
     connect(&state, &AppState::bucketUsageChanged, m_headerRefresh, &ThrottledCall::trigger);
     connect(&state, &AppState::selectedObjectKeysChanged, this, [this] {
+        forgetSyncedSelection();
         const KeySet& keys = m_state.selectedObjectKeys();
         if (m_lastStateSelection && *m_lastStateSelection == keys) {
             return;

@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class QLabel;
@@ -206,9 +207,23 @@ private:
     void continueToEnd();
     void stopGoingToEnd();
     void selectLastRow();
+    // Where extendRows put the rows it added: folders among the folders, objects at
+    // the end.
+    struct AddedRows {
+        int foldersAt = 0;
+        int folders = 0;
+        int objectsAt = 0;
+        int objects = 0;
+    };
     // The rows of a listing that only grew since the last build, or none (nothing
-    // done) when anything else changed; whether rows were added.
-    std::optional<bool> extendRows(const BrowserRowInputs& inputs, const std::vector<TaskMark>& tasks);
+    // done) when anything else changed; whether rows were added, and where.
+    std::optional<bool> extendRows(const BrowserRowInputs& inputs, const std::vector<TaskMark>& tasks,
+                                   AddedRows& added);
+    // After rows were added to a table whose selection mirrors the state's: whether an
+    // added row holds a selected key (the rows before them are as they were).
+    bool addedRowsHoldSelection(const AddedRows& added) const;
+    // The table's selection stops being known to mirror the state's keys.
+    void forgetSyncedSelection();
     void subscribe();
     void selectionChangedByUser();
     void placePlaceholder();
@@ -241,6 +256,13 @@ private:
     bool m_wasShown = false;
     // The selection last seen from the state, to drop a repeat of the same set.
     std::optional<KeySet> m_lastStateSelection;
+    // Set while the table selects exactly the rows of the state's selected keys, as
+    // the last full sync left it: the hashes of those keys. Rows added since need
+    // only be checked themselves, and a page of rows costs the same however many
+    // rows came before it. Any change of the keys or of the table's selection by the
+    // user clears it.
+    std::optional<std::unordered_set<std::size_t>> m_syncedSelectionHashes;
+    std::uint64_t m_selectionSyncEpoch = 0;
 
     // What the rows were last built from in full, so that a page that only adds to
     // the listing adds only its own rows.

@@ -12,10 +12,13 @@
 #include <QItemSelection>
 #include <QLabel>
 #include <QScrollBar>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QTimer>
 
 #include <algorithm>
+#include <deque>
+#include <utility>
 #include <unordered_set>
 
 namespace tarn {
@@ -62,7 +65,9 @@ void ObjectBrowserView::reloadRows()
     }
 
     const ViewAnchor anchor = viewAnchor();
-    std::optional<bool> changed = extendRows(inputs, marks);
+    AddedRows added;
+    std::optional<bool> changed = extendRows(inputs, marks, added);
+    const bool extended = changed.has_value();
     if (!changed) {
         std::size_t objectsStart = 0;
         std::vector<BrowserRow> rows = BrowserRowBuilder::build(inputs, &objectsStart);
@@ -96,7 +101,11 @@ void ObjectBrowserView::reloadRows()
         restoreAnchor(anchor);
         QTimer::singleShot(0, this, &ObjectBrowserView::loadMoreIfNearBottom);
     }
-    syncSelectionFromState(true);
+    // Added rows leave the rows before them, and their selection, as they were: a
+    // table that mirrors the state's selection needs only the new rows looked at.
+    if (!extended || !m_syncedSelectionHashes || addedRowsHoldSelection(added)) {
+        syncSelectionFromState(true);
+    }
     if (m_goingToEnd) {
         continueToEnd();
     }
@@ -147,7 +156,7 @@ void ObjectBrowserView::selectLastRow()
 }
 
 std::optional<bool> ObjectBrowserView::extendRows(const BrowserRowInputs& inputs,
-                                                  const std::vector<TaskMark>& tasks)
+                                                  const std::vector<TaskMark>& tasks, AddedRows& added)
 {
     if (!m_built || m_built->generation != m_state.listingGeneration() || m_built->prefix != inputs.currentPrefix ||
         m_built->bucketID != m_state.selectedBucketID() || m_built->tasks != tasks ||
@@ -157,13 +166,17 @@ std::optional<bool> ObjectBrowserView::extendRows(const BrowserRowInputs& inputs
     if (inputs.prefixes.size() == m_built->prefixCount && inputs.objects.size() == m_built->objectCount) {
         return false;  // the same listing and the same tasks: the same rows (progress changes none)
     }
-    BrowserRowBuilder::Extension added =
+    BrowserRowBuilder::Extension extension =
         BrowserRowBuilder::extend(inputs, m_built->prefixCount, m_built->objectCount, m_model->shownTasks());
-    const std::size_t folders = added.folders.size();
+    const std::size_t folders = extension.folders.size();
+    added.foldersAt = static_cast<int>(m_built->objectsStart);
+    added.folders = static_cast<int>(folders);
+    added.objects = static_cast<int>(extension.objects.size());
     {
         const QScopedValueRollback guard(m_isSyncingSelection, true);
-        m_model->insertBuiltRows(static_cast<int>(m_built->objectsStart), std::move(added.folders));
-        m_model->insertBuiltRows(m_model->rowCount(), std::move(added.objects));
+        m_model->insertBuiltRows(added.foldersAt, std::move(extension.folders));
+        added.objectsAt = m_model->rowCount();
+        m_model->insertBuiltRows(added.objectsAt, std::move(extension.objects));
     }
     m_built->objectsStart += folders;
     m_built->prefixCount = inputs.prefixes.size();
@@ -223,20 +236,53 @@ void ObjectBrowserView::setFocusRowQuietly(int row)
     m_table->setAutoScroll(autoScroll);
 }
 
+bool ObjectBrowserView::addedRowsHoldSelection(const AddedRows& added) const
+{
+    if (!m_syncedSelectionHashes || m_syncedSelectionHashes->empty()) {
+        return false;
+    }
+    const KeySet& keys = m_state.selectedObjectKeys();
+    const BrowserRowInputs listing = m_model->listing();
+    for (const auto& [first, count] : {std::pair{added.foldersAt, added.folders}, std::pair{added.objectsAt, added.objects}}) {
+        for (int row = first; row < first + count; ++row) {
+            const BrowserRow* found = m_model->rowAt(row);
+            if (found != nullptr && m_syncedSelectionHashes->contains(found->keyHash) &&
+                keys.contains(BrowserRowBuilder::key(*found, listing))) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void ObjectBrowserView::forgetSyncedSelection()
+{
+    m_syncedSelectionHashes.reset();
+    ++m_selectionSyncEpoch;
+}
+
 void ObjectBrowserView::syncSelectionFromState(bool keepFocus)
 {
     const KeySet& keys = m_state.selectedObjectKeys();
-    const std::vector<BrowserRow>& rows = m_model->rows();
+    const std::deque<BrowserRow>& rows = m_model->rows();
     QItemSelection selection;
     std::vector<int> selectedRows;
-    if (!keys.empty()) {
-        // The selected keys' hashes find their rows without a string per row; a
-        // matching hash is then confirmed on the key itself.
-        std::unordered_set<std::size_t> hashes;
-        hashes.reserve(keys.size());
-        for (const std::string& key : keys) {
-            hashes.insert(BrowserRowBuilder::hashOf(key));
+    // The selected keys' hashes find their rows without a string per row; a matching
+    // hash is then confirmed on the key itself.
+    std::unordered_set<std::size_t> hashes;
+    hashes.reserve(keys.size());
+    for (const std::string& key : keys) {
+        hashes.insert(BrowserRowBuilder::hashOf(key));
+    }
+    // However this sync ends, the table then shows exactly the rows of these keys,
+    // unless the keys changed meanwhile.
+    const std::uint64_t epoch = m_selectionSyncEpoch;
+    const auto remember = qScopeGuard([this, &hashes, epoch] {
+        if (m_selectionSyncEpoch == epoch) {
+            m_syncedSelectionHashes = std::move(hashes);
         }
+    });
+    if (!keys.empty()) {
         const BrowserRowInputs listing = m_model->listing();
         const int lastColumn = m_model->columnCount() - 1;
         int runStart = -1;
@@ -300,6 +346,7 @@ void ObjectBrowserView::selectionChangedByUser()
     if (m_isSyncingSelection) {
         return;
     }
+    forgetSyncedSelection();
     KeySet keys;
     const QModelIndexList selected = m_table->selectionModel()->selectedRows();
     keys.reserve(static_cast<std::size_t>(selected.size()));

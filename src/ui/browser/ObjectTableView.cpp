@@ -156,4 +156,18 @@ void ObjectTableView::startDrag(Qt::DropActions supportedActions)
     run(onStartDrag);
 }
 
+void ObjectTableView::verticalScrollbarValueChanged(int value)
+{
+    // QAbstractItemView asks the display server where the pointer is after every scroll,
+    // to announce the row that came under it (entered(), a status tip, the hovered row's
+    // state). The table shows none of these; and while a long folder loads to its end the
+    // view scrolls with every page, so that round trip, waiting on a display server busy
+    // drawing the previous page, kept the window from answering for longer than all the
+    // page's own work. The model's fetchMore, which the base also asks for at the bottom,
+    // stays.
+    if (model() != nullptr && value == verticalScrollBar()->maximum() && model()->canFetchMore(rootIndex())) {
+        model()->fetchMore(rootIndex());
+    }
+}
+
 }  // namespace tarn

@@ -55,6 +55,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
+    void verticalScrollbarValueChanged(int value) override;
 
 private:
     static void run(const std::function<void()>& command);
