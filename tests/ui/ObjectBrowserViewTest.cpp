@@ -50,6 +50,7 @@ namespace tarn {
 namespace {
 
 using namespace std::chrono_literals;
+using test::contrast;
 
 std::vector<ObjectItem> objectsNamed(const std::string& folder, int count, const char* stem = "file")
 {
@@ -65,18 +66,6 @@ void settle()
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents();
-}
-
-// The contrast of two opaque colours, as accessibility guidelines count it.
-double contrast(const QColor& a, const QColor& b)
-{
-    const auto luminance = [](const QColor& c) {
-        const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
-    };
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 // A browser over a state with one account ("Work": buckets media and logs) whose

@@ -29,23 +29,8 @@
 namespace tarn {
 namespace {
 
+using test::contrast;
 using test::settle;
-
-// WCAG's relative luminance and contrast ratio.
-double luminance(const QColor& color)
-{
-    const auto channel = [](double value) {
-        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
-}
-
-double contrast(const QColor& a, const QColor& b)
-{
-    const double lighter = std::max(luminance(a), luminance(b));
-    const double darker = std::min(luminance(a), luminance(b));
-    return (lighter + 0.05) / (darker + 0.05);
-}
 
 // Controls on a surface: the sheets' tinted one, or a plain window of a palette.
 struct Surface {

@@ -1,3 +1,5 @@
+#include "ui/UiTestSupport.h"
+
 #include "ui/theme/CorvaneLogo.h"
 #include "ui/theme/TarnStyle.h"
 #include "ui/theme/TarnTheme.h"
@@ -17,6 +19,8 @@
 
 namespace tarn {
 namespace {
+
+using test::contrast;
 
 TEST(TarnTheme, TableHoldsEveryRoleOnceWithAName)
 {
@@ -60,22 +64,6 @@ TEST(TarnTheme, PaletteIsBuiltFromTheTable)
     // Dark: light text on a dark window.
     EXPECT_LT(window.lightnessF(), 0.2);
     EXPECT_GT(p.color(QPalette::Text).lightnessF(), 0.8);
-}
-
-// WCAG's relative luminance and contrast ratio.
-double luminance(const QColor& color)
-{
-    const auto channel = [](double value) {
-        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
-}
-
-double contrast(const QColor& a, const QColor& b)
-{
-    const double lighter = std::max(luminance(a), luminance(b));
-    const double darker = std::min(luminance(a), luminance(b));
-    return (lighter + 0.05) / (darker + 0.05);
 }
 
 TEST(TarnTheme, PlaceholderTextReadsAtFourAndAHalfToOneOnEveryFieldFill)

@@ -37,6 +37,10 @@ int maximumAlpha(const QImage& image);
 // Whether two colours agree in every 8-bit channel within a tolerance (grabs round).
 bool sameColor(const QColor& a, const QColor& b, int tolerance = 1);
 
+// The contrast ratio of two opaque colours, as accessibility guidelines count it
+// (1:1 to 21:1).
+double contrast(const QColor& a, const QColor& b);
+
 // A local wall-clock time, so that date cases hold in any time zone.
 TimePoint localTime(int year, int month, int day, int hour, int minute, int second = 0);
 

@@ -2,12 +2,11 @@
 
 #include "app/text/L10n.h"
 #include "ui/icons/MingCute.h"
+#include "ui/preview/PreviewLook.h"
 #include "ui/theme/TarnTheme.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QToolButton>
 
 namespace tarn {
@@ -66,16 +65,7 @@ QString PdfPageBar::pageText() const
 
 void PdfPageBar::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath pill;
-    const QRectF bounds = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    pill.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
-    QColor fill = TarnTheme::color(ThemeColor::toolTipBackground);
-    fill.setAlphaF(0.92f);
-    painter.fillPath(pill, fill);
-    painter.setPen(QPen(TarnTheme::color(ThemeColor::hairlineBorder), 1));
-    painter.drawPath(pill);
+    PreviewLook::paintControlPill(this);
 }
 
 }  // namespace tarn

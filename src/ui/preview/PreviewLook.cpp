@@ -2,6 +2,8 @@
 
 #include "ui/theme/TarnTheme.h"
 
+#include <QPainter>
+#include <QPainterPath>
 #include <QPalette>
 #include <QWidget>
 
@@ -22,6 +24,20 @@ void setTextColor(QWidget* widget, ThemeColor role)
     palette.setColor(QPalette::WindowText, TarnTheme::color(role));
     palette.setColor(QPalette::Text, TarnTheme::color(role));
     widget->setPalette(palette);
+}
+
+void paintControlPill(QWidget* widget)
+{
+    QPainter painter(widget);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath pill;
+    const QRectF bounds = QRectF(widget->rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    pill.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
+    QColor fill = TarnTheme::color(ThemeColor::toolTipBackground);
+    fill.setAlphaF(0.92f);
+    painter.fillPath(pill, fill);
+    painter.setPen(QPen(TarnTheme::color(ThemeColor::hairlineBorder), 1));
+    painter.drawPath(pill);
 }
 
 }  // namespace tarn::PreviewLook

@@ -18,6 +18,10 @@ QString cssColor(const QColor& color);
 // Text in a widget (a label, or the text of a view) drawn in a colour of the table.
 void setTextColor(QWidget* widget, ThemeColor role);
 
+// The translucent pill the zoom and page controls float in over a preview,
+// filling the widget's whole rectangle.
+void paintControlPill(QWidget* widget);
+
 }  // namespace PreviewLook
 
 }  // namespace tarn
