@@ -129,7 +129,7 @@ void StatusDotView::paintEvent(QPaintEvent*)
     const qreal steps = m_breath * breathSteps;
     const auto step = static_cast<std::size_t>(std::clamp(std::lround(steps), 0L, static_cast<long>(breathSteps)));
     if (std::abs(steps - static_cast<qreal>(step)) > 1e-9) {
-        // Between steps (never while breathing): drawn as it is.
+        // Between two steps (the loop gives none): drawn as it is.
         painter.drawImage(QPointF(0, 0), m_backdrop);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         paintDot(painter, QRectF(rect()), color(), m_breath);
@@ -188,6 +188,7 @@ void StatusDotView::copyBackdrop()
     setAttribute(Qt::WA_OpaquePaintEvent, true);
     m_copying = false;
     m_backdrop = std::move(backdrop);
+    m_frames.fill(QImage());
     ++m_backdropCopies;
 }
 
