@@ -52,6 +52,10 @@ double processCpuSeconds();
 // CPU time of the calling thread so far, in seconds.
 double threadCpuSeconds();
 
+// How often the calling thread has given up the processor so far, waiting or made to:
+// each time it then runs again is a wake-up.
+long threadSwitches();
+
 // Starts a new peak-memory measurement: the peak resident size drops to the current
 // one, so what earlier benchmarks of the program used does not count.
 void resetPeakMemory();

@@ -119,6 +119,8 @@ void runFor(std::chrono::milliseconds span) {
 // there.
 struct IdleCost {
     double cpuPercent = 0;
+    // How often the main thread woke, per second.
+    double mainWakeupsPerSecond = 0;
     // Frames of the status dot, and the pixels all the program's widgets painted.
     int dotFrames = 0;
     std::int64_t paintedPixels = 0;
@@ -160,10 +162,13 @@ IdleCost idleCost(std::chrono::milliseconds span) {
     IdleCost cost;
     const PaintCounter counter(cost);
     const double start = tarn::bench::processCpuSeconds();
+    const long switches = tarn::bench::threadSwitches();
     const auto wallStart = std::chrono::steady_clock::now();
     runFor(span);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     cost.cpuPercent = (tarn::bench::processCpuSeconds() - start) / wall * 100.0;
+    // Less the one wake-up that ends the span.
+    cost.mainWakeupsPerSecond = static_cast<double>(tarn::bench::threadSwitches() - switches - 1) / wall;
     return cost;
 }
 
@@ -276,7 +281,9 @@ private:
 // preview in the inspector (cpu_percent_paused_audio), and with the transfer panel
 // open beside the window (cpu_percent_panel). The main window is the active one
 // throughout, so that its status dot breathes. A window that sits open all day must
-// cost next to nothing; the goal is 0.3 % each.
+// cost next to nothing; the goal is 0.3 % each. main_wakeups_per_s_idle counts how
+// often the main thread woke meanwhile: each wake-up costs a switch of the processor
+// on top of the work done, which is most of what an idle frame costs.
 //
 // Offscreen (the default) painting costs little, since nothing reaches a screen; what
 // a frame would cost on one shows in the area painted: painted_px_per_dot_frame is
@@ -289,6 +296,7 @@ void BM_IdleWindow(benchmark::State& state) {
     const std::optional<tarn::test::S3TestServer> server = tarn::bench::serverOrSkip(state);
     if (!server) return;
     double idle = 0;
+    double idleWakeups = 0;
     double pausedAudio = 0;
     double panel = 0;
     double idlePixels = 0;
@@ -308,6 +316,7 @@ void BM_IdleWindow(benchmark::State& state) {
         runFor(kSettleSpan);
         const IdleCost quiet = idleCost(kIdleSpan);
         idle += quiet.cpuPercent;
+        idleWakeups += quiet.mainWakeupsPerSecond;
         idlePixels += quiet.pixelsPerDotFrame();
         if (quiet.dotFrames == 0 || quiet.otherPaints > 0 || quiet.pixelsPerDotFrame() > kDotArea) {
             state.SkipWithError(("a frame of the idle window painted more than the status dot: " +
@@ -342,6 +351,7 @@ void BM_IdleWindow(benchmark::State& state) {
     }
     const auto iterations = static_cast<double>(state.iterations());
     state.counters["cpu_percent_idle"] = idle / iterations;
+    state.counters["main_wakeups_per_s_idle"] = idleWakeups / iterations;
     state.counters["cpu_percent_paused_audio"] = pausedAudio / iterations;
     state.counters["cpu_percent_panel"] = panel / iterations;
     state.counters["painted_px_per_dot_frame"] = idlePixels / iterations;

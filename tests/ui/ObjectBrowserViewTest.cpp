@@ -5,6 +5,7 @@
 #include "ui/browser/BrowserHeader.h"
 #include "ui/browser/BrowserStatusBar.h"
 #include "ui/browser/BrowserTableModel.h"
+#include "ui/browser/RelativeDate.h"
 #include "ui/browser/GlassSearchField.h"
 #include "ui/browser/ObjectBrowserView.h"
 #include "ui/browser/ObjectTableView.h"
@@ -720,6 +721,56 @@ TEST_F(ObjectBrowserViewTest, RowsAddedPageByPageAreTheRowsOfTheWholeListing)
     EXPECT_EQ(rowKeys(), expected);
     EXPECT_EQ(expected.size(), 1 + 1 + 2 + 3 + 7u);  // "..", the upload, two folders, a*, b* less b2
     EXPECT_EQ(std::count(expected.begin(), expected.end(), renaming.placeholderKey()), 1);
+}
+
+TEST_F(ObjectBrowserViewTest, AgeingDatesRedrawOnlyTheShownCellsWhoseTextChanged)
+{
+    const TimePoint start = std::chrono::system_clock::now();
+    TimePoint clock = start;
+    browser().model()->setClock([&clock] { return clock; });
+    // Every third object new ("just now"), the others two days old (a date that stays);
+    // more than the table shows.
+    std::vector<ObjectItem> objects = objectsNamed("d/", 300, "o");
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        objects[i].lastModified = i % 3 == 0 ? start - std::chrono::seconds(10) : start - std::chrono::hours(50);
+    }
+    show("d/", objects);
+    BrowserTableModel* model = browser().model();
+    const int firstShown = browser().table()->rowAt(0);
+    const int lastShown = browser().table()->rowAt(browser().table()->viewport()->height() - 1);
+    ASSERT_GE(firstShown, 0);
+    ASSERT_GT(lastShown, firstShown);
+    ASSERT_LT(lastShown, model->rowCount() - 1);
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+
+    // Half a minute on: every text stays, nothing is redrawn.
+    clock = start + std::chrono::seconds(30);
+    model->refreshDates();
+    EXPECT_EQ(changed.count(), 0);
+
+    // A minute on: the new objects' texts change, and those shown alone are redrawn,
+    // each its own cell.
+    clock = start + std::chrono::seconds(70);
+    model->refreshDates();
+    std::vector<int> redrawn;
+    for (const QList<QVariant>& signal : changed) {
+        const auto from = signal.at(0).value<QModelIndex>();
+        const auto to = signal.at(1).value<QModelIndex>();
+        EXPECT_EQ(from, to);
+        EXPECT_EQ(from.column(), BrowserTableModel::modifiedColumn);
+        redrawn.push_back(from.row());
+    }
+    std::vector<int> expected;
+    for (int row = firstShown; row <= lastShown; ++row) {
+        const std::string key = rowKey(row);
+        const auto object = std::find_if(objects.begin(), objects.end(),
+                                         [&](const ObjectItem& item) { return item.key == key; });
+        if (object != objects.end() && object->lastModified > start - std::chrono::hours(1)) expected.push_back(row);
+    }
+    EXPECT_FALSE(expected.empty());
+    EXPECT_EQ(redrawn, expected);
+    EXPECT_NE(model->data(model->index(expected.front(), BrowserTableModel::modifiedColumn)).toString(),
+              RelativeDate::format(start - std::chrono::seconds(10), start));
 }
 
 TEST_F(ObjectBrowserViewTest, RevealScrollsToARowWithoutSelectingIt)

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -155,6 +157,42 @@ TEST_F(StatusDotViewTest, AFrameOfTheBreathRepaintsTheDotAlone)
         EXPECT_LE(area(paint.region), StatusDotView::side * StatusDotView::side);
     }
     EXPECT_EQ(dot->backdropCopies(), copies) << "what lies behind the dot was copied again for a frame";
+}
+
+TEST_F(StatusDotViewTest, EachStepOfTheBreathIsDrawnOnceThenCopied)
+{
+    test::ScopedAnimations on(true);
+    MainWindow& window = openWindow();
+    auto* dot = window.findChild<StatusDotView*>();
+    ASSERT_NE(dot, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dot->isDrawingFrames() && dot->breath() > 0; }, 10000));
+    test::settle();
+
+    PaintLog log(&window);
+    const int copies = dot->backdropCopies();
+    const int rendered = dot->framesRendered();
+    // Two whole breaths: every step is shown at least twice.
+    std::vector<int> shown(StatusDotView::breathSteps + 1, 0);
+    qreal seen = dot->breath();
+    int paints = log.paintsOf(dot);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        if (log.paintsOf(dot) > paints && dot->breath() != seen) {
+            paints = log.paintsOf(dot);
+            seen = dot->breath();
+            ++shown[static_cast<std::size_t>(std::lround(seen * StatusDotView::breathSteps))];
+        }
+        return std::all_of(shown.begin(), shown.end(), [](int times) { return times >= 2; });
+    }, 20000));
+    ASSERT_EQ(dot->backdropCopies(), copies) << "what lies behind the dot changed meanwhile";
+    EXPECT_LE(dot->framesRendered() - rendered, StatusDotView::breathSteps + 1);
+
+    // Another status is drawn in its own colour, not from the frames kept of the last.
+    const int before = dot->framesRendered();
+    dot->update(StatusDotView::Status::error);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dot->framesRendered() > before; }, 5000));
+    const QColor centre = onScreen(dot).pixelColor(StatusDotView::side / 2, StatusDotView::side / 2);
+    EXPECT_NEAR(centre.hsvHue(), StatusDotView::color(StatusDotView::Status::error).hsvHue(), 12)
+        << centre.name().toStdString();
 }
 
 TEST_F(StatusDotViewTest, TheDotLooksAsIfThePanesBehindItWereRepaintedForIt)

@@ -33,6 +33,7 @@ BrowserTableModel::BrowserTableModel(AppState& state, QObject* parent)
     , m_headers{L10n::t(QStringLiteral("name")), L10n::t(QStringLiteral("size")), L10n::t(QStringLiteral("modified"))}
 {
     connect(m_transfers.data(), &TransferCenter::taskUpdated, this, &BrowserTableModel::taskUpdated);
+    m_datesAt = now();
     m_dateTimer.setInterval(std::chrono::seconds(30));
     connect(&m_dateTimer, &QTimer::timeout, this, &BrowserTableModel::refreshDates);
     m_dateTimer.start();
@@ -246,17 +247,17 @@ QString BrowserTableModel::sizeText(int index) const
     return QStringLiteral("-");
 }
 
-QString BrowserTableModel::modifiedText(int index) const
+QString BrowserTableModel::modifiedText(int index, TimePoint at) const
 {
     switch (m_rows[static_cast<std::size_t>(index)].kind) {
     case BrowserRow::Kind::object:
         if (const ObjectItem* item = object(index)) {
-            return RelativeDate::format(item->lastModified, now());
+            return RelativeDate::format(item->lastModified, at);
         }
         return {};
     case BrowserRow::Kind::uploading:
         if (const TransferTask* shown = task(index)) {
-            return RelativeDate::format(shown->completedAt, now());
+            return RelativeDate::format(shown->completedAt, at);
         }
         return {};
     case BrowserRow::Kind::folder:
@@ -280,7 +281,7 @@ QVariant BrowserTableModel::data(const QModelIndex& index, int role) const
         case sizeColumn:
             return sizeText(index.row());
         case modifiedColumn:
-            return modifiedText(index.row());
+            return modifiedText(index.row(), now());
         default:
             return {};
         }
@@ -450,10 +451,25 @@ void BrowserTableModel::taskUpdated(int queueRow)
     }
 }
 
+void BrowserTableModel::setShownRows(ShownRows shownRows)
+{
+    m_shownRows = std::move(shownRows);
+}
+
 void BrowserTableModel::refreshDates()
 {
-    if (!m_rows.empty()) {
-        emit dataChanged(index(0, modifiedColumn), index(rowCount() - 1, modifiedColumn), {Qt::DisplayRole});
+    const TimePoint before = m_datesAt;
+    m_datesAt = now();
+    const int rows = rowCount();
+    if (rows == 0) return;
+    auto [first, last] = m_shownRows ? m_shownRows() : std::pair(0, rows - 1);
+    if (first < 0) return;
+    if (last < 0 || last >= rows) last = rows - 1;
+    for (int row = first; row <= last; ++row) {
+        if (modifiedText(row, before) != modifiedText(row, m_datesAt)) {
+            const QModelIndex cell = index(row, modifiedColumn);
+            emit dataChanged(cell, cell, {Qt::DisplayRole});
+        }
     }
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <unordered_set>
 #include <vector>
 
@@ -95,16 +96,21 @@ public:
     // The clock of the relative dates; the system clock unless a test sets one.
     void setClock(Clock clock);
     TimePoint now() const;
+    // The first and last row a view shows (-1 for none), where the relative dates are
+    // kept up to date; every row unless a view says.
+    using ShownRows = std::function<std::pair<int, int>()>;
+    void setShownRows(ShownRows shownRows);
+    // Redraws the dates whose text has changed since the last time (in the rows shown).
+    void refreshDates();
 
     // A folder prefix's own name as ObjectPrefix::displayName gives it, without a copy.
     static std::string_view folderName(std::string_view prefix);
 
 private:
     void taskUpdated(int queueRow);
-    void refreshDates();
     // The size and date texts of a row inside the rows.
     QString sizeText(int row) const;
-    QString modifiedText(int row) const;
+    QString modifiedText(int row, TimePoint at) const;
 
     AppState& m_state;
     QPointer<TransferCenter> m_transfers;
@@ -114,8 +120,13 @@ private:
     // The row of each placeholder's task: a progress report redraws one row.
     std::unordered_map<Uuid, int> m_placeholderRows;
     Clock m_clock;
+    ShownRows m_shownRows;
+    // When the dates were last brought up to date: a text shown since is the same as
+    // then or as now, since a relative date only ever moves on.
+    TimePoint m_datesAt;
     std::array<QString, 3> m_headers;
-    // "Just now" and "5 min ago" age while they are shown.
+    // "Just now" and "5 min ago" age while they are shown; a date whose text stays is
+    // not redrawn.
     QTimer m_dateTimer;
 };
 

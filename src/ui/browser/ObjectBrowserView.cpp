@@ -137,6 +137,10 @@ StatusDotView* ObjectBrowserView::statusDot() const
 void ObjectBrowserView::buildTable()
 {
     m_table->setModel(m_model);
+    m_model->setShownRows([table = m_table] {
+        if (!table->isVisible()) return std::pair(-1, -1);
+        return std::pair(table->rowAt(0), table->rowAt(table->viewport()->height() - 1));
+    });
     m_table->setItemDelegate(m_delegate);
     m_table->setProperty(TarnStyle::ownSelectionProperty, true);
 

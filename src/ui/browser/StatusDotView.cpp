@@ -10,6 +10,7 @@
 #include <QRadialGradient>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tarn {
 namespace {
@@ -36,7 +37,9 @@ StatusDotView::StatusDotView(QWidget* parent)
                                            [this](qreal breath) {
                                                if (m_breath == breath) return;
                                                m_breath = breath;
-                                               QWidget::update();
+                                               // Painted at once: a frame posted to the
+                                               // event loop would wake it once more.
+                                               QWidget::repaint();
                                            },
                                            LoopingAnimation::Watch::seenInActiveWindow);
         m_breathing->start();
@@ -74,6 +77,7 @@ void StatusDotView::update(Status status)
         return;
     }
     m_status = status;
+    m_frames.fill(QImage());
     QWidget::update();
 }
 
@@ -122,9 +126,23 @@ void StatusDotView::paintEvent(QPaintEvent*)
     if (m_backdrop.isNull() || m_backdrop.size() != size() * devicePixelRatioF()) copyBackdrop();
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPointF(0, 0), m_backdrop);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    paintDot(painter, QRectF(rect()), color(), m_breath);
+    const qreal steps = m_breath * breathSteps;
+    const auto step = static_cast<std::size_t>(std::clamp(std::lround(steps), 0L, static_cast<long>(breathSteps)));
+    if (std::abs(steps - static_cast<qreal>(step)) > 1e-9) {
+        // Between two steps (the loop gives none): drawn as it is.
+        painter.drawImage(QPointF(0, 0), m_backdrop);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        paintDot(painter, QRectF(rect()), color(), m_breath);
+        return;
+    }
+    QImage& frame = m_frames[step];
+    if (frame.isNull()) {
+        frame = m_backdrop;
+        QPainter onFrame(&frame);
+        paintDot(onFrame, QRectF(rect()), color(), m_breath);
+        ++m_framesRendered;
+    }
+    painter.drawImage(QPointF(0, 0), frame);
 }
 
 // Paints what a repaint of the window would paint at the dot's place before the dot:
@@ -170,12 +188,14 @@ void StatusDotView::copyBackdrop()
     setAttribute(Qt::WA_OpaquePaintEvent, true);
     m_copying = false;
     m_backdrop = std::move(backdrop);
+    m_frames.fill(QImage());
     ++m_backdropCopies;
 }
 
 void StatusDotView::forgetBackdrop()
 {
     m_backdrop = QImage();
+    m_frames.fill(QImage());
 }
 
 void StatusDotView::watchAncestors()
@@ -255,6 +275,7 @@ void StatusDotView::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     // Colours are looked up when painting; a new palette or style only needs a repaint.
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) {
+        // forgetBackdrop() also forgets the frames, whose colours may be new.
         forgetBackdrop();
         QWidget::update();
     }

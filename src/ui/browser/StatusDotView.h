@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -27,6 +28,9 @@ class LoopingAnimation;
 // a copy of what lies behind it, taken once from the widgets it sits on and taken
 // again only when one of them repaints or moves under it. Otherwise every frame would
 // repaint the panes behind the dot as well, which costs many times the dot itself.
+// The few frames of a breath are kept once drawn over that copy, so a frame after the
+// first loop is one copy of 14 x 14 pixels; and it is painted as soon as it is due,
+// since a frame left to the event loop wakes the program once more.
 class StatusDotView : public QWidget {
     Q_OBJECT
 
@@ -68,6 +72,8 @@ public:
 
     // How often what lies behind the dot was copied (for tests).
     int backdropCopies() const { return m_backdropCopies; }
+    // How often a frame was drawn anew rather than taken from those kept (for tests).
+    int framesRendered() const { return m_framesRendered; }
 
 protected:
     bool event(QEvent* event) override;
@@ -91,8 +97,12 @@ private:
     std::vector<QPointer<QWidget>> m_beneath;
     // What lies behind the dot; null when it must be copied again.
     QImage m_backdrop;
+    // Each step of the breath drawn over the backdrop, in the shown colour; null until
+    // drawn.
+    std::array<QImage, breathSteps + 1> m_frames;
     bool m_copying = false;
     int m_backdropCopies = 0;
+    int m_framesRendered = 0;
 };
 
 }  // namespace tarn
