@@ -5,7 +5,6 @@
 #include "app/state/ClipboardImage.h"
 #include "app/state/ConnectionTestOutcome.h"
 #include "app/state/DeleteRequest.h"
-#include "app/state/DesktopNotifier.h"
 #include "app/state/FavoriteDirectoryItem.h"
 #include "app/state/ImportedConfig.h"
 #include "app/state/InlinePreviewState.h"
@@ -59,6 +58,7 @@ class QMimeData;
 namespace tarn {
 
 class ConfigStore;
+class DesktopNotifier;
 class KeychainSecretStore;
 class RotatingLogFile;
 class TransferCenter;
@@ -90,11 +90,10 @@ using BucketUsageCache = std::unordered_map<Uuid, BucketUsage>;
 // destroyed state is never touched. Operations never throw to their callers: failures
 // become toasts (toastRequested) or bubbles (bubbleRequested).
 //
-// The operations live in one source file per concern: AppState.cpp (construction,
-// configuration, language, events), AppStateListing.cpp, AppStateNavigation.cpp,
-// AppStatePaging.cpp, AppStateRefresh.cpp, AppStateSelection.cpp,
-// AppStateSheets.cpp, AppStateDerived.cpp, AppStateServices.cpp, AppStateStartup.cpp,
-// AppStateSync.cpp, AppStateUploads.cpp and AppStatePaste.cpp.
+// The operations live in one source file per concern, AppState<Concern>.cpp beside
+// this header (AppState.cpp itself: construction, configuration, language, events).
+// Each section below names in its heading the file that implements it; a new
+// concern gets a file and a section of its own.
 class AppState : public QObject {
     Q_OBJECT
 
@@ -1034,7 +1033,9 @@ private:
 
     // Services.
     PrivateFolder m_privateFolder;
-    DesktopNotifier m_notifier;
+    // Behind a pointer: its header brings the D-Bus module into every file that
+    // includes this one.
+    std::unique_ptr<DesktopNotifier> m_notifier;
     std::unique_ptr<UiServices> m_headlessUi;
     UiServices* m_ui;
     // What of the keyring is still needed, for the clean-up on the keyring's thread.

@@ -1,5 +1,6 @@
 #include "app/state/AppState.h"
 
+#include "app/state/DesktopNotifier.h"
 #include "app/state/UiServices.h"
 #include "core/config/KeychainSecretStore.h"
 #include "core/config/RotatingLogFile.h"
@@ -30,7 +31,7 @@ std::string AppState::objectName(const std::string& key) const {
     return key.substr(m_currentPrefix.size());
 }
 
-void AppState::notify(const QString& title, const QString& body) { startDetached(m_notifier.post(title, body)); }
+void AppState::notify(const QString& title, const QString& body) { startDetached(m_notifier->post(title, body)); }
 
 RotatingLogFile& AppState::logFile() {
     // The text tables tell the user it is ~/corvane.log.
