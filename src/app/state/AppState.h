@@ -2,6 +2,7 @@
 
 #include "app/state/Async.h"
 #include "app/state/BucketForm.h"
+#include "app/state/ChunkedList.h"
 #include "app/state/ClipboardImage.h"
 #include "app/state/ConnectionTestOutcome.h"
 #include "app/state/DeleteRequest.h"
@@ -10,7 +11,6 @@
 #include "app/state/InlinePreviewState.h"
 #include "app/state/KeyringReferences.h"
 #include "app/state/KeySet.h"
-#include "app/state/ChunkedList.h"
 #include "app/state/ListingIndex.h"
 #include "app/state/ListingPage.h"
 #include "app/state/MetadataPair.h"
@@ -24,11 +24,11 @@
 #include "app/transfers/UploadPlace.h"
 #include "core/config/CDNKeyMove.h"
 #include "core/config/ConfigModels.h"
-#include "core/config/IsoDate.h"
-#include "core/config/PrivateFolder.h"
-#include "core/config/StorageModels.h"
-#include "core/config/Uuid.h"
+#include "core/files/PrivateFolder.h"
 #include "core/storage/S3Client.h"
+#include "core/storage/StorageModels.h"
+#include "core/values/IsoDate.h"
+#include "core/values/Uuid.h"
 
 #include <QObject>
 #include <QPointer>

@@ -3,8 +3,8 @@
 #include "app/state/DesktopNotifier.h"
 #include "app/state/UiServices.h"
 #include "core/config/KeychainSecretStore.h"
-#include "core/config/RotatingLogFile.h"
-#include "core/config/UserFolders.h"
+#include "core/files/RotatingLogFile.h"
+#include "core/files/UserFolders.h"
 
 namespace tarn {
 

@@ -1,7 +1,6 @@
 #include "app/transfers/TransferCenter.h"
 
 #include "app/text/L10n.h"
-#include "core/config/ByteFormatter.h"
 #include "core/storage/ArchivedObjectError.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/DeleteObjectsError.h"
@@ -17,6 +16,7 @@
 #include "core/storage/ResponseTooLargeError.h"
 #include "core/storage/S3Error.h"
 #include "core/storage/TransportError.h"
+#include "core/text/ByteFormatter.h"
 
 #include <QFile>
 #include <QRegularExpression>
