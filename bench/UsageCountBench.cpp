@@ -1,9 +1,9 @@
 #include "BenchSupport.h"
 
 #include "core/LoopbackHttpServer.h"
-#include "core/config/StorageModels.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/S3Client.h"
+#include "core/storage/StorageModels.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,10 +3,10 @@
 #include "core/config/BucketIdentity.h"
 #include "core/config/ConfigStore.h"
 #include "core/config/KeychainSecretStore.h"
-#include "core/config/Uuid.h"
 #include "core/storage/HttpExchange.h"
 #include "core/storage/S3Client.h"
 #include "core/storage/S3RequestBuilder.h"
+#include "core/values/Uuid.h"
 
 #include <algorithm>
 #include <chrono>

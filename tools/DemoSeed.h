@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/config/ConfigModels.h"
-#include "core/config/Url.h"
+#include "core/values/Url.h"
 
 #include <filesystem>
 #include <string>

@@ -1,6 +1,6 @@
 #include "AppStateFixture.h"
 
-#include "core/config/RotatingLogFile.h"
+#include "core/files/RotatingLogFile.h"
 
 #include <cstdlib>
 

@@ -7,7 +7,7 @@
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
 #include "core/LoopbackHttpServer.h"
-#include "core/config/ByteFormatter.h"
+#include "core/text/ByteFormatter.h"
 #include "integration/S3TestBuckets.h"
 
 #include <QSignalSpy>

@@ -3,10 +3,10 @@
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
 #include "core/LoopbackHttpServer.h"
+#include "core/preview/PreviewCache.h"
 #include "core/ScopedEnv.h"
 #include "core/storage/S3Error.h"
-#include "core/config/ByteFormatter.h"
-#include "core/config/PreviewCache.h"
+#include "core/text/ByteFormatter.h"
 #include "integration/FaultProxy.h"
 #include "integration/S3TestBuckets.h"
 

@@ -2,7 +2,7 @@
 #include "ScriptedUiServices.h"
 
 #include "core/config/KeychainSecretStore.h"
-#include "core/config/RotatingLogFile.h"
+#include "core/files/RotatingLogFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "InspectorFixture.h"
 
-#include "core/config/CDNLinkBuilder.h"
 #include "core/config/KeychainSecretStore.h"
+#include "core/storage/CDNLinkBuilder.h"
 #include "core/storage/HttpExchange.h"
 #include "integration/S3TestBuckets.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/state/AppState.h"
+#include "app/state/DesktopNotifier.h"
 #include "app/transfers/TransferCenter.h"
 
 #include <chrono>
@@ -90,7 +91,7 @@ struct AppStateTestAccess {
         transfers.m_partRetryPolicy = std::move(policy);
     }
     // Where the state's desktop notifications go.
-    static void setNotifier(AppState& state, DesktopNotifier notifier) { state.m_notifier = std::move(notifier); }
+    static void setNotifier(AppState& state, DesktopNotifier notifier) { state.m_notifier = std::make_unique<DesktopNotifier>(std::move(notifier)); }
     static const std::unordered_map<Uuid, std::size_t>& indexCache(const TransferCenter& transfers) {
         return transfers.m_indexCache;
     }

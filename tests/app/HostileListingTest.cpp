@@ -5,9 +5,9 @@
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
 #include "core/LoopbackHttpServer.h"
-#include "core/config/ByteFormatter.h"
 #include "core/storage/DownloadOverrunError.h"
 #include "core/storage/ListingOutsidePrefixError.h"
+#include "core/text/ByteFormatter.h"
 #include "integration/S3TestBuckets.h"
 
 #include <QSignalSpy>

@@ -4,7 +4,7 @@
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
 #include "core/LoopbackHttpServer.h"
-#include "core/config/PreviewCache.h"
+#include "core/preview/PreviewCache.h"
 #include "integration/FaultProxy.h"
 #include "integration/S3TestBuckets.h"
 

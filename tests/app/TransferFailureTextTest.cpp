@@ -1,6 +1,5 @@
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
-#include "core/config/ByteFormatter.h"
 #include "core/config/KeychainError.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/DeleteObjectsError.h"
@@ -14,6 +13,7 @@
 #include "core/storage/S3Error.h"
 #include "core/storage/TransportError.h"
 #include "core/storage/UserMetadata.h"
+#include "core/text/ByteFormatter.h"
 
 #include "core/TestFiles.h"
 

@@ -3,9 +3,9 @@
 
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
-#include "core/config/MIMETypeDetector.h"
-#include "core/storage/MultipartPlan.h"
 #include "core/LoopbackHttpServer.h"
+#include "core/preview/MIMETypeDetector.h"
+#include "core/storage/MultipartPlan.h"
 #include "integration/FaultProxy.h"
 #include "integration/S3TestBuckets.h"
 

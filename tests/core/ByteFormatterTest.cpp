@@ -1,4 +1,4 @@
-#include "core/config/ByteFormatter.h"
+#include "core/text/ByteFormatter.h"
 
 #include "ScopedEnv.h"
 #include "TestFiles.h"

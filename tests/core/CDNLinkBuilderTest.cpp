@@ -1,4 +1,4 @@
-#include "core/config/CDNLinkBuilder.h"
+#include "core/storage/CDNLinkBuilder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+#include "core/config/ConfigJson.h"
 #include "core/config/ConfigMigrator.h"
 #include "core/config/ConfigStore.h"
 

@@ -1,5 +1,5 @@
-#include "core/config/Crypto.h"
-#include "core/config/Sha256Stream.h"
+#include "core/crypto/Crypto.h"
+#include "core/crypto/Sha256Stream.h"
 
 #include <gtest/gtest.h>
 

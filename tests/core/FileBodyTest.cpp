@@ -1,6 +1,6 @@
 #include "TestFiles.h"
 
-#include "core/config/Crypto.h"
+#include "core/crypto/Crypto.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/FileBody.h"
 #include "core/storage/FileChangedError.h"

@@ -1,4 +1,4 @@
-#include "core/config/IsoDate.h"
+#include "core/values/IsoDate.h"
 
 #include <gtest/gtest.h>
 

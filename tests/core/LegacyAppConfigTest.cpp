@@ -1,5 +1,7 @@
 #include "core/config/LegacyAppConfig.h"
 
+#include "core/config/ConfigJson.h"
+
 #include "TestFiles.h"
 
 #include <gmock/gmock.h>

@@ -1,7 +1,7 @@
-#include "core/config/MIMETypeDetector.h"
-#include "core/config/MIMETypeOverlay.h"
-#include "core/config/MIMETypeTable.h"
-#include "core/config/ObjectPreview.h"
+#include "core/preview/MIMETypeDetector.h"
+#include "core/preview/MIMETypeOverlay.h"
+#include "core/preview/MIMETypeTable.h"
+#include "core/preview/ObjectPreview.h"
 
 #include <gtest/gtest.h>
 

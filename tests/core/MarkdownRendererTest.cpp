@@ -1,4 +1,4 @@
-#include "core/config/MarkdownRenderer.h"
+#include "core/preview/MarkdownRenderer.h"
 
 #include <gtest/gtest.h>
 

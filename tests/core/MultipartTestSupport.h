@@ -4,7 +4,7 @@
 
 #include "core/config/ConfigModels.h"
 #include "core/storage/S3Client.h"
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
 
 #include <mutex>
 #include <string>

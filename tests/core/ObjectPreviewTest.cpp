@@ -1,4 +1,4 @@
-#include "core/config/ObjectPreview.h"
+#include "core/preview/ObjectPreview.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/config/PrefixNavigator.h"
+#include "core/storage/PrefixNavigator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/config/PreviewCache.h"
+#include "core/preview/PreviewCache.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/config/PreviewProbe.h"
+#include "core/preview/PreviewProbe.h"
 
 #include "TestFiles.h"
 

@@ -1,5 +1,5 @@
-#include "core/config/PrivateFolder.h"
-#include "core/config/PrivateFolderError.h"
+#include "core/files/PrivateFolder.h"
+#include "core/files/PrivateFolderError.h"
 
 #include "ScopedEnv.h"
 #include "TestFiles.h"

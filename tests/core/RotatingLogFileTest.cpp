@@ -1,5 +1,5 @@
-#include "core/config/IsoDate.h"
-#include "core/config/RotatingLogFile.h"
+#include "core/files/RotatingLogFile.h"
+#include "core/values/IsoDate.h"
 
 #include "TestFiles.h"
 

@@ -2,8 +2,8 @@
 #include "ScopedEnv.h"
 #include "TestFiles.h"
 
+#include "core/crypto/Crypto.h"
 #include "core/storage/CancelledError.h"
-#include "core/config/Crypto.h"
 #include "core/storage/DeleteObjectsError.h"
 #include "core/storage/DownloadOverrunError.h"
 #include "core/storage/DownloadTarget.h"

@@ -2,7 +2,7 @@
 #include "MultipartTestSupport.h"
 #include "TestFiles.h"
 
-#include "core/config/Crypto.h"
+#include "core/crypto/Crypto.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/FileTooLargeError.h"
 #include "core/storage/S3Client.h"

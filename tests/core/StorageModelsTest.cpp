@@ -1,4 +1,4 @@
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
 
 #include <gtest/gtest.h>
 

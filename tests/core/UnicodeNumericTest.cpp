@@ -1,4 +1,4 @@
-#include "core/config/UnicodeNumeric.h"
+#include "core/text/UnicodeNumeric.h"
 
 #include <gtest/gtest.h>
 

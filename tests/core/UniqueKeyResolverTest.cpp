@@ -1,4 +1,4 @@
-#include "core/config/UniqueKeyResolver.h"
+#include "core/storage/UniqueKeyResolver.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/config/Url.h"
+#include "core/values/Url.h"
 
 #include <gtest/gtest.h>
 

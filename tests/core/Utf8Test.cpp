@@ -1,5 +1,5 @@
-#include "core/config/LogText.h"
-#include "core/config/Utf8.h"
+#include "core/text/LogText.h"
+#include "core/text/Utf8.h"
 
 #include <gtest/gtest.h>
 

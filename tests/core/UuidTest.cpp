@@ -1,4 +1,4 @@
-#include "core/config/Uuid.h"
+#include "core/values/Uuid.h"
 
 #include <gtest/gtest.h>
 

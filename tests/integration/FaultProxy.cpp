@@ -1,7 +1,7 @@
 #include "FaultProxy.h"
 
-#include "core/config/AsciiCase.h"
-#include "core/config/Url.h"
+#include "core/text/AsciiCase.h"
+#include "core/values/Url.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>

@@ -3,8 +3,8 @@
 #include "TestEnvironment.h"
 
 #include "core/config/ConfigModels.h"
-#include "core/config/StorageModels.h"
 #include "core/storage/S3Request.h"
+#include "core/storage/StorageModels.h"
 
 #include <string>
 #include <string_view>

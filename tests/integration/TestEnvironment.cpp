@@ -1,6 +1,6 @@
 #include "TestEnvironment.h"
 
-#include "core/config/Uuid.h"
+#include "core/values/Uuid.h"
 
 #include <algorithm>
 #include <cctype>

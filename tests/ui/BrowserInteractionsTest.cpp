@@ -11,7 +11,7 @@
 #include "app/TestRecords.h"
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
-#include "core/config/ByteFormatter.h"
+#include "core/text/ByteFormatter.h"
 #include "integration/S3TestBuckets.h"
 
 #include <QApplication>

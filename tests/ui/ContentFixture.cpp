@@ -2,7 +2,7 @@
 
 #include "app/text/L10n.h"
 #include "core/config/BucketIdentity.h"
-#include "core/config/Uuid.h"
+#include "core/values/Uuid.h"
 #include "ui/sidebar/SidebarView.h"
 #include "ui/window/MainToolbar.h"
 #include "ui/window/MainWindow.h"

@@ -4,11 +4,8 @@
 #include "app/text/L10n.h"
 #include "core/config/ConfigStore.h"
 #include "core/config/KeychainSecretStore.h"
-#include "core/config/Uuid.h"
 #include "core/storage/S3Client.h"
-#include "ui/PreviewTestFiles.h"
-#include "ui/UiTestSupport.h"
-#include "ui/WindowFixture.h"
+#include "core/values/Uuid.h"
 #include "ui/icons/MingCute.h"
 #include "ui/inspector/ActionTile.h"
 #include "ui/inspector/InspectorView.h"
@@ -18,8 +15,11 @@
 #include "ui/preview/PreviewHost.h"
 #include "ui/preview/PreviewPlaceholder.h"
 #include "ui/preview/TextPreview.h"
+#include "ui/PreviewTestFiles.h"
+#include "ui/UiTestSupport.h"
 #include "ui/views/OverlayScrollView.h"
 #include "ui/window/InspectorContainer.h"
+#include "ui/WindowFixture.h"
 
 #include <QApplication>
 #include <QClipboard>

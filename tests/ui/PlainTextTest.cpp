@@ -1,6 +1,6 @@
 #include "ui/UiTestSupport.h"
 
-#include "core/config/ObjectPreview.h"
+#include "core/preview/ObjectPreview.h"
 
 #include "ui/inspector/InspectorRows.h"
 #include "ui/inspector/MiddleElidedLabel.h"

@@ -31,8 +31,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
-#include <QTextLayout>
-#include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
 #include <QThreadPool>

@@ -1,7 +1,7 @@
 #include "ui/SheetFixture.h"
 
 #include "app/text/L10n.h"
-#include "core/config/Uuid.h"
+#include "core/values/Uuid.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/TintedBlurView.h"
 

@@ -6,8 +6,8 @@
 #include "app/text/L10n.h"
 #include "core/config/ConfigStore.h"
 #include "core/config/KeychainSecretStore.h"
-#include "core/config/Uuid.h"
 #include "core/storage/S3Client.h"
+#include "core/values/Uuid.h"
 #include "ui/window/PreferredLanguage.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,6 @@
 #include "app/state/AppState.h"
 
+#include "app/state/DesktopNotifier.h"
 #include "app/state/HeadlessUiServices.h"
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
@@ -58,6 +59,7 @@ AppState::AppState(ConfigStore& configStore, KeychainSecretStore& secretStore, S
       m_languageCode(L10n::languageCode().toStdString()),
       m_statusText(L10n::t(QStringLiteral("status_ready"))),
       m_privateFolder(PrivateFolder::forCurrentUser()),
+      m_notifier(std::make_unique<DesktopNotifier>()),
       m_headlessUi(std::make_unique<HeadlessUiServices>()),
       m_ui(m_headlessUi.get()) {
     registerMetaTypes();

@@ -2,16 +2,15 @@
 
 #include "app/state/Async.h"
 #include "app/state/BucketForm.h"
+#include "app/state/ChunkedList.h"
 #include "app/state/ClipboardImage.h"
 #include "app/state/ConnectionTestOutcome.h"
 #include "app/state/DeleteRequest.h"
-#include "app/state/DesktopNotifier.h"
 #include "app/state/FavoriteDirectoryItem.h"
 #include "app/state/ImportedConfig.h"
 #include "app/state/InlinePreviewState.h"
 #include "app/state/KeyringReferences.h"
 #include "app/state/KeySet.h"
-#include "app/state/ChunkedList.h"
 #include "app/state/ListingIndex.h"
 #include "app/state/ListingPage.h"
 #include "app/state/MetadataPair.h"
@@ -25,11 +24,11 @@
 #include "app/transfers/UploadPlace.h"
 #include "core/config/CDNKeyMove.h"
 #include "core/config/ConfigModels.h"
-#include "core/config/IsoDate.h"
-#include "core/config/PrivateFolder.h"
-#include "core/config/StorageModels.h"
-#include "core/config/Uuid.h"
+#include "core/files/PrivateFolder.h"
 #include "core/storage/S3Client.h"
+#include "core/storage/StorageModels.h"
+#include "core/values/IsoDate.h"
+#include "core/values/Uuid.h"
 
 #include <QObject>
 #include <QPointer>
@@ -59,6 +58,7 @@ class QMimeData;
 namespace tarn {
 
 class ConfigStore;
+class DesktopNotifier;
 class KeychainSecretStore;
 class RotatingLogFile;
 class TransferCenter;
@@ -90,11 +90,10 @@ using BucketUsageCache = std::unordered_map<Uuid, BucketUsage>;
 // destroyed state is never touched. Operations never throw to their callers: failures
 // become toasts (toastRequested) or bubbles (bubbleRequested).
 //
-// The operations live in one source file per concern: AppState.cpp (construction,
-// configuration, language, events), AppStateListing.cpp, AppStateNavigation.cpp,
-// AppStatePaging.cpp, AppStateRefresh.cpp, AppStateSelection.cpp,
-// AppStateSheets.cpp, AppStateDerived.cpp, AppStateServices.cpp, AppStateStartup.cpp,
-// AppStateSync.cpp, AppStateUploads.cpp and AppStatePaste.cpp.
+// The operations live in one source file per concern, AppState<Concern>.cpp beside
+// this header (AppState.cpp itself: construction, configuration, language, events).
+// Each section below names in its heading the file that implements it; a new
+// concern gets a file and a section of its own.
 class AppState : public QObject {
     Q_OBJECT
 
@@ -1046,7 +1045,9 @@ private:
 
     // Services.
     PrivateFolder m_privateFolder;
-    DesktopNotifier m_notifier;
+    // Behind a pointer: its header brings the D-Bus module into every file that
+    // includes this one.
+    std::unique_ptr<DesktopNotifier> m_notifier;
     std::unique_ptr<UiServices> m_headlessUi;
     UiServices* m_ui;
     // What of the keyring is still needed, for the clean-up on the keyring's thread.

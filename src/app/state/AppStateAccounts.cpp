@@ -3,11 +3,11 @@
 #include "app/state/Whitespace.h"
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
-#include "core/config/AsciiCase.h"
 #include "core/config/ConfigStore.h"
 #include "core/config/KeychainSecretStore.h"
-#include "core/config/RotatingLogFile.h"
+#include "core/files/RotatingLogFile.h"
 #include "core/storage/S3Error.h"
+#include "core/text/AsciiCase.h"
 
 #include <algorithm>
 #include <set>

@@ -2,8 +2,8 @@
 
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
-#include "core/config/ByteFormatter.h"
-#include "core/config/SaturatingSum.h"
+#include "core/text/ByteFormatter.h"
+#include "core/values/SaturatingSum.h"
 
 #include <QLoggingCategory>
 

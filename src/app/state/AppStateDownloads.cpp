@@ -4,7 +4,7 @@
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
-#include "core/config/ObjectPreview.h"
+#include "core/preview/ObjectPreview.h"
 #include "core/storage/S3Error.h"
 
 namespace tarn {

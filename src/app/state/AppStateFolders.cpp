@@ -2,7 +2,7 @@
 
 #include "app/state/Whitespace.h"
 #include "app/text/L10n.h"
-#include "core/config/PrefixNavigator.h"
+#include "core/storage/PrefixNavigator.h"
 #include "core/storage/S3Error.h"
 
 namespace tarn {

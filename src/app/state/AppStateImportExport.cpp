@@ -2,11 +2,11 @@
 
 #include "app/state/UiServices.h"
 #include "app/text/L10n.h"
-#include "core/config/AtomicFile.h"
 #include "core/config/ConfigJson.h"
 #include "core/config/ConfigMigrator.h"
 #include "core/config/ConfigStore.h"
 #include "core/config/KeychainSecretStore.h"
+#include "core/files/AtomicFile.h"
 
 #include <algorithm>
 #include <filesystem>

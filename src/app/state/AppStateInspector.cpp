@@ -2,14 +2,14 @@
 
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
-#include "core/config/ByteFormatter.h"
-#include "core/config/ObjectPreview.h"
-#include "core/config/PreviewCache.h"
+#include "core/preview/ObjectPreview.h"
+#include "core/preview/PreviewCache.h"
 #include "core/storage/HttpExchange.h"
 #include "core/storage/MakerService.h"
 #include "core/storage/S3Error.h"
 #include "core/storage/S3RequestBuilder.h"
 #include "core/storage/StagedFile.h"
+#include "core/text/ByteFormatter.h"
 
 #include <QImageReader>
 #include <QMetaObject>

@@ -3,7 +3,7 @@
 #include "app/state/Whitespace.h"
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
-#include "core/config/ObjectPreview.h"
+#include "core/preview/ObjectPreview.h"
 
 
 namespace tarn {

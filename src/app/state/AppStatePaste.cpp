@@ -2,7 +2,7 @@
 
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
-#include "core/config/AtomicFile.h"
+#include "core/files/AtomicFile.h"
 
 #include <QDateTime>
 #include <QFile>

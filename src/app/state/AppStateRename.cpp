@@ -4,8 +4,8 @@
 #include "app/text/L10n.h"
 #include "app/transfers/RenameRules.h"
 #include "app/transfers/TransferCenter.h"
-#include "core/config/ObjectPreview.h"
-#include "core/config/PreviewCache.h"
+#include "core/preview/ObjectPreview.h"
+#include "core/preview/PreviewCache.h"
 #include "core/storage/S3Error.h"
 
 #include <algorithm>

@@ -1,9 +1,10 @@
 #include "app/state/AppState.h"
 
+#include "app/state/DesktopNotifier.h"
 #include "app/state/UiServices.h"
 #include "core/config/KeychainSecretStore.h"
-#include "core/config/RotatingLogFile.h"
-#include "core/config/UserFolders.h"
+#include "core/files/RotatingLogFile.h"
+#include "core/files/UserFolders.h"
 
 namespace tarn {
 
@@ -30,7 +31,7 @@ std::string AppState::objectName(const std::string& key) const {
     return key.substr(m_currentPrefix.size());
 }
 
-void AppState::notify(const QString& title, const QString& body) { startDetached(m_notifier.post(title, body)); }
+void AppState::notify(const QString& title, const QString& body) { startDetached(m_notifier->post(title, body)); }
 
 RotatingLogFile& AppState::logFile() {
     // The text tables tell the user it is ~/corvane.log.

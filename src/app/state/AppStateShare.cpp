@@ -1,7 +1,7 @@
 #include "app/state/AppState.h"
 
-#include "core/config/CDNLinkBuilder.h"
 #include "core/config/KeychainSecretStore.h"
+#include "core/storage/CDNLinkBuilder.h"
 #include "core/storage/S3RequestBuilder.h"
 
 #include <algorithm>

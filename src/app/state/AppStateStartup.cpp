@@ -1,11 +1,11 @@
 #include "app/state/AppState.h"
 
 #include "app/text/L10n.h"
-#include "core/config/AsciiCase.h"
 #include "core/config/ConfigMigrator.h"
 #include "core/config/ConfigStore.h"
 #include "core/config/KeychainSecretStore.h"
 #include "core/config/UnreadableConfig.h"
+#include "core/text/AsciiCase.h"
 
 #include <QLoggingCategory>
 

@@ -2,7 +2,7 @@
 
 #include "app/transfers/RenameRules.h"
 #include "app/transfers/TransferCenter.h"
-#include "core/config/PrefixNavigator.h"
+#include "core/storage/PrefixNavigator.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -4,7 +4,7 @@
 #include "app/transfers/TransferCenter.h"
 #include "app/transfers/UploadPlan.h"
 #include "app/transfers/UploadScanner.h"
-#include "core/config/PrefixNavigator.h"
+#include "core/storage/PrefixNavigator.h"
 
 #include <sys/stat.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/state/PublicDomainForm.h"
-#include "core/config/Uuid.h"
+#include "core/values/Uuid.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/state/ChunkedList.h"
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include "app/state/ChunkedList.h"
 #include "app/state/ListingIndex.h"
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
 
 #include <cstddef>
 #include <cstdint>

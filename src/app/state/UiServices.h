@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/config/Url.h"
+#include "core/values/Url.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "app/transfers/RenameRules.h"
 
-#include "core/config/ObjectPreview.h"
+#include "core/preview/ObjectPreview.h"
 #include "core/storage/S3Client.h"
 #include "core/storage/S3Error.h"
 

@@ -2,7 +2,7 @@
 
 #include "app/transfers/TransferSpec.h"
 #include "core/config/ConfigModels.h"
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
 
 #include <stop_token>
 #include <string>

@@ -5,8 +5,8 @@
 #include "app/transfers/UploadPlace.h"
 #include "app/transfers/UploadPlan.h"
 #include "core/config/ConfigModels.h"
-#include "core/config/StorageModels.h"
 #include "core/storage/PartRetryPolicy.h"
+#include "core/storage/StorageModels.h"
 
 #include <QObject>
 #include <QPointer>

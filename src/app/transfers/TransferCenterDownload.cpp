@@ -3,11 +3,11 @@
 #include "app/state/AppState.h"
 #include "app/text/L10n.h"
 #include "app/transfers/SpeedMeter.h"
-#include "core/config/ObjectPreview.h"
-#include "core/config/SaturatingSum.h"
+#include "core/preview/ObjectPreview.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/DownloadTarget.h"
 #include "core/storage/RefusedInputError.h"
+#include "core/values/SaturatingSum.h"
 
 #include <sys/stat.h>
 

@@ -2,7 +2,6 @@
 
 #include "app/text/L10n.h"
 #include "core/config/KeychainError.h"
-#include "core/config/ByteFormatter.h"
 #include "core/storage/ArchivedObjectError.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/DeleteObjectsError.h"
@@ -18,6 +17,7 @@
 #include "core/storage/ResponseTooLargeError.h"
 #include "core/storage/S3Error.h"
 #include "core/storage/TransportError.h"
+#include "core/text/ByteFormatter.h"
 
 #include <QFile>
 #include <QRegularExpression>

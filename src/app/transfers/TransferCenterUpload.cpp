@@ -5,12 +5,12 @@
 #include "app/transfers/SpeedMeter.h"
 #include "app/transfers/UploadKeyClashes.h"
 #include "app/transfers/UploadScanner.h"
-#include "core/config/MIMETypeDetector.h"
-#include "core/config/UniqueKeyResolver.h"
+#include "core/preview/MIMETypeDetector.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/MultipartPlan.h"
 #include "core/storage/MultipartUploader.h"
 #include "core/storage/S3Error.h"
+#include "core/storage/UniqueKeyResolver.h"
 
 #include <QFile>
 

@@ -2,7 +2,7 @@
 
 #include "app/state/UploadConflictMode.h"
 #include "app/transfers/TransferKind.h"
-#include "core/config/IsoDate.h"
+#include "core/values/IsoDate.h"
 
 #include <filesystem>
 #include <optional>

@@ -4,10 +4,10 @@
 #include "app/transfers/TransferKind.h"
 #include "app/transfers/TransferSpec.h"
 #include "app/transfers/TransferState.h"
-#include "core/config/IsoDate.h"
-#include "core/config/Uuid.h"
 #include "core/storage/MultipartSession.h"
 #include "core/storage/UploadPart.h"
+#include "core/values/IsoDate.h"
+#include "core/values/Uuid.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "app/transfers/UploadScanner.h"
 
-#include "core/config/PrefixNavigator.h"
-#include "core/config/Utf8.h"
+#include "core/storage/PrefixNavigator.h"
+#include "core/text/Utf8.h"
 
 #include <cerrno>
 #include <system_error>

@@ -1,7 +1,7 @@
 #include "core/config/BucketIdentity.h"
 
-#include "core/config/AsciiCase.h"
-#include "core/config/Crypto.h"
+#include "core/crypto/Crypto.h"
+#include "core/text/AsciiCase.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/config/Url.h"
-#include "core/config/Uuid.h"
+#include "core/values/Url.h"
+#include "core/values/Uuid.h"
 
 #include <optional>
 #include <string>

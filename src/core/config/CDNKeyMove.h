@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/config/Uuid.h"
+#include "core/values/Uuid.h"
 
 namespace tarn {
 

@@ -1,8 +1,8 @@
 #include "core/config/ConfigMigrator.h"
 
-#include "core/config/AsciiCase.h"
 #include "core/config/BucketIdentity.h"
 #include "core/config/LegacyAppConfig.h"
+#include "core/text/AsciiCase.h"
 
 #include <algorithm>
 #include <set>

@@ -1,8 +1,8 @@
 #include "core/config/ConfigStore.h"
 
-#include "core/config/AtomicFile.h"
 #include "core/config/ConfigJson.h"
-#include "core/config/UserFolders.h"
+#include "core/files/AtomicFile.h"
+#include "core/files/UserFolders.h"
 
 #include <system_error>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/config/IsoDate.h"
-#include "core/config/Url.h"
-#include "core/config/Uuid.h"
+#include "core/values/IsoDate.h"
+#include "core/values/Url.h"
+#include "core/values/Uuid.h"
 
 #include <nlohmann/json.hpp>
 

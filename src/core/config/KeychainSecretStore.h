@@ -2,8 +2,8 @@
 
 #include "core/config/ConfigModels.h"
 #include "core/config/KeychainError.h"
-#include "core/config/Url.h"
-#include "core/config/Uuid.h"
+#include "core/values/Url.h"
+#include "core/values/Uuid.h"
 
 #include <chrono>
 #include <mutex>

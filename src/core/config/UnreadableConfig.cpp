@@ -1,6 +1,6 @@
 #include "core/config/UnreadableConfig.h"
 
-#include "core/config/AtomicFile.h"
+#include "core/files/AtomicFile.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/config/FileDescriptor.h"
+#include "core/files/FileDescriptor.h"
 #include "core/storage/RefusedInputError.h"
 
 #include <filesystem>

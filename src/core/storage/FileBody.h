@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/config/Crypto.h"
-#include "core/config/FileDescriptor.h"
-#include "core/config/Sha256Stream.h"
+#include "core/crypto/Crypto.h"
+#include "core/crypto/Sha256Stream.h"
+#include "core/files/FileDescriptor.h"
 #include "core/storage/HttpExchange.h"
 #include "core/storage/LocalFile.h"
 

@@ -1,6 +1,6 @@
 #include "core/storage/LogMasking.h"
 
-#include "core/config/Utf8.h"
+#include "core/text/Utf8.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "core/storage/MakerService.h"
 
-#include "core/config/AsciiCase.h"
+#include "core/text/AsciiCase.h"
 
 #include <string>
 

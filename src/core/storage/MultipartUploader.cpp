@@ -1,10 +1,10 @@
 #include "core/storage/MultipartUploader.h"
 
+#include "core/crypto/Crypto.h"
+#include "core/crypto/Sha256Stream.h"
+#include "core/files/FileDescriptor.h"
 #include "core/storage/CancelledError.h"
-#include "core/config/Crypto.h"
-#include "core/config/FileDescriptor.h"
 #include "core/storage/FileChangedError.h"
-#include "core/config/Sha256Stream.h"
 #include "core/storage/MultipartProgress.h"
 #include "core/storage/PartStalledError.h"
 #include "core/storage/PartUploadError.h"
@@ -12,7 +12,7 @@
 #include "core/storage/S3Client.h"
 #include "core/storage/S3Error.h"
 #include "core/storage/TransportError.h"
-#include "core/config/Utf8.h"
+#include "core/text/Utf8.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

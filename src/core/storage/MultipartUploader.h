@@ -4,7 +4,7 @@
 #include "core/storage/LocalFile.h"
 #include "core/storage/MultipartPlan.h"
 #include "core/storage/PartRetryPolicy.h"
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
 #include "core/storage/UploadPart.h"
 
 #include <cstddef>

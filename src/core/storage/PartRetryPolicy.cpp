@@ -1,9 +1,9 @@
 #include "core/storage/PartRetryPolicy.h"
 
-#include "core/config/IsoDate.h"
 #include "core/storage/PartStalledError.h"
 #include "core/storage/TransientErrors.h"
 #include "core/storage/TransportError.h"
+#include "core/values/IsoDate.h"
 
 #include <algorithm>
 #include <array>

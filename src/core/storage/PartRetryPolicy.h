@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/config/IsoDate.h"
+#include "core/values/IsoDate.h"
 
 #include <exception>
 #include <optional>

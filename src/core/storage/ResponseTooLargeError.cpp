@@ -1,6 +1,6 @@
 #include "core/storage/ResponseTooLargeError.h"
 
-#include "core/config/ByteFormatter.h"
+#include "core/text/ByteFormatter.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 #include "core/storage/S3BucketListParser.h"
 
-#include "core/config/SaturatingSum.h"
 #include "core/storage/XmlEventReader.h"
 #include "core/storage/XmlText.h"
+#include "core/values/SaturatingSum.h"
 
 namespace tarn::S3BucketListParser {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
 
 #include <string_view>
 #include <vector>

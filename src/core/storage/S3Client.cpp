@@ -1,11 +1,11 @@
 #include "core/storage/S3Client.h"
 
-#include "core/config/AsciiCase.h"
 #include "core/storage/LogMasking.h"
-#include "core/config/LogText.h"
 #include "core/storage/S3Error.h"
 #include "core/storage/S3RequestBuilder.h"
-#include "core/config/Utf8.h"
+#include "core/text/AsciiCase.h"
+#include "core/text/LogText.h"
+#include "core/text/Utf8.h"
 
 #include <algorithm>
 #include <chrono>

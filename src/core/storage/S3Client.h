@@ -5,9 +5,9 @@
 #include "core/storage/HttpExchange.h"
 #include "core/storage/LocalFile.h"
 #include "core/storage/S3Request.h"
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
 #include "core/storage/UploadPart.h"
-#include "core/config/Url.h"
+#include "core/values/Url.h"
 
 #include <atomic>
 #include <chrono>

@@ -5,7 +5,7 @@
 #include "core/storage/S3Signer.h"
 #include "core/storage/S3XmlBodies.h"
 #include "core/storage/TransportError.h"
-#include "core/config/Utf8.h"
+#include "core/text/Utf8.h"
 
 #include <algorithm>
 #include <cmath>

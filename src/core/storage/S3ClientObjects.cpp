@@ -1,16 +1,16 @@
-#include "core/config/AsciiCase.h"
-#include "core/config/Crypto.h"
+#include "core/crypto/Crypto.h"
 #include "core/storage/ArchivedObjectError.h"
 #include "core/storage/CancelledError.h"
 #include "core/storage/MakerService.h"
+#include "core/storage/PrefixNavigator.h"
 #include "core/storage/RefusedInputError.h"
-#include "core/config/PrefixNavigator.h"
 #include "core/storage/S3Client.h"
 #include "core/storage/S3DeleteResultParser.h"
 #include "core/storage/S3Error.h"
 #include "core/storage/S3RequestBuilder.h"
 #include "core/storage/S3XmlBodies.h"
 #include "core/storage/UserMetadata.h"
+#include "core/text/AsciiCase.h"
 
 #include <algorithm>
 #include <stdexcept>

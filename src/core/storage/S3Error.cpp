@@ -1,11 +1,11 @@
 #include "core/storage/S3Error.h"
 
-#include "core/config/ByteFormatter.h"
-#include "core/config/Utf8.h"
 #include "core/storage/LogMasking.h"
 #include "core/storage/XmlEventReader.h"
 #include "core/storage/XmlParseError.h"
 #include "core/storage/XmlText.h"
+#include "core/text/ByteFormatter.h"
+#include "core/text/Utf8.h"
 
 #include <cstdint>
 #include <string_view>

@@ -1,6 +1,6 @@
 #include "core/storage/S3Request.h"
 
-#include "core/config/AsciiCase.h"
+#include "core/text/AsciiCase.h"
 
 #include <algorithm>
 #include <stdexcept>

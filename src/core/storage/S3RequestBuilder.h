@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/config/ConfigModels.h"
-#include "core/config/IsoDate.h"
 #include "core/storage/S3Request.h"
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
+#include "core/values/IsoDate.h"
 
 #include <cstdint>
 #include <optional>

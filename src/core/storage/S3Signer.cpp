@@ -1,8 +1,8 @@
 #include "core/storage/S3Signer.h"
 
-#include "core/config/AsciiCase.h"
-#include "core/config/Crypto.h"
+#include "core/crypto/Crypto.h"
 #include "core/storage/S3Error.h"
+#include "core/text/AsciiCase.h"
 
 #include <openssl/crypto.h>
 

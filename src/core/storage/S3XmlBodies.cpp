@@ -1,6 +1,6 @@
 #include "core/storage/S3XmlBodies.h"
 
-#include "core/config/Utf8.h"
+#include "core/text/Utf8.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "core/storage/StagedFile.h"
 
-#include "core/config/Uuid.h"
+#include "core/values/Uuid.h"
 
 #include <dirent.h>
 #include <fcntl.h>

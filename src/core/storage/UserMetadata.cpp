@@ -1,8 +1,8 @@
 #include "core/storage/UserMetadata.h"
 
-#include "core/config/AsciiCase.h"
 #include "core/storage/RefusedInputError.h"
 #include "core/storage/S3Request.h"
+#include "core/text/AsciiCase.h"
 
 #include <algorithm>
 #include <set>

@@ -1,6 +1,6 @@
 #include "core/storage/XmlText.h"
 
-#include "core/config/AsciiCase.h"
+#include "core/text/AsciiCase.h"
 
 #include <charconv>
 

@@ -4,7 +4,7 @@
 
 #include "app/state/ChunkedList.h"
 #include "app/transfers/TransferTask.h"
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
 
 #include <optional>
 #include <span>

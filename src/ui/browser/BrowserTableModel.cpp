@@ -5,7 +5,7 @@
 #include "app/state/AppState.h"
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
-#include "core/config/ByteFormatter.h"
+#include "core/text/ByteFormatter.h"
 
 #include <algorithm>
 #include <chrono>

@@ -3,7 +3,7 @@
 #include "ui/browser/BrowserRow.h"
 #include "ui/browser/BrowserRowBuilder.h"
 
-#include "core/config/IsoDate.h"
+#include "core/values/IsoDate.h"
 
 #include <QAbstractTableModel>
 #include <QPointer>

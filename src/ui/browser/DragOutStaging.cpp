@@ -1,6 +1,6 @@
 #include "ui/browser/DragOutStaging.h"
 
-#include "core/config/PrivateFolder.h"
+#include "core/files/PrivateFolder.h"
 
 #include <unistd.h>
 

@@ -4,8 +4,8 @@
 
 #include "app/state/KeySet.h"
 #include "app/transfers/TransferState.h"
-#include "core/config/IsoDate.h"
-#include "core/config/Uuid.h"
+#include "core/values/IsoDate.h"
+#include "core/values/Uuid.h"
 
 #include <QMenu>
 #include <QPointer>

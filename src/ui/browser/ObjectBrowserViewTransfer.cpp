@@ -7,7 +7,7 @@
 
 #include "app/state/AppState.h"
 #include "app/state/Async.h"
-#include "core/config/SaturatingSum.h"
+#include "core/values/SaturatingSum.h"
 
 #include <QClipboard>
 #include <QDrag>

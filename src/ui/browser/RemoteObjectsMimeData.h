@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/config/ConfigModels.h"
-#include "core/config/IsoDate.h"
+#include "core/values/IsoDate.h"
 
 #include <QList>
 #include <QMimeData>

@@ -1,6 +1,6 @@
 #include "ui/browser/UploadSizeText.h"
 
-#include "core/config/ByteFormatter.h"
+#include "core/text/ByteFormatter.h"
 
 #include <QFontMetrics>
 #include <QStringList>

@@ -1,8 +1,8 @@
 #include "ui/inspector/InspectorDetails.h"
 
 #include "app/text/L10n.h"
-#include "core/config/ByteFormatter.h"
-#include "core/config/ObjectPreview.h"
+#include "core/preview/ObjectPreview.h"
+#include "core/text/ByteFormatter.h"
 #include "ui/views/DateText.h"
 
 namespace tarn::InspectorDetails {

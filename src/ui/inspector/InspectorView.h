@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
 #include "ui/preview/PreviewActions.h"
 #include "ui/window/CoalescedCall.h"
 

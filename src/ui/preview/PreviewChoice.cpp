@@ -1,6 +1,6 @@
 #include "ui/preview/PreviewChoice.h"
 
-#include "core/config/ObjectPreview.h"
+#include "core/preview/ObjectPreview.h"
 
 namespace tarn::PreviewChoice {
 

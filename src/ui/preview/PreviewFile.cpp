@@ -1,6 +1,6 @@
 #include "ui/preview/PreviewFile.h"
 
-#include "core/config/Utf8.h"
+#include "core/text/Utf8.h"
 
 #include <QFile>
 #include <QStringDecoder>

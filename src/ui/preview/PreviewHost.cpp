@@ -1,7 +1,7 @@
 #include "ui/preview/PreviewHost.h"
 
 #include "app/text/L10n.h"
-#include "core/config/ObjectPreview.h"
+#include "core/preview/ObjectPreview.h"
 #include "ui/preview/CircularProgressView.h"
 #include "ui/preview/FileCardPreview.h"
 #include "ui/preview/ImagePreview.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/state/InlinePreviewState.h"
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
 #include "ui/preview/PreviewActions.h"
 #include "ui/preview/PreviewKind.h"
 

@@ -1,7 +1,7 @@
 #include "ui/preview/PreviewNote.h"
 
 #include "app/text/L10n.h"
-#include "core/config/ByteFormatter.h"
+#include "core/text/ByteFormatter.h"
 #include "ui/preview/PreviewLook.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/IconView.h"

@@ -1,7 +1,7 @@
 #include "ui/preview/WebPreview.h"
 
 #include "app/text/L10n.h"
-#include "core/config/MarkdownRenderer.h"
+#include "core/preview/MarkdownRenderer.h"
 #include "ui/preview/BackgroundLoad.h"
 #include "ui/preview/EmbeddedImages.h"
 #include "ui/preview/PageBounds.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/state/MetadataPair.h"
-#include "core/config/Uuid.h"
+#include "core/values/Uuid.h"
 #include "ui/sheets/SheetView.h"
 
 #include <functional>

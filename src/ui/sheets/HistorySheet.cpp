@@ -1,9 +1,9 @@
 #include "ui/sheets/HistorySheet.h"
 
 #include "app/text/L10n.h"
-#include "core/config/ByteFormatter.h"
-#include "ui/views/DateText.h"
+#include "core/text/ByteFormatter.h"
 #include "ui/theme/TarnTheme.h"
+#include "ui/views/DateText.h"
 #include "ui/views/IconView.h"
 #include "ui/views/OverlayScrollView.h"
 #include "ui/views/WrappingLabel.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/state/KeySet.h"
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
 #include "ui/sheets/SheetView.h"
 
 #include <QCoro/QCoroTask>

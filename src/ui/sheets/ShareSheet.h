@@ -2,7 +2,7 @@
 
 #include "app/state/ShareLinkKind.h"
 #include "core/config/ConfigModels.h"
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
 #include "ui/sheets/SheetView.h"
 
 #include <QCoro/QCoroTask>

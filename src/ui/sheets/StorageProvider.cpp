@@ -1,8 +1,8 @@
 #include "ui/sheets/StorageProvider.h"
 
 #include "app/text/L10n.h"
-#include "core/config/AsciiCase.h"
 #include "core/storage/MakerService.h"
+#include "core/text/AsciiCase.h"
 
 namespace tarn {
 namespace {

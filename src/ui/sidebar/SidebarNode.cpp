@@ -1,6 +1,6 @@
 #include "ui/sidebar/SidebarNode.h"
 
-#include "core/config/StorageModels.h"
+#include "core/storage/StorageModels.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 #include "ui/transfers/TransferRowContent.h"
 
 #include "app/text/L10n.h"
-#include "core/config/ByteFormatter.h"
+#include "core/text/ByteFormatter.h"
 
 #include <chrono>
 

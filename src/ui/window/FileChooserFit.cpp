@@ -1,6 +1,6 @@
 #include "ui/window/FileChooserFit.h"
 
-#include "core/config/ByteFormatter.h"
+#include "core/text/ByteFormatter.h"
 #include "ui/views/DateText.h"
 
 #include <QEvent>
