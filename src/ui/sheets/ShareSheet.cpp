@@ -186,6 +186,13 @@ QWidget* ShareSheet::labeled(const QString& title, QWidget* control, QWidget* no
     grid->addWidget(control, 0, 1, Qt::AlignLeft | Qt::AlignVCenter);
     if (note != nullptr) {
         note->setParent(row);
+        // A wrapped note is measured at the width it gets: the sheet sizes itself from
+        // size hints, which guess a wrapped label's width and clip its lines otherwise.
+        const int noteWidth = rowWidth - labelWidth - grid->horizontalSpacing();
+        if (auto* text = qobject_cast<QLabel*>(note); text != nullptr && text->wordWrap()) {
+            text->setFixedWidth(noteWidth);
+            text->setMinimumHeight(text->heightForWidth(noteWidth));
+        }
         grid->addWidget(note, 1, 1, Qt::AlignLeft);
     }
     grid->setColumnStretch(1, 1);
