@@ -1,7 +1,5 @@
 #include "ui/preview/ImageZoomBar.h"
 
-#include "app/text/L10n.h"
-#include "ui/icons/MingCute.h"
 #include "ui/preview/PreviewLook.h"
 #include "ui/theme/TarnTheme.h"
 
@@ -13,27 +11,11 @@
 
 namespace tarn {
 
-namespace {
-
-QToolButton* zoomButton(const QString& icon, const QString& toolTipKey, QWidget* parent)
-{
-    auto* button = new QToolButton(parent);
-    button->setIcon(MingCute::icon(icon, TarnTheme::color(ThemeColor::label)));
-    button->setIconSize(MingCute::iconSize(13));
-    button->setAutoRaise(true);
-    button->setToolTip(L10n::t(toolTipKey));
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setCursor(Qt::PointingHandCursor);
-    return button;
-}
-
-}  // namespace
-
 ImageZoomBar::ImageZoomBar(QWidget* parent)
     : QWidget(parent)
-    , m_out(zoomButton(QStringLiteral("minus.magnifyingglass"), QStringLiteral("preview_zoom_out"), this))
+    , m_out(PreviewLook::controlButton(QStringLiteral("minus.magnifyingglass"), QStringLiteral("preview_zoom_out"), this))
     , m_value(new QLabel(this))
-    , m_in(zoomButton(QStringLiteral("plus.magnifyingglass"), QStringLiteral("preview_zoom_in"), this))
+    , m_in(PreviewLook::controlButton(QStringLiteral("plus.magnifyingglass"), QStringLiteral("preview_zoom_in"), this))
 {
     m_value->setFont(TarnTheme::font(11));
     m_value->setAlignment(Qt::AlignCenter);

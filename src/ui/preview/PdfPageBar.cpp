@@ -1,7 +1,5 @@
 #include "ui/preview/PdfPageBar.h"
 
-#include "app/text/L10n.h"
-#include "ui/icons/MingCute.h"
 #include "ui/preview/PreviewLook.h"
 #include "ui/theme/TarnTheme.h"
 
@@ -15,13 +13,7 @@ namespace {
 
 QToolButton* pageButton(const QString& icon, const QString& toolTipKey, QWidget* parent)
 {
-    auto* button = new QToolButton(parent);
-    button->setIcon(MingCute::icon(icon, TarnTheme::color(ThemeColor::label)));
-    button->setIconSize(MingCute::iconSize(13));
-    button->setAutoRaise(true);
-    button->setToolTip(L10n::t(toolTipKey));
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setCursor(Qt::PointingHandCursor);
+    QToolButton* button = PreviewLook::controlButton(icon, toolTipKey, parent);
     // Held down, it turns page after page.
     button->setAutoRepeat(true);
     return button;

@@ -1,10 +1,13 @@
 #include "ui/preview/PreviewLook.h"
 
+#include "app/text/L10n.h"
+#include "ui/icons/MingCute.h"
 #include "ui/theme/TarnTheme.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QToolButton>
 #include <QWidget>
 
 namespace tarn::PreviewLook {
@@ -38,6 +41,18 @@ void paintControlPill(QWidget* widget)
     painter.fillPath(pill, fill);
     painter.setPen(QPen(TarnTheme::color(ThemeColor::hairlineBorder), 1));
     painter.drawPath(pill);
+}
+
+QToolButton* controlButton(const QString& icon, const QString& toolTipKey, QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setIcon(MingCute::icon(icon, TarnTheme::color(ThemeColor::label)));
+    button->setIconSize(MingCute::iconSize(13));
+    button->setAutoRaise(true);
+    button->setToolTip(L10n::t(toolTipKey));
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
 }
 
 }  // namespace tarn::PreviewLook

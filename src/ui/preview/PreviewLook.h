@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QString>
 
+class QToolButton;
 class QWidget;
 
 namespace tarn {
@@ -21,6 +22,10 @@ void setTextColor(QWidget* widget, ThemeColor role);
 // The translucent pill the zoom and page controls float in over a preview,
 // filling the widget's whole rectangle.
 void paintControlPill(QWidget* widget);
+
+// A button of such a pill: a 13-point icon in the label colour with its tooltip
+// (a text key), flat, and never taking the keyboard from the preview.
+QToolButton* controlButton(const QString& icon, const QString& toolTipKey, QWidget* parent);
 
 }  // namespace PreviewLook
 
