@@ -68,7 +68,7 @@ QCoro::Task<> AppState::addProfile(std::string name, std::vector<std::string> bu
     if (bucketNames.empty()) co_return;
     const std::optional<Url> url = Url::parse(endpoint);
     if (!url) {
-        sendToast({TransferCenter::describe(std::make_exception_ptr(S3Error::invalidURL())), ToastKind::error});
+        sendToast({L10n::t(QStringLiteral("s3_invalid_url")), ToastKind::error});
         co_return;
     }
     const std::vector<std::string> newNames = sortedWithoutDuplicates(std::move(bucketNames));

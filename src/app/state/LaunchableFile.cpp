@@ -41,11 +41,12 @@ constexpr std::array kLaunchableTypes{
     "application/vnd.snap",
 };
 
-// Families whose every member is shown by the programs that open it.
-constexpr std::array kShownFamilies{"image/", "audio/", "video/"};
-
-// Page documents and e-books, by the start of their names (a family of formats).
-constexpr std::array kShownDocumentFamilies{
+// Families, by the start of their names, whose every member is shown by the programs
+// that open it: pictures, sound and film, and the office formats' page documents.
+constexpr std::array kShownFamilies{
+    "image/",
+    "audio/",
+    "video/",
     "application/vnd.oasis.opendocument.",
     "application/vnd.openxmlformats-officedocument.",
 };
@@ -89,11 +90,6 @@ bool isShown(const QMimeType& type)
 {
     const QString name = type.name();
     for (const char* family : kShownFamilies) {
-        if (name.startsWith(QLatin1String(family))) {
-            return true;
-        }
-    }
-    for (const char* family : kShownDocumentFamilies) {
         if (name.startsWith(QLatin1String(family))) {
             return true;
         }

@@ -78,7 +78,7 @@ QCoro::Task<> TransferCenter::runNext(Uuid id, std::stop_token stop) {
     // (no bucket, no secret, an unreadable saved session), or dismissed while it ran.
     // A run stopped because the program closes leaves its task running: the round
     // stays open, and nothing is told.
-    if (upload) notifyUploadRoundIfDone(std::nullopt);
+    if (upload) notifyUploadRoundIfDone();
     pumpIfIdle();
 }
 
@@ -222,7 +222,7 @@ void TransferCenter::dismiss(const Uuid& id) {
     }
     // A waiting upload that never runs may have been the last of its round; the
     // running one's round is looked at when its run has returned.
-    if (waitingUpload) notifyUploadRoundIfDone(std::nullopt);
+    if (waitingUpload) notifyUploadRoundIfDone();
 }
 
 void TransferCenter::clearFinished() {

@@ -261,7 +261,7 @@ private:
     void finishUpload(const Uuid& id, int failed, int fileCount, const std::optional<FailedItem>& first,
                       const std::optional<std::string>& lastKey);
     // Posts the round's notification once no other upload waits or runs.
-    void notifyUploadRoundIfDone(const std::optional<Uuid>& excluding);
+    void notifyUploadRoundIfDone();
     QCoro::Task<> runDownload(Uuid id, TransferTask task, std::stop_token stop);
     QCoro::Task<> runDelete(Uuid id, TransferTask task, std::stop_token stop);
     QCoro::Task<> runRename(Uuid id, TransferTask task, std::stop_token stop);

@@ -506,12 +506,12 @@ void TransferCenter::finishUpload(const Uuid& id, int failed, int fileCount, con
     // ended.
 }
 
-void TransferCenter::notifyUploadRoundIfDone(const std::optional<Uuid>& excluding) {
+void TransferCenter::notifyUploadRoundIfDone() {
     if (m_roundSucceeded == 0 && m_roundFailed == 0 && m_roundBuckets.empty()) return;
     // Uploads handed over and still being looked at belong to this round.
     if (!m_uploadPlaces.empty()) return;
     for (const TransferTask& task : m_tasks) {
-        if (task.id != excluding && task.kind() == TransferKind::upload && isActive(task.state)) return;
+        if (task.kind() == TransferKind::upload && isActive(task.state)) return;
     }
     // Only uploads that ran to their end are told of; a round of dismissed ones, or of
     // ones that could not start, ends without a word.

@@ -38,7 +38,7 @@ void TransferCenter::fillUploadPlace(std::uint64_t number, std::vector<TransferT
     if (added) notifyRearranged();
     pumpIfIdle();
     // The round may have waited only for places that came to nothing.
-    if (!added) notifyUploadRoundIfDone(std::nullopt);
+    if (!added) notifyUploadRoundIfDone();
 }
 
 }  // namespace tarn
