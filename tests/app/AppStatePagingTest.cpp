@@ -433,6 +433,26 @@ TEST_F(AppStatePagingTest, AListingThatCouldNotBeMadeSaysWhyAndIsNoEmptyFolder) 
     L10n::setLanguageCode(QStringLiteral("zh"));
 }
 
+// A folder that cannot be opened leaves the user in the one on screen, which listed
+// well: its rows stay, and no failure is told where they are.
+TEST_F(AppStatePagingTest, AFolderThatCouldNotBeOpenedLeavesTheShownOneUnmarked) {
+    const BucketConfig made = test::createBucket(*m_server, "open-fails");
+    test::putObjects(*m_server, made, {"b.txt", "docs/a.txt"});
+    const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
+    m_app->switchBucket(bucket.id, "");
+    ASSERT_TRUE(waitUntilSettled());
+    ASSERT_THAT(shownKeys(), ElementsAre("b.txt"));
+
+    m_secretStore.deleteSecret(KeychainSecretStore::accountSecretAccount(bucket));
+    QSignalSpy toasts(m_app.get(), &AppState::toastRequested);
+    m_app->enterPrefix("docs/");
+    ASSERT_TRUE(waitFor([&] { return toasts.count() > 0; }));
+    ASSERT_TRUE(waitUntilSettled());
+    EXPECT_EQ(m_app->currentPrefix(), "");
+    EXPECT_THAT(shownKeys(), ElementsAre("b.txt"));
+    EXPECT_TRUE(m_app->listingFailure().isEmpty()) << m_app->listingFailure().toStdString();
+}
+
 // ---- Without a server ----
 
 class AppStateRunnerTest : public test::AppStateFixture {

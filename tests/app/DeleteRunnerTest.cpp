@@ -209,5 +209,25 @@ TEST_F(DeleteRunnerTest, ADeleteCountsItsOwnBucketAgainWhicheverIsShown) {
         << "the figures of before the delete stayed";
 }
 
+// The shown folder is another bucket's: it is not listed again, so the user's
+// selection in it stays.
+TEST_F(DeleteRunnerTest, ADeleteInAnotherBucketLeavesTheShownFolderAndItsSelection) {
+    const BucketConfig madeA = test::createBucket(*m_server, "elsewhere-a");
+    test::putObjects(*m_server, madeA, {"x"});
+    const BucketConfig madeB = test::createBucket(*m_server, "elsewhere-b");
+    test::putObjects(*m_server, madeB, {"kept"});
+    const std::vector<BucketConfig> buckets = addAccount(m_server->endpoint, {madeA.bucketName, madeB.bucketName});
+    const BucketConfig& a = buckets[0].bucketName == madeA.bucketName ? buckets[0] : buckets[1];
+    const BucketConfig& b = buckets[0].bucketName == madeA.bucketName ? buckets[1] : buckets[0];
+    m_app->switchBucket(b.id, "");
+    ASSERT_TRUE(waitFor([&] { return !m_app->isLoading() && m_app->objects().size() == 1; }));
+    m_app->setSelectedObjectKeys({"kept"});
+
+    const TransferTask ended = runQueued(deleteTask(a, {"x"}, {}));
+    ASSERT_EQ(ended.state, TransferState::succeeded) << ended.errorText.value_or(QString()).toStdString();
+    EXPECT_FALSE(m_app->isLoading()) << "the shown folder of another bucket was listed again";
+    EXPECT_EQ(m_app->selectedObjectKeys(), KeySet{"kept"});
+}
+
 }  // namespace
 }  // namespace tarn

@@ -387,6 +387,8 @@ public:
     QCoro::Task<std::optional<std::string>> resolvedSecret(BucketConfig bucket);
     // The same read, blocking: for work that already runs in the background.
     static std::optional<std::string> secretFromStore(const KeychainSecretStore& store, const BucketConfig& bucket);
+    // The same, but a keyring that cannot be read throws its own error.
+    static std::optional<std::string> storedSecret(const KeychainSecretStore& store, const BucketConfig& bucket);
     // The key as the browser names it inside the current folder.
     std::string objectName(const std::string& key) const;
     // Posts one desktop notification and returns at once; failures are silent.

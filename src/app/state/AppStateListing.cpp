@@ -238,6 +238,11 @@ QCoro::Task<> AppState::loadDirectory(std::string directory) {
 QCoro::Task<> AppState::listFirstPage(BucketConfig bucket, std::string directory, std::string listPrefix,
                                       TimePoint listedAt, int session, int navigation) {
     const QPointer<AppState> self(this);
+    // Whether the answer still belongs to what the user looks at: not for another bucket,
+    // nor for a folder the user has left again.
+    const auto current = [&] {
+        return self && m_bucketSession == session && m_navigation == navigation && m_selectedBucketID == bucket.id;
+    };
     // The page's indexes are made where it is fetched.
     auto list = [&client = m_client, &store = m_secretStore, &bucket, &listPrefix, stop = m_lifetimeStop.get_token()] {
         return ListingPage::first(
@@ -251,15 +256,12 @@ QCoro::Task<> AppState::listFirstPage(BucketConfig bucket, std::string directory
     } catch (...) {
         // Told where the rows would be, and not only in a toast that goes by: a
         // folder that could not be listed must not pass for an empty one.
-        if (self && m_bucketSession == session && m_navigation == navigation && m_selectedBucketID == bucket.id) {
-            setListingFailure(listingFailureText(std::current_exception()));
-        }
+        // A failed move into another folder leaves the user in a folder that listed well.
+        if (current() && directory == m_currentPrefix) setListingFailure(listingFailureText(std::current_exception()));
         throw;  // run() toasts it
     }
     S3Listing& listing = page.listing;
-    // Late answers: another bucket, or a folder the user has left again.
-    if (!self || m_bucketSession != session || m_navigation != navigation) co_return;
-    if (m_selectedBucketID != bucket.id) co_return;
+    if (!current()) co_return;
     setListingFailure({});
 
     const std::optional<ObjectItem> before = inspectorObject();
@@ -283,9 +285,8 @@ QCoro::Task<> AppState::listFirstPage(BucketConfig bucket, std::string directory
 S3Credentials AppState::storedCredentials(const KeychainSecretStore& store, const BucketConfig& bucket) {
     // A keyring that cannot be read throws its own error: the user can do something
     // else about it than about a secret that is not there.
-    std::optional<std::string> secret = store.secret(KeychainSecretStore::accountSecretAccount(bucket),
-                                                     KeychainSecretStore::originOf(bucket.endpoint));
-    if (!secret || secret->empty()) throw S3Error::missingSecret();
+    std::optional<std::string> secret = storedSecret(store, bucket);
+    if (!secret) throw S3Error::missingSecret();
     return {bucket.accessKeyID, std::move(*secret)};
 }
 

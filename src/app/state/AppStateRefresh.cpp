@@ -15,9 +15,10 @@ constexpr std::string_view placeholderPrefix = "upload:";
 }  // namespace
 
 void AppState::reloadAfterMutation(std::optional<Uuid> changedBucketID) {
-    refreshDirectory();
-    // The bucket the change was made in, which need not be the one shown any more.
+    // The bucket the change was made in, which need not be the one shown any more: a
+    // change elsewhere leaves the shown folder, and the user's selection in it, alone.
     if (!changedBucketID) changedBucketID = m_selectedBucketID;
+    if (changedBucketID == m_selectedBucketID) refreshDirectory();
     if (changedBucketID) recountBucketUsage(*changedBucketID);
 }
 

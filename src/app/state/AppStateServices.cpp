@@ -13,17 +13,22 @@ QCoro::Task<std::optional<std::string>> AppState::resolvedSecret(BucketConfig bu
     co_return co_await inBackground(read);
 }
 
+std::optional<std::string> AppState::storedSecret(const KeychainSecretStore& store, const BucketConfig& bucket) {
+    // Saved for another scheme or port (an imported configuration moved the account to
+    // plain http, say): missing, so the user enters it again.
+    std::optional<std::string> secret = store.secret(KeychainSecretStore::accountSecretAccount(bucket),
+                                                     KeychainSecretStore::originOf(bucket.endpoint));
+    if (secret && !secret->empty()) return secret;
+    return std::nullopt;
+}
+
 std::optional<std::string> AppState::secretFromStore(const KeychainSecretStore& store, const BucketConfig& bucket) {
     try {
-        // Saved for another scheme or port (an imported configuration moved the
-        // account to plain http, say): missing, so the user enters it again.
-        std::optional<std::string> secret = store.secret(KeychainSecretStore::accountSecretAccount(bucket),
-                                                         KeychainSecretStore::originOf(bucket.endpoint));
-        if (secret && !secret->empty()) return secret;
+        return storedSecret(store, bucket);
     } catch (const std::exception&) {
-        // An unreadable keyring is the same as a missing secret to every caller.
+        // An unreadable keyring is the same as a missing secret to these callers.
+        return std::nullopt;
     }
-    return std::nullopt;
 }
 
 std::string AppState::objectName(const std::string& key) const {
