@@ -102,8 +102,12 @@ int ActionTile::lineStep(int lines) const
 
 QRect ActionTile::iconRect() const
 {
+    return iconRect(rowLineCount());
+}
+
+QRect ActionTile::iconRect(int lines) const
+{
     const QSize iconSize = MingCute::iconSize(kIconPointSize);
-    const int lines = rowLineCount();
     const int contentHeight = iconSize.height() + kIconTitleSpacing + lines * lineStep(lines);
     const int top = std::max(0, (height() - contentHeight) / 2);
     return {QPoint((width() - iconSize.width()) / 2, top), iconSize};
@@ -128,9 +132,11 @@ void ActionTile::paintEvent(QPaintEvent*)
     }
 
     const QColor color = TarnTheme::color(m_destructive ? ThemeColor::systemRed : ThemeColor::label);
-    const QRect iconArea = iconRect();
+    // The row's line count wraps every title of the row: once a paint.
+    const int rowLines = rowLineCount();
+    const QRect iconArea = iconRect(rowLines);
     const QStringList lines = titleLines(width());
-    const int step = lineStep(rowLineCount());
+    const int step = lineStep(rowLines);
     const QPixmap icon = MingCute::pixmap(m_iconName, kIconPointSize, color, devicePixelRatioF());
     painter.drawPixmap(iconArea.topLeft(), icon);
     painter.setPen(color);

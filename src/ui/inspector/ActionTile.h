@@ -38,6 +38,8 @@ private:
     int rowLineCount() const;
     // The distance from one title line to the next, for titles of `lines` lines.
     int lineStep(int lines) const;
+    // Where the icon sits when the row's titles take `lines` lines.
+    QRect iconRect(int lines) const;
 
     QString m_iconName;
     bool m_destructive;
