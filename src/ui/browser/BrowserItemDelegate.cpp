@@ -75,11 +75,6 @@ const TransferTask* placeholderTask(const QModelIndex& index)
     return index.column() == BrowserTableModel::nameColumn ? rowTask(index) : nullptr;
 }
 
-bool hasFailed(const TransferTask& task)
-{
-    return task.state == TransferState::failed || task.state == TransferState::cancelled;
-}
-
 // Where a name is drawn in a cell, after its icon.
 QRect nameRect(const QRect& cell)
 {
@@ -136,7 +131,7 @@ void BrowserItemDelegate::paintSecondaryText(QPainter* painter, const QStyleOpti
     // A failed upload's bytes are in red, as its bar is.
     const TransferTask* task = rowTask(index);
     const bool failedBytes =
-        task != nullptr && hasFailed(*task) && index.column() == BrowserTableModel::sizeColumn;
+        task != nullptr && PlaceholderCell::hasFailed(*task) && index.column() == BrowserTableModel::sizeColumn;
     const ThemeColor color = isEmphasized(option) ? ThemeColor::selectedText
                              : failedBytes         ? ThemeColor::systemRed
                                                    : ThemeColor::secondaryLabel;
@@ -311,7 +306,7 @@ QString BrowserItemDelegate::toolTipAt(const QStyleOptionViewItem& option, const
             }
             name.setRight(cell.trailingStart - PlaceholderCell::nameGap);
         }
-        if (hasFailed(*task)) {
+        if (PlaceholderCell::hasFailed(*task)) {
             lines.append(PlaceholderCell::failureReason(*task));
         }
     }

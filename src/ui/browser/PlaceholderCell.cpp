@@ -60,9 +60,14 @@ PlaceholderCell PlaceholderCell::make(const TransferTask& task, const QRect& cel
     return made;
 }
 
+bool PlaceholderCell::hasFailed(const TransferTask& task)
+{
+    return task.state == TransferState::failed || task.state == TransferState::cancelled;
+}
+
 QString PlaceholderCell::failureReason(const TransferTask& task)
 {
-    if (task.state != TransferState::failed && task.state != TransferState::cancelled) {
+    if (!hasFailed(task)) {
         return {};
     }
     if (!task.errorText || task.errorText->trimmed().isEmpty()) {

@@ -46,6 +46,9 @@ struct PlaceholderCell {
 
     static PlaceholderCell make(const TransferTask& task, const QRect& cell);
 
+    // A stopped upload, failed or cancelled, is drawn failed: in red, with Retry.
+    static bool hasFailed(const TransferTask& task);
+
     // Why a failed or cancelled task stopped, in the user's words: its failure text
     // without the technical codes kept for the transfer panel ("(curl 7)", "(errno
     // 13)"). Empty for a task that did not fail.

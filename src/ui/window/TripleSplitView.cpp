@@ -11,6 +11,7 @@
 #include "ui/window/WindowContentFactory.h"
 
 #include <QEasingCurve>
+#include <QScopedValueRollback>
 #include <QShowEvent>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
@@ -129,9 +130,10 @@ int TripleSplitView::constrainSplitPosition(int proposed, int dividerIndex)
         if (proposed >= edge) {
             return edge;
         }
-        m_openingByDrag = true;
-        m_state.togglePreviewPanel();
-        m_openingByDrag = false;
+        {
+            const QScopedValueRollback openingByDrag(m_openingByDrag, true);
+            m_state.togglePreviewPanel();
+        }
         if (!m_state.showingPreview()) {
             return edge;
         }
