@@ -1,9 +1,12 @@
 #include "AccountsFixture.h"
 
 #include "core/config/BucketIdentity.h"
+#include "app/text/L10n.h"
 #include "core/config/KeychainSecretStore.h"
 
 #include <gmock/gmock.h>
+
+#include <QSignalSpy>
 
 using tarn::test::finishWithin;
 using ::testing::ElementsAre;
@@ -29,6 +32,19 @@ public:
         return KeychainSecretStore::secret(account);
     }
     using KeychainSecretStore::secret;
+};
+
+// A keyring that refuses to store CDN token keys, in its own English words.
+class RefusedTokenKeys : public KeychainSecretStore {
+public:
+    using KeychainSecretStore::KeychainSecretStore;
+    void save(const std::string& secret, const std::string& account) override {
+        if (account.find(":cdn:") != std::string::npos) {
+            throw KeychainError(KeychainError::Kind::unavailable, "org.freedesktop.secrets was not provided");
+        }
+        KeychainSecretStore::save(secret, account);
+    }
+    using KeychainSecretStore::save;
 };
 
 // The bucket "media" of one account, with stored settings and token keys.
@@ -148,6 +164,26 @@ TEST_F(AppStateBucketFormTest, AKeyTheFormCouldNotReadIsLeftAlone) {
     form.publicDomains[0].cdnAuthKey = "typed";
     ASSERT_TRUE(finishWithin(state.saveBucket(form)));
     EXPECT_EQ(stored(keyAccount(untouched)), "typed");
+}
+
+// A key the keyring would not store is told in the interface's words, not the
+// keyring's; the rest of the form is saved.
+TEST_F(AppStateBucketFormTest, AKeyTheKeyringRefusedIsToldInTheInterfacesWords) {
+    RefusedTokenKeys refusing(m_secretStore.service());
+    test::RecordingAppState state(m_configStore, refusing, m_client);
+    state.setConfig(m_state->config());
+    QSignalSpy toasts(&state, &AppState::toastRequested);
+    BucketForm form = finishWithin(state.makeBucketForm(state.allBuckets().front())).value();
+    form.displayName = "Photos";
+    form.publicDomains.push_back(PublicDomainForm{Uuid::random(), "https", "cdn.example.com", "token"});
+    ASSERT_TRUE(finishWithin(state.saveBucket(form)));
+
+    ASSERT_EQ(toasts.count(), 1);
+    const auto toast = toasts.front().front().value<ToastMessage>();
+    EXPECT_EQ(toast.kind, ToastKind::error);
+    EXPECT_EQ(toast.text, L10n::t(QStringLiteral("keyring_unavailable")));
+    ASSERT_TRUE(storedSettings());
+    EXPECT_EQ(storedSettings()->displayName, "Photos");
 }
 
 }  // namespace

@@ -804,10 +804,9 @@ private:
     QCoro::Task<> applyImportedConfig(AppConfig config, std::vector<CDNKeyMove> cdnMoves);
     QCoro::Task<> reportImportResult();
     // The bucket form's token keys, written before its settings change (blocking).
-    // `previous` are the bucket's domains before the save. The first failure's
-    // description, if any.
-    static std::optional<std::string> persistCDNKeys(KeychainSecretStore& store, const BucketForm& form,
-                                                     const Uuid& bucketID, const std::vector<PublicDomain>& previous);
+    // `previous` are the bucket's domains before the save. The first failure, if any.
+    static std::exception_ptr persistCDNKeys(KeychainSecretStore& store, const BucketForm& form, const Uuid& bucketID,
+                                             const std::vector<PublicDomain>& previous);
     // The upload paths: the chooser, then the probe of existing keys, then the
     // look at the files and the decision.
     QCoro::Task<> chooseAndUpload(UploadChooser chooser, BucketConfig bucket, std::string directory);

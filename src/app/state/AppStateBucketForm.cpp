@@ -68,12 +68,16 @@ QCoro::Task<> AppState::saveBucket(BucketForm form) {
 
     // The keys before the settings that announce them.
     const QPointer<AppState> self(this);
-    auto persist = [&store = m_secretStore, form, bucketID, previous] {
-        return persistCDNKeys(store, form, bucketID, previous);
+    // Wrapped: an awaited result cannot itself be an exception_ptr.
+    struct Persisted {
+        std::exception_ptr failure;
     };
-    const std::optional<std::string> failure = co_await inKeyringOrder(persist);
+    auto persist = [&store = m_secretStore, form, bucketID, previous] {
+        return Persisted{persistCDNKeys(store, form, bucketID, previous)};
+    };
+    const Persisted persisted = co_await inKeyringOrder(persist);
     if (!self) co_return;
-    if (failure) sendToast({QString::fromStdString(*failure), ToastKind::error});
+    if (persisted.failure) sendFailureToast("saveBucket", persisted.failure);
 
     std::vector<PublicDomain> domains;
     for (const PublicDomainForm& row : form.publicDomains) {
@@ -105,14 +109,14 @@ QCoro::Task<> AppState::saveBucket(BucketForm form) {
     }
 }
 
-std::optional<std::string> AppState::persistCDNKeys(KeychainSecretStore& store, const BucketForm& form,
-                                                    const Uuid& bucketID, const std::vector<PublicDomain>& previous) {
-    std::optional<std::string> failure;
+std::exception_ptr AppState::persistCDNKeys(KeychainSecretStore& store, const BucketForm& form, const Uuid& bucketID,
+                                            const std::vector<PublicDomain>& previous) {
+    std::exception_ptr failure;
     const auto attempt = [&](auto&& change) {
         try {
             change();
-        } catch (const std::exception& error) {
-            if (!failure) failure = error.what();
+        } catch (...) {
+            if (!failure) failure = std::current_exception();
         }
     };
 

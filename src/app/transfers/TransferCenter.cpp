@@ -147,6 +147,17 @@ QCoro::Task<std::optional<TransferCenter::RunAccess>> TransferCenter::accessOrFa
 
 void TransferCenter::finishFailed(const Uuid& id, const QString& message) {
     const std::optional<TransferKind> kind = markFailed(id, message);
+    // An upload that failed before its first file (no secret, an unreadable saved
+    // session) or whose run broke off is a failure of its round: left out, a round of
+    // one good upload and such a failure would be told as a success. A task whose
+    // bucket the user removed fails through markFailed alone and is not counted.
+    if (kind == TransferKind::upload) {
+        ++m_roundFailed;
+        // A run that broke off may have sent files already.
+        if (const std::optional<std::size_t> row = index(id); row && m_tasks[*row].bucketID) {
+            m_roundBuckets.insert(*m_tasks[*row].bucketID);
+        }
+    }
     if (kind == TransferKind::deletion) m_app.sendBubble(L10n::t(QStringLiteral("delete_failed")));
     if (kind == TransferKind::download) m_app.sendBubble(L10n::t(QStringLiteral("download_failed")));
 }

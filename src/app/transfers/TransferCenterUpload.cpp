@@ -513,8 +513,8 @@ void TransferCenter::notifyUploadRoundIfDone() {
     for (const TransferTask& task : m_tasks) {
         if (task.kind() == TransferKind::upload && isActive(task.state)) return;
     }
-    // Only uploads that ran to their end are told of; a round of dismissed ones, or of
-    // ones that could not start, ends without a word.
+    // A round of dismissed uploads, or of ones whose bucket was removed, ends without a
+    // word.
     if (m_roundSucceeded > 0 || m_roundFailed > 0) {
         const char* body = m_roundFailed == 0     ? "upload_all_success"
                            : m_roundSucceeded > 0 ? "upload_partial_failed"
