@@ -29,7 +29,7 @@
 namespace tarn {
 namespace {
 
-using test::contrast;
+using test::edgeContrast;
 using test::settle;
 
 // Controls on a surface: the sheets' tinted one, or a plain window of a palette.
@@ -50,21 +50,6 @@ std::unique_ptr<QWidget> makeHost(const Surface& surface)
     }
     host->setPalette(surface.palette);
     return host;
-}
-
-// The edge's contrast with what is outside it and with the control's own fill,
-// across a vertical edge at `edgeX` (in the grab) on the row `y`: the least of the
-// two, for the better of the edge's two pixel columns (the edge is antialiased).
-double edgeContrast(const QImage& grab, int edgeX, int y)
-{
-    const QColor outside = grab.pixelColor(edgeX - 2, y);
-    const QColor inside = grab.pixelColor(edgeX + 3, y);
-    double best = 0;
-    for (const int x : {edgeX, edgeX + 1}) {
-        const QColor edge = grab.pixelColor(x, y);
-        best = std::max(best, std::min(contrast(edge, outside), contrast(edge, inside)));
-    }
-    return best;
 }
 
 // Pop-up lists and menus are cut to the rounded shape of the buttons that open them:

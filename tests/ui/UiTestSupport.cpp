@@ -100,6 +100,18 @@ double contrast(const QColor& a, const QColor& b)
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+double edgeContrast(const QImage& grab, int edgeX, int y)
+{
+    const QColor outside = grab.pixelColor(edgeX - 2, y);
+    const QColor inside = grab.pixelColor(edgeX + 3, y);
+    double best = 0;
+    for (const int x : {edgeX, edgeX + 1}) {
+        const QColor edge = grab.pixelColor(x, y);
+        best = std::max(best, std::min(contrast(edge, outside), contrast(edge, inside)));
+    }
+    return best;
+}
+
 ScopedAnimations::ScopedAnimations(bool enabled)
     : m_previous(Animations::enabled())
 {

@@ -541,10 +541,13 @@ void TarnStyle::drawComboBox(const QStyleOptionComplex& option, QPainter& painte
     drawButtonShape(option, painter, ButtonFill::plain);
     if (!option.state.testFlag(State_Enabled)) {
         // A pop-up button with nothing to offer keeps its outline, so that it is seen
-        // to be there (and the hint beside it is read as being about it).
+        // to be there (and the hint beside it is read as being about it): a text
+        // field's edge, laid thinly over the surface the button sits on (a sheet's is
+        // lighter than the window's colour, which would sink a mixed one into it).
+        // Its dimmed text and chevrons say it is disabled.
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(textShare(option.palette, kPopupEdge), 1));
+        painter.setPen(QPen(withAlpha(option.palette.color(QPalette::Active, QPalette::WindowText), kEdgeShare), 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(option.rect).adjusted(0.5, 0.5, -0.5, -0.5), kButtonRadius, kButtonRadius);
         painter.restore();
