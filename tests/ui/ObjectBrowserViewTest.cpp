@@ -12,6 +12,7 @@
 #include "ui/browser/PlaceholderCell.h"
 #include "ui/browser/StatusDotView.h"
 #include "ui/browser/ThrottledCall.h"
+#include "ui/theme/LineEditCaret.h"
 #include "ui/theme/TarnStyle.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/BrandProgressBar.h"
@@ -1031,6 +1032,7 @@ TEST_F(ObjectBrowserViewTest, TheSelectedRowKeepsClearOfTheEdgesAtTheNarrowestWi
 
 TEST_F(ObjectBrowserViewTest, TheRenameFieldShowsItsSelectionAndCaretOverTheSelectedRow)
 {
+    const test::ScopedCursorFlashTime steady(0);
     show("docs/", {{"docs/report.final.pdf", 10}, {"docs/notes.txt", 20}});
     m_state.setSelectedObjectKeys({"docs/report.final.pdf"});
     settle();
@@ -1044,8 +1046,7 @@ TEST_F(ObjectBrowserViewTest, TheRenameFieldShowsItsSelectionAndCaretOverTheSele
     const QPalette palette = editor->palette();
     const QColor base = palette.color(QPalette::Base);
     const QColor row = TarnTheme::color(ThemeColor::selectedContentBackground);
-    // A field of its own (the caret inverts what lies under it: the row's green
-    // would make it pink), whose selection stands out from it and from the row.
+    // A field of its own, whose selection stands out from it and from the row.
     EXPECT_EQ(base.alpha(), 255);
     EXPECT_GE(contrast(palette.color(QPalette::Highlight), base), 3.0);
     EXPECT_GE(contrast(palette.color(QPalette::Highlight), row), 1.5);
@@ -1072,6 +1073,17 @@ TEST_F(ObjectBrowserViewTest, TheRenameFieldShowsItsSelectionAndCaretOverTheSele
         }
     }
     EXPECT_GT(highlighted, 100);
+    // The caret, at the end of the selected part, in the text's colour: not the
+    // selection's inverted (pink), as Qt's own caret would be.
+    const QRect caret = LineEditCaret::caretRect(*editor);
+    const QColor highlight = palette.color(QPalette::Highlight);
+    const QColor inverted(255 - highlight.red(), 255 - highlight.green(), 255 - highlight.blue());
+    ASSERT_TRUE(shot.rect().contains(caret));
+    for (int y = caret.top(); y <= caret.bottom(); ++y) {
+        const QColor pixel = shot.pixelColor(caret.left(), y);
+        EXPECT_TRUE(test::sameColor(pixel, palette.color(QPalette::Text), 2)) << y << " " << pixel.name().toStdString();
+        EXPECT_FALSE(test::sameColor(pixel, inverted, 40)) << y;
+    }
     test::saveGrab(browser().table());
     QTest::keyClick(editor, Qt::Key_Escape);
 }

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QImage>
 #include <QPixmap>
+#include <QStyleHints>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -121,6 +122,17 @@ ScopedAnimations::ScopedAnimations(bool enabled)
 ScopedAnimations::~ScopedAnimations()
 {
     Animations::setEnabled(m_previous);
+}
+
+ScopedCursorFlashTime::ScopedCursorFlashTime(int milliseconds)
+    : m_previous(QGuiApplication::styleHints()->cursorFlashTime())
+{
+    QGuiApplication::styleHints()->setCursorFlashTime(milliseconds);
+}
+
+ScopedCursorFlashTime::~ScopedCursorFlashTime()
+{
+    QGuiApplication::styleHints()->setCursorFlashTime(m_previous);
 }
 
 }  // namespace tarn::test

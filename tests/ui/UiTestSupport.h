@@ -61,4 +61,17 @@ private:
     bool m_previous;
 };
 
+// Sets the platform's cursor flash time for one scope (0: carets do not blink, so a
+// grab shows them whenever it is taken) and restores the previous one.
+class ScopedCursorFlashTime {
+public:
+    explicit ScopedCursorFlashTime(int milliseconds);
+    ~ScopedCursorFlashTime();
+    ScopedCursorFlashTime(const ScopedCursorFlashTime&) = delete;
+    ScopedCursorFlashTime& operator=(const ScopedCursorFlashTime&) = delete;
+
+private:
+    int m_previous;
+};
+
 }  // namespace tarn::test

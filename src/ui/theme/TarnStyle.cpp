@@ -1,5 +1,6 @@
 #include "ui/theme/TarnStyle.h"
 
+#include "ui/theme/LineEditCaret.h"
 #include "ui/theme/TarnTheme.h"
 
 #include <QAbstractSpinBox>
@@ -149,6 +150,12 @@ int TarnStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const
 {
     if (metric == PM_ScrollBarExtent) {
         return 10;
+    }
+    // A line edit's own caret inverts what lies under it; its LineEditCaret draws one
+    // in the text's colour instead. (Qt asks with the edit's option and no widget.)
+    if (metric == PM_TextCursorWidth && option != nullptr &&
+        qobject_cast<const QLineEdit*>(option->styleObject) != nullptr) {
+        return 0;
     }
     // Room above the first row and below the last, so that the highlight of either
     // stays clear of the rounded corners.
@@ -358,10 +365,17 @@ void TarnStyle::polish(QWidget* widget)
     if (isComboPopup(widget)) {
         widget->installEventFilter(this);
     }
+    if (auto* edit = qobject_cast<QLineEdit*>(widget);
+        edit != nullptr && edit->findChild<LineEditCaret*>(QString(), Qt::FindDirectChildrenOnly) == nullptr) {
+        new LineEditCaret(edit);
+    }
 }
 
 void TarnStyle::unpolish(QWidget* widget)
 {
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        delete edit->findChild<LineEditCaret*>(QString(), Qt::FindDirectChildrenOnly);
+    }
     if (isComboPopup(widget)) {
         widget->removeEventFilter(this);
         widget->clearMask();
