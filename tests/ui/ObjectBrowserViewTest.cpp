@@ -29,6 +29,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -40,6 +41,7 @@
 #include <QTest>
 #include <QTextDocument>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -136,6 +138,22 @@ protected:
     }
 
     std::string rowKey(int row) { return browser().rowKey(row); }
+
+    // Shows the tooltip of a row's size cell as a pause of the pointer there does, and
+    // returns its window (null when none shows).
+    QWidget* showToolTip(int row)
+    {
+        QWidget* viewport = browser().table()->viewport();
+        const QPoint at = browser().table()->visualRect(browser().model()->index(row, 1)).center();
+        QHelpEvent help(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &help);
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->inherits("QTipLabel") && window->isVisible()) {
+                return window;
+            }
+        }
+        return nullptr;
+    }
 
     QPoint rowCentre(int row)
     {
@@ -1086,6 +1104,22 @@ TEST_F(ObjectBrowserViewTest, TheRenameFieldShowsItsSelectionAndCaretOverTheSele
     }
     test::saveGrab(browser().table());
     QTest::keyClick(editor, Qt::Key_Escape);
+
+    // The same in Chinese, over a Chinese name.
+    L10n::setLanguageCode(QStringLiteral("zh"));
+    m_browser.reset();
+    show("docs/", {{"docs/季度报告.final.pdf", 10}, {"docs/notes.txt", 20}});
+    m_state.setSelectedObjectKeys({"docs/季度报告.final.pdf"});
+    settle();
+    browser().table()->setFocus();
+    settle();
+    browser().beginInlineRename();
+    editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->selectedText(), QStringLiteral("季度报告.final"));
+    test::saveGrab(browser().table(), QStringLiteral("zh"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    L10n::setLanguageCode(QStringLiteral("en"));
 }
 
 TEST_F(ObjectBrowserViewTest, ANameCutShortIsGivenWholeInItsTooltip)
@@ -1158,6 +1192,30 @@ TEST_F(ObjectBrowserViewTest, AFailedUploadRowIsRedAndSaysWhyInTheUsersWords)
     }
     EXPECT_GT(redText, 10);
     test::saveGrab(browser().table());
+    QWidget* tip = showToolTip(*row);
+    ASSERT_NE(tip, nullptr);
+    test::saveGrab(tip, QStringLiteral("tooltip"));
+    QToolTip::hideText();
+
+    // The same row in Chinese, its reason in the interface's words.
+    L10n::setLanguageCode(QStringLiteral("zh"));
+    m_browser.reset();
+    const QString reason =
+        L10n::t(QStringLiteral("upload_part_failed"), 3, 3, L10n::t(QStringLiteral("net_cannot_connect")));
+    task.errorText = reason + QStringLiteral(" (curl 7)");
+    show("docs/", {{"docs/a.txt", 20}});
+    refresh();
+    const std::optional<int> zhRow = browser().model()->findRow(task.placeholderKey());
+    ASSERT_TRUE(zhRow.has_value());
+    tip = showToolTip(*zhRow);
+    ASSERT_NE(tip, nullptr);
+    QTextDocument zhShown;
+    zhShown.setHtml(QToolTip::text());
+    EXPECT_EQ(zhShown.toPlainText(), reason);
+    test::saveGrab(browser().table(), QStringLiteral("zh"));
+    test::saveGrab(tip, QStringLiteral("zh-tooltip"));
+    QToolTip::hideText();
+    L10n::setLanguageCode(QStringLiteral("en"));
 
     // Cancelled without a text of its own: said so.
     task.state = TransferState::cancelled;
