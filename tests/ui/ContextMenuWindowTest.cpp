@@ -6,10 +6,17 @@
 #include "ui/browser/ObjectBrowserView.h"
 #include "ui/browser/ObjectTableView.h"
 #include "ui/inspector/InspectorView.h"
+#include "ui/preview/ImagePreview.h"
+#include "ui/preview/MediaPreview.h"
+#include "ui/preview/PdfPreview.h"
+#include "ui/preview/PreviewHost.h"
+#include "ui/preview/TextPreview.h"
+#include "ui/preview/WebPreview.h"
 #include "ui/window/InspectorContainer.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QMediaPlayer>
 #include <QMenu>
 #include <QTest>
 
@@ -55,6 +62,44 @@ protected:
         QTest::mouseRelease(viewport, Qt::RightButton, {}, at);
     }
 
+    // Whether the state's preview of the selection has come to an end of its own.
+    bool settledPreview()
+    {
+        const InlinePreviewState::Kind kind = state().inlinePreviewState().kind;
+        return kind != InlinePreviewState::Kind::loading && kind != InlinePreviewState::Kind::downloading &&
+               kind != InlinePreviewState::Kind::empty;
+    }
+
+    // Whether the inspector shows the ready view of `file` and the view has done what
+    // it does in the background with it (read, decoded or opened it): showing what it
+    // made is what could take the menu away.
+    bool previewArrived(const QString& file)
+    {
+        PreviewHost* host = inspector().previews();
+        QWidget* view = host->cachedPreview();
+        if (view == nullptr || host->cachedPreviewURL() != QUrl::fromLocalFile(file) ||
+            inspector().previewContent() != view || !view->isVisible()) {
+            return false;
+        }
+        if (const auto* text = qobject_cast<TextPreview*>(view)) {
+            return text->isLoaded();
+        }
+        if (const auto* page = qobject_cast<WebPreview*>(view)) {
+            return page->isLoaded();
+        }
+        if (const auto* image = qobject_cast<ImagePreview*>(view)) {
+            return image->isLoaded();
+        }
+        if (const auto* pdf = qobject_cast<PdfPreview*>(view)) {
+            return pdf->isLoaded();
+        }
+        if (const auto* media = qobject_cast<MediaPreview*>(view)) {
+            const QMediaPlayer::MediaStatus status = media->player()->mediaStatus();
+            return status != QMediaPlayer::NoMedia && status != QMediaPlayer::LoadingMedia;
+        }
+        return true;  // a file's card loads nothing
+    }
+
     test::SampleAccounts m_sample;
     test::PreviewTestFiles m_files;
 };
@@ -90,13 +135,18 @@ TEST_F(ContextMenuWindowTest, TheMenuOfAnUnselectedFileStaysOpenWhileItsPreviewA
         QMenu* menu = browser().contextMenu();
         ASSERT_NE(menu, nullptr);
         EXPECT_EQ(state().selectedObjectKeys(), KeySet{c.key});
-        // The selection's preview comes in while the menu is open.
-        if (!c.file.isEmpty()) {
+        // The state has made what it can of the selection itself (here, without a
+        // server, nothing): what comes next is not overtaken by it.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return settledPreview(); }, 30000));
+        // The selection's preview comes in while the menu is open (a ceiling, not a
+        // pace: a loaded machine reads and decodes slowly).
+        if (c.file.isEmpty()) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return inspector().currentLayout() == InspectorView::Layout::folder; }));
+        } else {
             AppStateTestAccess::setInlinePreviewState(state(),
                                                       InlinePreviewState::ready(c.key, QUrl::fromLocalFile(c.file)));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return previewArrived(c.file); }, 30000));
         }
-        settle();
-        QTest::qWait(50);
         settle();
         EXPECT_NE(inspector().currentLayout(), InspectorView::Layout::empty);
         EXPECT_EQ(QApplication::activePopupWidget(), menu);

@@ -12,6 +12,7 @@
 #include "ui/browser/PlaceholderCell.h"
 #include "ui/browser/StatusDotView.h"
 #include "ui/browser/ThrottledCall.h"
+#include "ui/theme/LineEditCaret.h"
 #include "ui/theme/TarnStyle.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/BrandProgressBar.h"
@@ -28,6 +29,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -39,6 +41,7 @@
 #include <QTest>
 #include <QTextDocument>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -135,6 +138,22 @@ protected:
     }
 
     std::string rowKey(int row) { return browser().rowKey(row); }
+
+    // Shows the tooltip of a row's size cell as a pause of the pointer there does, and
+    // returns its window (null when none shows).
+    QWidget* showToolTip(int row)
+    {
+        QWidget* viewport = browser().table()->viewport();
+        const QPoint at = browser().table()->visualRect(browser().model()->index(row, 1)).center();
+        QHelpEvent help(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &help);
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->inherits("QTipLabel") && window->isVisible()) {
+                return window;
+            }
+        }
+        return nullptr;
+    }
 
     QPoint rowCentre(int row)
     {
@@ -1031,6 +1050,7 @@ TEST_F(ObjectBrowserViewTest, TheSelectedRowKeepsClearOfTheEdgesAtTheNarrowestWi
 
 TEST_F(ObjectBrowserViewTest, TheRenameFieldShowsItsSelectionAndCaretOverTheSelectedRow)
 {
+    const test::ScopedCursorFlashTime steady(0);
     show("docs/", {{"docs/report.final.pdf", 10}, {"docs/notes.txt", 20}});
     m_state.setSelectedObjectKeys({"docs/report.final.pdf"});
     settle();
@@ -1044,8 +1064,7 @@ TEST_F(ObjectBrowserViewTest, TheRenameFieldShowsItsSelectionAndCaretOverTheSele
     const QPalette palette = editor->palette();
     const QColor base = palette.color(QPalette::Base);
     const QColor row = TarnTheme::color(ThemeColor::selectedContentBackground);
-    // A field of its own (the caret inverts what lies under it: the row's green
-    // would make it pink), whose selection stands out from it and from the row.
+    // A field of its own, whose selection stands out from it and from the row.
     EXPECT_EQ(base.alpha(), 255);
     EXPECT_GE(contrast(palette.color(QPalette::Highlight), base), 3.0);
     EXPECT_GE(contrast(palette.color(QPalette::Highlight), row), 1.5);
@@ -1072,8 +1091,35 @@ TEST_F(ObjectBrowserViewTest, TheRenameFieldShowsItsSelectionAndCaretOverTheSele
         }
     }
     EXPECT_GT(highlighted, 100);
+    // The caret, at the end of the selected part, in the text's colour: not the
+    // selection's inverted (pink), as Qt's own caret would be.
+    const QRect caret = LineEditCaret::caretRect(*editor);
+    const QColor highlight = palette.color(QPalette::Highlight);
+    const QColor inverted(255 - highlight.red(), 255 - highlight.green(), 255 - highlight.blue());
+    ASSERT_TRUE(shot.rect().contains(caret));
+    for (int y = caret.top(); y <= caret.bottom(); ++y) {
+        const QColor pixel = shot.pixelColor(caret.left(), y);
+        EXPECT_TRUE(test::sameColor(pixel, palette.color(QPalette::Text), 2)) << y << " " << pixel.name().toStdString();
+        EXPECT_FALSE(test::sameColor(pixel, inverted, 40)) << y;
+    }
     test::saveGrab(browser().table());
     QTest::keyClick(editor, Qt::Key_Escape);
+
+    // The same in Chinese, over a Chinese name.
+    L10n::setLanguageCode(QStringLiteral("zh"));
+    m_browser.reset();
+    show("docs/", {{"docs/季度报告.final.pdf", 10}, {"docs/notes.txt", 20}});
+    m_state.setSelectedObjectKeys({"docs/季度报告.final.pdf"});
+    settle();
+    browser().table()->setFocus();
+    settle();
+    browser().beginInlineRename();
+    editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->selectedText(), QStringLiteral("季度报告.final"));
+    test::saveGrab(browser().table(), QStringLiteral("zh"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    L10n::setLanguageCode(QStringLiteral("en"));
 }
 
 TEST_F(ObjectBrowserViewTest, ANameCutShortIsGivenWholeInItsTooltip)
@@ -1146,6 +1192,30 @@ TEST_F(ObjectBrowserViewTest, AFailedUploadRowIsRedAndSaysWhyInTheUsersWords)
     }
     EXPECT_GT(redText, 10);
     test::saveGrab(browser().table());
+    QWidget* tip = showToolTip(*row);
+    ASSERT_NE(tip, nullptr);
+    test::saveGrab(tip, QStringLiteral("tooltip"));
+    QToolTip::hideText();
+
+    // The same row in Chinese, its reason in the interface's words.
+    L10n::setLanguageCode(QStringLiteral("zh"));
+    m_browser.reset();
+    const QString reason =
+        L10n::t(QStringLiteral("upload_part_failed"), 3, 3, L10n::t(QStringLiteral("net_cannot_connect")));
+    task.errorText = reason + QStringLiteral(" (curl 7)");
+    show("docs/", {{"docs/a.txt", 20}});
+    refresh();
+    const std::optional<int> zhRow = browser().model()->findRow(task.placeholderKey());
+    ASSERT_TRUE(zhRow.has_value());
+    tip = showToolTip(*zhRow);
+    ASSERT_NE(tip, nullptr);
+    QTextDocument zhShown;
+    zhShown.setHtml(QToolTip::text());
+    EXPECT_EQ(zhShown.toPlainText(), reason);
+    test::saveGrab(browser().table(), QStringLiteral("zh"));
+    test::saveGrab(tip, QStringLiteral("zh-tooltip"));
+    QToolTip::hideText();
+    L10n::setLanguageCode(QStringLiteral("en"));
 
     // Cancelled without a text of its own: said so.
     task.state = TransferState::cancelled;

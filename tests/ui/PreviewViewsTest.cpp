@@ -75,6 +75,32 @@ bool waitLoaded(View* view)
     return QTest::qWaitFor([view] { return view->isLoaded(); }, 60000);
 }
 
+// Whether the view shows a rendered page: dark strokes with the page's white on both
+// sides of them, as text has. A page still being rendered is plain white, and the
+// dark around the pages meets their white on one side only.
+bool showsRenderedPage(QPdfView* view)
+{
+    const QImage grab = view->viewport()->grab().toImage();
+    const auto white = [&](int x, int y) { return qGray(grab.pixel(x, y)) > 230; };
+    constexpr int reach = 4;
+    int strokes = 0;
+    for (int y = 0; y < grab.height(); ++y) {
+        for (int x = reach; x < grab.width() - reach; ++x) {
+            if (qGray(grab.pixel(x, y)) > 100) {
+                continue;
+            }
+            bool left = false;
+            bool right = false;
+            for (int d = 1; d <= reach; ++d) {
+                left = left || white(x - d, y);
+                right = right || white(x + d, y);
+            }
+            strokes += left && right ? 1 : 0;
+        }
+    }
+    return strokes > 50;
+}
+
 TEST_F(PreviewViewsTest, TextIsShownMonospacedAndAFileNotInUtf8ShowsTheFailureText)
 {
     L10n::setLanguageCode(QStringLiteral("en"));
@@ -411,8 +437,8 @@ TEST_F(PreviewViewsTest, APdfShowsAllItsPagesFittedToTheWidth)
     EXPECT_EQ(pdf->view()->document(), pdf->document());
     EXPECT_EQ(pdf->view()->pageMode(), QPdfView::PageMode::MultiPage);
     EXPECT_FALSE(pdf->pageBar()->isVisible());
-    // Rendering happens in the background; give it a moment before the grab.
-    QTest::qWait(400);
+    // Rendering happens in the background: the grab waits for the pages to show.
+    EXPECT_TRUE(QTest::qWaitFor([pdf] { return showsRenderedPage(pdf->view()); }, 10000));
     test::saveGrab(m_pane.get());
 
     auto* broken = place(new PdfPreview(m_files.write(QStringLiteral("broken.pdf"), "%PDF-1.4 nothing else")), 460);
@@ -452,7 +478,7 @@ TEST_F(PreviewViewsTest, ALongPdfShowsOnePageAtATimeWithAPageControl)
     EXPECT_EQ(pdf->pageBar()->pageText(), count + QStringLiteral(" / ") + count);
     EXPECT_FALSE(next->isEnabled());
     pdf->showPage(0);
-    QTest::qWait(400);
+    EXPECT_TRUE(QTest::qWaitFor([pdf] { return showsRenderedPage(pdf->view()); }, 10000));
     test::saveGrab(m_pane.get());
 }
 

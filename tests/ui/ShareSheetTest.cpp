@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -18,7 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <coroutine>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <utility>
@@ -372,6 +375,31 @@ TEST_F(ShareSheetTest, ABucketWithoutDomainsOffersNone)
         again->kindBox()->setCurrentIndex(static_cast<int>(ShareLinkKind::cdnAnonymous));
         waitReady(again);
         saveGrab(window(), code + QStringLiteral("-no-domain"));
+
+        // The disabled pop-up is seen on the sheet: its edge stands out from the sheet
+        // and from its own fill as a text field's does, while its text is dimmer than
+        // an enabled pop-up's.
+        const QImage grab = window()->grab().toImage();
+        QComboBox* domains = again->domainBox();
+        const QPoint left = domains->mapTo(window(), QPoint(0, domains->height() / 2));
+        const double edge = edgeContrast(grab, left.x(), left.y());
+        EXPECT_GE(edge, 3.0) << code.toStdString();
+        const auto strongestText = [&](QComboBox* box) {
+            const QRect area(box->mapTo(window(), QPoint(0, 0)), box->size());
+            const QColor fill = grab.pixelColor(area.left() + 4, area.center().y());
+            double strongest = 0;
+            for (int y = area.top() + 3; y < area.bottom() - 3; ++y) {
+                for (int x = area.left() + 4; x < area.right() - 24; ++x) {
+                    strongest = std::max(strongest, contrast(grab.pixelColor(x, y), fill));
+                }
+            }
+            return strongest;
+        };
+        const double dimmed = strongestText(domains);
+        const double enabled = strongestText(again->kindBox());
+        EXPECT_LT(dimmed, enabled) << code.toStdString();
+        std::printf("[ figures ] %s disabled domain pop-up: edge %.2f:1, text %.2f:1 (an enabled pop-up's %.2f:1)\n",
+                    code.toLatin1().constData(), edge, dimmed, enabled);
     }
 }
 

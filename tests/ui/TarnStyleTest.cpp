@@ -2,6 +2,7 @@
 #include "ui/WindowFixture.h"
 
 #include "ui/sheets/SheetView.h"
+#include "ui/theme/LineEditCaret.h"
 #include "ui/theme/TarnStyle.h"
 #include "ui/theme/TarnTheme.h"
 #include "ui/views/TintedBlurView.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyleFactory>
 #include <QStyleOptionButton>
 #include <QVBoxLayout>
 
@@ -29,7 +31,7 @@
 namespace tarn {
 namespace {
 
-using test::contrast;
+using test::edgeContrast;
 using test::settle;
 
 // Controls on a surface: the sheets' tinted one, or a plain window of a palette.
@@ -50,21 +52,6 @@ std::unique_ptr<QWidget> makeHost(const Surface& surface)
     }
     host->setPalette(surface.palette);
     return host;
-}
-
-// The edge's contrast with what is outside it and with the control's own fill,
-// across a vertical edge at `edgeX` (in the grab) on the row `y`: the least of the
-// two, for the better of the edge's two pixel columns (the edge is antialiased).
-double edgeContrast(const QImage& grab, int edgeX, int y)
-{
-    const QColor outside = grab.pixelColor(edgeX - 2, y);
-    const QColor inside = grab.pixelColor(edgeX + 3, y);
-    double best = 0;
-    for (const int x : {edgeX, edgeX + 1}) {
-        const QColor edge = grab.pixelColor(x, y);
-        best = std::max(best, std::min(contrast(edge, outside), contrast(edge, inside)));
-    }
-    return best;
 }
 
 // Pop-up lists and menus are cut to the rounded shape of the buttons that open them:
@@ -198,6 +185,75 @@ TEST(TarnStyle, MenusAreRoundedPanelsLikeTheirButtons)
                                  grab.pixelColor(1, 1), 4));
     test::saveGrab(&menu, QStringLiteral("menu"));
     menu.close();
+}
+
+// The area where a focused field's grab differs from its grab without the focus,
+// inside the focus ring: what the caret adds.
+QRect caretOnGrab(QLineEdit& field)
+{
+    field.setFocus();
+    settle();
+    const QImage focused = field.grab().toImage();
+    field.clearFocus();
+    settle();
+    const QImage unfocused = field.grab().toImage();
+    QRect changed;
+    for (int y = 3; y < focused.height() - 3; ++y) {
+        for (int x = 3; x < focused.width() - 3; ++x) {
+            if (focused.pixel(x, y) != unfocused.pixel(x, y)) {
+                changed |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    field.setFocus();
+    settle();
+    return changed;
+}
+
+TEST(TarnStyle, ALineEditsCaretIsItsTextColourWhereQtWouldDrawIt)
+{
+    const test::ScopedCursorFlashTime steady(0);
+    auto host = std::make_unique<QWidget>();
+    auto* layout = new QVBoxLayout(host.get());
+    // Qt's own caret, in a field of plain Fusion: where the theme's is drawn too.
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    auto* plain = new QLineEdit(QStringLiteral("photos 2024"));
+    plain->setStyle(fusion.get());
+    auto* field = new QLineEdit(QStringLiteral("photos 2024"));
+    layout->addWidget(plain);
+    layout->addWidget(field);
+    host->resize(260, 90);
+    host->show();
+    QApplication::setActiveWindow(host.get());
+    settle();
+
+    plain->setCursorPosition(3);
+    const QRect qtCaret = caretOnGrab(*plain);
+    EXPECT_EQ(qtCaret, LineEditCaret::caretRect(*plain));
+
+    // The theme's: the same place, in the field's text colour, over the field and over
+    // a selection (where inverting would give the selection's opposite).
+    field->setCursorPosition(3);
+    const QRect caret = caretOnGrab(*field);
+    EXPECT_EQ(caret, LineEditCaret::caretRect(*field));
+    const QColor text = field->palette().color(QPalette::Text);
+    const QColor highlight = field->palette().color(QPalette::Highlight);
+    const QColor inverted(255 - highlight.red(), 255 - highlight.green(), 255 - highlight.blue());
+    QImage grab = field->grab().toImage();
+    for (int y = caret.top(); y <= caret.bottom(); ++y) {
+        EXPECT_TRUE(test::sameColor(grab.pixelColor(caret.left(), y), text, 2)) << y;
+    }
+    field->setSelection(6, -6);
+    settle();
+    ASSERT_EQ(field->selectedText(), QStringLiteral("photos"));
+    const QRect onSelection = LineEditCaret::caretRect(*field);
+    grab = field->grab().toImage();
+    for (int y = onSelection.top(); y <= onSelection.bottom(); ++y) {
+        const QColor pixel = grab.pixelColor(onSelection.left(), y);
+        EXPECT_TRUE(test::sameColor(pixel, text, 2)) << y << " " << pixel.name().toStdString();
+        EXPECT_FALSE(test::sameColor(pixel, inverted, 40)) << y;
+    }
+    test::saveGrab(field, QStringLiteral("selected"));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QImage>
 #include <QPixmap>
+#include <QStyleHints>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -100,6 +101,18 @@ double contrast(const QColor& a, const QColor& b)
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+double edgeContrast(const QImage& grab, int edgeX, int y)
+{
+    const QColor outside = grab.pixelColor(edgeX - 2, y);
+    const QColor inside = grab.pixelColor(edgeX + 3, y);
+    double best = 0;
+    for (const int x : {edgeX, edgeX + 1}) {
+        const QColor edge = grab.pixelColor(x, y);
+        best = std::max(best, std::min(contrast(edge, outside), contrast(edge, inside)));
+    }
+    return best;
+}
+
 ScopedAnimations::ScopedAnimations(bool enabled)
     : m_previous(Animations::enabled())
 {
@@ -109,6 +122,17 @@ ScopedAnimations::ScopedAnimations(bool enabled)
 ScopedAnimations::~ScopedAnimations()
 {
     Animations::setEnabled(m_previous);
+}
+
+ScopedCursorFlashTime::ScopedCursorFlashTime(int milliseconds)
+    : m_previous(QGuiApplication::styleHints()->cursorFlashTime())
+{
+    QGuiApplication::styleHints()->setCursorFlashTime(milliseconds);
+}
+
+ScopedCursorFlashTime::~ScopedCursorFlashTime()
+{
+    QGuiApplication::styleHints()->setCursorFlashTime(m_previous);
 }
 
 }  // namespace tarn::test

@@ -41,6 +41,11 @@ bool sameColor(const QColor& a, const QColor& b, int tolerance = 1);
 // (1:1 to 21:1).
 double contrast(const QColor& a, const QColor& b);
 
+// A control's edge's contrast with what is outside it and with the control's own
+// fill, across a vertical edge at `edgeX` (in the grab) on the row `y`: the least of
+// the two, for the better of the edge's two pixel columns (the edge is antialiased).
+double edgeContrast(const QImage& grab, int edgeX, int y);
+
 // A local wall-clock time, so that date cases hold in any time zone.
 TimePoint localTime(int year, int month, int day, int hour, int minute, int second = 0);
 
@@ -54,6 +59,19 @@ public:
 
 private:
     bool m_previous;
+};
+
+// Sets the platform's cursor flash time for one scope (0: carets do not blink, so a
+// grab shows them whenever it is taken) and restores the previous one.
+class ScopedCursorFlashTime {
+public:
+    explicit ScopedCursorFlashTime(int milliseconds);
+    ~ScopedCursorFlashTime();
+    ScopedCursorFlashTime(const ScopedCursorFlashTime&) = delete;
+    ScopedCursorFlashTime& operator=(const ScopedCursorFlashTime&) = delete;
+
+private:
+    int m_previous;
 };
 
 }  // namespace tarn::test

@@ -345,10 +345,10 @@ QWidget* BrowserItemDelegate::createEditor(QWidget* parent, const QStyleOptionVi
     auto* editor = new QLineEdit(parent);
     editor->setFont(TarnTheme::font(13));
     editor->setFrame(true);
-    // A field of its own over the row's selection band: its own opaque base (the
-    // caret is drawn inverting what lies under it), the accent behind the selected
-    // part of the name; the room between the text and the focus ring is every
-    // field's (the style's).
+    // A field of its own over the row's selection band: its own opaque base, the
+    // accent behind the selected part of the name; the caret (the style's, in the
+    // text's colour) and the room between the text and the focus ring are every
+    // field's.
     QPalette palette = editor->palette();
     palette.setColor(QPalette::Base, TarnTheme::color(ThemeColor::controlBackground));
     palette.setColor(QPalette::Text, TarnTheme::over(TarnTheme::color(ThemeColor::label),

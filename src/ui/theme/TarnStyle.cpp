@@ -1,5 +1,6 @@
 #include "ui/theme/TarnStyle.h"
 
+#include "ui/theme/LineEditCaret.h"
 #include "ui/theme/TarnTheme.h"
 
 #include <QAbstractSpinBox>
@@ -149,6 +150,12 @@ int TarnStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, const
 {
     if (metric == PM_ScrollBarExtent) {
         return 10;
+    }
+    // A line edit's own caret inverts what lies under it; its LineEditCaret draws one
+    // in the text's colour instead. (Qt asks with the edit's option and no widget.)
+    if (metric == PM_TextCursorWidth && option != nullptr &&
+        qobject_cast<const QLineEdit*>(option->styleObject) != nullptr) {
+        return 0;
     }
     // Room above the first row and below the last, so that the highlight of either
     // stays clear of the rounded corners.
@@ -358,10 +365,17 @@ void TarnStyle::polish(QWidget* widget)
     if (isComboPopup(widget)) {
         widget->installEventFilter(this);
     }
+    if (auto* edit = qobject_cast<QLineEdit*>(widget);
+        edit != nullptr && edit->findChild<LineEditCaret*>(QString(), Qt::FindDirectChildrenOnly) == nullptr) {
+        new LineEditCaret(edit);
+    }
 }
 
 void TarnStyle::unpolish(QWidget* widget)
 {
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        delete edit->findChild<LineEditCaret*>(QString(), Qt::FindDirectChildrenOnly);
+    }
     if (isComboPopup(widget)) {
         widget->removeEventFilter(this);
         widget->clearMask();
@@ -541,10 +555,13 @@ void TarnStyle::drawComboBox(const QStyleOptionComplex& option, QPainter& painte
     drawButtonShape(option, painter, ButtonFill::plain);
     if (!option.state.testFlag(State_Enabled)) {
         // A pop-up button with nothing to offer keeps its outline, so that it is seen
-        // to be there (and the hint beside it is read as being about it).
+        // to be there (and the hint beside it is read as being about it): a text
+        // field's edge, laid thinly over the surface the button sits on (a sheet's is
+        // lighter than the window's colour, which would sink a mixed one into it).
+        // Its dimmed text and chevrons say it is disabled.
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(textShare(option.palette, kPopupEdge), 1));
+        painter.setPen(QPen(withAlpha(option.palette.color(QPalette::Active, QPalette::WindowText), kEdgeShare), 1));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(option.rect).adjusted(0.5, 0.5, -0.5, -0.5), kButtonRadius, kButtonRadius);
         painter.restore();

@@ -11,7 +11,8 @@ namespace tarn {
 // button takes the accent, pop-up lists and menus are rounded panels with a hairline
 // edge (cut to their shape by a window mask, which needs no compositor), and
 // check boxes, radio buttons and text fields show their edge at a contrast of at
-// least 3:1, from whatever palette the control has, dark or light.
+// least 3:1, from whatever palette the control has, dark or light. A line edit's
+// caret is drawn in its text colour (LineEditCaret), not inverted.
 class TarnStyle : public QProxyStyle {
     Q_OBJECT
 
