@@ -1,6 +1,9 @@
 #include "AppStateTestAccess.h"
+#include "PastedCommand.h"
+#include "ScriptedUiServices.h"
 #include "ServerAppStateFixture.h"
 
+#include "app/state/SecretToolCommand.h"
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
 #include "core/LoopbackHttpServer.h"
@@ -9,6 +12,7 @@
 #include "core/config/KeychainError.h"
 #include "integration/S3TestBuckets.h"
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 
 #include <gmock/gmock.h>
@@ -400,6 +404,11 @@ TEST_F(AppStatePagingTest, AListingThatCouldNotBeMadeSaysWhyAndIsNoEmptyFolder) 
     const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
     const std::string account = KeychainSecretStore::accountSecretAccount(bucket);
     m_secretStore.deleteSecret(account);
+    // An account the add-account sheet can take again.
+    test::ScriptedUiServices ui;
+    ui.hostsTheSheetAdds = {*bucket.endpoint.host()};
+    m_app->setUiServices(&ui);
+    const auto detach = qScopeGuard([&] { m_app->setUiServices(nullptr); });
     for (const char* language : {"zh", "en"}) {
         SCOPED_TRACE(language);
         L10n::setLanguageCode(QString::fromLatin1(language));
@@ -431,6 +440,61 @@ TEST_F(AppStatePagingTest, AListingThatCouldNotBeMadeSaysWhyAndIsNoEmptyFolder) 
                L10n::t(QStringLiteral("listing_keyring_failed"), L10n::t(QStringLiteral("keyring_unavailable")));
     }));
     L10n::setLanguageCode(QStringLiteral("zh"));
+}
+
+// A bucket of an account the add-account sheet cannot take (a server outside its
+// providers) and whose secret is missing says how else to store the secret: the
+// secret-tool command the import gives for the account, after the text. Pasted into a
+// terminal, it stores the secret, and the bucket lists after a refresh. An account of
+// the sheet's providers is told to add the account again.
+TEST_F(AppStatePagingTest, AMissingSecretOfAnAccountOutsideTheProvidersIsToldTheCommandThatStoresIt) {
+    const BucketConfig made = test::createBucket(*m_server, "no-provider");
+    test::putObjects(*m_server, made, {"a.txt"});
+    const BucketConfig bucket = addBucket(m_server->endpoint, made.bucketName);
+    const std::string account = KeychainSecretStore::accountSecretAccount(bucket);
+    m_secretStore.deleteSecret(account);
+    test::ScriptedUiServices ui;
+    m_app->setUiServices(&ui);
+    const auto detach = qScopeGuard([&] {
+        m_app->setUiServices(nullptr);
+        L10n::setLanguageCode(QStringLiteral("zh"));
+    });
+    ASSERT_EQ(m_app->config().profiles.size(), 1u);
+    const QString command =
+        QString::fromStdString(secretToolCommand(m_secretStore.service(), m_app->config().profiles.front()));
+    std::vector<QString> shownIn;  // one a language
+    for (const char* language : {"zh", "en"}) {
+        SCOPED_TRACE(language);
+        L10n::setLanguageCode(QString::fromLatin1(language));
+        ui.hostsTheSheetAdds.clear();
+        m_app->switchBucket(std::nullopt, "");
+        m_app->switchBucket(bucket.id, "");
+        ASSERT_TRUE(waitFor([&] { return !m_app->listingFailure().isEmpty(); }));
+        EXPECT_EQ(m_app->listingFailure(),
+                  L10n::t(QStringLiteral("listing_missing_secret_keyring")) + QStringLiteral("\n\n") + command);
+        EXPECT_TRUE(m_app->objects().empty());
+        shownIn.push_back(m_app->listingFailure());
+
+        ui.hostsTheSheetAdds = {*bucket.endpoint.host()};
+        m_app->switchBucket(std::nullopt, "");
+        m_app->switchBucket(bucket.id, "");
+        ASSERT_TRUE(waitFor([&] { return !m_app->listingFailure().isEmpty(); }));
+        EXPECT_EQ(m_app->listingFailure(), L10n::t(QStringLiteral("listing_missing_secret")));
+    }
+    ASSERT_EQ(shownIn.size(), 2u);
+    EXPECT_NE(shownIn.front(), shownIn.back()) << "the text is the same in both languages";
+
+    ui.hostsTheSheetAdds.clear();
+    m_app->refresh();
+    ASSERT_TRUE(waitFor([&] { return m_app->listingFailure().endsWith(command); }));
+    const QString shown = m_app->listingFailure();
+    std::string printed;
+    ASSERT_TRUE(test::runPasted(shown.section(QStringLiteral("\n\n"), 1).toStdString(), m_server->secretKey, &printed))
+        << printed;
+    m_app->refresh();
+    ASSERT_TRUE(waitFor([&] { return m_app->listingFailure().isEmpty(); }));
+    ASSERT_TRUE(waitUntilSettled());
+    EXPECT_THAT(shownKeys(), ElementsAre("a.txt"));
 }
 
 // A folder that cannot be opened leaves the user in the one on screen, which listed

@@ -39,6 +39,10 @@ struct AppStateTestAccess {
     static void setHasMoreObjects(AppState& state, bool hasMore) { state.setHasMoreObjects(hasMore); }
     // What a first-page listing that failed leaves for the browser to show.
     static void setListingFailure(AppState& state, QString failure) { state.setListingFailure(std::move(failure)); }
+    // What the state says of a bucket whose account's secret is missing.
+    static QString missingSecretText(const AppState& state, const BucketConfig& bucket) {
+        return state.missingSecretText(bucket);
+    }
 
     // An upload waiting for the user's decision about keys that exist already.
     static void parkUpload(AppState& state, std::vector<std::filesystem::path> files, std::string directory,

@@ -849,8 +849,11 @@ private:
     // throws S3Error::missingSecret without a stored secret, and the keyring's
     // KeychainError when it cannot be read.
     static S3Credentials storedCredentials(const KeychainSecretStore& store, const BucketConfig& bucket);
-    // Why a first-page listing failed, as the browser shows it in place of the rows.
-    QString listingFailureText(const std::exception_ptr& error) const;
+    // Why a first-page listing of `bucket` failed, as the browser shows it in place of
+    // the rows.
+    QString listingFailureText(const BucketConfig& bucket, const std::exception_ptr& error) const;
+    // What to do for a bucket whose account's secret is not in the keyring.
+    QString missingSecretText(const BucketConfig& bucket) const;
     // The listing operation of loadDirectory, run under run().
     QCoro::Task<> listFirstPage(BucketConfig bucket, std::string directory, std::string listPrefix, TimePoint listedAt,
                                 int session, int navigation);

@@ -1,5 +1,7 @@
 #include "app/state/AppState.h"
 
+#include "app/state/SecretToolCommand.h"
+#include "app/state/UiServices.h"
 #include "app/text/L10n.h"
 #include "app/transfers/TransferCenter.h"
 #include "core/config/KeychainError.h"
@@ -257,7 +259,9 @@ QCoro::Task<> AppState::listFirstPage(BucketConfig bucket, std::string directory
         // Told where the rows would be, and not only in a toast that goes by: a
         // folder that could not be listed must not pass for an empty one.
         // A failed move into another folder leaves the user in a folder that listed well.
-        if (current() && directory == m_currentPrefix) setListingFailure(listingFailureText(std::current_exception()));
+        if (current() && directory == m_currentPrefix) {
+            setListingFailure(listingFailureText(bucket, std::current_exception()));
+        }
         throw;  // run() toasts it
     }
     S3Listing& listing = page.listing;
@@ -290,16 +294,33 @@ S3Credentials AppState::storedCredentials(const KeychainSecretStore& store, cons
     return {bucket.accessKeyID, std::move(*secret)};
 }
 
-QString AppState::listingFailureText(const std::exception_ptr& error) const {
+QString AppState::listingFailureText(const BucketConfig& bucket, const std::exception_ptr& error) const {
     try {
         std::rethrow_exception(error);
     } catch (const S3Error& failure) {
-        if (failure.kind() == S3Error::Kind::missingSecret) return L10n::t(QStringLiteral("listing_missing_secret"));
+        if (failure.kind() == S3Error::Kind::missingSecret) return missingSecretText(bucket);
     } catch (const KeychainError&) {
         return L10n::t(QStringLiteral("listing_keyring_failed"), TransferCenter::describe(error));
     } catch (...) {
     }
     return L10n::t(QStringLiteral("listing_failed"), TransferCenter::describe(error));
+}
+
+QString AppState::missingSecretText(const BucketConfig& bucket) const {
+    // The add-account sheet takes the secret of an account of its providers; one on
+    // any other server is stored with the same command the import gives for it.
+    if (m_ui->canAddAccount(bucket.endpoint, bucket.region)) return L10n::t(QStringLiteral("listing_missing_secret"));
+    const auto found = std::find_if(m_config.profiles.begin(), m_config.profiles.end(), [&](const StorageProfile& p) {
+        return p.endpoint == bucket.endpoint && p.region == bucket.region && p.accessKeyID == bucket.accessKeyID;
+    });
+    // The command's label names the account; a bucket whose account has just gone
+    // names itself.
+    const StorageProfile account = found != m_config.profiles.end()
+                                       ? *found
+                                       : StorageProfile{{}, bucket.displayName, bucket.endpoint, bucket.region,
+                                                        bucket.accessKeyID, {}};
+    return L10n::t(QStringLiteral("listing_missing_secret_keyring")) + QStringLiteral("\n\n") +
+           QString::fromStdString(secretToolCommand(m_secretStore.service(), account));
 }
 
 void AppState::applyPendingSelection() {

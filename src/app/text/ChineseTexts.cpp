@@ -404,6 +404,7 @@ constexpr TextEntry kTexts[] = {
     {"keyring_invalid_secret", "密钥不是有效的 UTF-8 文本。"},
     {"keyring_unreachable_at_start", "无法连接系统密钥环：%@ 无法读取或保存 Secret Key，因此无法列出任何存储桶。请启动或解锁密钥环（例如重新登录桌面），然后点击「刷新」。"},
     {"listing_missing_secret", "无法列出此存储桶：这台电脑上没有其账号的 Secret Key。请在「设置 › 账号」中用「添加账号」，选择相同的服务商与区域，填入相同的 Access Key 和对应的 Secret Key，然后点击「刷新」。"},
+    {"listing_missing_secret_keyring", "无法列出此存储桶：这台电脑上没有其账号的 Secret Key，而账号所在的服务器不在「添加账号」的服务商之列。请用 secret-tool（Debian 软件包 libsecret-tools）把 Secret Key 存入密钥环：在终端运行下面的命令，按提示输入 Secret Key，然后点击「刷新」。"},
     {"listing_keyring_failed", "无法列出此存储桶：%@ 请解锁或启动系统密钥环，然后点击「刷新」。"},
     {"listing_failed", "无法列出此文件夹：%@ 点击「刷新」重试。"},
     {"listing_failed_note", "未能列出"},

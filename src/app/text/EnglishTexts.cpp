@@ -406,6 +406,7 @@ constexpr TextEntry kTexts[] = {
     {"keyring_invalid_secret", "The secret is not valid UTF-8 text."},
     {"keyring_unreachable_at_start", "The system keyring cannot be reached: %@ Secret Keys can be neither read nor stored, so no bucket can be listed. Start or unlock the keyring (for example by logging in to the desktop again), then click Refresh."},
     {"listing_missing_secret", "This bucket cannot be listed: its account's Secret Key is not on this computer. In Settings › Accounts, use “Add Account” with the same provider, region and Access Key and enter the Secret Key, then click Refresh."},
+    {"listing_missing_secret_keyring", "This bucket cannot be listed: its account's Secret Key is not on this computer, and its server is not one that “Add Account” offers. Store the Secret Key in the keyring with secret-tool (Debian's libsecret-tools): run the command below in a terminal, type the Secret Key when it asks, then click Refresh."},
     {"listing_keyring_failed", "This bucket cannot be listed: %@ Unlock or start the system keyring, then click Refresh."},
     {"listing_failed", "This folder could not be listed: %@ Click Refresh to try again."},
     {"listing_failed_note", "Not listed"},

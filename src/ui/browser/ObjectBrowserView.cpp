@@ -95,7 +95,8 @@ ObjectBrowserView::ObjectBrowserView(AppState& state, QWidget* parent)
     QPalette placeholderPalette = m_placeholder->palette();
     placeholderPalette.setColor(QPalette::WindowText, TarnTheme::color(ThemeColor::secondaryLabel));
     m_placeholder->setPalette(placeholderPalette);
-    // Clicks reach the table below (its menu on empty space, for one).
+    // Clicks reach the table below (its menu on empty space, for one), except on the
+    // text of a failure (see reloadRows).
     m_placeholder->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_placeholder->hide();
     m_table->installEventFilter(this);

@@ -6,6 +6,7 @@
 #include "ui/browser/GlassSearchField.h"
 #include "ui/browser/ObjectTableView.h"
 #include "ui/browser/StatusDotView.h"
+#include "ui/views/PlainText.h"
 #include "ui/views/WrappingLabel.h"
 #include "ui/window/MainWindow.h"
 
@@ -107,7 +108,9 @@ void ObjectBrowserView::refreshStatus()
     } else if (!m_state.listingFailure().isEmpty() && !active && !m_state.isLoading()) {
         // Not the green of a good listing: the folder shown could not be listed.
         dot->update(StatusDotView::Status::error);
-        dot->setToolTip(m_state.listingFailure());
+        // Words from outside (a server's message, an account's name in a command):
+        // as written, long lines wrapped.
+        dot->setToolTip(PlainText::toolTip(m_state.listingFailure()));
     } else {
         const bool busy = active || m_state.isLoading() || m_goingToEnd;
         dot->update(busy ? StatusDotView::Status::busy : StatusDotView::Status::ready);

@@ -91,6 +91,12 @@ void ObjectBrowserView::reloadRows()
 
     const QString placeholder = placeholderText(m_state, m_model->rows().empty());
     m_placeholder->setText(placeholder);
+    // Why a listing failed may end in a command to paste into a terminal: that text
+    // can be selected, and so takes the clicks on it; any other lets them through to
+    // the table.
+    const bool failure = !placeholder.isEmpty() && placeholder == m_state.listingFailure();
+    m_placeholder->setTextInteractionFlags(failure ? Qt::TextSelectableByMouse : Qt::NoTextInteraction);
+    m_placeholder->setAttribute(Qt::WA_TransparentForMouseEvents, !failure);
     m_placeholder->setVisible(!placeholder.isEmpty());
     if (!placeholder.isEmpty()) {
         m_placeholder->raise();
