@@ -223,7 +223,7 @@ void BM_PdfPreviewOpen200MiB(benchmark::State& state)
 }
 BENCHMARK(BM_PdfPreviewOpen200MiB)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
-// A PDF of 400,000 empty pages (about 26 MB, within the preview's limit): its pages
+// A PDF of 400,000 empty pages (about 31 MB, within the preview's limit): its pages
 // are counted, the view shows the first page, the pane is resized and the next page
 // turned (goal: 100 ms). file_mb is the file's size.
 void BM_PdfPreviewOpenManyPages(benchmark::State& state)
