@@ -2,11 +2,13 @@
 
 #include "core/storage/HttpExchange.h"
 #include "core/storage/S3RequestBuilder.h"
+#include "core/storage/TransportError.h"
 
 #include <atomic>
 #include <chrono>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -17,12 +19,26 @@ namespace {
 constexpr int kWriters = 8;
 
 // A plain signed PUT; the test set-up needs no more of the storage protocol than that.
+// A connection that broke before its answer is tried again: several tests filling
+// buckets at once open many connections, more than a small server (or a checking
+// proxy before it) accepts at a time, and a PUT may be sent twice.
 void put(const S3TestServer& server, const BucketConfig& bucket, const std::string& url, std::string_view content,
          const std::vector<HttpHeader>& headers = {}) {
-    const S3Request request = S3RequestBuilder::request("PUT", url, bucket, credentialsOf(server),
-                                                        {content.begin(), content.end()}, std::nullopt, headers,
-                                                        std::chrono::system_clock::now());
-    const HttpResponse response = HttpExchange::perform(request);
+    constexpr int kAttempts = 5;
+    std::optional<HttpResponse> answered;
+    for (int attempt = 1; !answered; ++attempt) {
+        // Signed anew each time, so that a late attempt is not refused as stale.
+        const S3Request request = S3RequestBuilder::request("PUT", url, bucket, credentialsOf(server),
+                                                            {content.begin(), content.end()}, std::nullopt, headers,
+                                                            std::chrono::system_clock::now());
+        try {
+            answered = HttpExchange::perform(request);
+        } catch (const TransportError& error) {
+            if (error.kind() != TransportError::Kind::failed || attempt == kAttempts) throw;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50 * attempt));
+        }
+    }
+    const HttpResponse& response = *answered;
     if (response.statusCode != 200) {
         throw std::runtime_error("PUT " + url + " answered " + std::to_string(response.statusCode) + ": " +
                                  std::string(response.bodyText()));
