@@ -373,7 +373,7 @@ constexpr TextEntry kTexts[] = {
     {"listing_outside_prefix", "请求“%@”中的内容时，服务器还列出了其外的“%@”。未做任何更改：该服务器可能不支持按文件夹列出。"},
     {"listing_negative_size", "服务器列出的“%@”大小为负数，而任何对象都不可能如此。未使用该应答。"},
     {"listing_folder_not_below", "请求“%@”中的内容时，服务器将“%@”列为其中的文件夹，这是不可能的。未使用该应答。"},
-    {"download_overrun", "服务器发送的“%@”超过了为其声明的 %@，因此下载已停止，未保留任何内容。请刷新文件夹后重试。"},
+    {"download_overrun", "收到的“%@”超过了预期的 %@（该对象可能在列出文件夹后已被更改，或服务器发送的内容多于其声明），因此下载已停止，未保留任何内容。请刷新文件夹后重试。"},
     {"import_turns_on_logging", "该文件还会开启调试日志：此后每个请求（包括存储桶名称、对象键和服务器的响应）都会写入 ~/corvane.log。可在“设置 › 高级”中关闭。"},
     {"import_missing_accounts_keyring", "以下账号所在的服务器不在「添加账号」的服务商之列：%@。请用 secret-tool（Debian 软件包 libsecret-tools）把各账号的 Secret Key 存入密钥环：在终端运行该账号对应的下列命令，按提示输入 Secret Key，然后点击「刷新」。"},
     {"open_launchable_title", "要打开可能作为程序运行的文件吗？"},

@@ -375,7 +375,7 @@ constexpr TextEntry kTexts[] = {
     {"listing_outside_prefix", "Asked for the contents of “%@”, the server also listed “%@”, which lies outside it. Nothing was changed: the server may ignore folder listings."},
     {"listing_negative_size", "The server listed “%@” with a negative size, which no object has. Its answer was not used."},
     {"listing_folder_not_below", "Asked for the contents of “%@”, the server listed “%@” as a folder inside it, which it cannot be. Its answer was not used."},
-    {"download_overrun", "The server sent more of “%@” than the %@ announced for it, so the download was stopped and nothing was kept. Refresh the folder and try again."},
+    {"download_overrun", "More of “%@” arrived than the %@ expected (the object may have changed since the folder was listed, or the server sent more than it announced), so the download was stopped and nothing was kept. Refresh the folder and try again."},
     {"import_turns_on_logging", "The file also turns on debug logging: from then on every request, with bucket names, object keys and the servers' answers, is written to ~/corvane.log. It can be turned off in Settings › Advanced."},
     {"import_missing_accounts_keyring", "Accounts on a server that “Add Account” does not offer: %@. Store the Secret Key of each in the keyring with secret-tool (Debian's libsecret-tools): run the account's command below in a terminal, type the Secret Key when it asks, then click Refresh."},
     {"open_launchable_title", "Open a file that may run as a program?"},
