@@ -275,23 +275,6 @@ private:
     std::unique_ptr<tarn::AppDelegate> m_delegate;
 };
 
-// The program's main window left alone, on a bucket of the test server: the whole
-// process's CPU time (every thread) as a percentage of one core, over kIdleSpan of
-// event loop each, with nothing selected (cpu_percent_idle), with a paused audio
-// preview in the inspector (cpu_percent_paused_audio), and with the transfer panel
-// open beside the window (cpu_percent_panel). The main window is the active one
-// throughout, so that its status dot breathes. A window that sits open all day must
-// cost next to nothing; the goal is 0.3 % each. main_wakeups_per_s_idle counts how
-// often the main thread woke meanwhile: each wake-up costs a switch of the processor
-// on top of the work done, which is most of what an idle frame costs.
-//
-// Offscreen (the default) painting costs little, since nothing reaches a screen; what
-// a frame would cost on one shows in the area painted: painted_px_per_dot_frame is
-// every pixel the window's widgets painted over the idle span per frame of the dot,
-// and the benchmark fails when it is more than the dot's own area (something behind
-// or beside the dot was repainted with it). On a real window system the CPU figures
-// are the real ones: run it there, e.g.
-//   xvfb-run -a -s "-screen 0 1280x800x24" env QT_QPA_PLATFORM=xcb build/bench/tarn-bench --benchmark_filter=Idle
 // Whether the span measured what it is meant to: the dot breathing (a window that lost
 // the activation meanwhile rests its dot, and its figures would be those of another,
 // cheaper window) and, with `onlyTheDot`, nothing but the dot painted. Fails the
@@ -309,6 +292,23 @@ bool measuredTheBreathingWindow(benchmark::State& state, const IdleCost& cost, c
     return false;
 }
 
+// The program's main window left alone, on a bucket of the test server: the whole
+// process's CPU time (every thread) as a percentage of one core, over kIdleSpan of
+// event loop each, with nothing selected (cpu_percent_idle), with a paused audio
+// preview in the inspector (cpu_percent_paused_audio), and with the transfer panel
+// open beside the window (cpu_percent_panel). The main window is the active one
+// throughout, so that its status dot breathes. A window that sits open all day must
+// cost next to nothing; the goal is 0.3 % each. main_wakeups_per_s_idle counts how
+// often the main thread woke meanwhile: each wake-up costs a switch of the processor
+// on top of the work done, which is most of what an idle frame costs.
+//
+// Offscreen (the default) painting costs little, since nothing reaches a screen; what
+// a frame would cost on one shows in the area painted: painted_px_per_dot_frame is
+// every pixel the window's widgets painted over the idle span per frame of the dot,
+// and the benchmark fails when it is more than the dot's own area (something behind
+// or beside the dot was repainted with it). On a real window system the CPU figures
+// are the real ones: run it there, e.g.
+//   xvfb-run -a -s "-screen 0 1280x800x24" env QT_QPA_PLATFORM=xcb build/bench/tarn-bench --benchmark_filter=Idle
 void BM_IdleWindow(benchmark::State& state) {
     const std::optional<tarn::test::S3TestServer> server = tarn::bench::serverOrSkip(state);
     if (!server) return;

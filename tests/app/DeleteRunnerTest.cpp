@@ -195,8 +195,8 @@ TEST_F(DeleteRunnerTest, ADeleteCountsItsOwnBucketAgainWhicheverIsShown) {
     test::putObjects(*m_server, madeA, {"x", "y"});
     const BucketConfig madeB = test::createBucket(*m_server, "usage-b");
     const std::vector<BucketConfig> buckets = addAccount(m_server->endpoint, {madeA.bucketName, madeB.bucketName});
-    const BucketConfig& a = buckets[0].bucketName == madeA.bucketName ? buckets[0] : buckets[1];
-    const BucketConfig& b = buckets[0].bucketName == madeA.bucketName ? buckets[1] : buckets[0];
+    const BucketConfig& a = buckets[0];
+    const BucketConfig& b = buckets[1];
     m_app->switchBucket(a.id, "");
     ASSERT_TRUE(waitFor([&] { return m_app->bucketUsage() == BucketUsage{2, 2}; }));
     m_app->switchBucket(b.id, "");
@@ -217,8 +217,8 @@ TEST_F(DeleteRunnerTest, ADeleteInAnotherBucketLeavesTheShownFolderAndItsSelecti
     const BucketConfig madeB = test::createBucket(*m_server, "elsewhere-b");
     test::putObjects(*m_server, madeB, {"kept"});
     const std::vector<BucketConfig> buckets = addAccount(m_server->endpoint, {madeA.bucketName, madeB.bucketName});
-    const BucketConfig& a = buckets[0].bucketName == madeA.bucketName ? buckets[0] : buckets[1];
-    const BucketConfig& b = buckets[0].bucketName == madeA.bucketName ? buckets[1] : buckets[0];
+    const BucketConfig& a = buckets[0];
+    const BucketConfig& b = buckets[1];
     m_app->switchBucket(b.id, "");
     ASSERT_TRUE(waitFor([&] { return !m_app->isLoading() && m_app->objects().size() == 1; }));
     m_app->setSelectedObjectKeys({"kept"});

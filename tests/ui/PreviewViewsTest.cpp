@@ -154,8 +154,7 @@ TEST_F(PreviewViewsTest, TextLinesKeepOneHeightWhateverTheirScript)
         EXPECT_DOUBLE_EQ(heights[i], heights[0]) << "line " << i;
     }
     // A CJK glyph is two Latin cells wide.
-    const QFontMetricsF metrics(view->font());
-    EXPECT_DOUBLE_EQ(metrics.horizontalAdvance(QStringLiteral("\u4E2D")), 2 * metrics.horizontalAdvance(QLatin1Char('a')));
+    EXPECT_DOUBLE_EQ(cells.horizontalAdvance(QStringLiteral("\u4E2D")), 2 * cells.horizontalAdvance(QLatin1Char('a')));
     test::saveGrab(m_pane.get());
 }
 

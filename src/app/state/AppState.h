@@ -387,8 +387,6 @@ public:
     QCoro::Task<std::optional<std::string>> resolvedSecret(BucketConfig bucket);
     // The same read, blocking: for work that already runs in the background.
     static std::optional<std::string> secretFromStore(const KeychainSecretStore& store, const BucketConfig& bucket);
-    // The same, but a keyring that cannot be read throws its own error.
-    static std::optional<std::string> storedSecret(const KeychainSecretStore& store, const BucketConfig& bucket);
     // The key as the browser names it inside the current folder.
     std::string objectName(const std::string& key) const;
     // Posts one desktop notification and returns at once; failures are silent.
@@ -442,10 +440,9 @@ public:
 
     // Lists the current folder again and recounts the usage of the bucket that
     // changed (the selected one when none is named), at once.
-    // (Virtual, as the two below: tests count what the transfer queue asks for.)
+    // (Virtual, as refreshAfterTransfers below: tests count what the transfer queue
+    // asks for.)
     virtual void reloadAfterMutation(std::optional<Uuid> changedBucketID = std::nullopt);
-    // Counts the selected bucket's usage again (the maker's service keeps its own).
-    void recountSelectedBucketUsage();
     // The user's Refresh (toolbar, menu): the folder is listed and the usage counted
     // again.
     void refresh();
@@ -804,9 +801,10 @@ private:
     QCoro::Task<> applyImportedConfig(AppConfig config, std::vector<CDNKeyMove> cdnMoves);
     QCoro::Task<> reportImportResult();
     // The bucket form's token keys, written before its settings change (blocking).
-    // `previous` are the bucket's domains before the save. The first failure, if any.
-    static std::exception_ptr persistCDNKeys(KeychainSecretStore& store, const BucketForm& form, const Uuid& bucketID,
-                                             const std::vector<PublicDomain>& previous);
+    // `previous` are the bucket's domains before the save. Every change is tried; the
+    // first failure is thrown after them.
+    static void persistCDNKeys(KeychainSecretStore& store, const BucketForm& form, const Uuid& bucketID,
+                               const std::vector<PublicDomain>& previous);
     // The upload paths: the chooser, then the probe of existing keys, then the
     // look at the files and the decision.
     QCoro::Task<> chooseAndUpload(UploadChooser chooser, BucketConfig bucket, std::string directory);
@@ -845,6 +843,8 @@ private:
     // The common move of the folder navigation.
     void navigate(std::string prefix);
     void stepThroughHistory(std::vector<std::string>& from, std::vector<std::string>& to);
+    // secretFromStore's read, but a keyring that cannot be read throws its own error.
+    static std::optional<std::string> storedSecret(const KeychainSecretStore& store, const BucketConfig& bucket);
     // The account's credentials for a call that already runs in the background;
     // throws S3Error::missingSecret without a stored secret, and the keyring's
     // KeychainError when it cannot be read.

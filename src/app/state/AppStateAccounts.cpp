@@ -201,11 +201,10 @@ QCoro::Task<> AppState::removeProfile(Uuid id) {
     }
     try {
         m_configStore.save(m_config);
-    } catch (const std::exception& error) {
+    } catch (const std::exception&) {
         m_config = std::move(kept);
-        debugLog(std::string("removeProfile 落盘失败，已回滚 — ") + error.what());
         sendToast({L10n::t(QStringLiteral("profile_delete_failed")) + QStringLiteral(": ") +
-                       TransferCenter::describe(std::current_exception()),
+                       reportFailure("removeProfile", std::current_exception()),
                    ToastKind::error});
         co_return;
     }

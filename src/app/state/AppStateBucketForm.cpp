@@ -68,16 +68,18 @@ QCoro::Task<> AppState::saveBucket(BucketForm form) {
 
     // The keys before the settings that announce them.
     const QPointer<AppState> self(this);
-    // Wrapped: an awaited result cannot itself be an exception_ptr.
-    struct Persisted {
-        std::exception_ptr failure;
-    };
     auto persist = [&store = m_secretStore, form, bucketID, previous] {
-        return Persisted{persistCDNKeys(store, form, bucketID, previous)};
+        persistCDNKeys(store, form, bucketID, previous);
     };
-    const Persisted persisted = co_await inKeyringOrder(persist);
+    // A key the keyring refused is told; the settings are saved all the same.
+    std::exception_ptr failure;
+    try {
+        co_await inKeyringOrder(persist);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     if (!self) co_return;
-    if (persisted.failure) sendFailureToast("saveBucket", persisted.failure);
+    if (failure) sendFailureToast("saveBucket", failure);
 
     std::vector<PublicDomain> domains;
     for (const PublicDomainForm& row : form.publicDomains) {
@@ -109,8 +111,8 @@ QCoro::Task<> AppState::saveBucket(BucketForm form) {
     }
 }
 
-std::exception_ptr AppState::persistCDNKeys(KeychainSecretStore& store, const BucketForm& form, const Uuid& bucketID,
-                                            const std::vector<PublicDomain>& previous) {
+void AppState::persistCDNKeys(KeychainSecretStore& store, const BucketForm& form, const Uuid& bucketID,
+                              const std::vector<PublicDomain>& previous) {
     std::exception_ptr failure;
     const auto attempt = [&](auto&& change) {
         try {
@@ -147,7 +149,8 @@ std::exception_ptr AppState::persistCDNKeys(KeychainSecretStore& store, const Bu
             attempt([&] { store.save(key, account); });
         }
     }
-    return failure;
+    // Every change is tried; the first failure is what the caller tells.
+    if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace tarn

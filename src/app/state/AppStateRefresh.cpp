@@ -24,10 +24,6 @@ void AppState::reloadAfterMutation(std::optional<Uuid> changedBucketID) {
 
 void AppState::refresh() {
     refreshDirectory();
-    recountSelectedBucketUsage();
-}
-
-void AppState::recountSelectedBucketUsage() {
     if (m_selectedBucketID) recountBucketUsage(*m_selectedBucketID);
 }
 

@@ -248,19 +248,15 @@ QCoro::Task<> AppState::migrateAndCleanupSecrets(std::set<std::string> spared) {
     // Listed, judged and deleted in the order of the other keyring writes, against
     // what is needed when the clean-up runs (KeyringReferences): a judgement made
     // earlier could delete a secret stored for an account added again meanwhile.
-    // What kept the keyring from being listed, if anything. (A coroutine's result
-    // cannot be an exception_ptr itself.)
-    struct Listing {
-        std::exception_ptr failure;
-    };
-    auto cleanUp = [&store = m_secretStore, &references = m_keyringReferences, &spared]() -> Listing {
+    // A keyring that cannot be listed throws what kept it from listing.
+    auto cleanUp = [&store = m_secretStore, &references = m_keyringReferences, &spared] {
         std::vector<std::string> accounts;
         try {
             accounts = store.allAccounts();
         } catch (const std::exception& error) {
             // A keyring that cannot list is not cleaned: nothing is deleted.
             qCWarning(startupLog) << "the keyring could not be listed:" << error.what();
-            return {std::current_exception()};
+            throw;
         }
         for (const std::string& account : accounts) {
             // Items start-up could not read or copy may hold the only copy of a secret.
@@ -271,14 +267,18 @@ QCoro::Task<> AppState::migrateAndCleanupSecrets(std::set<std::string> spared) {
                 qCWarning(startupLog) << "a stale keyring item could not be deleted:" << error.what();
             }
         }
-        return {};
     };
     const QPointer<AppState> self(this);
-    const Listing listing = co_await inKeyringOrder(cleanUp);
+    std::exception_ptr failure;
+    try {
+        co_await inKeyringOrder(cleanUp);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     // Told in the window, not only in the terminal: without the keyring no bucket can
     // be listed, and every listing would say so without saying why.
-    if (self && listing.failure) {
-        sendToast({L10n::t(QStringLiteral("keyring_unreachable_at_start"), reportFailure("startup", listing.failure)),
+    if (self && failure) {
+        sendToast({L10n::t(QStringLiteral("keyring_unreachable_at_start"), reportFailure("startup", failure)),
                    ToastKind::error});
     }
 }

@@ -154,9 +154,7 @@ void TransferCenter::finishFailed(const Uuid& id, const QString& message) {
     if (kind == TransferKind::upload) {
         ++m_roundFailed;
         // A run that broke off may have sent files already.
-        if (const std::optional<std::size_t> row = index(id); row && m_tasks[*row].bucketID) {
-            m_roundBuckets.insert(*m_tasks[*row].bucketID);
-        }
+        recountInRound(id);
     }
     if (kind == TransferKind::deletion) m_app.sendBubble(L10n::t(QStringLiteral("delete_failed")));
     if (kind == TransferKind::download) m_app.sendBubble(L10n::t(QStringLiteral("download_failed")));
@@ -219,7 +217,7 @@ void TransferCenter::dismiss(const Uuid& id) {
             }
             // Files of an upload stopped half-way may have arrived: its bucket is
             // counted again when the round ends.
-            if (running && task.bucketID) m_roundBuckets.insert(*task.bucketID);
+            if (running) recountInRound(id);
             waitingUpload = !running && task.state == TransferState::waiting;
         }
     }

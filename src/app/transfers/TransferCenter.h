@@ -262,6 +262,8 @@ private:
                       const std::optional<std::string>& lastKey);
     // Posts the round's notification once no other upload waits or runs.
     void notifyUploadRoundIfDone();
+    // The bucket of upload `id` is counted again when the round ends.
+    void recountInRound(const Uuid& id);
     QCoro::Task<> runDownload(Uuid id, TransferTask task, std::stop_token stop);
     QCoro::Task<> runDelete(Uuid id, TransferTask task, std::stop_token stop);
     QCoro::Task<> runRename(Uuid id, TransferTask task, std::stop_token stop);

@@ -499,11 +499,15 @@ void TransferCenter::finishUpload(const Uuid& id, int failed, int fileCount, con
         ++m_roundFailed;
     }
     // Files of a task that failed in part may have arrived too.
+    recountInRound(id);
+    // The round's end is looked at once the run has returned (runNext), however it
+    // ended.
+}
+
+void TransferCenter::recountInRound(const Uuid& id) {
     if (const std::optional<std::size_t> row = index(id); row && m_tasks[*row].bucketID) {
         m_roundBuckets.insert(*m_tasks[*row].bucketID);
     }
-    // The round's end is looked at once the run has returned (runNext), however it
-    // ended.
 }
 
 void TransferCenter::notifyUploadRoundIfDone() {

@@ -32,8 +32,8 @@ namespace {
 
 constexpr int kIconLeading = 2;
 constexpr int kIconGap = 6;
-constexpr int kTextLeading = 4;
-constexpr int kTextTrailing = 6;
+constexpr int kTextLeading = SelectionBand::textLeading;
+constexpr int kTextTrailing = SelectionBand::textTrailing;
 constexpr qreal kPlaceholderCheckPointSize = 15;
 constexpr qreal kPlaceholderButtonPointSize = 13;
 constexpr int kEditorHeight = 24;
@@ -96,17 +96,6 @@ QSize BrowserItemDelegate::sizeHint(const QStyleOptionViewItem& option, const QM
     return {100, 28};
 }
 
-bool BrowserItemDelegate::isEmphasized(const QStyleOptionViewItem& option)
-{
-    return SelectionBand::isEmphasized(option);
-}
-
-void BrowserItemDelegate::paintSelection(QPainter* painter, const QStyleOptionViewItem& option,
-                                         const QModelIndex& index) const
-{
-    SelectionBand::paint(painter, option, index);
-}
-
 QRect BrowserItemDelegate::paintIconAndName(QPainter* painter, const QStyleOptionViewItem& option,
                                             const QString& iconName, const QColor& iconColor, const QString& name,
                                             const QColor& nameColor) const
@@ -132,7 +121,7 @@ void BrowserItemDelegate::paintSecondaryText(QPainter* painter, const QStyleOpti
     const TransferTask* task = rowTask(index);
     const bool failedBytes =
         task != nullptr && PlaceholderCell::hasFailed(*task) && index.column() == BrowserTableModel::sizeColumn;
-    const ThemeColor color = isEmphasized(option) ? ThemeColor::selectedText
+    const ThemeColor color = SelectionBand::isEmphasized(option) ? ThemeColor::selectedText
                              : failedBytes         ? ThemeColor::systemRed
                                                    : ThemeColor::secondaryLabel;
     painter->setPen(TarnTheme::color(color));
@@ -148,7 +137,7 @@ void BrowserItemDelegate::paintSecondaryText(QPainter* painter, const QStyleOpti
 void BrowserItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                 const QModelIndex& index) const
 {
-    paintSelection(painter, option, index);
+    SelectionBand::paint(painter, option, index);
     const BrowserRow::Kind kind = kindOf(index);
     if (kind == BrowserRow::Kind::uploading) {
         paintPlaceholder(painter, option, index);
@@ -160,7 +149,7 @@ void BrowserItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     }
 
     painter->save();
-    const bool emphasized = isEmphasized(option);
+    const bool emphasized = SelectionBand::isEmphasized(option);
     const QColor nameColor = emphasized ? TarnTheme::color(ThemeColor::selectedText) : TarnTheme::color(ThemeColor::label);
     const QColor iconColor =
         emphasized ? TarnTheme::color(ThemeColor::selectedText) : TarnTheme::color(ThemeColor::secondaryLabel);
@@ -212,7 +201,7 @@ void BrowserItemDelegate::paintPlaceholder(QPainter* painter, const QStyleOption
     painter->save();
     const PlaceholderCell cell = PlaceholderCell::make(*task, option.rect);
     const bool done = cell.look == PlaceholderCell::Look::succeeded;
-    const bool emphasized = isEmphasized(option);
+    const bool emphasized = SelectionBand::isEmphasized(option);
     const QColor nameColor = emphasized ? TarnTheme::color(ThemeColor::selectedText)
                              : done     ? TarnTheme::color(ThemeColor::label)
                                         : TarnTheme::color(ThemeColor::secondaryLabel);

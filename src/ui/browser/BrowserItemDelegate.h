@@ -38,9 +38,6 @@ public:
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
-    // Whether the row is drawn as the bright selection of the focused table.
-    static bool isEmphasized(const QStyleOptionViewItem& option);
-
     std::function<void(const Uuid&)> onRetryTask;
     std::function<void(const Uuid&)> onRemoveTask;
     std::function<void(const QString& name)> onRenameCommitted;
@@ -71,7 +68,6 @@ protected:
     virtual void paintPlaceholder(QPainter* painter, const QStyleOptionViewItem& option,
                                   const QModelIndex& index) const;
 
-    void paintSelection(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
     // The icon at the cell's leading edge and the name after it; the rectangle the
     // name was given.
     QRect paintIconAndName(QPainter* painter, const QStyleOptionViewItem& option, const QString& iconName,

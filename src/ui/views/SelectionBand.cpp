@@ -14,8 +14,6 @@ constexpr qreal kRadius = 6;
 // The band is inset from the row's top and bottom, and from the view's sides.
 constexpr int kVerticalInset = 1;
 constexpr int kSideInset = 4;
-constexpr int kTextLeading = 4;
-constexpr int kTextTrailing = 6;
 
 }  // namespace
 
@@ -66,7 +64,7 @@ void SelectionBandDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
     SelectionBand::paint(painter, option, index);
     QStyleOptionViewItem item(option);
     initStyleOption(&item, index);
-    const QRect text = option.rect.adjusted(kTextLeading, 0, -kTextTrailing, 0);
+    const QRect text = option.rect.adjusted(SelectionBand::textLeading, 0, -SelectionBand::textTrailing, 0);
     const bool emphasized = SelectionBand::isEmphasized(option);
     painter->save();
     painter->setFont(item.font);

@@ -12,6 +12,10 @@ namespace tarn {
 // so that a table scrolled or squeezed sideways never runs it into a divider.
 namespace SelectionBand {
 
+// A cell's text keeps this far from the cell's leading and trailing edges.
+constexpr int textLeading = 4;
+constexpr int textTrailing = 6;
+
 // Whether the selection is the emphasised one (the view has the keyboard focus in an
 // active window): the accent's step, else the quiet grey.
 bool isEmphasized(const QStyleOptionViewItem& option);
